@@ -1,0 +1,73 @@
+// The native side of a connection: what each database driver of the
+// data-access layer provides. Connection and Recordset are written against
+// this interface only.
+#ifndef MIGPROF_COMPONENT_ADO_SESSION_H_
+#define MIGPROF_COMPONENT_ADO_SESSION_H_
+
+#include <memory>
+#include <vector>
+
+#include "migprof/automation.h"
+
+namespace migprof::ado::detail {
+
+// The rows a statement produced.
+struct ResultRows {
+  bool has_columns = false;  // the statement yields rows (possibly none)
+  std::vector<String> columns;
+  std::vector<std::vector<Variant>> rows;
+  long rows_affected = -1;  // for statements that change rows
+};
+
+// One open native connection. Every method raises ComError on failure, with
+// the database's text and the catalogue's number.
+class Session {
+ public:
+  virtual ~Session() = default;
+
+  // Seconds a statement may wait for a busy database.
+  virtual void SetCommandTimeout(long seconds) = 0;
+  // Checks a statement and returns the names of the columns it yields,
+  // without running it.
+  virtual std::vector<String> Describe(const String& sql) = 0;
+  // Runs a statement and reads its rows whole.
+  virtual ResultRows Run(const String& sql) = 0;
+
+  // Row changes made through an updatable recordset. Empty values are never
+  // passed; rows are found by their original values (one row at most).
+  virtual void InsertRow(const String& table, const std::vector<String>& columns,
+                         const std::vector<Variant>& values) = 0;
+  virtual long UpdateRow(const String& table, const std::vector<String>& columns,
+                         const std::vector<Variant>& original,
+                         const std::vector<String>& set_columns,
+                         const std::vector<Variant>& set_values) = 0;
+  virtual long DeleteRow(const String& table, const std::vector<String>& columns,
+                         const std::vector<Variant>& original) = 0;
+
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+};
+
+// The parts of a "DSN=...;uid=...;pwd=...;" connection string.
+struct ConnectionParameters {
+  String dsn;
+  String uid;
+  String pwd;
+};
+
+// Reads DSN, UID and PWD (keys ignore letter case, the first of a repeated
+// key wins; each value ends at the next ";").
+ConnectionParameters ParseConnectionString(const String& text);
+
+// Opens a session on the data source the parameters name: "sqlite:<path>"
+// is the embedded database; any other name goes to the ODBC driver manager
+// when the build has it.
+std::unique_ptr<Session> OpenSession(const String& connection_string,
+                                     const ConnectionParameters& parameters, long login_timeout,
+                                     long command_timeout);
+
+}  // namespace migprof::ado::detail
+
+#endif  // MIGPROF_COMPONENT_ADO_SESSION_H_

@@ -1,0 +1,373 @@
+#include "component/sqlite/sqlite_session.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <climits>
+#include <list>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "component/sqlite/dialect.h"
+#include "migprof/com_error.h"
+
+namespace migprof::sqlite {
+namespace {
+
+using ado::detail::ResultRows;
+
+// Raises the failure of a SQLite call, translated to the catalogue: a busy
+// database that outlasted the command timeout is a query timeout, a refused
+// constraint an integrity violation, anything else a rejected statement.
+[[noreturn]] void RaiseSqlite(sqlite3* db, int rc) {
+  String text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      throw ComError(errc::kQueryTimeout, String(errtext::kQueryTimeout) + ": " + text);
+    case SQLITE_CONSTRAINT:
+      throw ComError(errc::kIntegrityViolation, text);
+    default:
+      throw ComError(errc::kErrorsInCommand, text);
+  }
+}
+
+[[noreturn]] void RaiseNotFound() {
+  throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
+}
+
+// A native connection with its cache of prepared statements, keyed by the
+// statement's text as the component wrote it (so a hit also skips the
+// translation).
+class NativeHandle {
+ public:
+  explicit NativeHandle(sqlite3* db) : db_(db) {}
+  ~NativeHandle() {
+    for (auto& entry : lru_) sqlite3_finalize(entry.second);
+    sqlite3_close_v2(db_);
+  }
+  NativeHandle(const NativeHandle&) = delete;
+  NativeHandle& operator=(const NativeHandle&) = delete;
+
+  sqlite3* db() const { return db_; }
+
+  // The prepared statement for text, reset and ready to bind and step.
+  sqlite3_stmt* Prepare(const String& text) {
+    auto found = index_.find(text);
+    if (found != index_.end()) {
+      lru_.splice(lru_.begin(), lru_, found->second);
+      return found->second->second;
+    }
+    // Texts that start with a NUL are the layer's own, already in SQLite's
+    // dialect; a text the component sends never does.
+    String sql = !text.empty() && text[0] == '\0' ? text.substr(1) : sqlite_dialect::Translate(text);
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+    if (rc != SQLITE_OK) RaiseSqlite(db_, rc);
+    if (stmt == nullptr) throw ComError(errc::kErrorsInCommand, "The statement is empty.");
+    for (; tail && *tail; ++tail) {
+      if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';') {
+        sqlite3_finalize(stmt);
+        throw ComError(errc::kErrorsInCommand,
+                       "Only one statement can be run at a time: text follows the first \";\".");
+      }
+    }
+    lru_.emplace_front(text, stmt);
+    index_[text] = lru_.begin();
+    if (lru_.size() > kCacheSize) {
+      sqlite3_finalize(lru_.back().second);
+      index_.erase(lru_.back().first);
+      lru_.pop_back();
+    }
+    return stmt;
+  }
+
+  // Runs one-off texts of the layer's own (pragmas, transaction control).
+  void ExecScript(const String& sql) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+      String text = message ? message : sqlite3_errstr(rc);
+      sqlite3_free(message);
+      throw ComError(rc == SQLITE_NOTADB ? errc::kProviderFailure : errc::kErrorsInCommand, text);
+    }
+  }
+
+ private:
+  static constexpr std::size_t kCacheSize = 96;
+  sqlite3* db_;
+  std::list<std::pair<String, sqlite3_stmt*>> lru_;
+  std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
+};
+
+// Idle native handles per database file. The key holds the file's device
+// and inode, so a file that was replaced gets fresh handles.
+class HandlePool {
+ public:
+  static HandlePool& Instance() {
+    static HandlePool* pool = new HandlePool();  // never destroyed: used at exit
+    return *pool;
+  }
+
+  std::unique_ptr<NativeHandle> Acquire(const String& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& idle = idle_[key];
+    if (idle.empty()) return nullptr;
+    std::unique_ptr<NativeHandle> handle = std::move(idle.back());
+    idle.pop_back();
+    return handle;
+  }
+
+  void Release(const String& key, std::unique_ptr<NativeHandle> handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& idle = idle_[key];
+    if (idle.size() < kMaxIdle) idle.push_back(std::move(handle));
+  }
+
+ private:
+  static constexpr std::size_t kMaxIdle = 8;
+  std::mutex mutex_;
+  std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle_;
+};
+
+std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    String text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    throw ComError(errc::kProviderFailure, text);
+  }
+  auto handle = std::make_unique<NativeHandle>(db);
+  sqlite3_extended_result_codes(db, 1);
+  sqlite_dialect::Register(db);
+  // Every committed statement must survive a crash or a power cut.
+  handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  return handle;
+}
+
+void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
+  int rc = SQLITE_OK;
+  switch (value.type()) {
+    case Variant::Type::kEmpty:
+    case Variant::Type::kNull:
+      rc = sqlite3_bind_null(stmt, index);
+      break;
+    case Variant::Type::kInteger:
+      rc = sqlite3_bind_int64(stmt, index, value.AsInteger());
+      break;
+    case Variant::Type::kLong:
+      rc = sqlite3_bind_int64(stmt, index, value.AsLong());
+      break;
+    case Variant::Type::kDouble:
+      rc = sqlite3_bind_double(stmt, index, value.AsDouble());
+      break;
+    case Variant::Type::kString:
+      rc = sqlite3_bind_text64(stmt, index, value.AsString().data(), value.AsString().size(),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    case Variant::Type::kBinary:
+      rc = sqlite3_bind_blob64(stmt, index, value.AsBinary().data(), value.AsBinary().size(),
+                               SQLITE_TRANSIENT);
+      break;
+    case Variant::Type::kDate: {
+      String text = value.AsDate().ToString();
+      rc = sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+      break;
+    }
+  }
+  if (rc != SQLITE_OK) RaiseSqlite(db, rc);
+}
+
+Variant ReadColumn(sqlite3_stmt* stmt, int index) {
+  switch (sqlite3_column_type(stmt, index)) {
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(stmt, index);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<Long>(v));
+      return Variant(static_cast<Double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(stmt, index));
+    case SQLITE_TEXT: {
+      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+      return Variant(String(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index))));
+    }
+    case SQLITE_BLOB: {
+      const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
+      return Variant(Binary(data, data + sqlite3_column_bytes(stmt, index)));
+    }
+    default:
+      return Variant::Null();
+  }
+}
+
+String QuoteName(const String& name) {
+  String out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Resets a statement after use, whatever happened.
+class StatementUse {
+ public:
+  explicit StatementUse(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~StatementUse() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+class SqliteSession final : public ado::detail::Session {
+ public:
+  SqliteSession(String key, std::unique_ptr<NativeHandle> handle)
+      : key_(std::move(key)), handle_(std::move(handle)) {}
+
+  ~SqliteSession() override {
+    if (!sqlite3_get_autocommit(handle_->db())) {
+      try {
+        handle_->ExecScript("ROLLBACK");
+      } catch (...) {
+        return;  // a handle that cannot roll back is not reused
+      }
+    }
+    HandlePool::Instance().Release(key_, std::move(handle_));
+  }
+
+  void SetCommandTimeout(long seconds) override {
+    long long ms = static_cast<long long>(seconds) * 1000;
+    sqlite3_busy_timeout(handle_->db(), ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
+  }
+
+  std::vector<String> Describe(const String& sql) override {
+    sqlite3_stmt* stmt = handle_->Prepare(sql);
+    std::vector<String> columns;
+    int count = sqlite3_column_count(stmt);
+    for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
+    return columns;
+  }
+
+  ResultRows Run(const String& sql) override {
+    sqlite3_stmt* stmt = handle_->Prepare(sql);
+    return Step(stmt, {});
+  }
+
+  void InsertRow(const String& table, const std::vector<String>& columns,
+                 const std::vector<Variant>& values) override {
+    String sql = "INSERT INTO " + QuoteName(table);
+    if (columns.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      String names, marks;
+      for (std::size_t i = 0; i < columns.size(); ++i) {
+        names += (i ? "," : "") + QuoteName(columns[i]);
+        marks += i ? ",?" : "?";
+      }
+      sql += "(" + names + ") VALUES(" + marks + ")";
+    }
+    Step(PrepareOwn(sql), values);
+  }
+
+  long UpdateRow(const String& table, const std::vector<String>& columns,
+                 const std::vector<Variant>& original, const std::vector<String>& set_columns,
+                 const std::vector<Variant>& set_values) override {
+    String sql = "UPDATE " + QuoteName(table) + " SET ";
+    for (std::size_t i = 0; i < set_columns.size(); ++i) {
+      sql += (i ? "," : "") + QuoteName(set_columns[i]) + "=?";
+    }
+    sql += " WHERE rowid = (" + RowMatch(table, columns) + ")";
+    std::vector<Variant> values = set_values;
+    values.insert(values.end(), original.begin(), original.end());
+    return Step(PrepareOwn(sql), values).rows_affected;
+  }
+
+  long DeleteRow(const String& table, const std::vector<String>& columns,
+                 const std::vector<Variant>& original) override {
+    String sql =
+        "DELETE FROM " + QuoteName(table) + " WHERE rowid = (" + RowMatch(table, columns) + ")";
+    return Step(PrepareOwn(sql), original).rows_affected;
+  }
+
+  void Begin() override { handle_->ExecScript("BEGIN IMMEDIATE"); }
+  void Commit() override { handle_->ExecScript("COMMIT"); }
+  void Rollback() override { handle_->ExecScript("ROLLBACK"); }
+  bool InTransaction() const override { return !sqlite3_get_autocommit(handle_->db()); }
+
+ private:
+  // The first row whose columns hold exactly the original values (compared
+  // bytewise, not by the case-blind collation).
+  static String RowMatch(const String& table, const std::vector<String>& columns) {
+    String sql = "SELECT rowid FROM " + QuoteName(table) + " WHERE ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      sql += (i ? " AND " : "") + QuoteName(columns[i]) + " IS ? COLLATE BINARY";
+    }
+    return sql + " LIMIT 1";
+  }
+
+  // Statements the layer writes in SQLite's own dialect skip the translation.
+  sqlite3_stmt* PrepareOwn(const String& sql) { return handle_->Prepare(String(1, '\0') + sql); }
+
+  ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values) {
+    sqlite3* db = handle_->db();
+    StatementUse use(stmt);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      Bind(db, stmt, static_cast<int>(i + 1), values[i]);
+    }
+    ResultRows result;
+    int count = sqlite3_column_count(stmt);
+    result.has_columns = count > 0;
+    for (int i = 0; i < count; ++i) result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    for (;;) {
+      int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) RaiseSqlite(db, rc);
+      std::vector<Variant> row;
+      row.reserve(static_cast<std::size_t>(count));
+      for (int i = 0; i < count; ++i) row.push_back(ReadColumn(stmt, i));
+      result.rows.push_back(std::move(row));
+    }
+    if (!result.has_columns) result.rows_affected = sqlite3_changes(db);
+    return result;
+  }
+
+  String key_;
+  std::unique_ptr<NativeHandle> handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long command_timeout) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    RaiseNotFound();
+  }
+  String key = path + '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
+  std::unique_ptr<NativeHandle> handle = HandlePool::Instance().Acquire(key);
+  if (!handle) handle = OpenNative(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  auto session = std::make_unique<SqliteSession>(key, std::move(handle));
+  session->SetCommandTimeout(command_timeout);
+  return session;
+}
+
+void CreateDatabase(const String& path, const String& schema_sql) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    throw ComError(errc::kProviderFailure, "The file " + path + " exists already.");
+  }
+  std::unique_ptr<NativeHandle> handle =
+      OpenNative(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  handle->ExecScript("BEGIN; " + schema_sql + "; COMMIT;");
+}
+
+}  // namespace migprof::sqlite

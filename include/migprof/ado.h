@@ -1,0 +1,249 @@
+// The data-access layer: ADO's Connection and Recordset, as far as the
+// component uses them. Objects are reference-counted (std::shared_ptr) and a
+// connection ends when its last reference goes; nothing needs closing.
+//
+// A data source name of the form "sqlite:<path>" opens the embedded database
+// file at <path>; the component's statements are written in SQL Server's
+// dialect and are given SQL Server's answers there. Every failure raises
+// ComError with the numbers of the catalogue in com_error.h.
+#ifndef MIGPROF_ADO_H_
+#define MIGPROF_ADO_H_
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "migprof/automation.h"
+#include "migprof/com_error.h"
+
+namespace migprof::ado {
+
+// CursorTypeEnum, LockTypeEnum, CursorLocationEnum, ObjectStateEnum and
+// CommandTypeEnum values the component passes.
+inline constexpr long adOpenUnspecified = -1;
+inline constexpr long adOpenForwardOnly = 0;
+inline constexpr long adOpenKeyset = 1;
+inline constexpr long adOpenDynamic = 2;
+inline constexpr long adOpenStatic = 3;
+inline constexpr long adLockUnspecified = -1;
+inline constexpr long adLockReadOnly = 1;
+inline constexpr long adLockOptimistic = 3;
+inline constexpr long adUseServer = 2;
+inline constexpr long adUseClient = 3;
+inline constexpr long adStateClosed = 0;
+inline constexpr long adStateOpen = 1;
+inline constexpr long adCmdUnspecified = -1;
+inline constexpr long adAffectCurrent = 1;
+
+namespace detail {
+class Session;
+class RowSource;
+}  // namespace detail
+
+class Recordset;
+
+// A connection to a data source.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  // A new, closed connection with both timeouts at their defaults (15, 30).
+  static std::shared_ptr<Connection> Create();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Seconds to wait for the data source when opening.
+  long ConnectionTimeout() const { return connection_timeout_; }
+  void ConnectionTimeout(long seconds) { connection_timeout_ = seconds; }
+  // Seconds a statement may wait for the database (the embedded database's
+  // busy timeout).
+  long CommandTimeout() const { return command_timeout_; }
+  void CommandTimeout(long seconds);
+
+  // Opens the connection described by "DSN=...;uid=...;pwd=...;". An unknown
+  // data source raises 0x80004005 with the driver manager's text.
+  void Open(const String& connection_string);
+  long State() const { return session_ ? adStateOpen : adStateClosed; }
+  const String& ConnectionString() const { return connection_string_; }
+
+  // Runs one statement. A statement that yields rows returns an open
+  // recordset of them; otherwise the returned recordset is closed.
+  // records_affected receives the number of rows changed, when given.
+  std::shared_ptr<Recordset> Execute(const String& command_text, Variant* records_affected = nullptr,
+                                     long options = adCmdUnspecified);
+
+  // Transactions. BeginTrans returns the nesting level (1). CommitTrans and
+  // RollbackTrans without an open transaction raise an error. A connection
+  // released with its transaction open rolls it back.
+  long BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+
+  // The native session, for the layer's own use.
+  detail::Session& session();
+
+ private:
+  Connection() = default;
+
+  long connection_timeout_ = 15;
+  long command_timeout_ = 30;
+  String connection_string_;
+  std::unique_ptr<detail::Session> session_;
+};
+
+class Recordset;
+
+// One column of a recordset's current row.
+class Field {
+ public:
+  const String& Name() const;
+  // The current row's value (or the pending value of a row being added or
+  // changed). Without a current row raises 3021.
+  Variant Value() const;
+  // Writes the value into the row being added, or into the current row
+  // (saved by Update).
+  void Value(const Variant& value);
+
+ private:
+  friend class Recordset;
+  friend class Fields;
+  Field(Recordset* owner, int index) : owner_(owner), index_(index) {}
+  Recordset* owner_;
+  int index_;
+};
+
+// The columns of a recordset.
+class Fields {
+ public:
+  long Count() const;
+  // By 0-based position; a position out of range raises 3265.
+  Field Item(Integer position) const;
+  // By column name, ignoring letter case; an unknown name raises 3265.
+  Field Item(const String& name) const;
+  Field operator[](const String& name) const { return Item(name); }
+  Field operator[](Integer position) const { return Item(position); }
+
+ private:
+  friend class Recordset;
+  explicit Fields(Recordset* owner) : owner_(owner) {}
+  Recordset* owner_;
+};
+
+// The rows of a query, with a current row, updatable through the table of
+// the query's source statement. Rows are read whole on first use.
+class Recordset {
+ public:
+  static std::shared_ptr<Recordset> Create();
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Properties that an Open with omitted (-1 / null) arguments takes.
+  void ActiveConnection(std::shared_ptr<Connection> connection);
+  std::shared_ptr<Connection> ActiveConnection() const { return connection_; }
+  void CursorType(long value) { cursor_type_ = value; }
+  long CursorType() const { return cursor_type_; }
+  void LockType(long value) { lock_type_ = value; }
+  long LockType() const { return lock_type_; }
+  void CursorLocation(long value) { cursor_location_ = value; }
+  long CursorLocation() const { return cursor_location_; }
+  void Source(const String& text) { source_ = text; }
+  const String& Source() const { return source_; }
+
+  // Opens the recordset on source with active_connection (null keeps the
+  // ActiveConnection property), cursor type and lock type (-1 keeps the
+  // property). Opening an open recordset raises 3705.
+  void Open(const String& source, std::shared_ptr<Connection> active_connection = nullptr,
+            long cursor_type = adOpenUnspecified, long lock_type = adLockUnspecified,
+            long options = adCmdUnspecified);
+  // Reopens with the source and properties of the last Open.
+  void Open();
+  void Close();
+  long State() const { return open_ ? adStateOpen : adStateClosed; }
+
+  // No current row before the first row / after the last. Both are true for
+  // an empty result.
+  bool BOF();
+  bool EndOfFile();
+  void MoveNext();
+  void MoveFirst();
+  // The number of rows.
+  long RecordCount();
+
+  migprof::ado::Fields Fields() { return migprof::ado::Fields(this); }
+
+  // Starts a new row; its fields start Empty and only the fields written are
+  // inserted by Update.
+  void AddNew();
+  // Saves the row being added, or the changes written into the current row.
+  void Update();
+  // Deletes the current row (affect must be adAffectCurrent).
+  void Delete(long affect = adAffectCurrent);
+
+  // Built by Connection::Execute for a statement's rows.
+  static std::shared_ptr<Recordset> FromRows(std::shared_ptr<Connection> connection,
+                                             const String& source,
+                                             std::vector<String> columns,
+                                             std::vector<std::vector<Variant>> rows);
+
+ private:
+  friend class Field;
+  friend class migprof::ado::Fields;
+  Recordset() = default;
+
+  void RequireOpen() const;
+  void Fetch();
+  int ColumnIndex(const String& name) const;
+  bool HasCurrentRow();
+  Variant ReadField(int index);
+  void WriteField(int index, const Variant& value);
+
+  std::shared_ptr<Connection> connection_;
+  long cursor_type_ = adOpenForwardOnly;
+  long lock_type_ = adLockReadOnly;
+  long cursor_location_ = adUseServer;
+  String source_;
+  bool open_ = false;
+  bool fetched_ = false;
+  std::vector<String> columns_;
+  std::vector<std::vector<Variant>> rows_;
+  std::vector<bool> deleted_;  // rows removed by Delete stay in place, marked
+  std::size_t position_ = 0;  // index into rows_; rows_.size() is EOF
+  bool adding_ = false;
+  std::map<int, Variant> pending_;  // fields written since AddNew or on the current row
+};
+
+// Sees each statement text passed to Connection::Execute or Recordset::Open
+// on this thread, as given (before any translation for the database).
+using StatementObserver = std::function<void(const String&)>;
+
+// Installs observer for the current thread for the lifetime of this object;
+// the previous observer is restored afterwards.
+class ScopedStatementObserver {
+ public:
+  explicit ScopedStatementObserver(StatementObserver observer);
+  ~ScopedStatementObserver();
+  ScopedStatementObserver(const ScopedStatementObserver&) = delete;
+  ScopedStatementObserver& operator=(const ScopedStatementObserver&) = delete;
+
+ private:
+  StatementObserver previous_;
+};
+
+// Collects every statement text seen on this thread while it lives.
+class StatementLog {
+ public:
+  StatementLog() : observer_([this](const String& text) { texts_.push_back(text); }) {}
+  const std::vector<String>& texts() const { return texts_; }
+  void Clear() { texts_.clear(); }
+
+ private:
+  std::vector<String> texts_;
+  ScopedStatementObserver observer_;
+};
+
+}  // namespace migprof::ado
+
+#endif  // MIGPROF_ADO_H_

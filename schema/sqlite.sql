@@ -1,0 +1,140 @@
+-- Migration-profile database, embedded (SQLite) form.
+-- Text columns compare as SQL Server's default collation does (letter case
+-- and trailing blanks ignored); the collation SQLSERVER is registered by the
+-- component on every connection. Binary texts are BLOBs. No key or unique
+-- constraint: the component may write duplicate rows and must be able to.
+
+-- Migration profiles.
+CREATE TABLE qzmap100 (
+  mprf INTEGER, sapp TEXT COLLATE SQLSERVER, tapp TEXT COLLATE SQLSERVER,
+  vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER, cust TEXT COLLATE SQLSERVER,
+  verf TEXT COLLATE SQLSERVER, relf TEXT COLLATE SQLSERVER, cusf TEXT COLLATE SQLSERVER,
+  dsca TEXT COLLATE SQLSERVER, scme TEXT COLLATE SQLSERVER, deph INTEGER, ownr BLOB,
+  apln TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap100_mprf ON qzmap100 (mprf);
+CREATE INDEX qzmap100_vrc ON qzmap100 (vers, rele, cust);
+CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
+
+-- Derivation levels of a profile.
+CREATE TABLE qzmap101 (
+  mprf INTEGER, levl INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, pprf INTEGER);
+CREATE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
+CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
+
+-- Development VRC of a profile under revision control.
+CREATE TABLE qzmap105 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, dver TEXT COLLATE SQLSERVER, drel TEXT COLLATE SQLSERVER,
+  dcus TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap105_mprf ON qzmap105 (mprf);
+
+-- Rule items of a target table (deleted with the rules, never written).
+CREATE TABLE qzmap110 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers, rele, cust);
+CREATE TABLE qzmap125 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers, rele, cust);
+CREATE TABLE qzmap135 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers, rele, cust);
+CREATE TABLE qzmap145 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers, rele, cust);
+CREATE TABLE qzmap165 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers, rele, cust);
+
+-- The mapping rule of a target table.
+CREATE TABLE qzmap120 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER, prtx TEXT COLLATE SQLSERVER, logn TEXT COLLATE SQLSERVER,
+  stat TEXT COLLATE SQLSERVER, lusr TEXT COLLATE SQLSERVER, comt TEXT COLLATE SQLSERVER,
+  vari TEXT COLLATE SQLSERVER, stbl TEXT COLLATE SQLSERVER, isms TEXT COLLATE SQLSERVER,
+  txtn TEXT COLLATE SQLSERVER, ldat TEXT);
+CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+
+-- Further source tables of a target table.
+CREATE TABLE qzmap130 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER, scpac TEXT COLLATE SQLSERVER, scmod TEXT COLLATE SQLSERVER,
+  sflno TEXT COLLATE SQLSERVER, icod TEXT COLLATE SQLSERVER, qury TEXT COLLATE SQLSERVER,
+  txtn TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+
+-- The rule of one field element of a target table.
+CREATE TABLE qzmap140 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER, fdnm TEXT COLLATE SQLSERVER, dnum INTEGER,
+  mrul TEXT COLLATE SQLSERVER, type TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER,
+  txtn TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm);
+
+-- Functions used by the rule of a target table.
+CREATE TABLE qzmap160 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
+  tflno TEXT COLLATE SQLSERVER, func TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+
+-- Links from a base table to a child table, and their rule items.
+CREATE TABLE qzmap170 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, bpac TEXT COLLATE SQLSERVER, bmod TEXT COLLATE SQLSERVER,
+  bflno TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
+  cflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers, rele, cust, bpac, bmod, bflno);
+CREATE TABLE qzmap175 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, bpac TEXT COLLATE SQLSERVER, bmod TEXT COLLATE SQLSERVER,
+  bflno TEXT COLLATE SQLSERVER);
+CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers, rele, cust);
+
+-- Users: settings, and links to profiles (user name as binary text).
+CREATE TABLE qzusr100 (usrn TEXT COLLATE SQLSERVER, defa INTEGER);
+CREATE INDEX qzusr100_defa ON qzusr100 (defa);
+CREATE TABLE qzusr110 (mprf INTEGER, usrn BLOB);
+CREATE INDEX qzusr110_mprf ON qzusr110 (mprf);
+CREATE INDEX qzusr110_usrn ON qzusr110 (usrn);
+
+-- Function library of a profile, and entries belonging to its functions.
+CREATE TABLE qzlib100 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, fnam TEXT COLLATE SQLSERVER, dsca TEXT COLLATE SQLSERVER,
+  lurn TEXT COLLATE SQLSERVER, ldat TEXT, fdef TEXT COLLATE SQLSERVER,
+  comt TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER, curn TEXT COLLATE SQLSERVER);
+CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
+CREATE TABLE qzlib105 (
+  mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
+  cust TEXT COLLATE SQLSERVER, fnam TEXT COLLATE SQLSERVER);
+CREATE INDEX qzlib105_key ON qzlib105 (mprf, vers, rele, cust, fnam);
+
+-- Data dictionary and legacy field lists (read only).
+CREATE TABLE qzddi100 (appl TEXT COLLATE SQLSERVER, extn TEXT COLLATE SQLSERVER);
+CREATE INDEX qzddi100_appl ON qzddi100 (appl);
+CREATE TABLE qzddi150 (
+  appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
+  flno TEXT COLLATE SQLSERVER, fdnm TEXT COLLATE SQLSERVER, dept INTEGER,
+  cdom TEXT COLLATE SQLSERVER);
+CREATE INDEX qzddi150_table ON qzddi150 (appl, cpac, cmod, flno);
+CREATE TABLE qzddi220 (
+  appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cdom TEXT COLLATE SQLSERVER);
+CREATE INDEX qzddi220_appl ON qzddi220 (appl);
+CREATE TABLE qzlgy150 (
+  appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
+  flno TEXT COLLATE SQLSERVER, flna TEXT COLLATE SQLSERVER);
+CREATE INDEX qzlgy150_table ON qzlgy150 (appl, cpac, cmod, flno);

@@ -1,0 +1,99 @@
+// The object's settings, error state and connection factory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "testing/test_database.h"
+
+namespace migprof {
+namespace {
+
+using testing::ComponentTest;
+
+ComError RaisedBy(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "nothing was raised";
+  return ComError(0, "");
+}
+
+TEST(Frame, NewObjectHasEmptyErrorState) {
+  TOVRHandleMigProf object;
+  EXPECT_EQ(object.ErrorNumber(), 0);
+  EXPECT_EQ(object.ErrDescription(), "");
+}
+
+TEST_F(ComponentTest, ConnectionStringCarriesSettingsUnchanged) {
+  auto connection = object_.getNewConnection();
+  EXPECT_EQ(connection->ConnectionString(), "DSN=" + db_.dsn() + ";uid=tester;pwd=secret;");
+  EXPECT_EQ(connection->ConnectionTimeout(), 10000);
+  EXPECT_EQ(connection->CommandTimeout(), 10000);
+  EXPECT_EQ(connection->State(), ado::adStateOpen);
+
+  // Values are not trimmed or escaped; ";" inside a value stays.
+  object_.DatabaseUser(" a;b ");
+  object_.DatabasePassword("");
+  EXPECT_EQ(object_.getNewConnection()->ConnectionString(),
+            "DSN=" + db_.dsn() + ";uid= a;b ;pwd=;");
+}
+
+TEST_F(ComponentTest, EachCallGivesADistinctOpenConnection) {
+  auto first = object_.getNewConnection();
+  auto second = object_.getNewConnection();
+  EXPECT_NE(first, second);
+  // Both work at the same time, and see each other's committed rows.
+  first->Execute("insert into qzusr100 (defa) values (1)");
+  second->Execute("insert into qzusr100 (defa) values (2)");
+  auto rs = first->Execute("select count(*) from qzusr100");
+  EXPECT_EQ(rs->Fields().Item(Integer{0}).Value().ToLong(), 2);
+}
+
+TEST(Frame, UnknownDataSourcesFailWithTheDriverManagersError) {
+  std::string missing =
+      (std::filesystem::temp_directory_path() / "migprof_no_such_file.db").string();
+  for (const std::string& name : {"sqlite:" + missing, std::string("NoSuchDsn"), std::string()}) {
+    TOVRHandleMigProf object;
+    object.DatabaseName(name);
+    ComError error = RaisedBy([&] { object.getNewConnection(); });
+    EXPECT_EQ(error.number(), -2147467259) << name;
+    EXPECT_EQ(error.description(),
+              "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
+              "specified");
+  }
+  // A missing file is never created by a failed open.
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(ComponentTest, FailedOpenConnectionRaisesAndLeavesErrorState) {
+  TOVRHandleMigProf object;  // no settings yet
+  ComError error = RaisedBy([&] { object.OpenConnection(db_.Connect()); });
+  EXPECT_EQ(error.number(), errc::kProviderFailure);
+  EXPECT_EQ(object.ErrorNumber(), 0);
+  EXPECT_EQ(object.ErrDescription(), "");
+
+  // With settings it succeeds; the argument is neither used nor changed.
+  auto argument = db_.Connect();
+  object_.OpenConnection(argument);
+  EXPECT_EQ(argument->State(), ado::adStateOpen);
+  EXPECT_EQ(object_.ErrorNumber(), 0);
+}
+
+TEST_F(ComponentTest, DatabaseServerTakesNoPartInConnecting) {
+  object_.DatabaseServer("some-server");
+  EXPECT_EQ(object_.getNewConnection()->ConnectionString(),
+            "DSN=" + db_.dsn() + ";uid=tester;pwd=secret;");
+}
+
+TEST_F(ComponentTest, EmbeddedDatabaseIsDurable) {
+  auto connection = object_.getNewConnection();
+  auto mode = connection->Execute("PRAGMA journal_mode");
+  EXPECT_EQ(mode->Fields().Item(Integer{0}).Value().ToString(), "wal");
+  auto sync = connection->Execute("PRAGMA synchronous");
+  EXPECT_EQ(sync->Fields().Item(Integer{0}).Value().ToLong(), 2);  // FULL
+}
+
+}  // namespace
+}  // namespace migprof

@@ -1,0 +1,185 @@
+// The recordset: navigation, field access and updates through the table of
+// its source statement.
+#include <gtest/gtest.h>
+
+#include "testing/test_database.h"
+
+namespace migprof {
+namespace {
+
+using testing::TestDatabase;
+
+std::int32_t ErrorOf(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
+class RecordsetTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<ado::Recordset> Open(const std::string& sql) {
+    auto rs = ado::Recordset::Create();
+    rs->Open(sql, db_.Connect(), ado::adOpenDynamic, ado::adLockOptimistic, ado::adCmdUnspecified);
+    return rs;
+  }
+
+  TestDatabase db_;
+};
+
+TEST_F(RecordsetTest, EmptyResultHasNoCurrentRow) {
+  auto rs = Open("select * from qzmap101 where mprf = 1");
+  EXPECT_TRUE(rs->BOF());
+  EXPECT_TRUE(rs->EndOfFile());
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("mprf").Value(); }), errc::kNoCurrentRecord);
+  EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), errc::kNoCurrentRecord);
+}
+
+TEST_F(RecordsetTest, WalksRowsAndReadsFieldsByNameAndPosition) {
+  db_.Exec("insert into qzmap101 (mprf,levl,vers,rele,cust,pprf) values (1,1,'V','R','C',1)");
+  db_.Exec("insert into qzmap101 (mprf,levl,vers,rele,cust,pprf) values (1,2,'P','Q',NULL,7)");
+  auto rs = Open("select * from qzmap101 where mprf = 1 order by levl");
+  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_FALSE(rs->BOF());
+  EXPECT_EQ(rs->Fields().Item("LEVL").Value().ToInteger(), 1);  // names ignore case
+  EXPECT_EQ(rs->Fields().Item(Integer{2}).Value().ToString(), "V");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Fields()["pprf"].Value().ToInteger(), 7);
+  EXPECT_TRUE(rs->Fields()["cust"].Value().IsNull());
+  EXPECT_EQ(ErrorOf([&] { rs->Fields()["cust"].Value().ToString(); }), errc::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([&] { rs->Fields()["nosuch"]; }), errc::kItemNotFound);
+  EXPECT_EQ(ErrorOf([&] { rs->Fields().Item(Integer{6}); }), errc::kItemNotFound);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->EndOfFile());
+  rs->Close();
+  EXPECT_EQ(rs->State(), ado::adStateClosed);
+  EXPECT_EQ(ErrorOf([&] { rs->EndOfFile(); }), errc::kObjectClosed);
+}
+
+TEST_F(RecordsetTest, AddNewWritesOnlyTheFieldsSet) {
+  auto source = Open("select 'copied' as prtx, NULL as stat");
+  auto rs = Open("select * from qzmap120");
+  rs->AddNew();
+  rs->Fields()["mprf"].Value(Integer{4});
+  rs->Fields()["vers"].Value("V1");
+  rs->Fields()["prtx"].Value(source->Fields()["prtx"].Value());  // another recordset's field
+  rs->Fields()["stat"].Value(source->Fields()["stat"].Value());
+  rs->Update();
+  rs->AddNew();
+  rs->Fields()["mprf"].Value(Integer{5});
+  rs->Update();
+  rs->Close();
+  EXPECT_EQ(db_.Rows("select mprf, vers, prtx, stat, logn from qzmap120 order by mprf"),
+            (std::vector<std::vector<std::string>>{{"4", "V1", "copied", "NULL", "NULL"},
+                                                   {"5", "NULL", "NULL", "NULL", "NULL"}}));
+}
+
+TEST_F(RecordsetTest, DeleteRemovesExactlyTheCurrentRow) {
+  // Two identical rows and a third: deleting the first current row removes
+  // one of the twins only, and the walk goes on to the next row.
+  for (int levl : {1, 1, 2}) {
+    db_.Exec("insert into qzmap101 (mprf,levl,vers) values (9," + std::to_string(levl) + ",'v')");
+  }
+  auto rs = Open("select * from qzmap101 where mprf = 9 order by levl");
+  rs->Delete(ado::adAffectCurrent);
+  EXPECT_EQ(ErrorOf([&] { rs->Fields()["levl"].Value(); }), errc::kNoCurrentRecord);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Fields()["levl"].Value().ToInteger(), 1);
+  rs->MoveNext();
+  rs->Delete(1);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->EndOfFile());
+  EXPECT_EQ(db_.Rows("select levl from qzmap101"), (std::vector<std::vector<std::string>>{{"1"}}));
+}
+
+TEST_F(RecordsetTest, DeleteMatchesTheRowExactlyNotByCollation) {
+  db_.Exec("insert into qzmap101 (mprf,levl,vers) values (3,1,'abc')");
+  db_.Exec("insert into qzmap101 (mprf,levl,vers) values (3,1,'ABC')");
+  auto rs = Open("select * from qzmap101 where vers = 'ABC' order by vers desc");
+  ASSERT_EQ(rs->RecordCount(), 2);  // the comparison ignores case
+  rs->MoveNext();
+  std::string second = rs->Fields()["vers"].Value().ToString();
+  rs->Delete(1);
+  auto left = db_.Rows("select vers from qzmap101");
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_NE(left[0][0], second);
+}
+
+TEST_F(RecordsetTest, UpdateChangesTheCurrentRow) {
+  db_.Exec("insert into qzlib100 (mprf,fnam,stat) values (1,'f1','N')");
+  db_.Exec("insert into qzlib100 (mprf,fnam,stat) values (1,'f2','N')");
+  auto rs = Open("select * from qzlib100 where fnam = 'f2'");
+  rs->Fields()["stat"].Value("X");
+  EXPECT_EQ(rs->Fields()["stat"].Value().ToString(), "X");
+  rs->Update();
+  EXPECT_EQ(db_.Rows("select fnam, stat from qzlib100 order by fnam"),
+            (std::vector<std::vector<std::string>>{{"f1", "N"}, {"f2", "X"}}));
+}
+
+TEST_F(RecordsetTest, ReopensWithThePropertiesOfTheLastOpen) {
+  db_.Exec("insert into qzusr100 (defa) values (3)");
+  auto rs = ado::Recordset::Create();
+  rs->ActiveConnection(db_.Connect());
+  rs->CursorType(ado::adOpenDynamic);
+  rs->LockType(ado::adLockOptimistic);
+  rs->Open("select * from qzusr100", nullptr, -1, -1, -1);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(ErrorOf([&] { rs->Open(); }), errc::kObjectOpen);
+  rs->Close();
+  db_.Exec("insert into qzusr100 (defa) values (4)");
+  rs->Open();
+  EXPECT_EQ(rs->RecordCount(), 2);
+}
+
+TEST_F(RecordsetTest, ExecuteReturnsRowsOrAClosedRecordset) {
+  auto connection = db_.Connect();
+  Variant affected;
+  auto none = connection->Execute("insert into qzusr100 (defa) values (1)", &affected);
+  EXPECT_EQ(none->State(), ado::adStateClosed);
+  EXPECT_EQ(affected.ToLong(), 1);
+  auto rs = connection->Execute("select defa from qzusr100");
+  EXPECT_EQ(rs->State(), ado::adStateOpen);
+  EXPECT_EQ(rs->Fields().Item(Integer{0}).Value().ToInteger(), 1);
+  EXPECT_EQ(ErrorOf([&] { connection->Execute("select nonsense from nowhere"); }),
+            errc::kErrorsInCommand);
+  // One statement at a time: nothing after the first is run silently.
+  EXPECT_EQ(ErrorOf([&] { connection->Execute("select 1; delete from qzusr100"); }),
+            errc::kErrorsInCommand);
+  EXPECT_EQ(db_.Count("qzusr100"), 1);
+}
+
+TEST_F(RecordsetTest, TransactionsCommitRollBackAndEndWithTheConnection) {
+  {
+    auto connection = db_.Connect();
+    EXPECT_EQ(connection->BeginTrans(), 1);
+    connection->Execute("insert into qzlib105 (mprf) values (1)");
+    connection->CommitTrans();
+    connection->BeginTrans();
+    connection->Execute("insert into qzlib105 (mprf) values (2)");
+    connection->RollbackTrans();
+    EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), errc::kNoTransaction);
+    connection->BeginTrans();
+    connection->Execute("insert into qzlib105 (mprf) values (3)");
+  }  // released with its transaction open: rolled back
+  EXPECT_EQ(db_.Rows("select mprf from qzlib105"), (std::vector<std::vector<std::string>>{{"1"}}));
+  // The native handle goes back to the pool without a transaction.
+  auto next = db_.Connect();
+  next->Execute("insert into qzlib105 (mprf) values (4)");
+  EXPECT_EQ(db_.Count("qzlib105"), 2);
+}
+
+TEST_F(RecordsetTest, ObserverSeesTextsAsGivenInOrder) {
+  ado::StatementLog log;
+  auto connection = db_.Connect();
+  connection->Execute("delete qzusr100 where defa = 10and defa = 11");
+  auto rs = ado::Recordset::Create();
+  rs->Open("select * from qzusr100", connection, 2, 3, -1);
+  EXPECT_EQ(log.texts(), (std::vector<std::string>{"delete qzusr100 where defa = 10and defa = 11",
+                                                   "select * from qzusr100"}));
+}
+
+}  // namespace
+}  // namespace migprof
