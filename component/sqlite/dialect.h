@@ -1,0 +1,72 @@
+// Makes the embedded SQLite database answer SQL Server statements the way
+// SQL Server (varchar columns, collation SQL_Latin1_General_CP1_CI_AS) does.
+// Two halves work together: Translate() rewrites the statement text where
+// SQLite's grammar or types differ, and Register() installs on a connection
+// the collation and SQL functions the rewritten text and the schema rely on.
+#ifndef MIGPROF_COMPONENT_SQLITE_DIALECT_H_
+#define MIGPROF_COMPONENT_SQLITE_DIALECT_H_
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+
+namespace migprof::sqlite_dialect {
+
+// Name of the collation every text column of the schema declares.
+inline constexpr const char* kCollationName = "SQLSERVER";
+
+// Rewrites one SQL Server statement (or several separated by ';') into SQLite
+// SQL. String literals and quoted identifiers are never altered; words are
+// matched case-insensitively. The rewrites:
+//   cast(e as varbinary[(n)])  -> mssql_varbinary(e[,n])
+//       in the select list of a top-level SELECT: mssql_varbinary_bytes(e[,n])
+//   cast(e as varchar[(n)])    -> mssql_varchar(e[,n]) COLLATE SQLSERVER
+//                                 ("max" as n becomes 2147483647)
+//   a+b (binary plus)          -> mssql_add(a,b) COLLATE SQLSERVER, folded
+//                                 left to right, with '*', '/', '%' binding
+//                                 tighter and '-', '&', '|', '^' at the same
+//                                 level as '+'
+//   10and (number glued to a word) -> 10 and
+//   delete t where ...         -> delete from t where ...  (statement start)
+//   N'...'                     -> '...'
+// The COLLATE makes a varchar result compare like a column would, also
+// against a literal, where SQLite would otherwise fall back to BINARY.
+// Everything else passes through byte for byte. A statement SQLite would
+// reject stays rejected; Translate never fails.
+// Pure and thread-safe. It keeps no cache: one pass over the tokens costs
+// little next to sqlite3_prepare, and callers that reuse a statement cache
+// the prepared statement, which is what is worth caching.
+std::string Translate(std::string_view tsql);
+
+// Registers on `db` what translated statements and the schema need:
+//   collation SQLSERVER: text compared after removing trailing ' ', with the
+//       UTF-8 text read as cp1252 and folded by text::UpperCp1252, so it is
+//       case-insensitive and accent-sensitive. Orders by the folded cp1252
+//       bytes (a total order; not SQL Server's dictionary order for
+//       punctuation).
+//   mssql_varbinary(x[,n]): text -> its cp1252 bytes, blob -> itself, each cut
+//       to n bytes (default 30). An INTEGER or REAL stays a number (see
+//       dialect.cc: SQL Server converts it back when it meets a numeric
+//       column); with n below the number's width only its low n bytes remain.
+//   mssql_varbinary_bytes(x[,n]): as mssql_varbinary, but a number becomes
+//       SQL Server's big-endian bytes (int: 4, bigint: 8, float: 8), of which
+//       the last n remain.
+//   mssql_varchar(x[,n]): blob -> its bytes read as cp1252, text -> itself
+//       through cp1252 ('?' for what it cannot hold), both cut to n characters
+//       (default 30); a number -> its decimal text, or "*" when longer than n.
+//   mssql_add(a,b): concatenation when both are text or blob (text if either
+//       is text), numeric addition otherwise; a blob in an addition counts as
+//       the big-endian int of its last 4 bytes. NULL if either is NULL.
+//       Errors like SQL Server for a non-numeric text or an int64 overflow.
+//   like(pattern, value[, escape]): SQL Server's varchar LIKE: trailing blanks
+//       of the value are ignored, the pattern's count; case-insensitive by the
+//       same folding; wildcards %, _, [set], [^set], [a-z].
+// A length argument below 1 is an error; NULL in any argument gives NULL.
+// All functions are SQLITE_UTF8 | SQLITE_DETERMINISTIC.
+// Throws std::runtime_error when SQLite refuses a registration.
+void Register(sqlite3* db);
+
+}  // namespace migprof::sqlite_dialect
+
+#endif  // MIGPROF_COMPONENT_SQLITE_DIALECT_H_
