@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what the project needs to build and test, from Debian's packages.
+set -euo pipefail
+packages=(
+  build-essential cmake ccache pkg-config
+  libsqlite3-dev unixodbc-dev nlohmann-json3-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi

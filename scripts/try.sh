@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the tool, creates an embedded profile database and drives the
+# component through a short session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install_deps.sh
+cmake -S . -B build -DMIGPROF_BUILD_TESTS=OFF -DMIGPROF_BUILD_BENCH=OFF
+cmake --build build -j"$(nproc)" --target migprof
+db="${1:-$PWD/profiles.db}"
+[ -e "$db" ] || ./build/cli/migprof init "$db"
+echo "Database: $db"
+./build/cli/migprof session --trace --database "sqlite:$db" --user "$USER" <<'JSON'
+{"sql": "select count(*) as profiles from qzmap100"}
+{"call": "getNewConnection", "args": []}
+{"call": "ErrorNumber", "args": []}
+JSON
