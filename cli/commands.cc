@@ -1,0 +1,86 @@
+#include "cli/commands.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "component/failure.h"
+#include "schema/schema.h"
+
+namespace migprof::cli {
+namespace {
+
+// The answer's exit status: a failure of the call or statement, or a
+// malformed request.
+int StatusOf(const Json& answer) {
+  if (answer.contains("error")) return kExitBadRequest;
+  if (answer.contains("raised")) return kExitFailed;
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunInit(const std::string& path, std::ostream& out, std::ostream& err) {
+  std::error_code ignored;
+  // symlink_status also sees a dangling link, which creating the database
+  // would follow.
+  if (std::filesystem::symlink_status(path, ignored).type() !=
+      std::filesystem::file_type::not_found) {
+    err << "migprof init: " << path << " already exists; choose a new file name\n";
+    return kExitFailed;
+  }
+  try {
+    schema::CreateEmbeddedDatabase(path);
+  } catch (...) {
+    ComError error = CurrentFailure();
+    err << "migprof init: cannot create " << path << ": " << error.description() << '\n';
+    return kExitFailed;
+  }
+  out << "Created " << path << "; use it with --database sqlite:" << path << '\n';
+  return kExitOk;
+}
+
+int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
+                  std::ostream& out) {
+  TOVRHandleMigProf object;
+  ApplySettings(object, settings);
+  Json answer = HandleRequest(object, Json{{"sql", statement}}, RequestOptions{});
+  WriteAnswer(out, answer);
+  return StatusOf(answer);
+}
+
+Json ArgumentsFromWords(const std::vector<std::string>& words) {
+  Json args = Json::array();
+  for (const std::string& word : words) {
+    Json value = Json::parse(word, nullptr, /*allow_exceptions=*/false);
+    args.push_back(value.is_discarded() ? Json(word) : value);
+  }
+  return args;
+}
+
+int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
+                   const std::vector<std::string>& words,
+                   const std::optional<std::string>& args_json, const RequestOptions& options,
+                   std::ostream& out) {
+  Json answer;
+  try {
+    Json args;
+    if (args_json) {
+      if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
+      args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
+      if (args.is_discarded() || !args.is_array()) {
+        throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");
+      }
+    } else {
+      args = ArgumentsFromWords(words);
+    }
+    TOVRHandleMigProf object;
+    ApplySettings(object, settings);
+    answer = HandleRequest(object, Json{{"call", member}, {"args", args}}, options);
+  } catch (const BadRequest& error) {
+    answer = ErrorJson(error.what());
+  }
+  WriteAnswer(out, answer);
+  return StatusOf(answer);
+}
+
+}  // namespace migprof::cli

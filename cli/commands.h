@@ -1,0 +1,50 @@
+// The one-shot commands of the tool: init, sql and call. Each writes its
+// answer to out and returns the process exit status.
+#ifndef MIGPROF_CLI_COMMANDS_H_
+#define MIGPROF_CLI_COMMANDS_H_
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/json_values.h"
+#include "cli/request.h"
+#include "cli/session.h"
+
+namespace migprof::cli {
+
+// Exit statuses of the commands.
+inline constexpr int kExitOk = 0;
+// The call or statement raised, or the database could not be created.
+inline constexpr int kExitFailed = 1;
+// The request was malformed; nothing was called.
+inline constexpr int kExitBadRequest = 2;
+
+// Creates a new embedded database file at path with the schema and says so
+// on out. An existing file (of any kind) is never overwritten: a message on
+// err and kExitFailed, as for any failure to create the file.
+int RunInit(const std::string& path, std::ostream& out, std::ostream& err);
+
+// Runs one statement (RunStatement) with settings on a new object and writes
+// the answer line. kExitOk unless the statement raised.
+int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
+                  std::ostream& out);
+
+// The arguments of a call given as words on the command line: each word is
+// taken as JSON when it is a JSON value (12, true, null, "12") and as text
+// otherwise (alice).
+Json ArgumentsFromWords(const std::vector<std::string>& words);
+
+// Calls member with settings on a new object and writes the answer line. The
+// arguments are words (ArgumentsFromWords) or, with args_json, one JSON
+// array; not both. kExitOk unless the call raised (kExitFailed) or the
+// request was malformed (kExitBadRequest, answered {"error": ...}).
+int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
+                   const std::vector<std::string>& words,
+                   const std::optional<std::string>& args_json, const RequestOptions& options,
+                   std::ostream& out);
+
+}  // namespace migprof::cli
+
+#endif  // MIGPROF_CLI_COMMANDS_H_

@@ -1,0 +1,47 @@
+// The requests of the tool's JSON protocol and their answers.
+//
+// A request is one JSON object, either
+//   {"call": "<member>", "args": [...]}   a member call (CallMember), or
+//   {"sql": "<statement>"}                one statement (RunStatement).
+#ifndef MIGPROF_CLI_REQUEST_H_
+#define MIGPROF_CLI_REQUEST_H_
+
+#include <ostream>
+#include <stdexcept>
+#include <string_view>
+
+#include "cli/json_values.h"
+#include "migprof/handle_mig_prof.h"
+
+namespace migprof::cli {
+
+// A request that cannot be carried out as written (not an object, unknown
+// member, arguments not an array, ...). what() says what is wrong.
+class BadRequest : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct RequestOptions {
+  // Member calls also answer the statement texts they sent.
+  bool trace = false;
+};
+
+// Carries out request on object and returns its answer. Raises BadRequest
+// for a malformed request, before anything is called.
+Json HandleRequest(TOVRHandleMigProf& object, const Json& request, const RequestOptions& options);
+
+// Parses one line of text as a request and carries it out. A line that is
+// not JSON, or a malformed request, is answered {"error": "<what is wrong>"}.
+Json AnswerLine(TOVRHandleMigProf& object, std::string_view line, const RequestOptions& options);
+
+// {"error": message}.
+Json ErrorJson(std::string_view message);
+
+// Writes answer on one line and flushes, so a program talking to the tool
+// through pipes can wait for each answer.
+void WriteAnswer(std::ostream& out, const Json& answer);
+
+}  // namespace migprof::cli
+
+#endif  // MIGPROF_CLI_REQUEST_H_

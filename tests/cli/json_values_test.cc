@@ -1,0 +1,144 @@
+// Argument conversion from JSON and the JSON form of values and results.
+#include "cli/json_values.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "cli/call_member.h"
+#include "migprof/com_error.h"
+#include "testing/test_database.h"
+
+namespace migprof::cli {
+namespace {
+
+using dispatch::ParamType;
+
+// The value a JSON argument becomes for a parameter of type, or the number
+// of the error its conversion raises.
+struct Converted {
+  std::optional<Variant> value;
+  std::int32_t error = 0;
+};
+
+Converted Convert(const char* json, ParamType type) {
+  try {
+    return {dispatch::CoerceArgument(ArgumentFromJson(Json::parse(json), type), type), 0};
+  } catch (const ComError& error) {
+    return {std::nullopt, error.number()};
+  }
+}
+
+TEST(CliArguments, ConvertLikeTheAutomationRuntime) {
+  struct Case {
+    const char* json;
+    ParamType type;
+    Variant expected;
+  };
+  const Case cases[] = {
+      {"true", ParamType::kBoolean, Variant(Integer{-1})},
+      {"false", ParamType::kBoolean, Variant(Integer{0})},
+      {"1", ParamType::kBoolean, Variant(Integer{1})},  // not True
+      {"true", ParamType::kInteger, Variant(Integer{-1})},
+      {"\"12\"", ParamType::kInteger, Variant(Integer{12})},
+      {"\" 7 \"", ParamType::kInteger, Variant(Integer{7})},
+      {"12.5", ParamType::kInteger, Variant(Integer{12})},  // half to even
+      {"13.5", ParamType::kInteger, Variant(Integer{14})},
+      {"-32768", ParamType::kInteger, Variant(Integer{-32768})},
+      {"12", ParamType::kString, Variant("12")},
+      {"true", ParamType::kString, Variant("True")},
+      {"\"it's\"", ParamType::kString, Variant("it's")},
+      {"null", ParamType::kConnection, Variant()},
+      {"{\"binary\": \"00fF10\"}", ParamType::kVariant, Variant(Binary{0x00, 0xff, 0x10})},
+      {"null", ParamType::kVariant, Variant::Null()},
+  };
+  for (const Case& c : cases) {
+    Converted converted = Convert(c.json, c.type);
+    ASSERT_TRUE(converted.value) << c.json << " raised " << converted.error;
+    EXPECT_EQ(*converted.value, c.expected) << c.json;
+  }
+}
+
+TEST(CliArguments, RefuseWhatDoesNotConvert) {
+  struct Case {
+    const char* json;
+    ParamType type;
+    std::int32_t error;
+  };
+  const Case cases[] = {
+      {"40000", ParamType::kInteger, errc::kOverflow},
+      {"-32769", ParamType::kInteger, errc::kOverflow},
+      {"3000000000", ParamType::kInteger, errc::kOverflow},
+      {"\"40000\"", ParamType::kInteger, errc::kOverflow},
+      {"\"twelve\"", ParamType::kInteger, errc::kTypeMismatch},
+      {"null", ParamType::kInteger, errc::kTypeMismatch},
+      {"\"x\"", ParamType::kConnection, errc::kTypeMismatch},
+      {"[1, 2]", ParamType::kVariant, errc::kTypeMismatch},
+      {"{\"x\": 1}", ParamType::kString, errc::kTypeMismatch},
+      {"{\"binary\": \"0g\"}", ParamType::kVariant, errc::kTypeMismatch},
+      {"{\"binary\": \"abc\"}", ParamType::kVariant, errc::kTypeMismatch},
+  };
+  for (const Case& c : cases) {
+    Converted converted = Convert(c.json, c.type);
+    EXPECT_FALSE(converted.value) << c.json;
+    EXPECT_EQ(converted.error, c.error) << c.json;
+  }
+}
+
+TEST(CliArguments, CountIsCheckedBeforeValues) {
+  dispatch::Member member{99,
+                          "Sample",
+                          {{"i_intA", ParamType::kInteger},
+                           {"i_StrB", ParamType::kString},
+                           {"i_StrC", ParamType::kString, false, /*optional=*/true}},
+                          dispatch::ResultType::kNone,
+                          nullptr};
+  auto raised_by = [&](const char* args) {
+    try {
+      ConvertArguments(member, Json::parse(args));
+    } catch (const ComError& error) {
+      return error;
+    }
+    return ComError(0, "nothing raised");
+  };
+  for (const char* args : {"[]", "[\"not a number\"]", "[1, \"b\", \"c\", \"d\"]"}) {
+    ComError error = raised_by(args);
+    EXPECT_EQ(error.number(), 450) << args;
+    EXPECT_EQ(error.description(), "Wrong number of arguments or invalid property assignment");
+  }
+  std::vector<Variant> values = ConvertArguments(member, Json::parse("[\"3\", 4]"));
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[0], Variant(Integer{3}));
+  EXPECT_EQ(values[1], Variant("4"));
+  EXPECT_EQ(values[2], Variant(""));  // omitted optional argument
+}
+
+TEST(CliValues, WrittenAsTheirJsonKind) {
+  EXPECT_EQ(JsonFromVariant(Variant()), Json(nullptr));
+  EXPECT_EQ(JsonFromVariant(Variant::Null()), Json(nullptr));
+  EXPECT_EQ(JsonFromVariant(Variant(Long{70000})), Json(70000));
+  EXPECT_EQ(JsonFromVariant(Variant(2.5)), Json(2.5));
+  EXPECT_EQ(JsonFromVariant(Variant(Binary{0x0a, 0xbc})), Json::parse(R"({"binary":"0abc"})"));
+  EXPECT_EQ(JsonFromVariant(Variant(DateTime{2024, 1, 2, 3, 4, 5})), Json("2024-01-02 03:04:05"));
+  // A whole Double, such as an error number, is written without a fraction.
+  EXPECT_EQ(JsonFromNumber(-2147467259.0).dump(), "-2147467259");
+  EXPECT_EQ(JsonFromNumber(0.25).dump(), "0.25");
+  // Booleans are true/false, any other value in a Boolean its number.
+  EXPECT_EQ(JsonFromBoolean(Variant(kTrue)), Json(true));
+  EXPECT_EQ(JsonFromBoolean(Variant(kFalse)), Json(false));
+  EXPECT_EQ(JsonFromBoolean(Variant(Integer{1})), Json(1));
+  EXPECT_EQ(JsonFromArgument(Variant(Integer{-1}), ParamType::kInteger), Json(-1));
+}
+
+TEST(CliValues, ConnectionResultsDescribeTheObject) {
+  testing::TestDatabase db;
+  dispatch::Result open{Variant(), db.Connect()};
+  EXPECT_EQ(JsonFromResult(open, dispatch::ResultType::kConnection),
+            Json::parse(R"({"Connection":{"State":1}})"));
+  EXPECT_EQ(JsonFromResult(dispatch::Result{}, dispatch::ResultType::kConnection), Json(nullptr));
+  EXPECT_EQ(JsonFromResult(dispatch::Result{Variant(kTrue), nullptr}, dispatch::ResultType::kNone),
+            Json(nullptr));
+}
+
+}  // namespace
+}  // namespace migprof::cli

@@ -1,0 +1,198 @@
+// The session protocol end to end: request lines in, answer lines out, all
+// against one object and a real embedded database.
+#include "cli/session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "migprof/com_error.h"
+#include "testing/test_database.h"
+
+namespace migprof::cli {
+namespace {
+
+// Sends lines to a session on object and returns one parsed answer per line.
+std::vector<Json> Converse(TOVRHandleMigProf& object, const std::vector<std::string>& lines,
+                           bool trace = false) {
+  std::string input;
+  for (const std::string& line : lines) input += line + "\n";
+  std::istringstream in(input);
+  std::ostringstream out;
+  ServeSession(object, in, out, RequestOptions{trace});
+  std::vector<Json> answers;
+  std::istringstream written(out.str());
+  for (std::string line; std::getline(written, line);) answers.push_back(Json::parse(line));
+  EXPECT_EQ(answers.size(), lines.size()) << out.str();
+  return answers;
+}
+
+std::string Call(const std::string& member, const Json& args = Json::array()) {
+  return Json{{"call", member}, {"args", args}}.dump();
+}
+
+std::string Sql(const std::string& statement) { return Json{{"sql", statement}}.dump(); }
+
+class CliSession : public ::testing::Test {
+ protected:
+  testing::TestDatabase db_;
+  TOVRHandleMigProf object_;
+};
+
+TEST_F(CliSession, SettingsThenConnectionFactory) {
+  std::string missing =
+      "sqlite:" + (std::filesystem::temp_directory_path() / "migprof_cli_missing.db").string();
+  std::vector<Json> answers = Converse(object_, {
+                                                    Call("DatabaseName", {missing}),
+                                                    Call("GETNEWCONNECTION"),
+                                                    Call("DatabaseName", {db_.dsn()}),
+                                                    Call("getNewConnection"),
+                                                    Call("ErrorNumber"),
+                                                    Call("ErrDescription"),
+                                                });
+  EXPECT_EQ(answers[0], Json::parse(R"({"result":null,"ErrorNumber":0,"ErrDescription":""})"));
+  // The factory raises; the error state is not touched.
+  EXPECT_EQ(answers[1]["raised"]["number"], -2147467259);
+  EXPECT_EQ(answers[1]["raised"]["description"],
+            "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
+            "specified");
+  EXPECT_EQ(answers[1]["result"], nullptr);
+  EXPECT_EQ(answers[1]["ErrorNumber"], 0);
+  EXPECT_EQ(answers[3]["result"], Json::parse(R"({"Connection":{"State":1}})"));
+  EXPECT_FALSE(answers[3].contains("raised"));
+  EXPECT_EQ(answers[4]["result"], 0);
+  EXPECT_EQ(answers[5]["result"], "");
+}
+
+TEST_F(CliSession, ErrorStateCarriesFromCallToCall) {
+  object_.DatabaseName(db_.dsn());
+  db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (1, 'A', 'B')");
+  db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (12, 'A', 'B')");
+  std::vector<Json> answers = Converse(object_, {
+                                                    Call("ValidateDerivation", {7, 1}),
+                                                    Call("errornumber"),
+                                                    Call("ErrDescription"),
+                                                    Call("ValidateDerivation", {"12", 1}),
+                                                });
+  // Profile 7 does not exist: a trapped failure, recorded and then read back.
+  EXPECT_EQ(answers[0]["result"], false);
+  EXPECT_EQ(answers[0]["ErrorNumber"], errc::kNoCurrentRecord);
+  EXPECT_EQ(answers[0]["ErrDescription"], errtext::kNoCurrentRecord);
+  EXPECT_EQ(answers[0]["byref"], Json::parse("[7, 1]"));
+  EXPECT_FALSE(answers[0].contains("raised"));
+  EXPECT_EQ(answers[1]["result"], errc::kNoCurrentRecord);
+  EXPECT_EQ(answers[2]["result"], errtext::kNoCurrentRecord);
+  // A success leaves the recorded failure in place; the numeric text came
+  // back as the Integer it was converted to.
+  EXPECT_EQ(answers[3]["result"], true);
+  EXPECT_EQ(answers[3]["ErrorNumber"], errc::kNoCurrentRecord);
+  EXPECT_EQ(answers[3]["byref"], Json::parse("[12, 1]"));
+}
+
+TEST_F(CliSession, BooleanAndIntegerArgumentsConvert) {
+  object_.DatabaseName(db_.dsn());
+  db_.Exec("insert into qzmap100 (mprf, sapp) values (5, 'ORVO')");
+  db_.Exec("insert into qzmap100 (mprf, sapp) values (6, 'LEGACY')");
+  db_.Exec("insert into qzddi100 (appl, extn) values ('ORVO', '1')");
+  db_.Exec("insert into qzddi100 (appl, extn) values ('LEGACY', '0')");
+  std::vector<Json> answers =
+      Converse(object_, {
+                            Call("GetOrvoOrLegacyProfiles", {"5~6", true}),
+                            Call("GetOrvoOrLegacyProfiles", {"5~6", false}),
+                            Call("GetOrvoOrLegacyProfiles", {"5~6", 1}),  // 1 is not True
+                            Call("ValidateDerivation", {40000, 1}),
+                            Call("ValidateDerivation", {1}),
+                            Call("ErrorNumber", {1}),
+                        });
+  EXPECT_EQ(answers[0]["result"], "5");
+  EXPECT_EQ(answers[1]["result"], "6");
+  EXPECT_EQ(answers[2]["result"], "6");
+  // A refused argument raises without calling: no by-reference values, and
+  // the error state stays as it was.
+  EXPECT_EQ(answers[3]["raised"], Json::parse(R"({"number":6,"description":"Overflow"})"));
+  EXPECT_FALSE(answers[3].contains("byref"));
+  EXPECT_EQ(answers[3]["ErrorNumber"], 0);
+  for (int i : {4, 5}) {
+    EXPECT_EQ(answers[i]["raised"]["number"], 450) << i;
+    EXPECT_EQ(answers[i]["raised"]["description"],
+              "Wrong number of arguments or invalid property assignment");
+  }
+}
+
+TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
+  std::vector<std::string> malformed = {
+      "not json",
+      "",
+      "[1, 2]",
+      "{}",
+      R"({"call": 5})",
+      R"({"call": "NoSuchMember"})",
+      R"({"call": "ErrorNumber", "args": {}})",
+      R"({"call": "ErrorNumber", "arg": []})",
+      R"({"call": "ErrorNumber", "sql": "select 1"})",
+      R"({"sql": 1})",
+  };
+  std::vector<std::string> lines = malformed;
+  lines.push_back(Call("ErrorNumber"));
+  std::vector<Json> answers = Converse(object_, lines);
+  for (std::size_t i = 0; i < malformed.size(); ++i) {
+    ASSERT_EQ(answers[i].size(), 1u) << malformed[i];
+    ASSERT_TRUE(answers[i]["error"].is_string()) << malformed[i];
+    EXPECT_FALSE(answers[i]["error"].get<std::string>().empty()) << malformed[i];
+  }
+  EXPECT_NE(answers[5]["error"].get<std::string>().find("NoSuchMember"), std::string::npos);
+  EXPECT_NE(answers[7]["error"].get<std::string>().find("\"arg\""), std::string::npos);
+  EXPECT_EQ(answers.back()["result"], 0);
+}
+
+TEST_F(CliSession, SqlRequestsAnswerRowsNullsAndBinary) {
+  object_.DatabaseName(db_.dsn());
+  std::vector<Json> answers =
+      Converse(object_, {
+                            Sql("insert into qzmap100 (mprf, dsca, ownr) values (3, 'it''s', "
+                                "cast('AB' as varbinary))"),
+                            Sql("insert into qzmap100 (mprf) values (4)"),
+                            Sql("select mprf, dsca, ownr from qzmap100 order by mprf"),
+                            Sql("select mprf from qzmap100 where mprf = 99"),
+                            Sql("select nothing from nowhere"),
+                        });
+  EXPECT_EQ(answers[0], Json::parse(R"({"columns":[],"rows":[],"rowsAffected":1})"));
+  EXPECT_EQ(answers[2], Json::parse(R"({"columns":["mprf","dsca","ownr"],
+      "rows":[[3,"it's",{"binary":"4142"}],[4,null,null]]})"));
+  EXPECT_EQ(answers[3], Json::parse(R"({"columns":["mprf"],"rows":[]})"));
+  ASSERT_EQ(answers[4].size(), 1u);
+  EXPECT_EQ(answers[4]["raised"]["number"], errc::kErrorsInCommand);
+}
+
+TEST_F(CliSession, TraceListsTheStatementsOfEachCall) {
+  object_.DatabaseName(db_.dsn());
+  std::vector<std::string> lines = {Call("ValidateDerivation", {8, 9}), Call("getNewConnection"),
+                                    Sql("select 1 as one")};
+  std::vector<Json> traced = Converse(object_, lines, /*trace=*/true);
+  // Both profiles are missing: the call fails after its two queries.
+  EXPECT_EQ(traced[0]["statements"],
+            Json::array({"select vers, rele, cust, sapp,tapp from qzmap100 where mprf=8",
+                         "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=9"}));
+  EXPECT_EQ(traced[0]["result"], false);
+  EXPECT_EQ(traced[1]["statements"], Json::array());
+  EXPECT_FALSE(traced[2].contains("statements"));
+
+  std::vector<Json> untraced = Converse(object_, lines);
+  EXPECT_FALSE(untraced[0].contains("statements"));
+}
+
+TEST(CliSessionRun, SettingsApplyBeforeTheFirstRequestAndEndOfInputEnds) {
+  testing::TestDatabase db;
+  // The last line has no line end and Windows line ends are accepted.
+  std::istringstream in("{\"call\": \"getNewConnection\"}\r\n{\"sql\": \"select 2 as two\"}");
+  std::ostringstream out;
+  EXPECT_EQ(RunSession(DatabaseSettings{db.dsn(), "u", "p"}, RequestOptions{}, in, out), 0);
+  EXPECT_EQ(
+      out.str(),
+      "{\"result\":{\"Connection\":{\"State\":1}},\"ErrorNumber\":0,\"ErrDescription\":\"\"}\n"
+      "{\"columns\":[\"two\"],\"rows\":[[2]]}\n");
+}
+
+}  // namespace
+}  // namespace migprof::cli
