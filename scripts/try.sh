@@ -10,7 +10,8 @@ db="${1:-$PWD/profiles.db}"
 [ -e "$db" ] || ./build/cli/migprof init "$db"
 echo "Database: $db"
 ./build/cli/migprof session --trace --database "sqlite:$db" --user "$USER" <<'JSON'
-{"sql": "select count(*) as profiles from qzmap100"}
-{"call": "getNewConnection", "args": []}
-{"call": "ErrorNumber", "args": []}
+{"call": "InsertInMap100", "args": [9001, "Demo profile", "APPA", "APPB", "D1", "R1", "C1", "__", "N", "demo", "demo"]}
+{"call": "ValidateUser", "args": ["demo", "9001"]}
+{"sql": "select mprf, vers, rele, cust, deph from qzmap100"}
+{"call": "DeleteMap100", "args": [9001]}
 JSON
