@@ -1,0 +1,93 @@
+// The ProgID registry, the built-in configuration-management stand-in and
+// the profile members' dispatch entries.
+#include "migprof/object_registry.h"
+
+#include <gtest/gtest.h>
+
+#include "migprof/dispatch.h"
+#include "profiles/config_mgt_standin.h"
+#include "profiles/profile_support.h"
+
+namespace migprof::testing {
+namespace {
+
+struct Other : LateBoundObject {};
+
+TEST(ProfileObjectRegistry, CreatesByProgIdIgnoringCase) {
+  EXPECT_TRUE(std::dynamic_pointer_cast<profiles::ConfigMgtStandIn>(
+      CreateObject("tovr20configmgt.TOVRSCONFIGMGT")));
+  try {
+    CreateObject("No.Such");
+    FAIL();
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), errc::kCannotCreateObject);
+    EXPECT_EQ(error.description(), errtext::kCannotCreateObject);
+  }
+  {
+    ScopedObjectFactory other("No.Such", [] { return std::make_shared<Other>(); });
+    ScopedObjectFactory empty("Empty.Object", [] { return nullptr; });
+    EXPECT_TRUE(std::dynamic_pointer_cast<Other>(CreateObject("NO.SUCH")));
+    EXPECT_THROW(CreateObject("Empty.Object"), ComError);
+    ScopedObjectFactory replaced(kConfigMgtProgId, [] { return std::make_shared<Other>(); });
+    EXPECT_TRUE(std::dynamic_pointer_cast<Other>(CreateObject(kConfigMgtProgId)));
+  }
+  EXPECT_FALSE(FindObjectFactory("No.Such"));
+  EXPECT_TRUE(
+      std::dynamic_pointer_cast<profiles::ConfigMgtStandIn>(CreateObject(kConfigMgtProgId)));
+}
+
+class ProfileConfigMgtStandIn : public ComponentTest {};
+
+TEST_F(ProfileConfigMgtStandIn, AnswersFromCheckedOutFunctions) {
+  profiles::ConfigMgtStandIn standin;
+  Integer mprf = 2;
+  EXPECT_THROW(standin.Check_Check_Out(mprf), ComError);
+  standin.OpenConnection(db_.Connect());
+  db_.Exec("insert into qzlib100 (mprf, fnam, stat) values (2, 'F1', 'N')");
+  db_.Exec("insert into qzlib100 (mprf, fnam, stat) values (3, 'F3', 'C')");
+  EXPECT_TRUE(standin.Check_Check_Out(mprf).ToBoolean().IsTrue());
+  EXPECT_EQ(standin.ErrDescription(), "");
+  db_.Exec("insert into qzlib100 (mprf, vers, fnam, stat) values (2, 'DV', 'Calc', 'C')");
+  EXPECT_FALSE(standin.Check_Check_Out(mprf).ToBoolean().IsTrue());
+  EXPECT_NE(standin.ErrDescription().find("Calc"), std::string::npos);
+  String s = "s";
+  EXPECT_TRUE(standin.Global_Undo_Check_Out(s, mprf, s, s, s, s).ToBoolean().IsTrue());
+  EXPECT_TRUE(standin.Delete_Revisions(mprf, s, s, s, s, s).ToBoolean().IsTrue());
+  EXPECT_EQ(db_.Count("qzlib100"), 3);
+}
+
+TEST_F(ProfileConfigMgtStandIn, DrivesTheUpdate) {
+  ASSERT_TRUE(
+      object_.InsertInMap100(1, "d", "S", "T", "V1", "R", "C", "__", "Y", "l", "o", "DV").IsTrue());
+  db_.Exec("insert into qzlib100 (mprf, fnam, stat) values (1, 'Calc', 'C')");
+  EXPECT_FALSE(
+      object_.UpdateMap100(1, "d", "Y", "V1", "R", "C", "l", "__", "u", "p", "DV2").IsTrue());
+  EXPECT_NE(object_.ErrDescription().find("Calc"), std::string::npos);
+  db_.Exec("update qzlib100 set stat = 'N'");
+  EXPECT_TRUE(
+      object_.UpdateMap100(1, "d", "Y", "V1", "R", "C", "l", "__", "u", "p", "DV2").IsTrue());
+  EXPECT_EQ(object_.ErrDescription(), "");
+  EXPECT_TRUE(object_.UpdateMap100(1, "d", "N", "V1", "R", "C", "l", "__", "u", "p").IsTrue());
+  EXPECT_EQ(db_.Count("qzmap105"), 0);
+}
+
+TEST(ProfileDispatch, CallsThrough) {
+  TestDatabase db;
+  TOVRHandleMigProf object;
+  object.DatabaseName(db.dsn());
+  std::vector<Variant> list{Variant("~"), Variant(Integer{-1})};
+  dispatch::Result result = dispatch::FindMember("GetOrvoOrLegacyProfiles")->invoke(object, list);
+  EXPECT_EQ(result.value.ToString(), "0");
+  const dispatch::Member* derivation = dispatch::FindMember("validatederivation");
+  ASSERT_EQ(derivation->position, 17);
+  EXPECT_TRUE(derivation->params[0].by_ref && derivation->params[1].by_ref);
+  std::vector<Variant> numbers{Variant(Integer{1}), Variant(Integer{2})};
+  result = derivation->invoke(object, numbers);
+  EXPECT_EQ(result.value.ToInteger(), 0);  // no such profile
+  EXPECT_EQ(numbers[1].AsInteger(), 2);
+  EXPECT_EQ(dispatch::FindMember("InsertInMap100")->params[13].name, "i_StrDCus");
+  EXPECT_TRUE(dispatch::FindMember("InsertInMap100")->params[13].optional);
+}
+
+}  // namespace
+}  // namespace migprof::testing
