@@ -17,7 +17,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 // The member lists of the areas of the component.
 std::vector<Member> (*const kAreas[])() = {&FrameMembers, &FuncLibMembers, &MapRulesMembers,
-                                              &ProfileMembers};
+                                           &ProfileMembers};
 
 std::vector<Member> AllMembers() {
   std::vector<Member> all;

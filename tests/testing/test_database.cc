@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <stdexcept>
 
 #include "schema/schema.h"
 
@@ -25,13 +30,87 @@ std::string TextOf(const Variant& value) {
   return value.ToString();
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The tables of the schema, in the order it creates them.
+std::vector<std::string> SchemaTables() {
+  static const std::vector<std::string> tables = [] {
+    std::vector<std::string> names;
+    const std::string schema = schema::EmbeddedSchemaSql();
+    const std::regex create(R"(CREATE TABLE (\w+))");
+    for (auto it = std::sregex_iterator(schema.begin(), schema.end(), create);
+         it != std::sregex_iterator(); ++it) {
+      names.push_back((*it)[1]);
+    }
+    return names;
+  }();
+  return tables;
+}
+
+// The statements of the schema script for the server behind a data source
+// that create `tables` and their indexes. The scripts are read from the
+// source tree this file belongs to.
+std::vector<std::string> SchemaStatementsFor(const std::vector<std::string>& tables, bool mariadb) {
+  const std::filesystem::path script =
+      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "schema" /
+      (mariadb ? "mariadb.sql" : "sqlserver.sql");
+  std::ifstream in(script);
+  if (!in) throw std::runtime_error("cannot read " + script.string());
+  std::string text;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("--", 0) != 0) text += line + "\n";
+  }
+  const std::regex target(R"(CREATE (?:TABLE|INDEX \w+ ON) (\w+))");
+  std::vector<std::string> statements;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(';', start)) != std::string::npos; start = end + 1) {
+    const std::string statement = text.substr(start, end - start);
+    std::smatch match;
+    if (std::regex_search(statement, match, target) &&
+        std::find(tables.begin(), tables.end(), match[1].str()) != tables.end()) {
+      statements.push_back(statement);
+    }
+  }
+  return statements;
+}
+
 }  // namespace
 
 TestDatabase::TestDatabase() {
+  if (std::string external = Environment("MIGPROF_TEST_DSN"); !external.empty()) {
+    dsn_ = external;
+    uid_ = Environment("MIGPROF_TEST_UID");
+    pwd_ = Environment("MIGPROF_TEST_PWD");
+    auto connection = Connect();
+    // Tests share the data source: each starts with empty tables, and a
+    // table an earlier test dropped is created again.
+    std::vector<std::string> missing;
+    for (const std::string& table : SchemaTables()) {
+      try {
+        connection->Execute("delete from " + table);
+      } catch (const ComError&) {
+        missing.push_back(table);
+      }
+    }
+    if (missing.empty()) return;
+    bool mariadb = true;
+    try {
+      connection->Execute("select version()");
+    } catch (const ComError&) {
+      mariadb = false;  // SQL Server has no version()
+    }
+    for (const std::string& statement : SchemaStatementsFor(missing, mariadb)) {
+      connection->Execute(statement);
+    }
+    return;
+  }
   static std::atomic<int> counter{0};
   std::filesystem::path dir = std::filesystem::temp_directory_path();
-  path_ = (dir / ("migprof_test_" + std::to_string(::getpid()) + "_" +
-                  std::to_string(counter++) + ".db"))
+  path_ = (dir /
+           ("migprof_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".db"))
               .string();
   std::filesystem::remove(path_);
   schema::CreateEmbeddedDatabase(path_);
@@ -39,6 +118,7 @@ TestDatabase::TestDatabase() {
 }
 
 TestDatabase::~TestDatabase() {
+  if (!embedded()) return;
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm"}) {
     std::filesystem::remove(path_ + suffix, ignored);
@@ -47,7 +127,7 @@ TestDatabase::~TestDatabase() {
 
 std::shared_ptr<ado::Connection> TestDatabase::Connect() const {
   auto connection = ado::Connection::Create();
-  connection->Open("DSN=" + dsn_ + ";uid=;pwd=;");
+  connection->Open("DSN=" + dsn_ + ";uid=" + uid_ + ";pwd=" + pwd_ + ";");
   return connection;
 }
 

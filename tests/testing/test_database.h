@@ -1,5 +1,12 @@
 // A fresh profile database for each test, and small helpers to put rows in
 // and read them back through the data-access layer.
+//
+// By default each TestDatabase is a new embedded database file. When the
+// environment names an ODBC data source (MIGPROF_TEST_DSN, with
+// MIGPROF_TEST_UID and MIGPROF_TEST_PWD for its login), every TestDatabase
+// uses that data source instead and empties its tables first, so the same
+// tests run against a real server. Tests that need the embedded file itself
+// skip when embedded() is false.
 #ifndef MIGPROF_TESTS_TESTING_TEST_DATABASE_H_
 #define MIGPROF_TESTS_TESTING_TEST_DATABASE_H_
 
@@ -14,7 +21,6 @@
 
 namespace migprof::testing {
 
-// A new embedded database file with the schema, removed again at the end.
 class TestDatabase {
  public:
   TestDatabase();
@@ -22,9 +28,17 @@ class TestDatabase {
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  // The data source name for DatabaseName ("sqlite:<path>").
+  // The data source name for DatabaseName: "sqlite:<path>", or the
+  // MIGPROF_TEST_DSN data source.
   const std::string& dsn() const { return dsn_; }
+  // The embedded database file; empty under MIGPROF_TEST_DSN.
   const std::string& path() const { return path_; }
+  // True for an embedded database file, false under MIGPROF_TEST_DSN.
+  bool embedded() const { return !path_.empty(); }
+  // The login for DatabaseUser / DatabasePassword ("tester" / "secret" for
+  // the embedded database, which ignores them).
+  const std::string& uid() const { return uid_; }
+  const std::string& pwd() const { return pwd_; }
 
   // A new open connection to the database.
   std::shared_ptr<ado::Connection> Connect() const;
@@ -41,6 +55,8 @@ class TestDatabase {
  private:
   std::string path_;
   std::string dsn_;
+  std::string uid_ = "tester";
+  std::string pwd_ = "secret";
 };
 
 // A fixture with a fresh database and a component object set up for it.
@@ -48,8 +64,8 @@ class ComponentTest : public ::testing::Test {
  protected:
   ComponentTest() {
     object_.DatabaseName(db_.dsn());
-    object_.DatabaseUser("tester");
-    object_.DatabasePassword("secret");
+    object_.DatabaseUser(db_.uid());
+    object_.DatabasePassword(db_.pwd());
   }
 
   TestDatabase db_;

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Runs the test program against a MariaDB server over ODBC.
+#
+# Installs mariadb-server, odbc-mariadb and unixodbc from Debian's archive
+# when they are missing, starts a private server on loopback (its own data
+# directory, socket and port under a temporary directory), creates the
+# database with the schema and a login with a password, writes a data source
+# into an odbc.ini of its own (ODBCSYSINI / ODBCINI), runs the test program
+# with MIGPROF_TEST_DSN, MIGPROF_TEST_UID and MIGPROF_TEST_PWD set, and stops
+# the server by its process id, also when anything fails. The system's own
+# MariaDB service and ODBC configuration are not touched.
+#
+# Usage: bash .ci/odbc_suite.sh <path-to-migprof_tests> [test program arguments...]
+# Exit status: the test program's, or 1 when the server could not be set up.
+set -euo pipefail
+
+if [[ $# -lt 1 ]]; then
+  echo "usage: $0 <path-to-migprof_tests> [test program arguments...]" >&2
+  exit 2
+fi
+tests=$(realpath "$1")
+shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The login is the one the tests' fixture gives the embedded database
+# (tester / secret), so that tests which spell it out hold on the server too.
+readonly database=migprof dsn=migprof_test login=tester password=secret
+
+log() { echo "odbc_suite: $*" >&2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/migprof-odbc.XXXXXX")
+server=""
+cleanup() {
+  local status=$?
+  if [[ -n $server ]] && kill -0 "$server" 2>/dev/null; then
+    kill "$server"
+    for _ in $(seq 120); do
+      kill -0 "$server" 2>/dev/null || break
+      sleep 0.5
+    done
+    if kill -0 "$server" 2>/dev/null; then
+      log "server $server did not stop; killing it"
+      kill -9 "$server"
+    fi
+    wait "$server" 2>/dev/null || true
+  fi
+  if [[ $status -ne 0 && -f $work/mariadb.err ]]; then
+    log "server log (last lines):"
+    tail -n 20 "$work/mariadb.err" >&2
+  fi
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+
+# --- packages --------------------------------------------------------------
+missing=()
+for package in mariadb-server odbc-mariadb unixodbc; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  log "installing ${missing[*]}"
+  # The package would start the system's MariaDB service; this script runs a
+  # server of its own instead.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=""
+  if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod 755 "$policy"
+    own_policy=1
+  fi
+  installed=0
+  export DEBIAN_FRONTEND=noninteractive
+  if apt-get install -y -q --no-install-recommends "${missing[@]}" >"$work/apt.log" 2>&1 ||
+    { apt-get update -q >>"$work/apt.log" 2>&1 &&
+      apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$work/apt.log" 2>&1; }; then
+    installed=1
+  fi
+  [[ -n $own_policy ]] && rm -f "$policy"
+  if [[ $installed -ne 1 ]]; then
+    tail -n 20 "$work/apt.log" >&2
+    log "could not install ${missing[*]}"
+    exit 1
+  fi
+fi
+driver=$(dpkg -L odbc-mariadb | grep '/libmaodbc\.so$' | head -n 1)
+[[ -n $driver ]] || { log "libmaodbc.so not found"; exit 1; }
+
+# --- server ----------------------------------------------------------------
+user=$(id -un)
+socket=$work/mariadb.sock
+port=""
+for _ in $(seq 50); do
+  candidate=$((20000 + RANDOM % 20000))
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+    port=$candidate
+    break
+  fi
+done
+[[ -n $port ]] || { log "no free port found"; exit 1; }
+
+mariadb-install-db --no-defaults --datadir="$work/data" --user="$user" \
+  --auth-root-authentication-method=socket --skip-test-db >"$work/install.log" 2>&1 ||
+  { tail -n 20 "$work/install.log" >&2; log "mariadb-install-db failed"; exit 1; }
+
+mariadbd --no-defaults --datadir="$work/data" --user="$user" \
+  --socket="$socket" --port="$port" --bind-address=127.0.0.1 \
+  --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err" \
+  --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci \
+  --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 \
+  --max-connections=300 </dev/null >/dev/null 2>&1 &
+server=$!
+log "server $server on 127.0.0.1:$port"
+
+admin=(mariadb --no-defaults --socket="$socket" --user="$user")
+for _ in $(seq 120); do
+  if mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1; then
+    break
+  fi
+  kill -0 "$server" 2>/dev/null || { log "server $server ended while starting"; exit 1; }
+  sleep 0.5
+done
+mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1 ||
+  { log "server $server does not answer"; exit 1; }
+
+# --- database, login, schema, data source -----------------------------------
+"${admin[@]}" <<SQL
+CREATE DATABASE $database CHARACTER SET utf8mb4 COLLATE utf8mb4_uca1400_as_ci;
+CREATE USER '$login'@'localhost' IDENTIFIED BY '$password';
+CREATE USER '$login'@'127.0.0.1' IDENTIFIED BY '$password';
+GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';
+SQL
+"${admin[@]}" "$database" <"$root/schema/mariadb.sql"
+
+cat >"$work/odbcinst.ini" <<INI
+[MariaDB]
+Description = MariaDB Connector/ODBC
+Driver = $driver
+Threading = 0
+INI
+cat >"$work/odbc.ini" <<INI
+[$dsn]
+Driver = MariaDB
+SERVER = 127.0.0.1
+PORT = $port
+DATABASE = $database
+INI
+
+# --- tests -------------------------------------------------------------------
+log "running $tests against $dsn"
+status=0
+ODBCSYSINI=$work ODBCINI=$work/odbc.ini \
+  MIGPROF_TEST_DSN=$dsn MIGPROF_TEST_UID=$login MIGPROF_TEST_PWD=$password \
+  "$tests" "$@" || status=$?
+exit "$status"

@@ -1,0 +1,755 @@
+#include "component/odbc/mariadb_dialect.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "component/odbc/wide_text.h"
+#include "component/text/cp1252.h"
+
+namespace migprof::odbc {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Tokens, then a tree of parenthesised groups, then per nesting level a list
+// of units (operands and operators) on which casts, additive chains and LIKE
+// are rewritten.
+// ---------------------------------------------------------------------------
+
+enum class Kind { kSpace, kWord, kName, kNumber, kString, kOpen, kClose, kOp };
+
+struct Token {
+  Kind kind;
+  std::string text;
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+// Bytes of a multi-byte UTF-8 character count as letters, as in both dialects.
+bool IsWordStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '@' || c == '#' ||
+         u >= 0x80;
+}
+bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c) || c == '$'; }
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// Index one past a quoted run that opens at `open` and closes with `close`, a
+// doubled `close` standing for itself; npos when the run is not closed.
+std::size_t EndOfQuoted(std::string_view s, std::size_t open, char close) {
+  for (std::size_t i = open + 1;;) {
+    const std::size_t k = s.find(close, i);
+    if (k == std::string_view::npos) return k;
+    if (k + 1 < s.size() && s[k + 1] == close) {
+      i = k + 2;
+    } else {
+      return k + 1;
+    }
+  }
+}
+
+// The text between the quotes of a closed quoted run, doubled quotes undone.
+std::string Unquote(std::string_view quoted, char close) {
+  std::string out;
+  for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+    out += quoted[i];
+    if (quoted[i] == close) ++i;
+  }
+  return out;
+}
+
+std::string Backticked(std::string_view name) {
+  std::string out = "`";
+  for (char c : name) {
+    out += c;
+    if (c == '`') out += '`';
+  }
+  return out + "`";
+}
+
+std::size_t EndOfNumber(std::string_view s, std::size_t i) {
+  const std::size_t n = s.size();
+  if (s[i] == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    i += 2;
+    while (i < n && IsHexDigit(s[i])) ++i;
+    return i;
+  }
+  while (i < n && IsDigit(s[i])) ++i;
+  if (i < n && s[i] == '.') {
+    ++i;
+    while (i < n && IsDigit(s[i])) ++i;
+  }
+  // An exponent only when digits follow: "2else" is 2 and else.
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < n && IsDigit(s[j])) {
+      i = j;
+      while (i < n && IsDigit(s[i])) ++i;
+    }
+  }
+  return i;
+}
+
+std::vector<Token> Tokenize(std::string_view s) {
+  static constexpr std::string_view kTwoCharOps[] = {"<>", "!=", "<=", ">=", "!<",
+                                                     "!>", "||", "<<", ">>"};
+  std::vector<Token> out;
+  const std::size_t n = s.size();
+  std::size_t i = 0;
+  const auto push = [&out](Kind kind, std::string_view text) {
+    out.push_back({kind, std::string(text)});
+  };
+  while (i < n) {
+    const std::size_t start = i;
+    const char c = s[i];
+    const char next = i + 1 < n ? s[i + 1] : '\0';
+    if (IsBlank(c)) {
+      while (i < n && IsBlank(s[i])) ++i;
+      push(Kind::kSpace, s.substr(start, i - start));
+    } else if ((c == '-' && next == '-') || (c == '/' && next == '*')) {
+      // MariaDB wants a blank after "--" and runs "/*!...*/"; SQL Server
+      // ignores both, so neither reaches the server.
+      const std::size_t k = c == '-' ? s.find('\n', i) : s.find("*/", i + 2);
+      i = k == std::string_view::npos ? n : (c == '-' ? k : k + 2);
+      push(Kind::kSpace, " ");
+    } else if (c == '\'' || ((c == 'N' || c == 'n') && next == '\'')) {
+      const std::size_t k = EndOfQuoted(s, c == '\'' ? i : i + 1, '\'');
+      i = k == std::string_view::npos ? n : k;
+      push(Kind::kString, s.substr(start, i - start));
+    } else if (c == '"' || c == '[' || c == '`') {
+      const char close = c == '[' ? ']' : c;
+      const std::size_t k = EndOfQuoted(s, i, close);
+      i = k == std::string_view::npos ? n : k;
+      const std::string_view quoted = s.substr(start, i - start);
+      push(Kind::kName, k == std::string_view::npos || c == '`'
+                            ? std::string(quoted)
+                            : Backticked(Unquote(quoted, close)));
+    } else if (IsDigit(c) || (c == '.' && IsDigit(next) &&
+                              (out.empty() || (out.back().kind != Kind::kWord &&
+                                               out.back().kind != Kind::kName)))) {
+      i = EndOfNumber(s, i);
+      push(Kind::kNumber, s.substr(start, i - start));
+      // SQL Server ends a number at the first letter ("10and"); MariaDB
+      // would read the glued text as one name.
+      if (i < n && IsWordStart(s[i])) push(Kind::kSpace, " ");
+    } else if (IsWordStart(c)) {
+      while (i < n && IsWordChar(s[i])) ++i;
+      push(Kind::kWord, s.substr(start, i - start));
+    } else if (c == '(' || c == ')') {
+      ++i;
+      push(c == '(' ? Kind::kOpen : Kind::kClose, s.substr(start, 1));
+    } else {
+      const std::string_view two = s.substr(i, 2);
+      const bool is_two =
+          std::find(std::begin(kTwoCharOps), std::end(kTwoCharOps), two) != std::end(kTwoCharOps);
+      i += is_two ? 2 : 1;
+      if (two == "!<") {
+        push(Kind::kOp, ">=");
+      } else if (two == "!>") {
+        push(Kind::kOp, "<=");
+      } else {
+        push(Kind::kOp, s.substr(start, i - start));
+      }
+    }
+  }
+  return out;
+}
+
+// A token, or (kind kOpen) a parenthesised group with its contents.
+struct Item {
+  Kind kind;
+  std::string text;
+  std::vector<Item> children;
+  bool closed = false;
+};
+
+std::vector<Item> BuildTree(const std::vector<Token>& tokens, std::size_t* pos, bool* closed) {
+  std::vector<Item> items;
+  while (*pos < tokens.size()) {
+    const Token& t = tokens[(*pos)++];
+    if (t.kind == Kind::kClose && closed != nullptr) {
+      *closed = true;
+      return items;
+    }
+    Item item{t.kind, t.text, {}, false};
+    if (t.kind == Kind::kOpen) item.children = BuildTree(tokens, pos, &item.closed);
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+// Words that can stand directly before an expression; they are operators,
+// never operands. Join words are left out so that LEFT(...) and RIGHT(...)
+// stay functions.
+bool IsKeyword(std::string_view lower_word) {
+  static constexpr std::string_view kKeywords[] = {
+      "all",    "and",    "any",    "as",       "asc",   "between", "by",     "case",   "collate",
+      "cross",  "delete", "desc",   "distinct", "else",  "end",     "escape", "except", "exists",
+      "from",   "full",   "group",  "having",   "if",    "in",      "inner",  "insert", "intersect",
+      "into",   "is",     "join",   "like",     "limit", "not",     "offset", "on",     "or",
+      "order",  "outer",  "return", "select",   "set",   "some",    "then",   "top",    "union",
+      "update", "values", "when",   "where",    "while", "with"};
+  return std::find(std::begin(kKeywords), std::end(kKeywords), lower_word) != std::end(kKeywords);
+}
+
+enum class ValueKind { kText, kNumber, kUnknown };
+
+// The schema's columns that are not text; every other column name is text.
+ValueKind ColumnKind(std::string_view lower_name) {
+  static constexpr std::string_view kNumbers[] = {"mprf", "levl", "pprf", "deph",
+                                                  "dnum", "dept", "defa"};
+  if (std::find(std::begin(kNumbers), std::end(kNumbers), lower_name) != std::end(kNumbers)) {
+    return ValueKind::kNumber;
+  }
+  return lower_name == "ldat" ? ValueKind::kUnknown : ValueKind::kText;
+}
+
+ValueKind FunctionKind(std::string_view lower_name) {
+  static constexpr std::string_view kTexts[] = {
+      "ltrim",  "rtrim", "trim",  "left",  "right",     "substring", "upper", "lower", "replace",
+      "concat", "char",  "nchar", "space", "replicate", "reverse",   "stuff", "str"};
+  static constexpr std::string_view kNumbers[] = {"count", "len", "datalength", "charindex", "abs"};
+  if (std::find(std::begin(kTexts), std::end(kTexts), lower_name) != std::end(kTexts)) {
+    return ValueKind::kText;
+  }
+  if (std::find(std::begin(kNumbers), std::end(kNumbers), lower_name) != std::end(kNumbers)) {
+    return ValueKind::kNumber;
+  }
+  return ValueKind::kUnknown;
+}
+
+ValueKind CastTypeKind(std::string_view lower_type) {
+  static constexpr std::string_view kNumbers[] = {"int",     "integer", "smallint", "bigint",
+                                                  "tinyint", "decimal", "numeric",  "float",
+                                                  "real",    "money",   "bit"};
+  static constexpr std::string_view kTexts[] = {"char",  "nchar",   "nvarchar",  "text",
+                                                "ntext", "varchar", "varbinary", "binary"};
+  if (std::find(std::begin(kNumbers), std::end(kNumbers), lower_type) != std::end(kNumbers)) {
+    return ValueKind::kNumber;
+  }
+  if (std::find(std::begin(kTexts), std::end(kTexts), lower_type) != std::end(kTexts)) {
+    return ValueKind::kText;
+  }
+  return ValueKind::kUnknown;
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out = "X'";
+  for (char b : bytes) {
+    out += kDigits[static_cast<unsigned char>(b) >> 4];
+    out += kDigits[static_cast<unsigned char>(b) & 15];
+  }
+  return out + "'";
+}
+
+// SQL Server's binary form of an integer: big-endian, 4 bytes for an int,
+// 8 beyond.
+std::string BigEndian(long long value) {
+  const bool is_int = value >= INT32_MIN && value <= INT32_MAX;
+  std::string out(is_int ? 4 : 8, '\0');
+  auto bits = static_cast<unsigned long long>(value);
+  for (std::size_t k = out.size(); k-- > 0; bits >>= 8) out[k] = static_cast<char>(bits & 0xFF);
+  return out;
+}
+
+enum class UnitType { kSpace, kOperand, kArith, kOther };
+
+struct Unit {
+  UnitType type;
+  std::string text;
+  ValueKind kind = ValueKind::kUnknown;
+};
+
+struct Written {
+  std::string text;
+  ValueKind kind;
+};
+
+std::size_t SkipSpaceItems(const std::vector<Item>& items, std::size_t i, std::size_t end) {
+  while (i < end && items[i].kind == Kind::kSpace) ++i;
+  return i;
+}
+
+bool IsWord(const Item& item, std::string_view lower_word) {
+  return item.kind == Kind::kWord && Lower(item.text) == lower_word;
+}
+
+// The length of a cast target: "(30)", "(max)" or nothing.
+struct CastLength {
+  bool unlimited = false;
+  std::size_t bytes = 30;
+};
+
+class LevelWriter {
+ public:
+  // `top` is the outermost level of the statement text.
+  LevelWriter(const std::vector<Item>& items, std::size_t begin, std::size_t end, bool top,
+              const MariaDbTextType& text_type)
+      : items_(items), begin_(begin), end_(end), top_(top), text_type_(text_type) {}
+
+  Written Write() {
+    BuildUnits();
+    RewriteChains();
+    RewriteLike();
+    std::string text;
+    const Unit* only = nullptr;
+    int operands = 0;
+    for (const Unit& u : units_) {
+      text += u.text;
+      if (u.type != UnitType::kSpace) {
+        ++operands;
+        only = &u;
+      }
+    }
+    const bool single = operands == 1 && only->type == UnitType::kOperand;
+    return {text, single ? only->kind : ValueKind::kUnknown};
+  }
+
+ private:
+  Written WriteRange(const std::vector<Item>& items, std::size_t begin, std::size_t end) const {
+    return LevelWriter(items, begin, end, false, text_type_).Write();
+  }
+
+  Written WriteGroup(const Item& group) const {
+    Written inner = WriteRange(group.children, 0, group.children.size());
+    return {"(" + inner.text + (group.closed ? ")" : ""), inner.kind};
+  }
+
+  void Push(UnitType type, std::string text, ValueKind kind = ValueKind::kUnknown) {
+    units_.push_back({type, std::move(text), kind});
+  }
+
+  void BuildUnits() {
+    for (std::size_t i = begin_; i < end_;) {
+      const Item& item = items_[i];
+      switch (item.kind) {
+        case Kind::kSpace:
+          Push(UnitType::kSpace, item.text);
+          ++i;
+          break;
+        case Kind::kWord:
+          i = WordUnit(i);
+          break;
+        case Kind::kName:
+          i = NameUnit(i, ValueKind::kUnknown);
+          break;
+        case Kind::kNumber:
+          Push(UnitType::kOperand, item.text, ValueKind::kNumber);
+          ++i;
+          break;
+        case Kind::kString:
+          Push(UnitType::kOperand, item.text, ValueKind::kText);
+          ++i;
+          break;
+        case Kind::kOpen: {
+          Written group = WriteGroup(item);
+          Push(UnitType::kOperand, std::move(group.text), group.kind);
+          ++i;
+          break;
+        }
+        case Kind::kOp: {
+          static constexpr std::string_view kArith = "+-*/%&|^~";
+          const bool arith = item.text.size() == 1 && kArith.find(item.text[0]) != kArith.npos;
+          Push(arith ? UnitType::kArith : UnitType::kOther, item.text);
+          if (item.text == ";") {
+            statement_word_.clear();
+            in_select_list_ = false;
+          }
+          ++i;
+          break;
+        }
+        case Kind::kClose:
+          Push(UnitType::kOther, item.text);
+          ++i;
+          break;
+      }
+    }
+  }
+
+  std::size_t WordUnit(std::size_t i) {
+    const std::string word = Lower(items_[i].text);
+    const bool first_of_statement = top_ && statement_word_.empty();
+    if (top_) {
+      if (first_of_statement) statement_word_ = word;
+      if (word == "select" && statement_word_ == "select") in_select_list_ = true;
+      if (word == "from") in_select_list_ = false;
+    }
+    const std::size_t next = SkipSpaceItems(items_, i + 1, end_);
+    if (word == "cast" && next < end_ && items_[next].kind == Kind::kOpen) {
+      if (std::optional<Written> cast = CastCall(items_[next])) {
+        Push(UnitType::kOperand, std::move(cast->text), cast->kind);
+        return next + 1;
+      }
+      return NameUnit(i, CastTargetKind(items_[next]));
+    }
+    if (word == "case") {
+      if (const std::size_t end = MatchingEnd(i); end != end_) {
+        Push(UnitType::kOperand,
+             items_[i].text + WriteRange(items_, i + 1, end).text + items_[end].text);
+        return end + 1;
+      }
+    }
+    if (word == "delete" && first_of_statement && next < end_ &&
+        (items_[next].kind == Kind::kName ||
+         (items_[next].kind == Kind::kWord && !IsWord(items_[next], "from") &&
+          !IsWord(items_[next], "top")))) {
+      // SQL Server makes FROM optional after DELETE; MariaDB requires it.
+      Push(UnitType::kOther, items_[i].text);
+      for (std::size_t k = i + 1; k < next; ++k) Push(UnitType::kSpace, items_[k].text);
+      Push(UnitType::kOther, "from");
+      Push(UnitType::kSpace, " ");
+      return next;
+    }
+    if (word == "null") {
+      Push(UnitType::kOperand, items_[i].text);
+      return i + 1;
+    }
+    if (IsKeyword(word)) {
+      Push(UnitType::kOther, items_[i].text);
+      return i + 1;
+    }
+    return NameUnit(i, ValueKind::kUnknown);
+  }
+
+  // A possibly qualified name (a.b.c, t.*), with its argument list when it
+  // is a function call. `call_kind`, when known, is the kind of the call's
+  // value.
+  std::size_t NameUnit(std::size_t i, ValueKind call_kind) {
+    std::string text = items_[i].text;
+    std::string last = items_[i].text;
+    const bool qualified_start = i + 1 < end_ && items_[i + 1].text == ".";
+    ++i;
+    while (i + 1 < end_ && items_[i].kind == Kind::kOp && items_[i].text == "." &&
+           (items_[i + 1].kind == Kind::kWord || items_[i + 1].kind == Kind::kName ||
+            items_[i + 1].text == "*")) {
+      text += "." + items_[i + 1].text;
+      last = items_[i + 1].text;
+      i += 2;
+    }
+    const std::size_t next = SkipSpaceItems(items_, i, end_);
+    if (next < end_ && items_[next].kind == Kind::kOpen) {
+      ValueKind kind = call_kind;
+      if (kind == ValueKind::kUnknown && !qualified_start) kind = FunctionKind(Lower(text));
+      for (; i < next; ++i) text += items_[i].text;
+      text += WriteGroup(items_[next]).text;
+      Push(UnitType::kOperand, std::move(text), kind);
+      return next + 1;
+    }
+    if (last.size() >= 2 && last.front() == '`' && last.back() == '`') {
+      last = last.substr(1, last.size() - 2);
+    }
+    Push(UnitType::kOperand, std::move(text), ColumnKind(Lower(last)));
+    return i;
+  }
+
+  // Index of the END closing the CASE at `i`, or end_ when there is none.
+  std::size_t MatchingEnd(std::size_t i) const {
+    int depth = 0;
+    for (std::size_t k = i; k < end_; ++k) {
+      if (IsWord(items_[k], "case")) ++depth;
+      if (IsWord(items_[k], "end") && --depth == 0) return k;
+    }
+    return end_;
+  }
+
+  // Index of the last top-level "as" of a cast's group, or its size.
+  static std::size_t LastAs(const std::vector<Item>& ch) {
+    std::size_t as = ch.size();
+    for (std::size_t k = 0; k < ch.size(); ++k) {
+      if (IsWord(ch[k], "as")) as = k;
+    }
+    return as;
+  }
+
+  static ValueKind CastTargetKind(const Item& group) {
+    const std::vector<Item>& ch = group.children;
+    const std::size_t k = SkipSpaceItems(ch, LastAs(ch) + 1, ch.size());
+    return k < ch.size() && ch[k].kind == Kind::kWord ? CastTypeKind(Lower(ch[k].text))
+                                                      : ValueKind::kUnknown;
+  }
+
+  // The replacement for cast(<expr> as varbinary|varchar[(n)]), or nothing
+  // when the group is some other cast, which then passes through as a call.
+  std::optional<Written> CastCall(const Item& group) const {
+    const std::vector<Item>& ch = group.children;
+    if (!group.closed) return std::nullopt;
+    const std::size_t as = LastAs(ch);
+    if (as == ch.size()) return std::nullopt;
+    std::size_t k = SkipSpaceItems(ch, as + 1, ch.size());
+    if (k == ch.size() || !(IsWord(ch[k], "varbinary") || IsWord(ch[k], "varchar"))) {
+      return std::nullopt;
+    }
+    const bool varbinary = IsWord(ch[k], "varbinary");
+    CastLength length;
+    k = SkipSpaceItems(ch, k + 1, ch.size());
+    if (k < ch.size() && ch[k].kind == Kind::kOpen) {
+      const std::vector<Item>& size = ch[k].children;
+      const std::size_t m = SkipSpaceItems(size, 0, size.size());
+      if (!ch[k].closed || m == size.size()) return std::nullopt;
+      if (IsWord(size[m], "max")) {
+        length.unlimited = true;
+      } else if (size[m].kind != Kind::kNumber ||
+                 std::from_chars(size[m].text.data(), size[m].text.data() + size[m].text.size(),
+                                 length.bytes)
+                         .ptr != size[m].text.data() + size[m].text.size() ||
+                 length.bytes == 0) {
+        return std::nullopt;
+      }
+      if (SkipSpaceItems(size, m + 1, size.size()) != size.size()) return std::nullopt;
+      k = SkipSpaceItems(ch, k + 1, ch.size());
+    }
+    if (k != ch.size()) return std::nullopt;
+    const std::size_t first = SkipSpaceItems(ch, 0, as);
+    std::size_t last = as;
+    while (last > first && ch[last - 1].kind == Kind::kSpace) --last;
+    if (first == last) return std::nullopt;
+    return varbinary ? VarbinaryCast(ch, first, last, length)
+                     : VarcharCast(WriteRange(ch, first, last).text, length);
+  }
+
+  Written VarcharCast(const std::string& expression, CastLength length) const {
+    std::string latin1 = "CONVERT(" + expression + " USING latin1)";
+    if (!length.unlimited) latin1 = "LEFT(" + latin1 + "," + std::to_string(length.bytes) + ")";
+    return {"(CONVERT(" + latin1 + " USING " + text_type_.charset + ") COLLATE " +
+                text_type_.collation + ")",
+            ValueKind::kText};
+  }
+
+  Written VarbinaryCast(const std::vector<Item>& ch, std::size_t first, std::size_t last,
+                        CastLength length) const {
+    const std::size_t limit = length.unlimited ? std::string::npos : length.bytes;
+    if (last - first == 1 && ch[first].kind == Kind::kString) {
+      const std::string& literal = ch[first].text;
+      if (literal.back() == '\'' && literal.size() >= 2) {
+        const bool national = literal.front() != '\'';
+        const std::string content = Unquote(std::string_view(literal).substr(national), '\'');
+        std::string bytes;
+        if (national) {
+          for (SQLWCHAR unit : ToWide(content)) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+          }
+        } else {
+          bytes = text::Utf8ToCp1252(content);
+        }
+        return {Hex(std::string_view(bytes).substr(0, limit)), ValueKind::kText};
+      }
+    }
+    if (std::optional<long long> value = IntegerLiteral(ch, first, last)) {
+      const std::string bytes = BigEndian(*value);
+      const std::size_t take = std::min(limit, bytes.size());
+      const std::string_view kept = std::string_view(bytes).substr(bytes.size() - take);
+      if (in_select_list_) return {Hex(kept), ValueKind::kText};
+      if (take == bytes.size()) {
+        return {*value < 0 ? "(" + std::to_string(*value) + ")" : std::to_string(*value),
+                ValueKind::kNumber};
+      }
+      unsigned long long cut = 0;
+      for (char b : kept) cut = (cut << 8) | static_cast<unsigned char>(b);
+      return {std::to_string(cut), ValueKind::kNumber};
+    }
+    const Written expression = WriteRange(ch, first, last);
+    if (expression.kind == ValueKind::kNumber) {
+      const std::size_t take = std::min<std::size_t>(limit, 4);
+      if (in_select_list_) {
+        return {"UNHEX(RIGHT(LPAD(HEX(" + expression.text + "),16,'0')," +
+                    std::to_string(2 * take) + "))",
+                ValueKind::kText};
+      }
+      if (take == 4) return {"(" + expression.text + ")", ValueKind::kNumber};
+      return {"((" + expression.text + ")&" + std::to_string((1ULL << (8 * take)) - 1) + ")",
+              ValueKind::kNumber};
+    }
+    std::string bytes = "CAST(CONVERT(" + expression.text + " USING latin1) AS BINARY)";
+    if (!length.unlimited) bytes = "LEFT(" + bytes + "," + std::to_string(length.bytes) + ")";
+    return {bytes, ValueKind::kText};
+  }
+
+  // The value of an integer literal with an optional sign, when [first,
+  // last) is exactly that.
+  static std::optional<long long> IntegerLiteral(const std::vector<Item>& ch, std::size_t first,
+                                                 std::size_t last) {
+    bool negative = false;
+    std::size_t k = first;
+    if (ch[k].kind == Kind::kOp && (ch[k].text == "-" || ch[k].text == "+")) {
+      negative = ch[k].text == "-";
+      k = SkipSpaceItems(ch, k + 1, last);
+    }
+    if (k + 1 != last || ch[k].kind != Kind::kNumber) return std::nullopt;
+    const std::string& digits = ch[k].text;
+    unsigned long long magnitude = 0;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    if (ec != std::errc() || ptr != digits.data() + digits.size() ||
+        magnitude > static_cast<unsigned long long>(INT64_MAX)) {
+      return std::nullopt;
+    }
+    const auto value = static_cast<long long>(magnitude);
+    return negative ? -value : value;
+  }
+
+  // -------------------------------------------------------------------------
+  // Additive chains.
+  // -------------------------------------------------------------------------
+
+  struct Parsed {
+    std::size_t end;  // one past the last unit
+    std::string text;
+    ValueKind kind;
+  };
+
+  static bool IsArith(const Unit& u, std::string_view ops) {
+    return u.type == UnitType::kArith && ops.find(u.text[0]) != std::string_view::npos;
+  }
+
+  std::size_t SkipSpaceUnits(std::size_t i) const {
+    while (i < units_.size() && units_[i].type == UnitType::kSpace) ++i;
+    return i;
+  }
+
+  std::string Join(std::size_t begin, std::size_t end) const {
+    std::string out;
+    for (std::size_t k = begin; k < end; ++k) out += units_[k].text;
+    return out;
+  }
+
+  // Unary operators, then an operand.
+  std::optional<Parsed> ParseFactor(std::size_t i) const {
+    const std::size_t start = i;
+    bool signed_operand = false;
+    while (i < units_.size() && IsArith(units_[i], "+-~")) {
+      signed_operand = true;
+      i = SkipSpaceUnits(i + 1);
+    }
+    if (i >= units_.size() || units_[i].type != UnitType::kOperand) return std::nullopt;
+    return Parsed{i + 1, Join(start, i + 1), signed_operand ? ValueKind::kNumber : units_[i].kind};
+  }
+
+  // Factors joined by '*', '/' and '%'.
+  std::optional<Parsed> ParseTerm(std::size_t i) const {
+    std::optional<Parsed> term = ParseFactor(i);
+    if (!term) return std::nullopt;
+    for (;;) {
+      const std::size_t op = SkipSpaceUnits(term->end);
+      if (op >= units_.size() || !IsArith(units_[op], "*/%")) return term;
+      std::optional<Parsed> next = ParseFactor(SkipSpaceUnits(op + 1));
+      if (!next) return term;
+      *term = Parsed{next->end, Join(i, next->end), ValueKind::kNumber};
+    }
+  }
+
+  // Terms joined by '+', '-', '&', '|' and '^', left to right; a '+'
+  // between two text values becomes concatenation.
+  std::optional<Parsed> ParseChain(std::size_t i) const {
+    std::optional<Parsed> term = ParseTerm(i);
+    if (!term) return std::nullopt;
+    std::string text = term->text;
+    ValueKind kind = term->kind;
+    std::vector<std::string> concat;
+    const auto settle = [&] {
+      if (concat.empty()) return;
+      text = "CONCAT(";
+      for (std::size_t k = 0; k < concat.size(); ++k) text += (k ? "," : "") + concat[k];
+      text += ")";
+      concat.clear();
+    };
+    std::size_t end = term->end;
+    for (;;) {
+      const std::size_t op = SkipSpaceUnits(end);
+      if (op >= units_.size() || !IsArith(units_[op], "+-&|^")) break;
+      const std::size_t start = SkipSpaceUnits(op + 1);
+      std::optional<Parsed> next = ParseTerm(start);
+      if (!next) break;
+      const bool plus = units_[op].text == "+";
+      if (plus && kind == ValueKind::kText && next->kind == ValueKind::kText) {
+        if (concat.empty()) concat.push_back(text);
+        concat.push_back(next->text);
+      } else {
+        settle();
+        text += Join(end, start) + next->text;
+        kind = plus && (kind == ValueKind::kUnknown || next->kind == ValueKind::kUnknown)
+                   ? ValueKind::kUnknown
+                   : ValueKind::kNumber;
+      }
+      end = next->end;
+    }
+    settle();
+    return Parsed{end, text, kind};
+  }
+
+  void RewriteChains() {
+    std::vector<Unit> out;
+    for (std::size_t i = 0; i < units_.size();) {
+      const Unit& u = units_[i];
+      bool can_start = u.type == UnitType::kOperand;
+      if (IsArith(u, "+-~")) {
+        // A sign is unary unless an operand stands before it.
+        auto prev = std::find_if(out.rbegin(), out.rend(),
+                                 [](const Unit& p) { return p.type != UnitType::kSpace; });
+        can_start = prev == out.rend() || prev->type != UnitType::kOperand;
+      }
+      std::optional<Parsed> chain = can_start ? ParseChain(i) : std::nullopt;
+      if (!chain) {
+        out.push_back(u);
+        ++i;
+        continue;
+      }
+      out.push_back({UnitType::kOperand, chain->text, chain->kind});
+      i = chain->end;
+    }
+    units_ = std::move(out);
+  }
+
+  // SQL Server's varchar LIKE ignores the value's trailing blanks; MariaDB's
+  // does not.
+  void RewriteLike() {
+    for (std::size_t i = 0; i < units_.size(); ++i) {
+      if (units_[i].type != UnitType::kOther || Lower(units_[i].text) != "like") continue;
+      std::size_t k = i;
+      const auto previous = [&](std::size_t from) {
+        while (from > 0 && units_[from - 1].type == UnitType::kSpace) --from;
+        return from;
+      };
+      k = previous(k);
+      if (k > 0 && units_[k - 1].type == UnitType::kOther && Lower(units_[k - 1].text) == "not") {
+        k = previous(k - 1);
+      }
+      if (k > 0 && units_[k - 1].type == UnitType::kOperand) {
+        units_[k - 1].text = "RTRIM(" + units_[k - 1].text + ")";
+      }
+    }
+  }
+
+  const std::vector<Item>& items_;
+  std::size_t begin_;
+  std::size_t end_;
+  bool top_;
+  const MariaDbTextType& text_type_;
+  std::vector<Unit> units_;
+  std::string statement_word_;
+  bool in_select_list_ = false;
+};
+
+}  // namespace
+
+std::string TranslateForMariaDb(std::string_view tsql, const MariaDbTextType& text_type) {
+  const std::vector<Token> tokens = Tokenize(tsql);
+  std::size_t pos = 0;
+  const std::vector<Item> tree = BuildTree(tokens, &pos, nullptr);
+  return LevelWriter(tree, 0, tree.size(), true, text_type).Write().text;
+}
+
+}  // namespace migprof::odbc

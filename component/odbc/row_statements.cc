@@ -1,0 +1,105 @@
+#include "component/odbc/row_statements.h"
+
+namespace migprof::odbc {
+namespace {
+
+bool IsNullish(const Variant& value) { return value.IsNull() || value.IsEmpty(); }
+
+std::string QuoteName(Server server, const String& name) {
+  const char open = server == Server::kMariaDb ? '`' : '[';
+  const char close = server == Server::kMariaDb ? '`' : ']';
+  std::string out(1, open);
+  for (char c : name) {
+    if (c == '.') {
+      out += close;
+      out += '.';
+      out += open;
+      continue;
+    }
+    out += c;
+    if (c == close) out += close;
+  }
+  return out + close;
+}
+
+// The value for a SET list or a VALUES list: a marker, or NULL.
+std::string Slot(const Variant& value, std::vector<Variant>* parameters) {
+  if (IsNullish(value)) return "NULL";
+  parameters->push_back(value);
+  return "?";
+}
+
+// The condition that finds the row by its original values.
+std::string RowMatch(Server server, const std::vector<String>& columns,
+                     const std::vector<Variant>& original, std::vector<Variant>* parameters) {
+  std::string where;
+  for (std::size_t i = 0; i < columns.size() && i < original.size(); ++i) {
+    const std::string name = QuoteName(server, columns[i]);
+    where += i ? " AND " : " WHERE ";
+    if (IsNullish(original[i])) {
+      where += name + " IS NULL";
+      continue;
+    }
+    if (server == Server::kMariaDb && original[i].type() == Variant::Type::kString) {
+      // The database's collation would also match another letter case or
+      // more trailing blanks; the row read had exactly these characters.
+      where += "CONVERT(" + name + " USING utf8mb4) COLLATE utf8mb4_nopad_bin = ?";
+    } else {
+      where += name + " = ?";
+    }
+    parameters->push_back(original[i]);
+  }
+  return where;
+}
+
+}  // namespace
+
+RowStatement InsertRowStatement(Server server, const String& table,
+                                const std::vector<String>& columns,
+                                const std::vector<Variant>& values) {
+  RowStatement statement;
+  statement.sql = "INSERT INTO " + QuoteName(server, table);
+  if (columns.empty()) {
+    statement.sql += server == Server::kMariaDb ? " () VALUES ()" : " DEFAULT VALUES";
+    return statement;
+  }
+  std::string names;
+  std::string slots;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    names += (i ? "," : "") + QuoteName(server, columns[i]);
+    slots +=
+        (i ? "," : "") + Slot(i < values.size() ? values[i] : Variant(), &statement.parameters);
+  }
+  statement.sql += " (" + names + ") VALUES (" + slots + ")";
+  return statement;
+}
+
+RowStatement UpdateRowStatement(Server server, const String& table,
+                                const std::vector<String>& columns,
+                                const std::vector<Variant>& original,
+                                const std::vector<String>& set_columns,
+                                const std::vector<Variant>& set_values) {
+  RowStatement statement;
+  statement.sql = server == Server::kMariaDb ? "UPDATE " : "UPDATE TOP (1) ";
+  statement.sql += QuoteName(server, table) + " SET ";
+  for (std::size_t i = 0; i < set_columns.size(); ++i) {
+    statement.sql += (i ? "," : "") + QuoteName(server, set_columns[i]) + " = " +
+                     Slot(i < set_values.size() ? set_values[i] : Variant(), &statement.parameters);
+  }
+  statement.sql += RowMatch(server, columns, original, &statement.parameters);
+  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
+  return statement;
+}
+
+RowStatement DeleteRowStatement(Server server, const String& table,
+                                const std::vector<String>& columns,
+                                const std::vector<Variant>& original) {
+  RowStatement statement;
+  statement.sql = server == Server::kMariaDb ? "DELETE FROM " : "DELETE TOP (1) FROM ";
+  statement.sql += QuoteName(server, table);
+  statement.sql += RowMatch(server, columns, original, &statement.parameters);
+  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
+  return statement;
+}
+
+}  // namespace migprof::odbc

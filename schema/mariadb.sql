@@ -1,0 +1,143 @@
+-- Migration-profile database, MariaDB form (10.10 or later), for a database
+-- created with
+--   CREATE DATABASE <name> CHARACTER SET utf8mb4 COLLATE utf8mb4_uca1400_as_ci;
+-- so that text compares as under SQL Server's SQL_Latin1_General_CP1_CI_AS:
+-- letter case and trailing blanks ignored, accents significant. Binary texts
+-- are varbinary. No key or unique constraint: the component may write
+-- duplicate rows and must be able to. Indexes use 64-character prefixes of
+-- text columns to stay within InnoDB's 3072-byte key limit.
+
+-- Migration profiles.
+CREATE TABLE qzmap100 (
+  mprf int, sapp varchar(255), tapp varchar(255),
+  vers varchar(255), rele varchar(255), cust varchar(255),
+  verf varchar(255), relf varchar(255), cusf varchar(255),
+  dsca varchar(255), scme varchar(255), deph int, ownr varbinary(255),
+  apln varchar(255));
+CREATE INDEX qzmap100_mprf ON qzmap100 (mprf);
+CREATE INDEX qzmap100_vrc ON qzmap100 (vers(64), rele(64), cust(64));
+CREATE INDEX qzmap100_apps ON qzmap100 (sapp(64), tapp(64));
+
+-- Derivation levels of a profile.
+CREATE TABLE qzmap101 (
+  mprf int, levl int, vers varchar(255), rele varchar(255),
+  cust varchar(255), pprf int);
+CREATE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
+CREATE INDEX qzmap101_vrc ON qzmap101 (vers(64), rele(64), cust(64));
+
+-- Development VRC of a profile under revision control.
+CREATE TABLE qzmap105 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), dver varchar(255), drel varchar(255),
+  dcus varchar(255));
+CREATE INDEX qzmap105_mprf ON qzmap105 (mprf);
+
+-- Rule items of a target table (deleted with the rules, never written).
+CREATE TABLE qzmap110 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255));
+CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers(64), rele(64), cust(64));
+CREATE TABLE qzmap125 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255));
+CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers(64), rele(64), cust(64));
+CREATE TABLE qzmap135 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255));
+CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers(64), rele(64), cust(64));
+CREATE TABLE qzmap145 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255));
+CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers(64), rele(64), cust(64));
+CREATE TABLE qzmap165 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255));
+CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers(64), rele(64), cust(64));
+
+-- The mapping rule of a target table.
+CREATE TABLE qzmap120 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255), prtx varchar(255), logn varchar(255),
+  stat varchar(255), lusr varchar(255), comt varchar(255),
+  vari varchar(255), stbl varchar(255), isms varchar(255),
+  txtn varchar(255), ldat datetime);
+CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+
+-- Further source tables of a target table.
+CREATE TABLE qzmap130 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255), scpac varchar(255), scmod varchar(255),
+  sflno varchar(255), icod varchar(255), qury varchar(4000),
+  txtn varchar(255));
+CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+
+-- The rule of one field element of a target table.
+CREATE TABLE qzmap140 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255), fdnm varchar(255), dnum int,
+  mrul varchar(255), type varchar(255), stat varchar(255),
+  txtn varchar(255));
+CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64), fdnm(64));
+
+-- Functions used by the rule of a target table.
+CREATE TABLE qzmap160 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), tcpac varchar(255), tcmod varchar(255),
+  tflno varchar(255), func varchar(255));
+CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+
+-- Links from a base table to a child table, and their rule items.
+CREATE TABLE qzmap170 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), bpac varchar(255), bmod varchar(255),
+  bflno varchar(255), cpac varchar(255), cmod varchar(255),
+  cflno varchar(255));
+CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers(64), rele(64), cust(64), bpac(64), bmod(64), bflno(64));
+CREATE TABLE qzmap175 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), bpac varchar(255), bmod varchar(255),
+  bflno varchar(255));
+CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers(64), rele(64), cust(64));
+
+-- Users: settings, and links to profiles (user name as binary text).
+CREATE TABLE qzusr100 (usrn varchar(255), defa int);
+CREATE INDEX qzusr100_defa ON qzusr100 (defa);
+CREATE TABLE qzusr110 (mprf int, usrn varbinary(255));
+CREATE INDEX qzusr110_mprf ON qzusr110 (mprf);
+CREATE INDEX qzusr110_usrn ON qzusr110 (usrn(64));
+
+-- Function library of a profile, and entries belonging to its functions.
+CREATE TABLE qzlib100 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), fnam varchar(255), dsca varchar(255),
+  lurn varchar(255), ldat datetime, fdef mediumtext,
+  comt varchar(255), stat varchar(255), curn varchar(255));
+CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers(64), rele(64), cust(64), fnam(64));
+CREATE TABLE qzlib105 (
+  mprf int, vers varchar(255), rele varchar(255),
+  cust varchar(255), fnam varchar(255));
+CREATE INDEX qzlib105_key ON qzlib105 (mprf, vers(64), rele(64), cust(64), fnam(64));
+
+-- Data dictionary and legacy field lists (read only).
+CREATE TABLE qzddi100 (appl varchar(255), extn varchar(255));
+CREATE INDEX qzddi100_appl ON qzddi100 (appl(64));
+CREATE TABLE qzddi150 (
+  appl varchar(255), cpac varchar(255), cmod varchar(255),
+  flno varchar(255), fdnm varchar(255), dept int,
+  cdom varchar(255));
+CREATE INDEX qzddi150_table ON qzddi150 (appl(64), cpac(64), cmod(64), flno(64));
+CREATE TABLE qzddi220 (
+  appl varchar(255), cpac varchar(255), cdom varchar(255));
+CREATE INDEX qzddi220_appl ON qzddi220 (appl(64));
+CREATE TABLE qzlgy150 (
+  appl varchar(255), cpac varchar(255), cmod varchar(255),
+  flno varchar(255), flna varchar(255));
+CREATE INDEX qzlgy150_table ON qzlgy150 (appl(64), cpac(64), cmod(64), flno(64));

@@ -1,0 +1,157 @@
+// The component's members on a real server: objects on several threads, a
+// transaction undone by a failing statement, and a connection the server
+// kills in the middle of a member.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "odbc/server_test.h"
+
+namespace migprof {
+namespace {
+
+using testing::OdbcServerTest;
+using testing::RaisedBy;
+
+class OdbcComponent : public OdbcServerTest {
+ protected:
+  void Configure(TOVRHandleMigProf& object) const {
+    object.DatabaseName(db_.dsn());
+    object.DatabaseUser(db_.uid());
+    object.DatabasePassword(db_.pwd());
+  }
+
+  // Library function f of profile 5 in V/R/C, with two entries.
+  void AddFunctionWithEntries() const {
+    db_.Exec(
+        "insert into qzlib100 (mprf, vers, rele, cust, fnam, stat) values (5, 'V', 'R', 'C', "
+        "'f', 'N')");
+    for (int i = 0; i < 2; ++i) {
+      db_.Exec(
+          "insert into qzlib105 (mprf, vers, rele, cust, fnam) values (5, 'V', 'R', 'C', 'f')");
+    }
+  }
+};
+
+// Drops a trigger at the end of a test, whatever happened.
+class TriggerGuard {
+ public:
+  TriggerGuard(const testing::TestDatabase& db, std::string name)
+      : db_(db), name_(std::move(name)) {}
+  ~TriggerGuard() {
+    try {
+      db_.Exec("drop trigger if exists " + name_);
+    } catch (const ComError&) {
+    }
+  }
+  TriggerGuard(const TriggerGuard&) = delete;
+  TriggerGuard& operator=(const TriggerGuard&) = delete;
+
+ private:
+  const testing::TestDatabase& db_;
+  std::string name_;
+};
+
+TEST_F(OdbcComponent, FuncDeleteRollsBackWhenItsSecondDeleteFails) {
+  MIGPROF_REQUIRE_MARIADB();
+  AddFunctionWithEntries();
+  TriggerGuard guard(db_, "migprof_test_refuse");
+  db_.Exec(
+      "create trigger migprof_test_refuse before delete on qzlib100 for each row signal sqlstate "
+      "'45000' set message_text = 'refused by the test'");
+
+  TOVRHandleMigProf object;
+  Configure(object);
+  EXPECT_EQ(object.Func_Delete(5, "V", "R", "C", "f", ""), kFalse);
+  EXPECT_EQ(object.ErrorNumber(), errc::kErrorsInCommand);
+  EXPECT_NE(object.ErrDescription().find("refused by the test"), std::string::npos)
+      << object.ErrDescription();
+  // The entries deleted first are back.
+  EXPECT_EQ(db_.Count("qzlib105"), 2);
+  EXPECT_EQ(db_.Count("qzlib100"), 1);
+
+  db_.Exec("drop trigger migprof_test_refuse");
+  EXPECT_EQ(object.Func_Delete(5, "V", "R", "C", "f", ""), kTrue);
+  EXPECT_EQ(db_.Count("qzlib105"), 0);
+  EXPECT_EQ(db_.Count("qzlib100"), 0);
+}
+
+TEST_F(OdbcComponent, ConnectionKilledInsideFuncDeleteCommitsNothing) {
+  MIGPROF_REQUIRE_MARIADB();
+  AddFunctionWithEntries();
+  // Another session holds the function's row, so the member's second delete
+  // waits, after its first one ran inside the transaction.
+  auto holder = Connect();
+  holder->BeginTrans();
+  holder->Execute("update qzlib100 set comt = 'held' where mprf = 5");
+
+  TOVRHandleMigProf object;
+  Configure(object);
+  Boolean result = kTrue;
+  std::thread member([&] { result = object.Func_Delete(5, "V", "R", "C", "f", ""); });
+  const long id = WaitForStatement("Delete from qzlib100");
+  if (id != 0) Kill(id);
+  member.join();
+  holder->RollbackTrans();
+  ASSERT_NE(id, 0) << "the member's delete never showed";
+
+  EXPECT_EQ(result, kFalse);
+  EXPECT_EQ(object.ErrorNumber(), errc::kProviderFailure) << object.ErrDescription();
+  EXPECT_FALSE(object.ErrDescription().empty());
+  EXPECT_EQ(db_.Count("qzlib105"), 2);
+  EXPECT_EQ(db_.Count("qzlib100"), 1);
+}
+
+TEST_F(OdbcComponent, TwoObjectsOnTwoThreadsShareOnlyTheDatabase) {
+  constexpr int kFunctions = 12;
+  for (int t = 0; t < 2; ++t) {
+    const std::string source = std::to_string(10 + t);
+    db_.Exec("insert into qzmap100 (mprf, vers, rele, cust, scme) values (" + source +
+             ", 'SV', 'SR', 'SC', 'N')");
+    for (int k = 0; k < kFunctions; ++k) {
+      db_.Exec("insert into qzlib100 (mprf, vers, rele, cust, fnam, stat, fdef) values (" + source +
+               ", 'SV', 'SR', 'SC', 'f" + std::to_string(k) + "', 'N', 'body " + source + "/" +
+               std::to_string(k) + "')");
+    }
+  }
+
+  std::vector<std::string> failures[2];
+  const auto work = [&](int t) {
+    TOVRHandleMigProf object;
+    Configure(object);
+    const auto source = static_cast<Integer>(10 + t);
+    const auto target = static_cast<Integer>(20 + t);
+    for (int k = 0; k < kFunctions; ++k) {
+      const std::string name = "f" + std::to_string(k);
+      try {
+        if (object.Func_CopyToCurrentVRC(source, target, "UV", "UR", "UC", name, "") != kTrue) {
+          failures[t].push_back("copy " + name + ": " + object.ErrDescription());
+        }
+        if (k % 2 == 0 && object.Func_Delete(target, "UV", "UR", "UC", name, "") != kTrue) {
+          failures[t].push_back("delete " + name + ": " + object.ErrDescription());
+        }
+      } catch (const ComError& error) {
+        failures[t].push_back(name + " raised " + error.description());
+      }
+    }
+  };
+  std::thread first(work, 0);
+  std::thread second(work, 1);
+  first.join();
+  second.join();
+
+  EXPECT_TRUE(failures[0].empty()) << failures[0].front();
+  EXPECT_TRUE(failures[1].empty()) << failures[1].front();
+  for (int t = 0; t < 2; ++t) {
+    const std::string target = std::to_string(20 + t);
+    EXPECT_EQ(db_.Value("select count(*) from qzlib100 where mprf = " + target), "6");
+    EXPECT_EQ(db_.Value("select fdef from qzlib100 where mprf = " + target + " and fnam = 'f3'"),
+              "body " + std::to_string(10 + t) + "/3");
+  }
+  EXPECT_EQ(db_.Count("qzlib100"), 2 * kFunctions + 12);
+}
+
+}  // namespace
+}  // namespace migprof
