@@ -8,8 +8,11 @@ namespace {
 
 String KeyTerm(const char* pac_column, const char* mod_column, const char* flno_column,
                const TableCode& table) {
-  return "(" + String(pac_column) + "='" + SqlText(table.pac) + "' and " + mod_column + "='" +
-         SqlText(table.mod) + "' and " + flno_column + "='" + SqlText(table.flno) + "')";
+  String term = "(";
+  term.append(pac_column).append("='").append(SqlText(table.pac)).append("' and ");
+  term.append(mod_column).append("='").append(SqlText(table.mod)).append("' and ");
+  term.append(flno_column).append("='").append(SqlText(table.flno)).append("')");
+  return term;
 }
 
 }  // namespace

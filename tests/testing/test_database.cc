@@ -88,10 +88,12 @@ TestDatabase::TestDatabase() {
     // Tests share the data source: each starts with empty tables, and a
     // table an earlier test dropped is created again.
     std::vector<std::string> missing;
+    ComError first_failure(0, "");
     for (const std::string& table : SchemaTables()) {
       try {
         connection->Execute("delete from " + table);
-      } catch (const ComError&) {
+      } catch (const ComError& error) {
+        if (missing.empty()) first_failure = error;
         missing.push_back(table);
       }
     }
@@ -102,8 +104,12 @@ TestDatabase::TestDatabase() {
     } catch (const ComError&) {
       mariadb = false;  // SQL Server has no version()
     }
-    for (const std::string& statement : SchemaStatementsFor(missing, mariadb)) {
-      connection->Execute(statement);
+    try {
+      for (const std::string& statement : SchemaStatementsFor(missing, mariadb)) {
+        connection->Execute(statement);
+      }
+    } catch (const ComError&) {
+      throw first_failure;  // the table is there but cannot be emptied
     }
     return;
   }
