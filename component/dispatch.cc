@@ -64,23 +64,35 @@ std::vector<Member> FrameMembers() {
   using P = ParamType;
   auto setting = [](int position, const char* name, const char* param,
                     void (TOVRHandleMigProf::*setter)(String)) {
-    return Member{position, name, {{param, P::kString}}, ResultType::kNone,
+    return Member{position,
+                  name,
+                  {{param, P::kString}},
+                  ResultType::kNone,
                   [setter](TOVRHandleMigProf& object, std::vector<Variant>& args) {
                     (object.*setter)(args[0].AsString());
                     return Result{};
                   }};
   };
   return {
-      {1, "OpenConnection", {{"i_Conn", P::kConnection}}, ResultType::kNone,
+      {1,
+       "OpenConnection",
+       {{"i_Conn", P::kConnection}},
+       ResultType::kNone,
        [](TOVRHandleMigProf& object, std::vector<Variant>&) {
          object.OpenConnection(nullptr);
          return Result{};
        }},
-      {2, "ErrDescription", {}, ResultType::kString,
+      {2,
+       "ErrDescription",
+       {},
+       ResultType::kString,
        [](TOVRHandleMigProf& object, std::vector<Variant>&) {
          return Result{Variant(object.ErrDescription()), nullptr};
        }},
-      {3, "ErrorNumber", {}, ResultType::kDouble,
+      {3,
+       "ErrorNumber",
+       {},
+       ResultType::kDouble,
        [](TOVRHandleMigProf& object, std::vector<Variant>&) {
          return Result{Variant(object.ErrorNumber()), nullptr};
        }},
@@ -88,7 +100,10 @@ std::vector<Member> FrameMembers() {
       setting(19, "DatabaseName", "strParDATABASE", &TOVRHandleMigProf::DatabaseName),
       setting(20, "DatabaseUser", "strParDBUSER", &TOVRHandleMigProf::DatabaseUser),
       setting(21, "DatabasePassword", "strParDBPASSWORD", &TOVRHandleMigProf::DatabasePassword),
-      {22, "getNewConnection", {}, ResultType::kConnection,
+      {22,
+       "getNewConnection",
+       {},
+       ResultType::kConnection,
        [](TOVRHandleMigProf& object, std::vector<Variant>&) {
          return Result{Variant(), object.getNewConnection()};
        }},

@@ -13,7 +13,8 @@ ComError CurrentFailure() {
   } catch (const std::bad_alloc&) {
     return ComError(errc::kOutOfMemory, errtext::kOutOfMemory);
   } catch (const std::exception& error) {
-    return ComError(errc::kInternalError, std::string(errtext::kInternalError) + ": " + error.what());
+    return ComError(errc::kInternalError,
+                    std::string(errtext::kInternalError) + ": " + error.what());
   } catch (...) {
     return ComError(errc::kInternalError, errtext::kInternalError);
   }

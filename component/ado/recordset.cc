@@ -224,7 +224,8 @@ void Recordset::Update() {
     set_values.push_back(value);
   }
   session.UpdateRow(table, columns_, rows_[position_], set_columns, set_values);
-  for (const auto& [index, value] : pending_) rows_[position_][static_cast<std::size_t>(index)] = value;
+  for (const auto& [index, value] : pending_)
+    rows_[position_][static_cast<std::size_t>(index)] = value;
   pending_.clear();
 }
 

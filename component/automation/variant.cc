@@ -157,7 +157,8 @@ Double Variant::ToDouble() const {
 Boolean Variant::ToBoolean() const {
   if (type() == Type::kString) {
     const String& s = AsString();
-    if (s.size() == 4 && (s[0] == 'T' || s[0] == 't') && (s == "True" || s == "true" || s == "TRUE"))
+    if (s.size() == 4 && (s[0] == 'T' || s[0] == 't') &&
+        (s == "True" || s == "true" || s == "TRUE"))
       return kTrue;
     if (s == "False" || s == "false" || s == "FALSE") return kFalse;
   }

@@ -62,7 +62,8 @@ class NativeHandle {
     }
     // Texts that start with a NUL are the layer's own, already in SQLite's
     // dialect; a text the component sends never does.
-    String sql = !text.empty() && text[0] == '\0' ? text.substr(1) : sqlite_dialect::Translate(text);
+    String sql =
+        !text.empty() && text[0] == '\0' ? text.substr(1) : sqlite_dialect::Translate(text);
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
@@ -175,8 +176,8 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
       break;
     case Variant::Type::kDate: {
       String text = value.AsDate().ToString();
-      rc = sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT,
-                               SQLITE_UTF8);
+      rc =
+          sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
   }

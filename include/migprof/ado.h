@@ -71,7 +71,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Runs one statement. A statement that yields rows returns an open
   // recordset of them; otherwise the returned recordset is closed.
   // records_affected receives the number of rows changed, when given.
-  std::shared_ptr<Recordset> Execute(const String& command_text, Variant* records_affected = nullptr,
+  std::shared_ptr<Recordset> Execute(const String& command_text,
+                                     Variant* records_affected = nullptr,
                                      long options = adCmdUnspecified);
 
   // Transactions. BeginTrans returns the nesting level (1). CommitTrans and
@@ -184,8 +185,7 @@ class Recordset {
 
   // Built by Connection::Execute for a statement's rows.
   static std::shared_ptr<Recordset> FromRows(std::shared_ptr<Connection> connection,
-                                             const String& source,
-                                             std::vector<String> columns,
+                                             const String& source, std::vector<String> columns,
                                              std::vector<std::vector<Variant>> rows);
 
  private:
@@ -210,7 +210,7 @@ class Recordset {
   std::vector<String> columns_;
   std::vector<std::vector<Variant>> rows_;
   std::vector<bool> deleted_;  // rows removed by Delete stay in place, marked
-  std::size_t position_ = 0;  // index into rows_; rows_.size() is EOF
+  std::size_t position_ = 0;   // index into rows_; rows_.size() is EOF
   bool adding_ = false;
   std::map<int, Variant> pending_;  // fields written since AddNew or on the current row
 };

@@ -58,8 +58,7 @@ inline constexpr const char* kNoCurrentRecord =
     "requires a current record.";
 inline constexpr const char* kItemNotFound =
     "Item cannot be found in the collection corresponding to the requested name or ordinal.";
-inline constexpr const char* kObjectClosed =
-    "Operation is not allowed when the object is closed.";
+inline constexpr const char* kObjectClosed = "Operation is not allowed when the object is closed.";
 inline constexpr const char* kObjectOpen = "Operation is not allowed when the object is open.";
 inline constexpr const char* kConnectionInvalid =
     "The connection cannot be used to perform this operation. It is either closed or invalid in "
