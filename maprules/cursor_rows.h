@@ -4,18 +4,11 @@
 
 #include <memory>
 
+#include "component/query_form.h"
 #include "maprules/rule_copy_context.h"
 #include "migprof/ado.h"
 
 namespace migprof::maprules {
-
-// Opens cursor on sql over connection as a dynamic cursor with optimistic
-// locking, the way every query of the copy is opened.
-inline void OpenDynamic(ado::Recordset& cursor, const String& sql,
-                        std::shared_ptr<ado::Connection> connection) {
-  cursor.Open(sql, std::move(connection), ado::adOpenDynamic, ado::adLockOptimistic,
-              ado::adCmdUnspecified);
-}
 
 // The value of column name in cursor's current row.
 inline Variant ColumnValue(ado::Recordset& cursor, const char* name) {

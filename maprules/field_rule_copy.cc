@@ -11,11 +11,11 @@ namespace {
 
 using maprules::ColumnValue;
 using maprules::CopyColumnUnlessNull;
-using maprules::OpenDynamic;
 using maprules::RuleCopyContext;
 using maprules::TableCode;
 using maprules::WriteColumn;
 using maprules::WriteTargetKey;
+using query::OpenQuery;
 
 // The code the copy errors with when it finds missing domains.
 constexpr Double kMissingDomains = 110;
@@ -52,16 +52,16 @@ bool TOVRHandleMigProf::CheckFieldDomains(const RuleCopyContext& context) {
   const TableCode& main = context.main_table;
   const String mprf = SqlNumber(context.target_mprf);
   ado::Recordset& cursor = *context.local_cursor;
-  OpenDynamic(cursor,
-              "SELECT DISTINCT appl, cdom FROM qzddi150 WHERE appl = ( SELECT tapp FROM qzmap100 "
-              "WHERE mprf = " +
-                  mprf + ") AND cpac = '" + SqlText(main.pac) + "' AND cmod ='" +
-                  SqlText(main.mod) + "' AND flno = '" + SqlText(main.flno) +
-                  "' AND (qzddi150.cdom IS NOT NULL) AND (qzddi150.cdom<>'') AND NOT EXISTS "
-                  "(SELECT NULL FROM qzddi220 t220 WHERE (appl=( SELECT tapp FROM qzmap100 WHERE "
-                  "mprf = " +
-                  mprf + ") ) AND (t220.cpac+t220.cdom)=qzddi150.cdom)",
-              getNewConnection());
+  OpenQuery(cursor,
+            "SELECT DISTINCT appl, cdom FROM qzddi150 WHERE appl = ( SELECT tapp FROM qzmap100 "
+            "WHERE mprf = " +
+                mprf + ") AND cpac = '" + SqlText(main.pac) + "' AND cmod ='" + SqlText(main.mod) +
+                "' AND flno = '" + SqlText(main.flno) +
+                "' AND (qzddi150.cdom IS NOT NULL) AND (qzddi150.cdom<>'') AND NOT EXISTS "
+                "(SELECT NULL FROM qzddi220 t220 WHERE (appl=( SELECT tapp FROM qzmap100 WHERE "
+                "mprf = " +
+                mprf + ") ) AND (t220.cpac+t220.cdom)=qzddi150.cdom)",
+            getNewConnection());
   while (!cursor.EndOfFile()) {
     found = true;
     if (application.empty()) application = cursor.Fields().Item(Integer{0}).Value().ToString();
@@ -79,16 +79,15 @@ bool TOVRHandleMigProf::CheckFieldDomains(const RuleCopyContext& context) {
 void TOVRHandleMigProf::CopyFieldRules(const RuleCopyContext& context) {
   ado::Recordset& fields = *context.local_cursor;
   for (const TableCode& table : context.selection.tables) {
-    OpenDynamic(fields, FieldListQuery(context, table), getNewConnection());
+    OpenQuery(fields, FieldListQuery(context, table), getNewConnection());
     while (!fields.EndOfFile()) {
       const String name = fields.Fields().Item(Integer{0}).Value().ToString();
       const Integer depth = fields.Fields().Item(Integer{1}).Value().ToInteger();
       for (maprules::FieldElements elements(depth); elements.Next();) {
         ado::Recordset& source = *m_rsFieldRules;
-        OpenDynamic(source, FieldRuleQuery(context, table, elements.Name(name)),
-                    getNewConnection());
+        OpenQuery(source, FieldRuleQuery(context, table, elements.Name(name)), getNewConnection());
         if (context.selection.multi_table) {
-          OpenDynamic(*m_rsWork, "select * from qzmap140", getNewConnection());
+          OpenQuery(*m_rsWork, "select * from qzmap140", getNewConnection());
         } else {
           // Reopened on the connection and settings of its previous opening.
           m_rsWork->Open("select * from qzmap140", nullptr, ado::adOpenUnspecified,

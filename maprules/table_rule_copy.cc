@@ -12,10 +12,10 @@ namespace {
 using maprules::ColumnValue;
 using maprules::CopyColumn;
 using maprules::CopyColumnUnlessNull;
-using maprules::OpenDynamic;
 using maprules::RuleCopyContext;
 using maprules::WriteColumn;
 using maprules::WriteTargetKey;
+using query::OpenQuery;
 
 // The source VRC condition of the qzmap120 and qzmap130 selections: number
 // and quotes run into "and" without a blank, and "' and" runs into the
@@ -41,9 +41,9 @@ String SpacedSourceSelection(const char* table, const RuleCopyContext& context,
 
 void TOVRHandleMigProf::CopyTableRelations(const RuleCopyContext& context) {
   ado::Recordset& source = *context.local_cursor;
-  OpenDynamic(source, SpacedSourceSelection("qzmap170", context, context.selection.relation_filter),
-              getNewConnection());
-  OpenDynamic(*m_rsRelations, "select * from qzmap170", getNewConnection());
+  OpenQuery(source, SpacedSourceSelection("qzmap170", context, context.selection.relation_filter),
+            getNewConnection());
+  OpenQuery(*m_rsRelations, "select * from qzmap170", getNewConnection());
   if (!(source.BOF() || source.EndOfFile())) {
     while (!source.EndOfFile()) {
       m_rsRelations->AddNew();
@@ -61,10 +61,10 @@ void TOVRHandleMigProf::CopyTableRelations(const RuleCopyContext& context) {
 
 bool TOVRHandleMigProf::CopyTableRules(const RuleCopyContext& context) {
   ado::Recordset& source = *m_rsTableRules;
-  OpenDynamic(source, CloseSourceSelection("qzmap120", context), getNewConnection());
+  OpenQuery(source, CloseSourceSelection("qzmap120", context), getNewConnection());
   // An empty source ends the copy; its cursor stays open until the next call.
   if (source.BOF() || source.EndOfFile()) return false;
-  OpenDynamic(*m_rsWork, "select * from qzmap120", getNewConnection());
+  OpenQuery(*m_rsWork, "select * from qzmap120", getNewConnection());
   const Variant last_user(maprules::LowerCase(context.user_name));
   while (!source.EndOfFile()) {
     Variant prtx = maprules::TrimmedValue(ColumnValue(source, "prtx"));
@@ -95,8 +95,8 @@ bool TOVRHandleMigProf::CopyTableRules(const RuleCopyContext& context) {
 
 void TOVRHandleMigProf::CopySourceTableRules(const RuleCopyContext& context) {
   ado::Recordset& source = *m_rsSourceTables;
-  OpenDynamic(source, CloseSourceSelection("qzmap130", context), getNewConnection());
-  OpenDynamic(*m_rsWork, "select * from qzmap130", getNewConnection());
+  OpenQuery(source, CloseSourceSelection("qzmap130", context), getNewConnection());
+  OpenQuery(*m_rsWork, "select * from qzmap130", getNewConnection());
   while (!source.EndOfFile()) {
     // The further table and its code must be texts: a Null ends the copy
     // before the row is started.
@@ -123,9 +123,9 @@ void TOVRHandleMigProf::CopySourceTableRules(const RuleCopyContext& context) {
 
 void TOVRHandleMigProf::CopyFunctionRules(const RuleCopyContext& context) {
   ado::Recordset& source = *context.local_cursor;
-  OpenDynamic(source, SpacedSourceSelection("qzmap160", context, context.selection.table_filter),
-              getNewConnection());
-  OpenDynamic(*m_rsWork, "select * from qzmap160", getNewConnection());
+  OpenQuery(source, SpacedSourceSelection("qzmap160", context, context.selection.table_filter),
+            getNewConnection());
+  OpenQuery(*m_rsWork, "select * from qzmap160", getNewConnection());
   if (!(source.BOF() || source.EndOfFile())) {
     while (!source.EndOfFile()) {
       m_rsWork->AddNew();

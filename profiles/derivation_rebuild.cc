@@ -4,18 +4,17 @@
 #include <vector>
 
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/profile_text.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 
 String TOVRHandleMigProf::GetProfileChildren(String& profile) {
   try {
     auto rs = ado::Recordset::Create();
-    profiles::OpenQuery(*rs, "select mprf from qzmap101 where pprf = " + profile,
-                        getNewConnection());
+    query::OpenQuery(*rs, "select mprf from qzmap101 where pprf = " + profile, getNewConnection());
     String children;
     while (!rs->EndOfFile()) {
       if (!children.empty()) children += ", ";
@@ -32,8 +31,8 @@ String TOVRHandleMigProf::GetProfileChildren(String& profile) {
 
 String TOVRHandleMigProf::GetProfileParent(Long& profile) {
   auto rs = ado::Recordset::Create();
-  profiles::OpenQuery(*rs, "select * from qzmap101 where levl=2 and mprf = " + SqlNumber(profile),
-                      getNewConnection());
+  query::OpenQuery(*rs, "select * from qzmap101 where levl=2 and mprf = " + SqlNumber(profile),
+                   getNewConnection());
   String parent;
   if (!rs->BOF() && !rs->EndOfFile()) {
     parent = profiles::TrimBlanks(rs->Fields().Item(String("pprf")).Value().ToString());
@@ -46,7 +45,7 @@ void TOVRHandleMigProf::GetProfileVRC(String& profile, std::vector<String>& vrc)
   vrc.assign(5, String());
   vrc[0] = profile;
   auto rs = ado::Recordset::Create();
-  profiles::OpenQuery(
+  query::OpenQuery(
       *rs, "Select vers,rele,cust from qzmap100 where mprf = " + profiles::TrimBlanks(profile),
       getNewConnection());
   if (!rs->BOF() && !rs->EndOfFile()) {
@@ -66,7 +65,7 @@ void TOVRHandleMigProf::RebuildDerivationLevels(std::vector<String>& entries) {
       const String& p = parts[0];
       for (const String& d : profiles::SplitText(parts[1], ", ")) {
         auto rs = ado::Recordset::Create();
-        profiles::OpenQuery(
+        query::OpenQuery(
             *rs, "select levl from qzmap101 where levl > 1 and pprf =" + p + " and mprf =" + d,
             getNewConnection());
         if (rs->BOF() && rs->EndOfFile()) continue;

@@ -1,9 +1,9 @@
 // ValidateDerivation: the kind rule between a profile and its parent.
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/profile_messages.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 namespace {
@@ -41,13 +41,13 @@ Boolean TOVRHandleMigProf::ValidateDerivation(Integer& i_intMPRF, Integer& i_int
   std::shared_ptr<ado::Recordset> parent;
   try {
     current = ado::Recordset::Create();
-    profiles::OpenQuery(
+    query::OpenQuery(
         *current,
         "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=" + SqlNumber(i_intMPRF),
         getNewConnection());
     RefreshSessionConnection();
     parent = ado::Recordset::Create();
-    profiles::OpenQuery(
+    query::OpenQuery(
         *parent,
         "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=" + SqlNumber(i_intPPRF),
         getNewConnection());
@@ -64,8 +64,8 @@ Boolean TOVRHandleMigProf::ValidateDerivation(Integer& i_intMPRF, Integer& i_int
     return kTrue;
   } catch (...) {
     RecordFailure(CurrentFailure());
-    profiles::CloseIfOpen(current);
-    profiles::CloseIfOpen(parent);
+    query::CloseIfOpen(current);
+    query::CloseIfOpen(parent);
     return kFalse;
   }
 }

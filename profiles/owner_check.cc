@@ -3,11 +3,11 @@
 #include <optional>
 
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/text/cp1252.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/owner_cipher.h"
 #include "profiles/profile_text.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 
@@ -37,11 +37,11 @@ Boolean TOVRHandleMigProf::ValidateUser(String i_StrUserName, String i_intMPRF) 
     if (!profiles::IsBlankPaddedInteger(i_intMPRF)) {
       throw ComError(errc::kErrorsInCommand, "The profile number must be a whole number.");
     }
-    profiles::OpenQuery(*m_rsShared,
-                        "select cast(ownr as varchar) from qzmap100 where mprf = " + i_intMPRF,
-                        connection);
+    query::OpenQuery(*m_rsShared,
+                     "select cast(ownr as varchar) from qzmap100 where mprf = " + i_intMPRF,
+                     connection);
     String owner;
-    if (profiles::HasRow(*m_rsShared)) {
+    if (query::HasRow(*m_rsShared)) {
       owner = ProfileCipher(m_rsShared->Fields().Item(Integer{0}).Value().ToString(), kFalse);
     }
     m_rsShared->Close();

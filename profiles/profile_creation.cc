@@ -3,18 +3,18 @@
 #include <vector>
 
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/profile_messages.h"
 #include "profiles/profile_text.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 namespace {
 
-using profiles::HasRow;
-using profiles::OpenQuery;
 using profiles::Refusal;
+using query::HasRow;
+using query::OpenQuery;
 
 Variant Column(ado::Recordset& recordset, Integer position) {
   return recordset.Fields().Item(position).Value();
@@ -149,7 +149,7 @@ Boolean TOVRHandleMigProf::InsertInMap100(Integer i_intMPRF, String i_StrDesc, S
                     SqlText(i_StrOwnr) + "' as varbinary))");
     return kTrue;
   } catch (const Refusal& refusal) {
-    profiles::CloseIfOpen(rs);
+    query::CloseIfOpen(rs);
     Refuse(refusal.code, refusal.text);
     return kFalse;
   } catch (...) {

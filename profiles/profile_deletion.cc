@@ -1,9 +1,9 @@
 // DeleteMap100: a profile and everything stored under it.
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/profile_messages.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 namespace {
@@ -23,10 +23,10 @@ Boolean TOVRHandleMigProf::DeleteMap100(Integer i_intMPRF) {
   try {
     const String mprf = SqlNumber(i_intMPRF);
     m_rsShared = ado::Recordset::Create();
-    profiles::OpenQuery(*m_rsShared, "select vers,rele,cust from qzmap100 where mprf = " + mprf,
-                        getNewConnection());
+    query::OpenQuery(*m_rsShared, "select vers,rele,cust from qzmap100 where mprf = " + mprf,
+                     getNewConnection());
     String vers, rele, cust;
-    if (profiles::HasRow(*m_rsShared)) {
+    if (query::HasRow(*m_rsShared)) {
       vers = m_rsShared->Fields().Item(Integer{0}).Value().ToString();
       rele = m_rsShared->Fields().Item(Integer{1}).Value().ToString();
       cust = m_rsShared->Fields().Item(Integer{2}).Value().ToString();
@@ -36,11 +36,11 @@ Boolean TOVRHandleMigProf::DeleteMap100(Integer i_intMPRF) {
 
     // Only a direct derivation blocks the deletion: a profile whose parent
     // VRC is this profile's VRC.
-    profiles::OpenQuery(*m_rsShared,
-                        "select mprf,deph,verf,relf,cusf from qzmap100 where verf = '" +
-                            SqlText(vers) + "' and relf='" + SqlText(rele) + "' and cusf= '" +
-                            SqlText(cust) + "'",
-                        getNewConnection());
+    query::OpenQuery(*m_rsShared,
+                     "select mprf,deph,verf,relf,cusf from qzmap100 where verf = '" +
+                         SqlText(vers) + "' and relf='" + SqlText(rele) + "' and cusf= '" +
+                         SqlText(cust) + "'",
+                     getNewConnection());
     if (!m_rsShared->BOF() || !m_rsShared->EndOfFile()) {
       m_rsShared->Close();
       m_rsShared = nullptr;

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "profiles/profile_messages.h"
 #include "profiles/profile_text.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 namespace {
@@ -24,15 +24,15 @@ String TOVRHandleMigProf::GetUserOwnerProfiles(String i_strUsrn) {
   try {
     m_rsShared = ado::Recordset::Create();
     auto owner_rows = ado::Recordset::Create();
-    profiles::OpenQuery(*owner_rows,
-                        "select cast(usrn as varchar),cast(mprf as int) from qzusr110 where "
-                        "usrn = cast('" +
-                            SqlText(i_strUsrn) + "' as varbinary) order by mprf DESC",
-                        getNewConnection());
+    query::OpenQuery(*owner_rows,
+                     "select cast(usrn as varchar),cast(mprf as int) from qzusr110 where "
+                     "usrn = cast('" +
+                         SqlText(i_strUsrn) + "' as varbinary) order by mprf DESC",
+                     getNewConnection());
     String list;
     while (!owner_rows->EndOfFile()) {
       Integer m = owner_rows->Fields().Item(Integer{1}).Value().ToInteger();
-      profiles::OpenQuery(
+      query::OpenQuery(
           *m_rsShared,
           "select cast(ownr as varchar),mprf from qzmap100 where mprf = " + SqlNumber(m),
           getNewConnection());
@@ -68,16 +68,16 @@ String TOVRHandleMigProf::GetOrvoOrLegacyProfiles(String i_StrMPRF, Boolean i_Bo
       }
       for (const String& item : items) {
         if (profiles::TrimBlanks(item).empty()) continue;
-        profiles::OpenQuery(*m_rsShared, "select sapp from qzmap100 where mprf = " + item,
-                            getNewConnection());
+        query::OpenQuery(*m_rsShared, "select sapp from qzmap100 where mprf = " + item,
+                         getNewConnection());
         if (m_rsShared->BOF() || m_rsShared->EndOfFile()) {
           m_rsShared->Close();
           continue;
         }
         String sapp = m_rsShared->Fields().Item(Integer{0}).Value().ToString();
-        profiles::OpenQuery(*extn_rows,
-                            "select extn from qzddi100 where appl = '" + SqlText(sapp) + "'",
-                            getNewConnection());
+        query::OpenQuery(*extn_rows,
+                         "select extn from qzddi100 where appl = '" + SqlText(sapp) + "'",
+                         getNewConnection());
         if (extn_rows->BOF() || extn_rows->EndOfFile()) {
           extn_rows->Close();
           m_rsShared->Close();
@@ -96,8 +96,8 @@ String TOVRHandleMigProf::GetOrvoOrLegacyProfiles(String i_StrMPRF, Boolean i_Bo
     }
     return ListResult(list);
   } catch (...) {
-    profiles::CloseIfOpen(extn_rows);
-    profiles::CloseIfOpen(m_rsShared);
+    query::CloseIfOpen(extn_rows);
+    query::CloseIfOpen(m_rsShared);
     return "0";
   }
 }

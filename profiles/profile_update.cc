@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "component/failure.h"
+#include "component/query_form.h"
 #include "component/sql_text.h"
 #include "migprof/handle_mig_prof.h"
 #include "migprof/object_registry.h"
 #include "profiles/profile_text.h"
-#include "profiles/query_form.h"
 
 namespace migprof {
 namespace {
@@ -44,8 +44,7 @@ Boolean TOVRHandleMigProf::UpdateMap100(Integer i_intMPRF, String i_StrDesc, Str
     RefreshSessionConnection();
 
     String mprf = SqlNumber(i_intMPRF);
-    profiles::OpenQuery(*rsProfile, "select * from qzmap100 where mprf=" + mprf,
-                        getNewConnection());
+    query::OpenQuery(*rsProfile, "select * from qzmap100 where mprf=" + mprf, getNewConnection());
     if (rsProfile->BOF() && rsProfile->EndOfFile()) return kFalse;
 
     std::vector<String> parent_parts = profiles::SplitText(i_StrDVRC, "_");
@@ -116,8 +115,8 @@ Boolean TOVRHandleMigProf::UpdateMap100(Integer i_intMPRF, String i_StrDesc, Str
       scme_clause = "scme = 'N'";
     } else {
       auto development = ado::Recordset::Create();
-      profiles::OpenQuery(*development, "select dver,drel,dcus from qzmap105 where mprf =" + mprf,
-                          getNewConnection());
+      query::OpenQuery(*development, "select dver,drel,dcus from qzmap105 where mprf =" + mprf,
+                       getNewConnection());
       String dver, drel, dcus;
       if (!development->BOF() && !development->EndOfFile()) {
         dver = development->Fields().Item(Integer{0}).Value().ToString();
@@ -157,7 +156,7 @@ Boolean TOVRHandleMigProf::UpdateMap100(Integer i_intMPRF, String i_StrDesc, Str
     return kTrue;
   } catch (...) {
     RecordFailure(CurrentFailure());
-    profiles::CloseIfOpen(rsProfile);
+    query::CloseIfOpen(rsProfile);
     return kFalse;
   }
 }

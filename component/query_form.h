@@ -1,15 +1,15 @@
-// The standard query form of the profile members: a recordset opened on a
-// connection of its own, dynamic cursor, optimistic locking, unspecified
+// The standard query form of the component's members: a recordset opened on
+// a connection of its own, dynamic cursor, optimistic locking, unspecified
 // command type.
-#ifndef MIGPROF_PROFILES_QUERY_FORM_H_
-#define MIGPROF_PROFILES_QUERY_FORM_H_
+#ifndef MIGPROF_COMPONENT_QUERY_FORM_H_
+#define MIGPROF_COMPONENT_QUERY_FORM_H_
 
 #include <memory>
 #include <utility>
 
 #include "migprof/ado.h"
 
-namespace migprof::profiles {
+namespace migprof::query {
 
 inline void OpenQuery(ado::Recordset& recordset, const String& sql,
                       std::shared_ptr<ado::Connection> connection) {
@@ -25,6 +25,6 @@ inline void CloseIfOpen(const std::shared_ptr<ado::Recordset>& recordset) {
   if (recordset && recordset->State() == ado::adStateOpen) recordset->Close();
 }
 
-}  // namespace migprof::profiles
+}  // namespace migprof::query
 
-#endif  // MIGPROF_PROFILES_QUERY_FORM_H_
+#endif  // MIGPROF_COMPONENT_QUERY_FORM_H_
