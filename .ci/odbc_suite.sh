@@ -21,9 +21,9 @@ fi
 tests=$(realpath "$1")
 shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-# The login is the one the tests' fixture gives the embedded database
-# (tester / secret), so that tests which spell it out hold on the server too.
-readonly database=migprof dsn=migprof_test login=tester password=secret
+# The login differs from the one the tests give the embedded database
+# (tester / secret), so a test that spells that one out fails here.
+readonly database=migprof dsn=migprof_test login=migprof_ci password=ci-Pass-7
 
 log() { echo "odbc_suite: $*" >&2; }
 

@@ -267,7 +267,7 @@ class LevelWriter {
           ++i;
           break;
         case Kind::kOpen:
-          Push(UnitType::kOperand, WriteGroup(item));
+          Push(UnitType::kOperand, IsCompared(i) ? CheckedSubquery(item) : WriteGroup(item));
           ++i;
           break;
         case Kind::kOp: {
@@ -350,6 +350,101 @@ class LevelWriter {
     }
     Push(UnitType::kOperand, std::move(text));
     return i;
+  }
+
+  // True when the group at `i` stands beside a comparison operator, where SQL
+  // Server refuses a subquery that yields more than one value.
+  bool IsCompared(std::size_t i) const {
+    static constexpr std::string_view kComparisons[] = {
+        "=", "<>", "!=", "<", "<=", ">", ">=", "!<", "!>"};
+    const auto is_comparison = [&](std::size_t k) {
+      return items_[k].kind == Kind::kOp &&
+             std::find(std::begin(kComparisons), std::end(kComparisons), items_[k].text) !=
+                 std::end(kComparisons);
+    };
+    std::size_t before = i;
+    while (before > begin_ && items_[before - 1].kind == Kind::kSpace) --before;
+    const std::size_t after = SkipSpaceItems(items_, i + 1, end_);
+    return (before > begin_ && is_comparison(before - 1)) || (after < end_ && is_comparison(after));
+  }
+
+  // A compared "(select e from ...)" with its one result passed through
+  // mssql_single_value(e), which fails on a second row as SQL Server does;
+  // SQLite would take the first row. Subqueries the aggregate cannot wrap
+  // (several columns, an alias, DISTINCT or TOP, an aggregate already,
+  // grouping, set operators, ordering) and groups that are no subquery are
+  // written unchanged.
+  std::string CheckedSubquery(const Item& group) const {
+    const std::vector<Item>& ch = group.children;
+    const std::size_t select = SkipSpaceItems(ch, 0, ch.size());
+    if (!group.closed || select == ch.size() || !IsWord(ch[select], "select")) {
+      return WriteGroup(group);
+    }
+    std::size_t from = select + 1;
+    while (from < ch.size() && !IsWord(ch[from], "from")) ++from;
+    const std::size_t first = SkipSpaceItems(ch, select + 1, from);
+    std::size_t last = from;
+    while (last > first && ch[last - 1].kind == Kind::kSpace) --last;
+    if (from == ch.size() || first == last || !IsSingleValue(ch, first, last)) {
+      return WriteGroup(group);
+    }
+    for (std::size_t k = from; k < ch.size(); ++k) {
+      for (std::string_view word :
+           {"group", "having", "union", "except", "intersect", "order", "limit"}) {
+        if (IsWord(ch[k], word)) return WriteGroup(group);
+      }
+    }
+    return "(" + WriteRange(ch, 0, first) + "mssql_single_value(" + WriteRange(ch, first, last) +
+           ")" + kCollateSuffix + WriteRange(ch, last, ch.size()) + ")";
+  }
+
+  // True when items [first, last) are one plain expression: no list, no
+  // alias, no DISTINCT / TOP / ALL, and no aggregate call at any depth.
+  static bool IsSingleValue(const std::vector<Item>& ch, std::size_t first, std::size_t last) {
+    for (std::string_view word : {"distinct", "top", "all"}) {
+      if (IsWord(ch[first], word)) return false;
+    }
+    if (ContainsAggregate(ch, first, last)) return false;
+    for (std::size_t k = first; k < last; ++k) {
+      if (ch[k].kind == Kind::kOp && ch[k].text == ",") return false;
+      if (IsWord(ch[k], "as")) return false;
+    }
+    // "e alias": a name straight after an operand.
+    const auto is_name = [](const Item& item) {
+      return (item.kind == Kind::kWord && !IsKeyword(Lower(item.text))) ||
+             item.kind == Kind::kQuoted || item.kind == Kind::kString;
+    };
+    if (is_name(ch[last - 1])) {
+      std::size_t before = last - 1;
+      while (before > first && ch[before - 1].kind == Kind::kSpace) --before;
+      if (before < last - 1 && before > first) {
+        const Item& operand = ch[before - 1];
+        if (is_name(operand) || operand.kind == Kind::kNumber || operand.kind == Kind::kOpen) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  static bool ContainsAggregate(const std::vector<Item>& items, std::size_t first,
+                                std::size_t last) {
+    static constexpr std::string_view kAggregates[] = {
+        "avg", "count", "count_big", "max", "min", "stdev", "stdevp", "sum", "var", "varp"};
+    for (std::size_t k = first; k < last; ++k) {
+      if (items[k].kind == Kind::kOpen &&
+          ContainsAggregate(items[k].children, 0, items[k].children.size())) {
+        return true;
+      }
+      if (items[k].kind != Kind::kWord) continue;
+      const std::size_t next = SkipSpaceItems(items, k + 1, last);
+      if (next < last && items[next].kind == Kind::kOpen &&
+          std::find(std::begin(kAggregates), std::end(kAggregates), Lower(items[k].text)) !=
+              std::end(kAggregates)) {
+        return true;
+      }
+    }
+    return false;
   }
 
   // Index of the END closing the CASE at `i`, or end_ when there is none.
@@ -752,6 +847,42 @@ void MssqlAdd(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, sum);
 }
 
+// mssql_single_value(e): the value of a compared subquery's one row, NULL
+// without rows, an error like SQL Server's on a second row.
+struct SingleValue {
+  sqlite3_value* value;
+  sqlite3_int64 rows;
+};
+
+void SingleValueStep(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
+  auto* state = static_cast<SingleValue*>(sqlite3_aggregate_context(ctx, sizeof(SingleValue)));
+  if (state == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  if (++state->rows > 1) {
+    sqlite3_result_error(ctx,
+                         "Subquery returned more than 1 value. This is not permitted when the "
+                         "subquery follows =, !=, <, <= , >, >= or when the subquery is used as "
+                         "an expression.",
+                         -1);
+    return;
+  }
+  state->value = sqlite3_value_dup(argv[0]);
+  if (state->value == nullptr) sqlite3_result_error_nomem(ctx);
+}
+
+void SingleValueFinal(sqlite3_context* ctx) {
+  auto* state = static_cast<SingleValue*>(sqlite3_aggregate_context(ctx, 0));
+  if (state == nullptr || state->value == nullptr) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  sqlite3_result_value(ctx, state->value);
+  sqlite3_value_free(state->value);
+  state->value = nullptr;
+}
+
 // One element of a LIKE pattern; sets hold folded bytes.
 struct PatternElement {
   enum class Type { kAnyRun, kAnyOne, kSet } type;
@@ -920,6 +1051,10 @@ void Register(sqlite3* db) {
     AddFunction(db, "mssql_varchar", args, MssqlVarchar);
   }
   AddFunction(db, "mssql_add", 2, MssqlAdd);
+  Check(db,
+        sqlite3_create_function_v2(db, "mssql_single_value", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, nullptr, SingleValueStep, SingleValueFinal, nullptr),
+        "mssql_single_value");
   AddFunction(db, "like", 2, MssqlLike);
   AddFunction(db, "like", 3, MssqlLike);
 }

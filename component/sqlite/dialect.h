@@ -29,6 +29,11 @@ inline constexpr const char* kCollationName = "SQLSERVER";
 //                                 level as '+'
 //   10and (number glued to a word) -> 10 and
 //   delete t where ...         -> delete from t where ...  (statement start)
+//   = (select e from ...)      -> = (select mssql_single_value(e) COLLATE
+//                                 SQLSERVER from ...) beside any comparison
+//                                 operator, when e is one plain expression
+//                                 and the subquery has no grouping, set
+//                                 operator or ordering
 //   N'...'                     -> '...'
 // The COLLATE makes a varchar result compare like a column would, also
 // against a literal, where SQLite would otherwise fall back to BINARY.
@@ -59,6 +64,9 @@ std::string Translate(std::string_view tsql);
 //       is text), numeric addition otherwise; a blob in an addition counts as
 //       the big-endian int of its last 4 bytes. NULL if either is NULL.
 //       Errors like SQL Server for a non-numeric text or an int64 overflow.
+//   mssql_single_value(e) (aggregate): the one row's value, NULL without
+//       rows; SQL Server's "Subquery returned more than 1 value..." error on
+//       a second row.
 //   like(pattern, value[, escape]): SQL Server's varchar LIKE: trailing blanks
 //       of the value are ignored, the pattern's count; case-insensitive by the
 //       same folding; wildcards %, _, [set], [^set], [a-z].

@@ -81,18 +81,32 @@ TEST(CliCommands, ExitStatusFollowsTheAnswer) {
     const char* answer_key;
   };
   const Case cases[] = {
-      {{"sql", "--database", db.dsn(), "select 1 as one"}, kExitOk, "rows"},
-      {{"sql", "--database", db.dsn(), "select from"}, kExitFailed, "raised"},
-      {{"call", "--database", db.dsn(), "ErrorNumber"}, kExitOk, "result"},
+      {{"sql", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(),
+        "select 1 as one"},
+       kExitOk,
+       "rows"},
+      {{"sql", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "select from"},
+       kExitFailed,
+       "raised"},
+      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "ErrorNumber"},
+       kExitOk,
+       "result"},
       {{"call", "--database", "sqlite:/no/such/dir/x.db", "getNewConnection"},
        kExitFailed,
        "raised"},
-      {{"call", "--database", db.dsn(), "ValidateDerivation", "1"}, kExitFailed, "raised"},
-      {{"call", "--database", db.dsn(), "NoSuchMember"}, kExitBadRequest, "error"},
-      {{"call", "--database", db.dsn(), "--args", "{\"a\": 1}", "ErrorNumber"},
+      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(),
+        "ValidateDerivation", "1"},
+       kExitFailed,
+       "raised"},
+      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "NoSuchMember"},
        kExitBadRequest,
        "error"},
-      {{"call", "--database", db.dsn(), "--args", "[]", "ErrorNumber", "1"},
+      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "--args",
+        "{\"a\": 1}", "ErrorNumber"},
+       kExitBadRequest,
+       "error"},
+      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "--args", "[]",
+        "ErrorNumber", "1"},
        kExitBadRequest,
        "error"},
   };
@@ -116,7 +130,8 @@ TEST(CliCommands, CallArgumentsAsWordsOrOneArray) {
   for (std::vector<std::string> args :
        {std::vector<std::string>{"validatederivation", "--", "-1", "\"2\""},
         std::vector<std::string>{"--args", "[-1, 2]", "ValidateDerivation"}}) {
-    args.insert(args.begin(), {"call", "--trace", "--database", db.dsn()});
+    args.insert(args.begin(), {"call", "--trace", "--database", db.dsn(), "--user", db.uid(),
+                               "--password", db.pwd()});
     Outcome run = Migprof(args);
     EXPECT_EQ(run.status, 0) << run.err;
     Json answer = Json::parse(run.out);
@@ -151,8 +166,9 @@ TEST(CliCommands, HelpShowsJsonFormsAndEveryMember) {
 
 TEST(CliCommands, SessionCommandTakesSettingsAndTrace) {
   testing::TestDatabase db;
-  Outcome run = Migprof({"session", "--trace", "--database", db.dsn()},
-                        "{\"call\": \"ValidateDerivation\", \"args\": [1, 1]}\n");
+  Outcome run = Migprof(
+      {"session", "--trace", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
+      "{\"call\": \"ValidateDerivation\", \"args\": [1, 1]}\n");
   EXPECT_EQ(run.status, 0);
   Json answer = Json::parse(run.out);
   EXPECT_EQ(answer["ErrorNumber"], errc::kNoCurrentRecord);

@@ -36,6 +36,11 @@ std::string Sql(const std::string& statement) { return Json{{"sql", statement}}.
 
 class CliSession : public ::testing::Test {
  protected:
+  CliSession() {
+    object_.DatabaseUser(db_.uid());
+    object_.DatabasePassword(db_.pwd());
+  }
+
   testing::TestDatabase db_;
   TOVRHandleMigProf object_;
 };
@@ -187,7 +192,8 @@ TEST(CliSessionRun, SettingsApplyBeforeTheFirstRequestAndEndOfInputEnds) {
   // The last line has no line end and Windows line ends are accepted.
   std::istringstream in("{\"call\": \"getNewConnection\"}\r\n{\"sql\": \"select 2 as two\"}");
   std::ostringstream out;
-  EXPECT_EQ(RunSession(DatabaseSettings{db.dsn(), "u", "p"}, RequestOptions{}, in, out), 0);
+  EXPECT_EQ(RunSession(DatabaseSettings{db.dsn(), db.uid(), db.pwd()}, RequestOptions{}, in, out),
+            0);
   EXPECT_EQ(
       out.str(),
       "{\"result\":{\"Connection\":{\"State\":1}},\"ErrorNumber\":0,\"ErrDescription\":\"\"}\n"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "component/text/cp1252.h"
+#include "migprof/com_error.h"
 #include "testing/test_database.h"
 
 namespace migprof {
@@ -39,8 +40,41 @@ TEST_F(SqlServerSemantics, TextComparisonIgnoresCaseAndTrailingBlanksOnly) {
             (Rows{{"3"}}));
   EXPECT_EQ(db_.Rows("select distinct vers from qzmap100").size(), 1u);
   EXPECT_EQ(db_.Rows("select extn from qzddi100 where appl = (select sapp from qzmap100 where "
-                     "vers = 'V1' and rele = 'r1' and cust = 'c1')"),
+                     "vers = 'V1' and rele = 'r1' and cust = 'c1' and mprf = 2)"),
             (Rows{{"7"}}));
+}
+
+TEST_F(SqlServerSemantics, ComparedSubqueryMustGiveAtMostOneValue) {
+  db_.Exec("insert into qzmap100 (mprf, vers, sapp) values (1, 'V', 'A')");
+  db_.Exec("insert into qzddi100 (appl, extn) values ('A', '7')");
+  const std::string query =
+      "select extn from qzddi100 where appl = (select sapp from qzmap100 where vers = 'V')";
+  EXPECT_EQ(db_.Rows(query), (Rows{{"7"}}));
+  db_.Exec("delete qzmap100");
+  EXPECT_EQ(db_.Rows(query), Rows{});  // no value: a null, equal to nothing
+
+  db_.Exec("insert into qzmap100 (mprf, vers, sapp) values (1, 'V', 'A')");
+  db_.Exec("insert into qzmap100 (mprf, vers, sapp) values (2, 'v ', 'A')");
+  try {
+    db_.Rows(query);
+    ADD_FAILURE() << "two values were accepted";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), errc::kErrorsInCommand);
+    if (db_.embedded()) {
+      EXPECT_EQ(error.description(),
+                "Subquery returned more than 1 value. This is not permitted when the subquery "
+                "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
+    }
+  }
+  // Subqueries that give a set, or one aggregate, are not affected.
+  EXPECT_EQ(db_.Rows("select extn from qzddi100 where appl in (select sapp from qzmap100)"),
+            (Rows{{"7"}}));
+  EXPECT_EQ(db_.Rows("select extn from qzddi100 where exists (select sapp from qzmap100)"),
+            (Rows{{"7"}}));
+  EXPECT_EQ(db_.Rows("select extn from qzddi100 where 2 = (select count(*) from qzmap100)"),
+            (Rows{{"7"}}));
+  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where mprf = (select max(mprf) from qzmap100)"),
+            (Rows{{"2"}}));
 }
 
 TEST_F(SqlServerSemantics, UnsizedCastsCutTo30) {

@@ -167,11 +167,21 @@ TEST(DialectTranslate, RewritesStatementsAsExpected) {
        "mprf = 3) AND cpac = 'xy' AND cmod ='uvw' AND flno = '123' AND (qzddi150.cdom IS NOT NULL) "
        "AND (qzddi150.cdom<>'') AND NOT EXISTS (SELECT NULL FROM qzddi220 t220 WHERE (appl=( "
        "SELECT tapp FROM qzmap100 WHERE mprf = 3) ) AND (t220.cpac+t220.cdom)=qzddi150.cdom)",
-       "SELECT DISTINCT appl, cdom FROM qzddi150 WHERE appl = ( SELECT tapp FROM qzmap100 WHERE "
-       "mprf = 3) AND cpac = 'xy' AND cmod ='uvw' AND flno = '123' AND (qzddi150.cdom IS NOT NULL) "
-       "AND (qzddi150.cdom<>'') AND NOT EXISTS (SELECT NULL FROM qzddi220 t220 WHERE (appl=( "
-       "SELECT tapp FROM qzmap100 WHERE mprf = 3) ) AND (mssql_add(t220.cpac,t220.cdom) COLLATE "
-       "SQLSERVER)=qzddi150.cdom)"},
+       "SELECT DISTINCT appl, cdom FROM qzddi150 WHERE appl = ( SELECT "
+       "mssql_single_value(tapp) COLLATE SQLSERVER FROM qzmap100 WHERE mprf = 3) AND cpac = 'xy' "
+       "AND cmod ='uvw' AND flno = '123' AND (qzddi150.cdom IS NOT NULL) AND (qzddi150.cdom<>'') "
+       "AND NOT EXISTS (SELECT NULL FROM qzddi220 t220 WHERE (appl=( SELECT "
+       "mssql_single_value(tapp) COLLATE SQLSERVER FROM qzmap100 WHERE mprf = 3) ) AND "
+       "(mssql_add(t220.cpac,t220.cdom) COLLATE SQLSERVER)=qzddi150.cdom)"},
+      // Compared subqueries must give at most one value; sets, single
+      // aggregates and subqueries the aggregate cannot wrap stay.
+      {"select a from t where (select b from t where n = 1) <> a and n in (select n from t)",
+       "select a from t where (select mssql_single_value(b) COLLATE SQLSERVER from t where n = 1) "
+       "<> a and n in (select n from t)"},
+      {"select a from t where n = (select max(n) from t) or n = (select n x from t) or n = (select "
+       "n, a from t) or n = (select top 1 n from t) or n = (select n from t group by n) or n = (1)",
+       "select a from t where n = (select max(n) from t) or n = (select n x from t) or n = (select "
+       "n, a from t) or n = (select top 1 n from t) or n = (select n from t group by n) or n = (1)"},
       {"delete from qzusr110 where mprf=cast(12 as varbinary)",
        "delete from qzusr110 where mprf=mssql_varbinary(12)"},
       {"update qzusr100 set defa = cast(0 as int) where defa =  cast( 12 as varbinary)",

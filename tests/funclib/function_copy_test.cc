@@ -37,7 +37,7 @@ TEST_F(FuncLibCopy, CopiesFromTheSourcesOwnVrcWithStatusNOrM) {
                    "Select * from qzlib100 where mprf = 1 AND  vers = 'SV' AND  rele = 'SR' AND  "
                    "cust = 'SC' AND  fnam = 'f0'",
                    "Select * from qzlib100"}));
-  Table rows = db_.Rows("select * from qzlib100 where mprf = 2 order by rowid");
+  Table rows = db_.Rows("select * from qzlib100 where mprf = 2 order by fnam");
   ASSERT_EQ(rows.size(), 5u);
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(rows[i], (Texts{"2", "UV", "UR", "UC", "f" + std::to_string(i), "d-SV", "lu",

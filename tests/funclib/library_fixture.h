@@ -22,10 +22,10 @@ class LibraryTest : public ComponentTest {
   void Insert(const std::string& table, const std::string& columns, const std::string& values) {
     db_.Exec("insert into " + table + " (" + columns + ") values (" + values + ")");
   }
-  // vers and stat of the qzlib100 rows of a profile, in the order added.
+  // vers and stat of the qzlib100 rows of a profile, by descending version.
   Table Statuses(int mprf) {
     return db_.Rows("select vers, stat from qzlib100 where mprf = " + std::to_string(mprf) +
-                    " order by rowid");
+                    " order by vers desc");
   }
 };
 

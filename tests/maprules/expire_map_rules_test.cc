@@ -16,10 +16,11 @@ class MapRuleExpire : public MapRuleTest {
       }
     }
   }
-  // The status of each rule, "UV/123=A", in insertion order.
+  // The status of each rule, "UV/123=A", by descending VRC and table number.
   Texts Statuses() {
     Texts out;
-    for (const auto& row : db_.Rows("select vers, tflno, stat from qzmap120 order by rowid")) {
+    for (const auto& row :
+         db_.Rows("select vers, tflno, stat from qzmap120 order by vers desc, tflno")) {
       out.push_back(row[0] + "/" + row[1] + "=" + row[2]);
     }
     return out;

@@ -30,7 +30,7 @@ class MapRuleTest : public ComponentTest {
   Table RulesOf(const std::string& table, const std::string& columns, int mprf,
                 const std::string& vers = "UV") {
     return db_.Rows("select " + columns + " from " + table + " where mprf = " +
-                    std::to_string(mprf) + " and vers = '" + vers + "' order by rowid");
+                    std::to_string(mprf) + " and vers = '" + vers + "'" + db_.AddedOrder());
   }
   // Rows of the rule tables keyed by tcpac/tcmod/tflno (or bpac/...), with
   // the key of profile 1 in VRC SV/SR/SC or the given one.

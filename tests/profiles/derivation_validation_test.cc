@@ -51,6 +51,8 @@ TEST_F(ProfileValidateDerivation, KindRuleOnSourceThenTarget) {
     Profile(2, c.parent_sapp, c.parent_tapp);
     TOVRHandleMigProf object;
     object.DatabaseName(db_.dsn());
+    object.DatabaseUser(db_.uid());
+    object.DatabasePassword(db_.pwd());
     Integer mprf = 1, pprf = 2;
     ado::StatementLog log;
     EXPECT_EQ(object.ValidateDerivation(mprf, pprf).IsTrue(), c.valid) << c.parent_sapp;

@@ -163,9 +163,10 @@ TEST_F(ProfileCreate, FailuresLeaveWhatWasWritten) {
   EXPECT_EQ(object_.ErrorNumber(), errc::kSubscriptOutOfRange);
   EXPECT_EQ(db_.Count("qzmap100"), 0);
 
-  // The depth lookup records its failure and the creation goes on with 0.
+  // The depth lookup records its failure (a null depth is no number) and
+  // the creation goes on with 0.
   ASSERT_TRUE(Create(1, "V1", "__").IsTrue());
-  db_.Exec("update qzmap100 set deph = 'x' where mprf = 1");
+  db_.Exec("update qzmap100 set deph = NULL where mprf = 1");
   EXPECT_TRUE(Create(2, "V2", "V1_R_C").IsTrue());
   EXPECT_EQ(object_.ErrorNumber(), errc::kTypeMismatch);
   EXPECT_EQ(Depth(2), "0");

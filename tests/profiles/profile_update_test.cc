@@ -26,8 +26,8 @@ class ProfileUpdate : public ProfileTest {
     return object_.UpdateMap100(mprf, "d2", scme, vers, "R", "C", "l2", dvrc, "alice", "path", dver,
                                 "DR", "DC");
   }
-  const Texts kSettings{"DatabaseName(" + db_.dsn() + ")", "DatabasePassword(secret)",
-                        "DatabaseServer()", "DatabaseUser(tester)"};
+  const Texts kSettings{"DatabaseName(" + db_.dsn() + ")", "DatabasePassword(" + db_.pwd() + ")",
+                        "DatabaseServer()", "DatabaseUser(" + db_.uid() + ")"};
 };
 
 TEST_F(ProfileUpdate, NewParentStatementsAndRebuiltLevels) {

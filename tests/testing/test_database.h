@@ -51,6 +51,12 @@ class TestDatabase {
   std::string Value(const std::string& sql) const;
   // The number of rows of a table.
   long Count(const std::string& table) const;
+  // An ORDER BY clause (with its leading blank) that reads rows in the order
+  // they were added: by rowid in the embedded database. A server has no row
+  // id and answers in the order of the index it reads (rows of equal key in
+  // the order added), so the clause is empty there and tests that use it
+  // add rows in their key order.
+  std::string AddedOrder() const { return embedded() ? " order by rowid" : ""; }
 
  private:
   std::string path_;
