@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "component/odbc/wide_text.h"
+#include "component/sql/tsql_lexer.h"
 #include "component/text/cp1252.h"
 
 namespace migprof::odbc {
@@ -18,46 +19,29 @@ namespace {
 // are rewritten.
 // ---------------------------------------------------------------------------
 
-enum class Kind { kSpace, kWord, kName, kNumber, kString, kOpen, kClose, kOp };
+using tsql::IsDigit;
+using tsql::IsKeyword;
+using tsql::Kind;
+using tsql::Lower;
 
+// A token with the text written for MariaDB.
 struct Token {
   Kind kind;
   std::string text;
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-// Bytes of a multi-byte UTF-8 character count as letters, as in both dialects.
-bool IsWordStart(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '@' || c == '#' ||
-         u >= 0x80;
-}
-bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c) || c == '$'; }
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-// Index one past a quoted run that opens at `open` and closes with `close`, a
-// doubled `close` standing for itself; npos when the run is not closed.
-std::size_t EndOfQuoted(std::string_view s, std::size_t open, char close) {
-  for (std::size_t i = open + 1;;) {
-    const std::size_t k = s.find(close, i);
-    if (k == std::string_view::npos) return k;
-    if (k + 1 < s.size() && s[k + 1] == close) {
-      i = k + 2;
+// True when a quoted run ends with its closing quote (doubled quotes inside
+// stand for themselves).
+bool IsClosedRun(std::string_view quoted, char close) {
+  for (std::size_t i = 1; i < quoted.size(); ++i) {
+    if (quoted[i] != close) continue;
+    if (i + 1 < quoted.size() && quoted[i + 1] == close) {
+      ++i;
     } else {
-      return k + 1;
+      return i + 1 == quoted.size();
     }
   }
+  return false;
 }
 
 // The text between the quotes of a closed quoted run, doubled quotes undone.
@@ -79,91 +63,22 @@ std::string Backticked(std::string_view name) {
   return out + "`";
 }
 
-std::size_t EndOfNumber(std::string_view s, std::size_t i) {
-  const std::size_t n = s.size();
-  if (s[i] == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    i += 2;
-    while (i < n && IsHexDigit(s[i])) ++i;
-    return i;
-  }
-  while (i < n && IsDigit(s[i])) ++i;
-  if (i < n && s[i] == '.') {
-    ++i;
-    while (i < n && IsDigit(s[i])) ++i;
-  }
-  // An exponent only when digits follow: "2else" is 2 and else.
-  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-    std::size_t j = i + 1;
-    if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
-    if (j < n && IsDigit(s[j])) {
-      i = j;
-      while (i < n && IsDigit(s[i])) ++i;
-    }
-  }
-  return i;
-}
-
-std::vector<Token> Tokenize(std::string_view s) {
-  static constexpr std::string_view kTwoCharOps[] = {"<>", "!=", "<=", ">=", "!<",
-                                                     "!>", "||", "<<", ">>"};
+// The statement's tokens as MariaDB must read them: comments become a blank
+// (MariaDB wants a blank after "--" and runs "/*!...*/"; SQL Server ignores
+// both), quoted names take backticks, "!<" and "!>" their spelled-out forms.
+std::vector<Token> Tokenize(std::string_view sql) {
   std::vector<Token> out;
-  const std::size_t n = s.size();
-  std::size_t i = 0;
-  const auto push = [&out](Kind kind, std::string_view text) {
-    out.push_back({kind, std::string(text)});
-  };
-  while (i < n) {
-    const std::size_t start = i;
-    const char c = s[i];
-    const char next = i + 1 < n ? s[i + 1] : '\0';
-    if (IsBlank(c)) {
-      while (i < n && IsBlank(s[i])) ++i;
-      push(Kind::kSpace, s.substr(start, i - start));
-    } else if ((c == '-' && next == '-') || (c == '/' && next == '*')) {
-      // MariaDB wants a blank after "--" and runs "/*!...*/"; SQL Server
-      // ignores both, so neither reaches the server.
-      const std::size_t k = c == '-' ? s.find('\n', i) : s.find("*/", i + 2);
-      i = k == std::string_view::npos ? n : (c == '-' ? k : k + 2);
-      push(Kind::kSpace, " ");
-    } else if (c == '\'' || ((c == 'N' || c == 'n') && next == '\'')) {
-      const std::size_t k = EndOfQuoted(s, c == '\'' ? i : i + 1, '\'');
-      i = k == std::string_view::npos ? n : k;
-      push(Kind::kString, s.substr(start, i - start));
-    } else if (c == '"' || c == '[' || c == '`') {
-      const char close = c == '[' ? ']' : c;
-      const std::size_t k = EndOfQuoted(s, i, close);
-      i = k == std::string_view::npos ? n : k;
-      const std::string_view quoted = s.substr(start, i - start);
-      push(Kind::kName, k == std::string_view::npos || c == '`'
-                            ? std::string(quoted)
-                            : Backticked(Unquote(quoted, close)));
-    } else if (IsDigit(c) || (c == '.' && IsDigit(next) &&
-                              (out.empty() || (out.back().kind != Kind::kWord &&
-                                               out.back().kind != Kind::kName)))) {
-      i = EndOfNumber(s, i);
-      push(Kind::kNumber, s.substr(start, i - start));
-      // SQL Server ends a number at the first letter ("10and"); MariaDB
-      // would read the glued text as one name.
-      if (i < n && IsWordStart(s[i])) push(Kind::kSpace, " ");
-    } else if (IsWordStart(c)) {
-      while (i < n && IsWordChar(s[i])) ++i;
-      push(Kind::kWord, s.substr(start, i - start));
-    } else if (c == '(' || c == ')') {
-      ++i;
-      push(c == '(' ? Kind::kOpen : Kind::kClose, s.substr(start, 1));
-    } else {
-      const std::string_view two = s.substr(i, 2);
-      const bool is_two =
-          std::find(std::begin(kTwoCharOps), std::end(kTwoCharOps), two) != std::end(kTwoCharOps);
-      i += is_two ? 2 : 1;
-      if (two == "!<") {
-        push(Kind::kOp, ">=");
-      } else if (two == "!>") {
-        push(Kind::kOp, "<=");
-      } else {
-        push(Kind::kOp, s.substr(start, i - start));
-      }
+  for (const tsql::Token& t : tsql::Tokenize(sql)) {
+    std::string text(t.text);
+    if (tsql::IsComment(t)) {
+      text = " ";
+    } else if (t.kind == Kind::kQuoted && text[0] != '`') {
+      const char close = text[0] == '[' ? ']' : text[0];
+      if (IsClosedRun(text, close)) text = Backticked(Unquote(text, close));
+    } else if (t.kind == Kind::kOp && (text == "!<" || text == "!>")) {
+      text = text == "!<" ? ">=" : "<=";
     }
+    out.push_back({t.kind, std::move(text)});
   }
   return out;
 }
@@ -175,35 +90,6 @@ struct Item {
   std::vector<Item> children;
   bool closed = false;
 };
-
-std::vector<Item> BuildTree(const std::vector<Token>& tokens, std::size_t* pos, bool* closed) {
-  std::vector<Item> items;
-  while (*pos < tokens.size()) {
-    const Token& t = tokens[(*pos)++];
-    if (t.kind == Kind::kClose && closed != nullptr) {
-      *closed = true;
-      return items;
-    }
-    Item item{t.kind, t.text, {}, false};
-    if (t.kind == Kind::kOpen) item.children = BuildTree(tokens, pos, &item.closed);
-    items.push_back(std::move(item));
-  }
-  return items;
-}
-
-// Words that can stand directly before an expression; they are operators,
-// never operands. Join words are left out so that LEFT(...) and RIGHT(...)
-// stay functions.
-bool IsKeyword(std::string_view lower_word) {
-  static constexpr std::string_view kKeywords[] = {
-      "all",    "and",    "any",    "as",       "asc",   "between", "by",     "case",   "collate",
-      "cross",  "delete", "desc",   "distinct", "else",  "end",     "escape", "except", "exists",
-      "from",   "full",   "group",  "having",   "if",    "in",      "inner",  "insert", "intersect",
-      "into",   "is",     "join",   "like",     "limit", "not",     "offset", "on",     "or",
-      "order",  "outer",  "return", "select",   "set",   "some",    "then",   "top",    "union",
-      "update", "values", "when",   "where",    "while", "with"};
-  return std::find(std::begin(kKeywords), std::end(kKeywords), lower_word) != std::end(kKeywords);
-}
 
 enum class ValueKind { kText, kNumber, kUnknown };
 
@@ -344,7 +230,7 @@ class LevelWriter {
         case Kind::kWord:
           i = WordUnit(i);
           break;
-        case Kind::kName:
+        case Kind::kQuoted:
           i = NameUnit(i, ValueKind::kUnknown);
           break;
         case Kind::kNumber:
@@ -372,6 +258,7 @@ class LevelWriter {
           ++i;
           break;
         }
+        case Kind::kParam:  // no parameters in the component's statements
         case Kind::kClose:
           Push(UnitType::kOther, item.text);
           ++i;
@@ -404,7 +291,7 @@ class LevelWriter {
       }
     }
     if (word == "delete" && first_of_statement && next < end_ &&
-        (items_[next].kind == Kind::kName ||
+        (items_[next].kind == Kind::kQuoted ||
          (items_[next].kind == Kind::kWord && !IsWord(items_[next], "from") &&
           !IsWord(items_[next], "top")))) {
       // SQL Server makes FROM optional after DELETE; MariaDB requires it.
@@ -434,7 +321,7 @@ class LevelWriter {
     const bool qualified_start = i + 1 < end_ && items_[i + 1].text == ".";
     ++i;
     while (i + 1 < end_ && items_[i].kind == Kind::kOp && items_[i].text == "." &&
-           (items_[i + 1].kind == Kind::kWord || items_[i + 1].kind == Kind::kName ||
+           (items_[i + 1].kind == Kind::kWord || items_[i + 1].kind == Kind::kQuoted ||
             items_[i + 1].text == "*")) {
       text += "." + items_[i + 1].text;
       last = items_[i + 1].text;
@@ -745,10 +632,8 @@ class LevelWriter {
 
 }  // namespace
 
-std::string TranslateForMariaDb(std::string_view tsql, const MariaDbTextType& text_type) {
-  const std::vector<Token> tokens = Tokenize(tsql);
-  std::size_t pos = 0;
-  const std::vector<Item> tree = BuildTree(tokens, &pos, nullptr);
+std::string TranslateForMariaDb(std::string_view sql, const MariaDbTextType& text_type) {
+  const std::vector<Item> tree = tsql::BuildTree<Item>(Tokenize(sql));
   return LevelWriter(tree, 0, tree.size(), true, text_type).Write().text;
 }
 

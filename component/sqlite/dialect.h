@@ -52,7 +52,7 @@ std::string Translate(std::string_view tsql);
 //       punctuation).
 //   mssql_varbinary(x[,n]): text -> its cp1252 bytes, blob -> itself, each cut
 //       to n bytes (default 30). An INTEGER or REAL stays a number (see
-//       dialect.cc: SQL Server converts it back when it meets a numeric
+//       sql_functions.cc: SQL Server converts it back when it meets a numeric
 //       column); with n below the number's width only its low n bytes remain.
 //   mssql_varbinary_bytes(x[,n]): as mssql_varbinary, but a number becomes
 //       SQL Server's big-endian bytes (int: 4, bigint: 8, float: 8), of which

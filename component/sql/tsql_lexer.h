@@ -1,0 +1,77 @@
+// Reads SQL Server statement text into tokens and a tree of parenthesised
+// groups. Both dialect translations (embedded database, MariaDB) start from
+// here and differ only in how they write the tokens back.
+#ifndef MIGPROF_COMPONENT_SQL_TSQL_LEXER_H_
+#define MIGPROF_COMPONENT_SQL_TSQL_LEXER_H_
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace migprof::tsql {
+
+enum class Kind {
+  kSpace,   // blanks, or a comment ("--..." to the line end, "/*...*/")
+  kWord,    // a keyword or an unquoted name
+  kQuoted,  // a quoted name: "x", [x] or `x`
+  kNumber,  // 12, 1.5, 2e3, 0x1F
+  kString,  // 'text' or N'text', quotes doubled inside
+  kParam,   // ? or :name
+  kOpen,    // (
+  kClose,   // )
+  kOp,      // any other character, or one of <> != <= >= !< !> || == << >>
+};
+
+struct Token {
+  Kind kind;
+  std::string_view text;
+};
+
+bool IsDigit(char c);
+// Blank, tab and line-break characters.
+bool IsBlank(char c);
+// Bytes of a multi-byte UTF-8 character count as letters, as in SQL Server.
+bool IsWordStart(char c);
+// ASCII letters in lower case; other bytes unchanged.
+std::string Lower(std::string_view s);
+// True for a comment token (a kSpace that is not blanks).
+bool IsComment(const Token& token);
+// Words that can stand directly before an expression: a '+' or '-' after one
+// is unary, and one followed by '(' is no function call. Join words are left
+// out so that LEFT(...) and RIGHT(...) stay functions. Takes a lower-case word.
+bool IsKeyword(std::string_view lower_word);
+
+// Splits statement text into tokens; their texts, joined, give `sql` back,
+// except that a number glued to a letter ("10and") is followed by an extra
+// kSpace token " ", since SQL Server ends the number there. An unterminated
+// quoted run takes the rest of the text, so the database reports it.
+std::vector<Token> Tokenize(std::string_view sql);
+
+// Nests tokens into groups: an Item {kind, text, children, closed} per token,
+// where an opening parenthesis holds the items up to its closing one (closed
+// = true) or to the end of the text. A surplus ')' stays an item. Tokens and
+// items are each dialect's own types (a dialect may keep rewritten texts);
+// both have `kind` and `text`.
+template <typename Item, typename TokenT>
+std::vector<Item> BuildTree(const std::vector<TokenT>& tokens, std::size_t* pos = nullptr,
+                            bool* closed = nullptr) {
+  std::size_t start = 0;
+  if (pos == nullptr) pos = &start;
+  std::vector<Item> items;
+  while (*pos < tokens.size()) {
+    const TokenT& t = tokens[(*pos)++];
+    if (t.kind == Kind::kClose && closed != nullptr) {
+      *closed = true;
+      return items;
+    }
+    Item item{t.kind, t.text, {}, false};
+    if (t.kind == Kind::kOpen) item.children = BuildTree<Item>(tokens, pos, &item.closed);
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+}  // namespace migprof::tsql
+
+#endif  // MIGPROF_COMPONENT_SQL_TSQL_LEXER_H_
