@@ -37,6 +37,8 @@ inline constexpr const char* kCollationName = "SQLSERVER";
 //   N'...'                     -> '...'
 // The COLLATE makes a varchar result compare like a column would, also
 // against a literal, where SQLite would otherwise fall back to BINARY.
+// Two literals compared with each other still compare by BINARY; the
+// component's statements always compare with a column or a cast.
 // Everything else passes through byte for byte. A statement SQLite would
 // reject stays rejected; Translate never fails.
 // Pure and thread-safe. It keeps no cache: one pass over the tokens costs

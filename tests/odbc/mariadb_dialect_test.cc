@@ -1,5 +1,6 @@
 // The text rewrites that carry SQL Server statements to MariaDB. What the
-// rewritten statements do on a real server is in mariadb_server_test.cc.
+// rewritten statements do on a real server is checked by
+// tests/component/sql_server_semantics_test.cc under MIGPROF_TEST_DSN.
 #include "component/odbc/mariadb_dialect.h"
 
 #include <gtest/gtest.h>
