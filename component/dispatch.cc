@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "component/dispatch_bind.h"
 #include "component/dispatch_tables.h"
 
 namespace migprof::dispatch {
@@ -61,52 +62,16 @@ Variant CoerceArgument(const Variant& value, ParamType type) {
 }
 
 std::vector<Member> FrameMembers() {
-  using P = ParamType;
-  auto setting = [](int position, const char* name, const char* param,
-                    void (TOVRHandleMigProf::*setter)(String)) {
-    return Member{position,
-                  name,
-                  {{param, P::kString}},
-                  ResultType::kNone,
-                  [setter](TOVRHandleMigProf& object, std::vector<Variant>& args) {
-                    (object.*setter)(args[0].AsString());
-                    return Result{};
-                  }};
-  };
+  using H = TOVRHandleMigProf;
   return {
-      {1,
-       "OpenConnection",
-       {{"i_Conn", P::kConnection}},
-       ResultType::kNone,
-       [](TOVRHandleMigProf& object, std::vector<Variant>&) {
-         object.OpenConnection(nullptr);
-         return Result{};
-       }},
-      {2,
-       "ErrDescription",
-       {},
-       ResultType::kString,
-       [](TOVRHandleMigProf& object, std::vector<Variant>&) {
-         return Result{Variant(object.ErrDescription()), nullptr};
-       }},
-      {3,
-       "ErrorNumber",
-       {},
-       ResultType::kDouble,
-       [](TOVRHandleMigProf& object, std::vector<Variant>&) {
-         return Result{Variant(object.ErrorNumber()), nullptr};
-       }},
-      setting(18, "DatabaseServer", "strParDBSERVER", &TOVRHandleMigProf::DatabaseServer),
-      setting(19, "DatabaseName", "strParDATABASE", &TOVRHandleMigProf::DatabaseName),
-      setting(20, "DatabaseUser", "strParDBUSER", &TOVRHandleMigProf::DatabaseUser),
-      setting(21, "DatabasePassword", "strParDBPASSWORD", &TOVRHandleMigProf::DatabasePassword),
-      {22,
-       "getNewConnection",
-       {},
-       ResultType::kConnection,
-       [](TOVRHandleMigProf& object, std::vector<Variant>&) {
-         return Result{Variant(), object.getNewConnection()};
-       }},
+      Bind(1, "OpenConnection", &H::OpenConnection, "i_Conn"),
+      Bind(2, "ErrDescription", &H::ErrDescription),
+      Bind(3, "ErrorNumber", &H::ErrorNumber),
+      Bind(18, "DatabaseServer", &H::DatabaseServer, "strParDBSERVER"),
+      Bind(19, "DatabaseName", &H::DatabaseName, "strParDATABASE"),
+      Bind(20, "DatabaseUser", &H::DatabaseUser, "strParDBUSER"),
+      Bind(21, "DatabasePassword", &H::DatabasePassword, "strParDBPASSWORD"),
+      Bind(22, "getNewConnection", &H::getNewConnection),
   };
 }
 

@@ -1,86 +1,22 @@
 // The mapping-rule members in the late-bound call table.
+#include "component/dispatch_bind.h"
 #include "component/dispatch_tables.h"
 
 namespace migprof::dispatch {
 
 std::vector<Member> MapRulesMembers() {
-  using P = ParamType;
+  using H = TOVRHandleMigProf;
   return {
-      {4,
-       "CopyToCurrentVRC",
-       {{"i_IntSMPRF", P::kInteger},
-        {"i_IntUMPRF", P::kInteger},
-        {"i_StrVers", P::kString},
-        {"i_StrRele", P::kString},
-        {"i_StrCust", P::kString},
-        {"i_StrTcpac", P::kString},
-        {"i_StrTcmod", P::kString},
-        {"i_StrTflno", P::kString},
-        {"i_strUsrn", P::kString},
-        {"i_StrPath", P::kVariant},
-        {"i_StrChilds", P::kString},
-        {"i_IntIsms", P::kBoolean}},
-       ResultType::kBoolean,
-       [](TOVRHandleMigProf& object, std::vector<Variant>& args) {
-         return Result{
-             Variant(object.CopyToCurrentVRC(
-                 args[0].AsInteger(), args[1].AsInteger(), args[2].AsString(), args[3].AsString(),
-                 args[4].AsString(), args[5].AsString(), args[6].AsString(), args[7].AsString(),
-                 args[8].AsString(), args[9], args[10].AsString(), Boolean(args[11].AsInteger()))),
-             nullptr};
-       }},
-      {11,
-       "DeleteMapRules",
-       {{"i_intMPRF", P::kInteger},
-        {"i_StrVers", P::kString},
-        {"i_StrRele", P::kString},
-        {"i_StrCust", P::kString},
-        {"i_StrTcpac", P::kString},
-        {"i_StrTcmod", P::kString},
-        {"i_StrTflno", P::kString},
-        {"i_StrChilds", P::kString},
-        {"i_IntIsms", P::kBoolean}},
-       ResultType::kNone,
-       [](TOVRHandleMigProf& object, std::vector<Variant>& args) {
-         object.DeleteMapRules(args[0].AsInteger(), args[1].AsString(), args[2].AsString(),
-                               args[3].AsString(), args[4].AsString(), args[5].AsString(),
-                               args[6].AsString(), args[7].AsString(),
-                               Boolean(args[8].AsInteger()));
-         return Result{};
-       }},
-      {12,
-       "DeleteData",
-       {{"i_StrSelect", P::kString},
-        {"i_intMPRF", P::kInteger},
-        {"i_StrVers", P::kString},
-        {"i_StrRele", P::kString},
-        {"i_StrCust", P::kString}},
-       ResultType::kNone,
-       [](TOVRHandleMigProf& object, std::vector<Variant>& args) {
-         object.DeleteData(args[0].AsString(), args[1].AsInteger(), args[2].AsString(),
-                           args[3].AsString(), args[4].AsString());
-         return Result{};
-       }},
-      {13,
-       "ExpireMapRules",
-       {{"i_intMPRF", P::kInteger},
-        {"i_StrVers", P::kString},
-        {"i_StrRele", P::kString},
-        {"i_StrCust", P::kString},
-        {"i_StrTcpac", P::kString},
-        {"i_StrTcmod", P::kString},
-        {"i_StrTflno", P::kString},
-        {"i_StrChilds", P::kString},
-        {"i_IntIsms", P::kBoolean},
-        {"i_BolExpi", P::kBoolean}},
-       ResultType::kNone,
-       [](TOVRHandleMigProf& object, std::vector<Variant>& args) {
-         object.ExpireMapRules(args[0].AsInteger(), args[1].AsString(), args[2].AsString(),
-                               args[3].AsString(), args[4].AsString(), args[5].AsString(),
-                               args[6].AsString(), args[7].AsString(), Boolean(args[8].AsInteger()),
-                               Boolean(args[9].AsInteger()));
-         return Result{};
-       }},
+      Bind(4, "CopyToCurrentVRC", &H::CopyToCurrentVRC, "i_IntSMPRF", "i_IntUMPRF", "i_StrVers",
+           "i_StrRele", "i_StrCust", "i_StrTcpac", "i_StrTcmod", "i_StrTflno", "i_strUsrn",
+           "i_StrPath", "i_StrChilds", "i_IntIsms"),
+      Bind(11, "DeleteMapRules", &H::DeleteMapRules, "i_intMPRF", "i_StrVers", "i_StrRele",
+           "i_StrCust", "i_StrTcpac", "i_StrTcmod", "i_StrTflno", "i_StrChilds", "i_IntIsms"),
+      Bind(12, "DeleteData", &H::DeleteData, "i_StrSelect", "i_intMPRF", "i_StrVers", "i_StrRele",
+           "i_StrCust"),
+      Bind(13, "ExpireMapRules", &H::ExpireMapRules, "i_intMPRF", "i_StrVers", "i_StrRele",
+           "i_StrCust", "i_StrTcpac", "i_StrTcmod", "i_StrTflno", "i_StrChilds", "i_IntIsms",
+           "i_BolExpi"),
   };
 }
 
