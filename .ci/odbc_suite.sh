@@ -11,6 +11,7 @@
 # MariaDB service and ODBC configuration are not touched.
 #
 # Usage: bash .ci/odbc_suite.sh <path-to-migprof_tests> [test program arguments...]
+# MIGPROF_ODBC_POOLING=1 turns on unixODBC's connection pooling.
 # Exit status: the test program's, or 1 when the server could not be set up.
 set -euo pipefail
 
@@ -133,11 +134,19 @@ GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';
 SQL
 "${admin[@]}" "$database" <"$root/schema/mariadb.sql"
 
+# With MIGPROF_ODBC_POOLING=1 the driver manager keeps released connections
+# for reuse (the component opens one per query).
+pooling=No
+[[ ${MIGPROF_ODBC_POOLING:-0} == 1 ]] && pooling=Yes
 cat >"$work/odbcinst.ini" <<INI
+[ODBC]
+Pooling = $pooling
+
 [MariaDB]
 Description = MariaDB Connector/ODBC
 Driver = $driver
 Threading = 0
+CPTimeout = 120
 INI
 cat >"$work/odbc.ini" <<INI
 [$dsn]

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -89,6 +90,64 @@ void BM_QueryOnFreshNativeOpen(benchmark::State& state) {
 }
 BENCHMARK(BM_QueryOnFreshNativeOpen);
 
+// The same two patterns against an ODBC data source, when MIGPROF_TEST_DSN
+// names one (MIGPROF_TEST_UID / MIGPROF_TEST_PWD for its login), as
+// .ci/odbc_suite.sh sets them. The benchmark empties and refills qzmap100.
+// Each new connection is a login to the server unless the driver manager
+// pools connections (odbcinst.ini: Pooling = Yes, and CPTimeout for the
+// driver).
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+migprof::TOVRHandleMigProf* OdbcObject() {
+  static migprof::TOVRHandleMigProf* object = [] {
+    auto* made = new migprof::TOVRHandleMigProf;
+    made->DatabaseName(Environment("MIGPROF_TEST_DSN"));
+    made->DatabaseUser(Environment("MIGPROF_TEST_UID"));
+    made->DatabasePassword(Environment("MIGPROF_TEST_PWD"));
+    auto connection = made->getNewConnection();
+    connection->Execute("delete from qzmap100");
+    for (int i = 1; i <= 200; ++i) {
+      connection->Execute("insert into qzmap100 (mprf,vers,rele,cust,deph) values (" +
+                          std::to_string(i) + ",'V" + std::to_string(i) + "','R','C',1)");
+    }
+    return made;
+  }();
+  return object;
+}
+
+void BM_OdbcQueryOnNewConnection(benchmark::State& state) {
+  auto& object = *OdbcObject();
+  for (auto _ : state) {
+    auto rs = migprof::ado::Recordset::Create();
+    rs->Open(kPointQuery, object.getNewConnection(), 2, 3, -1);
+    benchmark::DoNotOptimize(rs->Fields().Item(migprof::Integer{0}).Value());
+    rs->Close();
+  }
+}
+
+void BM_OdbcQueryOnKeptConnection(benchmark::State& state) {
+  auto connection = OdbcObject()->getNewConnection();
+  for (auto _ : state) {
+    auto rs = migprof::ado::Recordset::Create();
+    rs->Open(kPointQuery, connection, 2, 3, -1);
+    benchmark::DoNotOptimize(rs->Fields().Item(migprof::Integer{0}).Value());
+    rs->Close();
+  }
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (!Environment("MIGPROF_TEST_DSN").empty()) {
+    benchmark::RegisterBenchmark("BM_OdbcQueryOnNewConnection", BM_OdbcQueryOnNewConnection);
+    benchmark::RegisterBenchmark("BM_OdbcQueryOnKeptConnection", BM_OdbcQueryOnKeptConnection);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -12,6 +12,7 @@
 #include "component/odbc/result_reader.h"
 #include "component/odbc/row_statements.h"
 #include "component/odbc/wide_text.h"
+#include "component/sql/tsql_lexer.h"
 
 namespace migprof::odbc {
 namespace {
@@ -192,8 +193,16 @@ class OdbcSession final : public ado::detail::Session {
     return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data()));
   }
 
+  // The text the server runs. MariaDB gets one statement at a time, as the
+  // embedded database does: its driver (Connector/ODBC 3.1) keeps its
+  // connection lock after the server rejects a batch, and a pooled
+  // connection would carry that lock to the next thread that takes it.
   String Native(const String& sql) const {
-    return traits_.server == Server::kMariaDb ? TranslateForMariaDb(sql, text_type_) : sql;
+    if (traits_.server != Server::kMariaDb) return sql;
+    if (tsql::HasSeveralStatements(sql)) {
+      throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
+    }
+    return TranslateForMariaDb(sql, text_type_);
   }
 
   StatementHandle NewStatement() const {

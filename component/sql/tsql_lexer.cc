@@ -140,4 +140,14 @@ std::vector<Token> Tokenize(std::string_view s) {
   return out;
 }
 
+bool HasSeveralStatements(std::string_view sql) {
+  bool ended = false;
+  for (const Token& token : Tokenize(sql)) {
+    const bool semicolon = token.kind == Kind::kOp && token.text == ";";
+    if (ended && !semicolon && token.kind != Kind::kSpace) return true;
+    ended = ended || semicolon;
+  }
+  return false;
+}
+
 }  // namespace migprof::tsql

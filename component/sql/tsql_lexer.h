@@ -48,6 +48,10 @@ bool IsKeyword(std::string_view lower_word);
 // quoted run takes the rest of the text, so the database reports it.
 std::vector<Token> Tokenize(std::string_view sql);
 
+// True when anything but blanks, comments and ';' follows the first ';' that
+// ends a statement (one outside literals, names and comments).
+bool HasSeveralStatements(std::string_view sql);
+
 // Nests tokens into groups: an Item {kind, text, children, closed} per token,
 // where an opening parenthesis holds the items up to its closing one (closed
 // = true) or to the end of the text. A surplus ')' stays an item. Tokens and

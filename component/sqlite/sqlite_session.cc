@@ -72,8 +72,7 @@ class NativeHandle {
     for (; tail && *tail; ++tail) {
       if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';') {
         sqlite3_finalize(stmt);
-        throw ComError(errc::kErrorsInCommand,
-                       "Only one statement can be run at a time: text follows the first \";\".");
+        throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
       }
     }
     lru_.emplace_front(text, stmt);

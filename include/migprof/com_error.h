@@ -79,6 +79,10 @@ inline constexpr const char* kCannotCreateObject = "ActiveX component can't crea
 // errc::kInvalidArgument).
 inline constexpr const char* kSelectStatementOnly =
     "DeleteData accepts exactly one select statement and nothing else; the text was not run.";
+// A text with more than one statement is refused before it runs (number
+// errc::kErrorsInCommand).
+inline constexpr const char* kOneStatementOnly =
+    "Only one statement can be run at a time: text follows the first \";\".";
 inline constexpr const char* kWrongArgCount =
     "Wrong number of arguments or invalid property assignment";
 }  // namespace errtext
