@@ -14,24 +14,19 @@
 namespace migprof::cli {
 namespace {
 
-// A path in the temporary folder that is removed (with the database's side
-// files) at the end.
-class TempPath {
- public:
+// A path in the temporary folder, removed (with the database's side files)
+// before and after use.
+struct TempPath {
   explicit TempPath(const std::string& name)
-      : path_((std::filesystem::temp_directory_path() / name).string()) {
+      : path((std::filesystem::temp_directory_path() / name).string()) {
     Remove();
   }
   ~TempPath() { Remove(); }
-  const std::string& path() const { return path_; }
-
- private:
-  void Remove() {
+  void Remove() const {
     std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm"})
-      std::filesystem::remove(path_ + suffix, ignored);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
   }
-  std::string path_;
+  const std::string path;
 };
 
 struct Outcome {
@@ -52,65 +47,50 @@ Outcome Migprof(std::vector<std::string> args, const std::string& input = "") {
 
 TEST(CliInit, CreatesADatabaseAndNeverOverwritesAFile) {
   TempPath file("migprof_cli_init_test.db");
-  Outcome created = Migprof({"init", file.path()});
+  Outcome created = Migprof({"init", file.path});
   ASSERT_EQ(created.status, 0) << created.err;
   Outcome insert = Migprof(
-      {"sql", "--database", "sqlite:" + file.path(), "insert into qzmap100 (mprf) values (1)"});
+      {"sql", "--database", "sqlite:" + file.path, "insert into qzmap100 (mprf) values (1)"});
   EXPECT_EQ(insert.status, 0) << insert.out;
 
-  Outcome again = Migprof({"init", file.path()});
+  Outcome again = Migprof({"init", file.path});
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
   Outcome count =
-      Migprof({"sql", "--database", "sqlite:" + file.path(), "select count(*) as n from qzmap100"});
+      Migprof({"sql", "--database", "sqlite:" + file.path, "select count(*) as n from qzmap100"});
   EXPECT_EQ(count.out, "{\"columns\":[\"n\"],\"rows\":[[1]]}\n");
 
   // Nor a file that is not a database.
   TempPath text("migprof_cli_init_test.txt");
-  std::ofstream(text.path()) << "keep me";
-  EXPECT_NE(Migprof({"init", text.path()}).status, 0);
-  std::ifstream kept(text.path());
+  std::ofstream(text.path) << "keep me";
+  EXPECT_NE(Migprof({"init", text.path}).status, 0);
+  std::ifstream kept(text.path);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
 }
 
 TEST(CliCommands, ExitStatusFollowsTheAnswer) {
   testing::TestDatabase db;
+  const std::vector<std::string> login = {"--database", db.dsn(),     "--user",
+                                          db.uid(),     "--password", db.pwd()};
   struct Case {
-    std::vector<std::string> args;
+    std::vector<std::string> args;  // the login goes in unless a database is named
     int status;
     const char* answer_key;
   };
   const Case cases[] = {
-      {{"sql", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(),
-        "select 1 as one"},
-       kExitOk,
-       "rows"},
-      {{"sql", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "select from"},
-       kExitFailed,
-       "raised"},
-      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "ErrorNumber"},
-       kExitOk,
-       "result"},
+      {{"sql", "select 1 as one"}, kExitOk, "rows"},
+      {{"sql", "select from"}, kExitFailed, "raised"},
+      {{"call", "ErrorNumber"}, kExitOk, "result"},
+      {{"call", "ValidateDerivation", "1"}, kExitFailed, "raised"},
+      {{"call", "NoSuchMember"}, kExitBadRequest, "error"},
+      {{"call", "--args", "{\"a\": 1}", "ErrorNumber"}, kExitBadRequest, "error"},
+      {{"call", "--args", "[]", "ErrorNumber", "1"}, kExitBadRequest, "error"},
       {{"call", "--database", "sqlite:/no/such/dir/x.db", "getNewConnection"},
        kExitFailed,
        "raised"},
-      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(),
-        "ValidateDerivation", "1"},
-       kExitFailed,
-       "raised"},
-      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "NoSuchMember"},
-       kExitBadRequest,
-       "error"},
-      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "--args",
-        "{\"a\": 1}", "ErrorNumber"},
-       kExitBadRequest,
-       "error"},
-      {{"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "--args", "[]",
-        "ErrorNumber", "1"},
-       kExitBadRequest,
-       "error"},
   };
-  for (const Case& c : cases) {
+  for (Case c : cases) {
+    if (c.args[1] != "--database") c.args.insert(c.args.begin() + 1, login.begin(), login.end());
     Outcome run = Migprof(c.args);
     std::string shown = c.args[0] + " " + c.args.back();
     EXPECT_EQ(run.status, c.status) << shown;
@@ -149,12 +129,28 @@ TEST(CliCommands, HelpShowsJsonFormsAndEveryMember) {
   }
   Outcome call = Migprof({"call", "--help"});
   EXPECT_EQ(call.status, 0);
-  for (const dispatch::Member& member : dispatch::Members()) {
-    EXPECT_NE(call.out.find("  " + member.name), std::string::npos) << member.name;
+  // Every member, listed in interface order: its position in the dual
+  // interface is its place in this list.
+  const char* const interface_order[] = {
+      "OpenConnection",       "ErrDescription",          "ErrorNumber",    "CopyToCurrentVRC",
+      "ValidateUser",         "InsertInMap100",          "UpdateMap100",   "DeleteMap100",
+      "GetUserOwnerProfiles", "GetOrvoOrLegacyProfiles", "DeleteMapRules", "DeleteData",
+      "ExpireMapRules",       "Func_CopyToCurrentVRC",   "Func_Expire",    "Func_Delete",
+      "ValidateDerivation",   "DatabaseServer",          "DatabaseName",   "DatabaseUser",
+      "DatabasePassword",     "getNewConnection"};
+  ASSERT_EQ(dispatch::Members().size(), std::size(interface_order));
+  std::size_t listed = 0;
+  for (int i = 0; i < static_cast<int>(std::size(interface_order)); ++i) {
+    const dispatch::Member* member = dispatch::FindMember(interface_order[i]);
+    ASSERT_NE(member, nullptr) << interface_order[i];
+    EXPECT_EQ(member->position, i + 1) << member->name;
+    listed = call.out.find("\n  " + member->name, listed);
+    ASSERT_NE(listed, std::string::npos) << member->name;
   }
   EXPECT_NE(call.out.find("ValidateDerivation(ByRef i_intMPRF As Integer, ByRef i_intPPRF As "
                           "Integer) As Boolean"),
             std::string::npos);
+  EXPECT_NE(call.out.find("Optional i_StrDCus As String) As Boolean"), std::string::npos);
   Outcome session = Migprof({"session", "--help"});
   EXPECT_NE(session.out.find("{\"call\": \"<member>\", \"args\": [...]}"), std::string::npos);
 
@@ -164,15 +160,17 @@ TEST(CliCommands, HelpShowsJsonFormsAndEveryMember) {
   EXPECT_NE(Migprof({"init"}).status, 0);
 }
 
-TEST(CliCommands, SessionCommandTakesSettingsAndTrace) {
+TEST(CliCommands, SessionAppliesSettingsFirstAndEndsWithItsInput) {
   testing::TestDatabase db;
+  // The last line has no line end and Windows line ends are accepted.
   Outcome run = Migprof(
       {"session", "--trace", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
-      "{\"call\": \"ValidateDerivation\", \"args\": [1, 1]}\n");
+      "{\"call\": \"getNewConnection\"}\r\n{\"sql\": \"select 2 as two\"}");
   EXPECT_EQ(run.status, 0);
-  Json answer = Json::parse(run.out);
-  EXPECT_EQ(answer["ErrorNumber"], errc::kNoCurrentRecord);
-  EXPECT_EQ(answer["statements"].size(), 2u);
+  EXPECT_EQ(run.out,
+            "{\"result\":{\"Connection\":{\"State\":1}},\"ErrorNumber\":0,\"ErrDescription\":\"\","
+            "\"statements\":[]}\n"
+            "{\"columns\":[\"two\"],\"rows\":[[2]]}\n");
 }
 
 }  // namespace

@@ -76,12 +76,8 @@ TEST_F(FuncLibCopy, MissingSourceProfileCopiesNothingMissingFunctionRaises) {
   EXPECT_EQ(object_.Func_CopyToCurrentVRC(3, 2, "UV", "UR", "UC", "f", ""), kTrue);
   EXPECT_EQ(db_.Count("qzlib100"), 1);
 
-  try {
-    Copy("f");  // profile 1 has no function "f"
-    ADD_FAILURE() << "no failure raised";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), errc::kNoCurrentRecord);
-  }
+  // Profile 1 has no function "f".
+  EXPECT_EQ(RaisedBy([&] { Copy("f"); }).number(), errc::kNoCurrentRecord);
   EXPECT_EQ(db_.Count("qzlib100"), 1);
   EXPECT_EQ(object_.ErrDescription(), "");
 }

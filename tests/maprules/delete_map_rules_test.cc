@@ -22,7 +22,7 @@ class MapRuleDelete : public MapRuleTest {
       AddKeyed(table, 4, "UV", "xy", "uvw", "123");
     }
     // A recorded failure that the deletions must leave alone.
-    Insert("qzmap100", {{"mprf", "9"}, {"vers", "NULL"}});
+    Insert("qzmap100", "mprf, vers", "9, NULL");
     object_.CopyToCurrentVRC(9, 3, "", "", "", "", "", "", "", Variant(), "", kFalse);
   }
 
@@ -96,12 +96,11 @@ TEST_F(MapRuleDelete, ListModeAlsoEmptiesTheTableLinks) {
 }
 
 TEST_F(MapRuleDelete, FailuresAreRaisedAndEarlierDeletionsStay) {
-  try {
-    object_.DeleteMapRules(3, "UV", "UR", "UC", "xy", "uvw", "123", "", kTrue);
-    ADD_FAILURE() << "an empty list must be rejected";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), errc::kErrorsInCommand);
-  }
+  // An empty list is rejected by the database.
+  EXPECT_EQ(RaisedBy([&] {
+              object_.DeleteMapRules(3, "UV", "UR", "UC", "xy", "uvw", "123", "", kTrue);
+            }).number(),
+            errc::kErrorsInCommand);
   EXPECT_EQ(Left(), Texts(11, "2,1,1"));
 
   db_.Exec("drop table qzmap140");
@@ -118,18 +117,16 @@ TEST_F(MapRuleDelete, FailuresAreRaisedAndEarlierDeletionsStay) {
 }
 
 TEST_F(MapRuleDelete, DeleteDataRunsOnlyOneSelect) {
-  for (const char* text : {"delete from qzmap120", "select * from qzmap120; delete from qzmap125",
-                           "select * from qzmap120 delete qzmap125 where mprf = 3"}) {
-    ado::StatementLog log;
-    try {
-      object_.DeleteData(text, 3, "UV", "UR", "UC");
-      ADD_FAILURE() << "accepted: " << text;
-    } catch (const ComError& error) {
-      EXPECT_EQ(error.number(), errc::kInvalidArgument);
-      EXPECT_EQ(error.description(), errtext::kSelectStatementOnly);
-    }
-    EXPECT_TRUE(log.texts().empty()) << text;
+  // What counts as one select is MapRuleSelectCheck's; a refusal runs nothing.
+  ado::StatementLog log;
+  try {
+    object_.DeleteData("select * from qzmap120; delete from qzmap125", 3, "UV", "UR", "UC");
+    ADD_FAILURE() << "a second statement was accepted";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), errc::kInvalidArgument);
+    EXPECT_EQ(error.description(), errtext::kSelectStatementOnly);
   }
+  EXPECT_TRUE(log.texts().empty());
   EXPECT_EQ(Left(), Texts(11, "2,1,1"));
 
   // The select alone decides; the other arguments are not used.

@@ -4,7 +4,6 @@
 #define MIGPROF_TESTS_MAPRULES_RULE_FIXTURE_H_
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "testing/test_database.h"
@@ -17,14 +16,8 @@ using Table = std::vector<Texts>;
 class MapRuleTest : public ComponentTest {
  protected:
   // Inserts one row; values are SQL literals ("'x'", "NULL", "3").
-  void Insert(const std::string& table,
-              const std::vector<std::pair<std::string, std::string>>& row) {
-    std::string names, values;
-    for (const auto& [name, value] : row) {
-      names += (names.empty() ? "" : ", ") + name;
-      values += (values.empty() ? "" : ", ") + value;
-    }
-    db_.Exec("insert into " + table + " (" + names + ") values (" + values + ")");
+  void Insert(const std::string& table, const std::string& columns, const std::string& values) {
+    db_.Exec("insert into " + table + " (" + columns + ") values (" + values + ")");
   }
   // Rows of a rule table under profile/VRC, columns as listed, insertion order.
   Table RulesOf(const std::string& table, const std::string& columns, int mprf,
@@ -32,52 +25,39 @@ class MapRuleTest : public ComponentTest {
     return db_.Rows("select " + columns + " from " + table + " where mprf = " +
                     std::to_string(mprf) + " and vers = '" + vers + "'" + db_.AddedOrder());
   }
-  // Rows of the rule tables keyed by tcpac/tcmod/tflno (or bpac/...), with
-  // the key of profile 1 in VRC SV/SR/SC or the given one.
+  // A row of a rule table keyed by tcpac/tcmod/tflno (bpac/... for the
+  // links), in VRC SV/SR/SC or vers/UR/UC, with more columns as given.
   void AddKeyed(const std::string& table, int mprf, const std::string& vers, const char* pac,
-                const char* mod, const char* flno,
-                std::vector<std::pair<std::string, std::string>> more = {}) {
+                const char* mod, const char* flno, const std::string& columns = "",
+                const std::string& values = "") {
     bool link = table == "qzmap170" || table == "qzmap175";
-    more.insert(more.begin(), {{"mprf", std::to_string(mprf)},
-                               {"vers", "'" + vers + "'"},
-                               {"rele", vers == "SV" ? "'SR'" : "'UR'"},
-                               {"cust", vers == "SV" ? "'SC'" : "'UC'"},
-                               {link ? "bpac" : "tcpac", "'" + std::string(pac) + "'"},
-                               {link ? "bmod" : "tcmod", "'" + std::string(mod) + "'"},
-                               {link ? "bflno" : "tflno", "'" + std::string(flno) + "'"}});
-    Insert(table, more);
+    Insert(table,
+           std::string("mprf, vers, rele, cust, ") +
+               (link ? "bpac, bmod, bflno" : "tcpac, tcmod, tflno") +
+               (columns.empty() ? "" : ", " + columns),
+           std::to_string(mprf) + ", '" + vers + "', " +
+               (vers == "SV" ? "'SR', 'SC'" : "'UR', 'UC'") + ", '" + pac + "', '" + mod + "', '" +
+               flno + "'" + (values.empty() ? "" : ", " + values));
   }
   // Source profile 1 (VRC SV/SR/SC) and target profile 2 (UV/UR/UC, target
   // application UAPP).
   void AddProfiles() {
-    Insert(
-        "qzmap100",
-        {{"mprf", "1"}, {"vers", "'SV'"}, {"rele", "'SR'"}, {"cust", "'SC'"}, {"tapp", "'SAPP'"}});
-    Insert(
-        "qzmap100",
-        {{"mprf", "2"}, {"vers", "'UV'"}, {"rele", "'UR'"}, {"cust", "'UC'"}, {"tapp", "'UAPP'"}});
+    Insert("qzmap100", "mprf, vers, rele, cust, tapp", "1, 'SV', 'SR', 'SC', 'SAPP'");
+    Insert("qzmap100", "mprf, vers, rele, cust, tapp", "2, 'UV', 'UR', 'UC', 'UAPP'");
   }
-  // A field of the target application's dictionary.
+  // A field of an application's dictionary.
   void AddField(const char* pac, const char* mod, const char* flno, const char* name, int depth,
-                const char* cdom = "NULL") {
-    Insert("qzddi150", {{"appl", "'UAPP'"},
-                        {"cpac", "'" + std::string(pac) + "'"},
-                        {"cmod", "'" + std::string(mod) + "'"},
-                        {"flno", "'" + std::string(flno) + "'"},
-                        {"fdnm", "'" + std::string(name) + "'"},
-                        {"dept", std::to_string(depth)},
-                        {"cdom", cdom}});
+                const char* cdom = "NULL", const char* appl = "UAPP") {
+    Insert("qzddi150", "appl, cpac, cmod, flno, fdnm, dept, cdom",
+           "'" + std::string(appl) + "', '" + pac + "', '" + mod + "', '" + flno + "', '" + name +
+               "', " + std::to_string(depth) + ", " + cdom);
   }
   // A source field rule whose other columns are derived from its element.
   void AddFieldRule(const char* pac, const char* mod, const char* flno, const std::string& element,
                     int dnum) {
-    AddKeyed("qzmap140", 1, "SV", pac, mod, flno,
-             {{"fdnm", "'" + element + "'"},
-              {"dnum", std::to_string(dnum)},
-              {"mrul", "'r-" + element + "'"},
-              {"type", "'t'"},
-              {"stat", "'s'"},
-              {"txtn", dnum % 2 ? "'x-" + element + "'" : "NULL"}});
+    AddKeyed("qzmap140", 1, "SV", pac, mod, flno, "fdnm, dnum, mrul, type, stat, txtn",
+             "'" + element + "', " + std::to_string(dnum) + ", 'r-" + element + "', 't', 's', " +
+                 (dnum % 2 ? "'x-" + element + "'" : "NULL"));
   }
 
   // Calls the copy with the usual target VRC and user.

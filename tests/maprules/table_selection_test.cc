@@ -6,6 +6,7 @@
 #include "maprules/select_statement.h"
 #include "maprules/text_values.h"
 #include "migprof/com_error.h"
+#include "testing/test_database.h"
 
 namespace migprof::maprules {
 namespace {
@@ -38,33 +39,32 @@ TEST(MapRuleSelection, ListsSplitAtEveryComma) {
 }
 
 TEST(MapRuleSelection, FiltersOfBothModes) {
-  // Only True (-1) selects the list; 1 keeps the main table.
-  for (Boolean flag : {kFalse, Boolean(1)}) {
-    TableSelection single = BuildTableSelection(flag, "xy", "uvw", "1", "abcde9");
-    EXPECT_FALSE(single.multi_table);
-    EXPECT_EQ(single.tables, (std::vector<TableCode>{{"xy", "uvw", "1"}}));
-    EXPECT_EQ(single.table_filter, " tcpac='xy' and tcmod='uvw' and tflno='1'");
-    EXPECT_EQ(single.relation_filter, "");
-  }
-  TableSelection multi = BuildTableSelection(kTrue, "mm", "mmm", "1", "xyuvw123,xyuvw124,");
-  EXPECT_EQ(multi.tables.size(), 3u);
+  // The filters of one and of two tables are pinned in the members'
+  // statements; these are the edges. Only True (-1) selects the list, and a
+  // quote cannot end a literal early.
+  TableSelection single = BuildTableSelection(Boolean(1), "o'", "m", "1", "abcde9");
+  EXPECT_FALSE(single.multi_table);
+  EXPECT_EQ(single.tables, (std::vector<TableCode>{{"o'", "m", "1"}}));
+  EXPECT_EQ(single.table_filter, " tcpac='o''' and tcmod='m' and tflno='1'");
+  EXPECT_EQ(single.relation_filter, "");
+  TableSelection multi = BuildTableSelection(kTrue, "mm", "mmm", "1", "xyuvw123,");
+  EXPECT_TRUE(multi.multi_table);
+  EXPECT_EQ(multi.tables.size(), 2u);
   EXPECT_EQ(multi.table_filter,
-            " ((tcpac='xy' and tcmod='uvw' and tflno='123') or (tcpac='xy' and tcmod='uvw' and "
-            "tflno='124') or (tcpac='' and tcmod='' and tflno=''))");
+            " ((tcpac='xy' and tcmod='uvw' and tflno='123') or (tcpac='' and tcmod='' and "
+            "tflno=''))");
   EXPECT_EQ(multi.relation_filter,
-            " ((bpac='xy' and bmod='uvw' and bflno='123') or (bpac='xy' and bmod='uvw' and "
-            "bflno='124') or (bpac='' and bmod='' and bflno=''))");
+            " ((bpac='xy' and bmod='uvw' and bflno='123') or (bpac='' and bmod='' and "
+            "bflno=''))");
   TableSelection empty = BuildTableSelection(kTrue, "xy", "uvw", "1", "");
   EXPECT_TRUE(empty.tables.empty());
   EXPECT_EQ(empty.table_filter, ")");
   EXPECT_EQ(empty.relation_filter, ")");
-  // A quote cannot end a literal early.
-  EXPECT_EQ(BuildTableSelection(kFalse, "o'", "m", "1", "").table_filter,
-            " tcpac='o''' and tcmod='m' and tflno='1'");
 }
 
-TEST(MapRuleText, TrimLowerAndMid) {
-  EXPECT_EQ(TrimBlanks("  a b  "), "a b");
+// Trimmed and lower-cased columns and the character positions of table
+// codes are seen in the copy and in SplitTableCode; these are the edges.
+TEST(MapRuleText, TrimAndLower) {
   EXPECT_EQ(TrimBlanks("\ta\t "), "\ta\t");
   EXPECT_EQ(TrimBlanks("   "), "");
   EXPECT_EQ(LowerCase("J.Smith ÄÖÜ ÉŒ Σ"), "j.smith äöü éœ σ");
@@ -72,10 +72,6 @@ TEST(MapRuleText, TrimLowerAndMid) {
                       "B"),
             "a\xff"
             "b");  // invalid UTF-8 kept
-  EXPECT_EQ(MidText("aébc", 2, 2), "éb");
-  EXPECT_EQ(MidText("ab", 5), "");
-  EXPECT_TRUE(TrimmedValue(Variant::Null()).IsNull());
-  EXPECT_EQ(TrimmedValue(Variant(" x ")), Variant("x"));
 }
 
 TEST(MapRuleFieldElements, ArrayFieldsExpandFromOne) {
@@ -84,19 +80,16 @@ TEST(MapRuleFieldElements, ArrayFieldsExpandFromOne) {
     for (FieldElements elements(depth); elements.Next();) out.push_back(elements.Name("qty"));
     return out;
   };
-  EXPECT_EQ(names(0), Texts{"qty"});
+  // Depths 0 and 3 are seen in the copy's statements.
   EXPECT_EQ(names(1), Texts{"qty(1)"});
-  EXPECT_EQ(names(3), (Texts{"qty(1)", "qty(2)", "qty(3)"}));
   EXPECT_EQ(names(-2), Texts{});
   // The 16-bit index overflows after the last element of the deepest field.
   FieldElements deepest(32767);
   int seen = 0;
-  try {
-    while (deepest.Next()) ++seen;
-    ADD_FAILURE() << "no overflow";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), errc::kOverflow);
-  }
+  EXPECT_EQ(migprof::testing::RaisedBy([&] {
+              while (deepest.Next()) ++seen;
+            }).number(),
+            errc::kOverflow);
   EXPECT_EQ(seen, 32767);
 }
 

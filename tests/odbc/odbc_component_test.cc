@@ -3,6 +3,7 @@
 // kills in the middle of a member.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,7 +14,6 @@ namespace migprof {
 namespace {
 
 using testing::OdbcServerTest;
-using testing::RaisedBy;
 
 class OdbcComponent : public OdbcServerTest {
  protected:
@@ -35,29 +35,21 @@ class OdbcComponent : public OdbcServerTest {
   }
 };
 
-// Drops a trigger at the end of a test, whatever happened.
-class TriggerGuard {
- public:
-  TriggerGuard(const testing::TestDatabase& db, std::string name)
-      : db_(db), name_(std::move(name)) {}
-  ~TriggerGuard() {
-    try {
-      db_.Exec("drop trigger if exists " + name_);
-    } catch (const ComError&) {
-    }
-  }
-  TriggerGuard(const TriggerGuard&) = delete;
-  TriggerGuard& operator=(const TriggerGuard&) = delete;
-
- private:
-  const testing::TestDatabase& db_;
-  std::string name_;
+// Runs its cleanup at the end of a test, whatever happened.
+struct AtEnd {
+  std::function<void()> cleanup;
+  ~AtEnd() { cleanup(); }
 };
 
 TEST_F(OdbcComponent, FuncDeleteRollsBackWhenItsSecondDeleteFails) {
   MIGPROF_REQUIRE_MARIADB();
   AddFunctionWithEntries();
-  TriggerGuard guard(db_, "migprof_test_refuse");
+  const AtEnd drop_trigger{[&] {
+    try {
+      db_.Exec("drop trigger if exists migprof_test_refuse");
+    } catch (const ComError&) {
+    }
+  }};
   db_.Exec(
       "create trigger migprof_test_refuse before delete on qzlib100 for each row signal sqlstate "
       "'45000' set message_text = 'refused by the test'");

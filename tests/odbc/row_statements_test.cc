@@ -1,4 +1,6 @@
-// The statements behind a recordset's row changes, per server.
+// The statements behind a recordset's row changes, per server. On MariaDB
+// RecordsetTest shows under MIGPROF_TEST_DSN that they change exactly the
+// row read.
 #include "component/odbc/row_statements.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,7 @@ namespace {
 using Values = std::vector<Variant>;
 using Names = std::vector<String>;
 
-TEST(OdbcRowStatements, InsertWritesOnlyTheGivenColumnsWithNullsInline) {
+TEST(OdbcRowStatements, InsertWritesOnlyTheGivenColumnsAndQuotesNames) {
   const RowStatement maria =
       InsertRowStatement(Server::kMariaDb, "qzlib100", {"mprf", "fnam", "comt"},
                          {Variant(Integer{5}), Variant("f"), Variant::Null()});
@@ -23,9 +25,6 @@ TEST(OdbcRowStatements, InsertWritesOnlyTheGivenColumnsWithNullsInline) {
   EXPECT_EQ(InsertRowStatement(Server::kMariaDb, "t", {}, {}).sql, "INSERT INTO `t` () VALUES ()");
   EXPECT_EQ(InsertRowStatement(Server::kSqlServer, "t", {}, {}).sql,
             "INSERT INTO [t] DEFAULT VALUES");
-}
-
-TEST(OdbcRowStatements, NamesAreQuotedForTheServer) {
   EXPECT_EQ(InsertRowStatement(Server::kMariaDb, "we`ird", {"a b"}, {Variant("x")}).sql,
             "INSERT INTO `we``ird` (`a b`) VALUES (?)");
   EXPECT_EQ(InsertRowStatement(Server::kSqlServer, "we]ird", {"a b"}, {Variant("x")}).sql,
@@ -45,12 +44,6 @@ TEST(OdbcRowStatements, ChangesFindAtMostOneRowByItsOriginalValues) {
             "`comt` IS NULL LIMIT 1");
   EXPECT_EQ(update.parameters,
             (Values{Variant("V2"), Variant(Long{7}), Variant("V1 "), Variant(Binary{1, 2})}));
-
-  const RowStatement erase = DeleteRowStatement(Server::kMariaDb, "qzmap100", columns, original);
-  EXPECT_EQ(erase.sql,
-            "DELETE FROM `qzmap100` WHERE `mprf` = ? AND CONVERT(`vers` USING utf8mb4) COLLATE "
-            "utf8mb4_nopad_bin = ? AND `ownr` = ? AND `comt` IS NULL LIMIT 1");
-  EXPECT_EQ(erase.parameters, (Values{Variant(Long{7}), Variant("V1 "), Variant(Binary{1, 2})}));
 
   EXPECT_EQ(UpdateRowStatement(Server::kSqlServer, "qzmap100", columns, original, {"vers"},
                                {Variant("V2")})

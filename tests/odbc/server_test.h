@@ -15,33 +15,17 @@
 
 namespace migprof::testing {
 
-// The failure body raises; a failed expectation (and ComError(0, "")) when
-// it raises nothing.
-inline ComError RaisedBy(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const ComError& error) {
-    return error;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return ComError(0, "");
-}
-
 class OdbcServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (db_.embedded()) GTEST_SKIP() << "needs a server: set MIGPROF_TEST_DSN";
   }
 
-  std::string ConnectionString() const {
-    return "DSN=" + db_.dsn() + ";uid=" + db_.uid() + ";pwd=" + db_.pwd() + ";";
-  }
-
   // A new connection whose statements wait at most command_timeout seconds.
   std::shared_ptr<ado::Connection> Connect(long command_timeout = 60) const {
     auto connection = ado::Connection::Create();
     connection->CommandTimeout(command_timeout);
-    connection->Open(ConnectionString());
+    connection->Open("DSN=" + db_.dsn() + ";uid=" + db_.uid() + ";pwd=" + db_.pwd() + ";");
     return connection;
   }
 

@@ -64,27 +64,5 @@ TEST_F(ProfileValidateDerivation, KindRuleOnSourceThenTarget) {
   }
 }
 
-TEST_F(ProfileValidateDerivation, StatementTexts) {
-  Profile(1, "S1", "T1");
-  Profile(2, "S2", "T2");
-  Integer mprf = 1, pprf = 2;
-  ado::StatementLog log;
-  EXPECT_TRUE(object_.ValidateDerivation(mprf, pprf).IsTrue());
-  EXPECT_EQ(log.texts(), (std::vector<std::string>{
-                             "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=1",
-                             "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=2",
-                             "select distinct extn from qzddi100 where appl='S1' or appl='S2'",
-                             "select distinct extn from qzddi100 where appl='T1' or appl='T2'"}));
-}
-
-TEST_F(ProfileValidateDerivation, MissingProfileIsARecordedFailure) {
-  Profile(1, "S1", "T1");
-  Integer mprf = 1, pprf = 9;
-  EXPECT_FALSE(object_.ValidateDerivation(mprf, pprf).IsTrue());
-  EXPECT_EQ(object_.ErrorNumber(), errc::kNoCurrentRecord);
-  Integer same = 1;
-  EXPECT_TRUE(object_.ValidateDerivation(same, same).IsTrue());
-}
-
 }  // namespace
 }  // namespace migprof::testing

@@ -11,7 +11,10 @@ namespace {
 class ProfileValidateUser : public ProfileTest {};
 
 TEST_F(ProfileValidateUser, ComparesTheDecipheredOwnerExactly) {
+  const std::string long_owner = "abcdefghijklmnopqrstuvwxyz";
   ASSERT_TRUE(Create(1, "V1", "__", "S", "T", "N", "alice").IsTrue());
+  ASSERT_TRUE(Create(2, "V2", "__", "S2", "T2", "N", "a\xe5\x90\x8d").IsTrue());
+  ASSERT_TRUE(Create(3, "V3", "__", "S3", "T3", "N", long_owner).IsTrue());
   EXPECT_TRUE(object_.ValidateUser("alice", "1").IsTrue());
   EXPECT_TRUE(object_.ValidateUser("alice", " 1 ").IsTrue());
   EXPECT_FALSE(object_.ValidateUser("Alice", "1").IsTrue());
@@ -19,6 +22,12 @@ TEST_F(ProfileValidateUser, ComparesTheDecipheredOwnerExactly) {
   // No profile: the owner is "".
   EXPECT_TRUE(object_.ValidateUser("", "99").IsTrue());
   EXPECT_FALSE(object_.ValidateUser("alice", "99").IsTrue());
+  // Characters outside the code page were stored as question marks.
+  EXPECT_FALSE(object_.ValidateUser("a\xe5\x90\x8d", "2").IsTrue());
+  EXPECT_TRUE(object_.ValidateUser("a?", "2").IsTrue());
+  // The unsized cast cuts long owners.
+  EXPECT_FALSE(object_.ValidateUser(long_owner, "3").IsTrue());
+  EXPECT_TRUE(object_.ValidateUser(long_owner.substr(0, 20), "3").IsTrue());
   EXPECT_EQ(object_.ErrorNumber(), 0);
 }
 
@@ -34,19 +43,6 @@ TEST_F(ProfileValidateUser, StoredCipherHasTheFormatAndDeciphers) {
   EXPECT_EQ(bytes.find('\''), std::string::npos);
   EXPECT_EQ(db_.Value("select cast(usrn as varchar) from qzusr110 where mprf = 1"),
             "J\xc3\xa9r\xc3\xb4me");
-}
-
-TEST_F(ProfileValidateUser, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-  ASSERT_TRUE(Create(1, "V1", "__", "S", "T", "N", "a\xe5\x90\x8d").IsTrue());
-  EXPECT_FALSE(object_.ValidateUser("a\xe5\x90\x8d", "1").IsTrue());
-  EXPECT_TRUE(object_.ValidateUser("a?", "1").IsTrue());
-}
-
-TEST_F(ProfileValidateUser, LongOwnersAreCutByTheUnsizedCast) {
-  const std::string owner = "abcdefghijklmnopqrstuvwxyz";
-  ASSERT_TRUE(Create(1, "V1", "__", "S", "T", "N", owner).IsTrue());
-  EXPECT_FALSE(object_.ValidateUser(owner, "1").IsTrue());
-  EXPECT_TRUE(object_.ValidateUser(owner.substr(0, 20), "1").IsTrue());
 }
 
 TEST_F(ProfileValidateUser, RefusesANumberTextBeforeAnyQuery) {

@@ -32,11 +32,15 @@ class ProfileDelete : public ProfileTest {
   }
 };
 
-TEST_F(ProfileDelete, StatementsInOrderAndEverythingGone) {
+TEST_F(ProfileDelete, ParentRefusedThenChildGoesInOrder) {
   ASSERT_TRUE(Create(1, "A1", "__").IsTrue());
   ASSERT_TRUE(Create(2, "B1", "A1_R_C").IsTrue());
   FillUnder(1);
   FillUnder(2);
+  EXPECT_FALSE(object_.DeleteMap100(1).IsTrue());
+  EXPECT_EQ(object_.ErrorNumber(), 2);
+  EXPECT_EQ(object_.ErrDescription(), profiles::kIsParentProfileText);
+  EXPECT_EQ(Rows(1), 19);  // its own rows, its level row and owner link included
   db_.Exec("insert into qzusr100 (usrn, defa) values ('u1', 2)");
   db_.Exec("insert into qzusr100 (usrn, defa) values ('u2', 1)");
   ado::StatementLog log;
@@ -57,22 +61,10 @@ TEST_F(ProfileDelete, StatementsInOrderAndEverythingGone) {
       "update qzusr100 set defa = cast(0 as int) where defa =  cast( 2 as varbinary)");
   EXPECT_EQ(log.texts(), expected);
   EXPECT_EQ(Rows(2), 0);
-  EXPECT_EQ(Rows(1), 19);  // its own rows, its level row and owner link included
+  EXPECT_EQ(Rows(1), 19);
+  EXPECT_EQ(object_.ErrorNumber(), 2);  // the refusal outlives the success
   EXPECT_EQ(db_.Rows("select usrn, defa from qzusr100 order by usrn"),
             (std::vector<Texts>{{"u1", "0"}, {"u2", "1"}}));
-}
-
-TEST_F(ProfileDelete, ParentIsRefusedUntouched) {
-  ASSERT_TRUE(Create(1, "A1", "__").IsTrue());
-  ASSERT_TRUE(Create(2, "B1", "A1_R_C").IsTrue());
-  FillUnder(1);
-  EXPECT_FALSE(object_.DeleteMap100(1).IsTrue());
-  EXPECT_EQ(object_.ErrorNumber(), 2);
-  EXPECT_EQ(object_.ErrDescription(), profiles::kIsParentProfileText);
-  EXPECT_EQ(Rows(1), 19);
-  // The error state outlives a later success.
-  EXPECT_TRUE(object_.DeleteMap100(2).IsTrue());
-  EXPECT_EQ(object_.ErrorNumber(), 2);
 }
 
 TEST_F(ProfileDelete, UnknownNumberLooksForStandardProfiles) {

@@ -93,6 +93,9 @@ TEST_F(ProfileUpdate, UnchangedDerivationTouchesNoLevel) {
   EXPECT_EQ(Depth(4), "4");
   EXPECT_EQ(Levels(5), (Texts{"1 X1 5", "2 W1 4"}));
   EXPECT_EQ(Depth(5), "2");
+  // A profile made its own parent ends the rebuild at once.
+  EXPECT_TRUE(Update(2, "N", "B1_R_C").IsTrue());
+  EXPECT_EQ(Levels(2), (Texts{"1 B1 2", "2 B1 2"}));
 }
 
 TEST_F(ProfileUpdate, RefusedOrFailedDerivationChangesNothing) {
@@ -114,12 +117,6 @@ TEST_F(ProfileUpdate, RefusedOrFailedDerivationChangesNothing) {
   // A profile that does not exist: False and nothing recorded.
   EXPECT_FALSE(Update(99, "N", "__").IsTrue());
   EXPECT_EQ(object_.ErrorNumber(), errc::kSubscriptOutOfRange);
-}
-
-TEST_F(ProfileUpdate, OwnParentEndsTheRebuild) {
-  Chains();
-  EXPECT_TRUE(Update(2, "N", "B1_R_C").IsTrue());
-  EXPECT_EQ(Levels(2), (Texts{"1 B1 2", "2 B1 2"}));
 }
 
 TEST_F(ProfileUpdate, RevisionControlSwitch) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,18 @@ class TestDatabase {
   std::string uid_ = "tester";
   std::string pwd_ = "secret";
 };
+
+// The failure `body` raises; a failed expectation (and ComError(0, "")) when
+// it raises nothing.
+inline ComError RaisedBy(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "nothing was raised";
+  return ComError(0, "");
+}
 
 // A fixture with a fresh database and a component object set up for it.
 class ComponentTest : public ::testing::Test {
