@@ -71,10 +71,8 @@ Boolean TOVRHandleMigProf::Func_CopyToCurrentVRC(Integer i_IntSMPRF, Integer i_I
     row.Item("comt").Value(from.Item("comt").Value());
     insert->Update();
     return kTrue;
-  } catch (const ComError&) {
-    throw;
   } catch (...) {
-    throw CurrentFailure();
+    throw CurrentFailure();  // a ComError passes unchanged
   }
 }
 

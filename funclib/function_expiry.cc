@@ -122,10 +122,8 @@ Boolean TOVRHandleMigProf::Func_Expire(Integer i_IntUMPRF, String i_StrVers, Str
                     ado::adCmdUnspecified);
     function->Close();
     return kTrue;
-  } catch (const ComError&) {
-    throw;
   } catch (...) {
-    throw CurrentFailure();
+    throw CurrentFailure();  // a ComError passes unchanged
   }
 }
 

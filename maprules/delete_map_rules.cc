@@ -46,10 +46,8 @@ void TOVRHandleMigProf::DeleteMapRules(Integer i_intMPRF, String i_StrVers, Stri
       m_Conn->Execute(statement("delete", table, selection.table_filter), nullptr,
                       ado::adCmdUnspecified);
     }
-  } catch (const ComError&) {
-    throw;
   } catch (...) {
-    throw CurrentFailure();
+    throw CurrentFailure();  // a ComError passes unchanged
   }
 }
 
@@ -68,10 +66,8 @@ void TOVRHandleMigProf::DeleteData(String i_StrSelect, Integer /*i_intMPRF*/, St
       m_rsWork->Delete(ado::adAffectCurrent);
       m_rsWork->MoveNext();
     }
-  } catch (const ComError&) {
-    throw;
   } catch (...) {
-    throw CurrentFailure();
+    throw CurrentFailure();  // a ComError passes unchanged
   }
 }
 

@@ -37,10 +37,8 @@ void TOVRHandleMigProf::ExpireMapRules(Integer i_intMPRF, String i_StrVers, Stri
         SqlText(i_StrRele) + "' and cust='" + SqlText(i_StrCust) + "' and" + filter;
     RefreshSessionConnection();
     m_Conn->Execute(statement, nullptr, ado::adCmdUnspecified);
-  } catch (const ComError&) {
-    throw;
   } catch (...) {
-    throw CurrentFailure();
+    throw CurrentFailure();  // a ComError passes unchanged
   }
 }
 

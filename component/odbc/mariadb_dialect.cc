@@ -252,8 +252,7 @@ class LevelWriter {
           const bool arith = item.text.size() == 1 && kArith.find(item.text[0]) != kArith.npos;
           Push(arith ? UnitType::kArith : UnitType::kOther, item.text);
           if (item.text == ";") {
-            statement_word_.clear();
-            in_select_list_ = false;
+            position_.EndStatement();
           }
           ++i;
           break;
@@ -269,12 +268,7 @@ class LevelWriter {
 
   std::size_t WordUnit(std::size_t i) {
     const std::string word = Lower(items_[i].text);
-    const bool first_of_statement = top_ && statement_word_.empty();
-    if (top_) {
-      if (first_of_statement) statement_word_ = word;
-      if (word == "select" && statement_word_ == "select") in_select_list_ = true;
-      if (word == "from") in_select_list_ = false;
-    }
+    const bool first_of_statement = top_ && position_.Word(word);
     const std::size_t next = SkipSpaceItems(items_, i + 1, end_);
     if (word == "cast" && next < end_ && items_[next].kind == Kind::kOpen) {
       if (std::optional<Written> cast = CastCall(items_[next])) {
@@ -440,7 +434,7 @@ class LevelWriter {
       const std::string bytes = BigEndian(*value);
       const std::size_t take = std::min(limit, bytes.size());
       const std::string_view kept = std::string_view(bytes).substr(bytes.size() - take);
-      if (in_select_list_) return {Hex(kept), ValueKind::kText};
+      if (position_.in_select_list()) return {Hex(kept), ValueKind::kText};
       if (take == bytes.size()) {
         return {*value < 0 ? "(" + std::to_string(*value) + ")" : std::to_string(*value),
                 ValueKind::kNumber};
@@ -452,7 +446,7 @@ class LevelWriter {
     const Written expression = WriteRange(ch, first, last);
     if (expression.kind == ValueKind::kNumber) {
       const std::size_t take = std::min<std::size_t>(limit, 4);
-      if (in_select_list_) {
+      if (position_.in_select_list()) {
         return {"UNHEX(RIGHT(LPAD(HEX(" + expression.text + "),16,'0')," +
                     std::to_string(2 * take) + "))",
                 ValueKind::kText};
@@ -626,8 +620,7 @@ class LevelWriter {
   bool top_;
   const MariaDbTextType& text_type_;
   std::vector<Unit> units_;
-  std::string statement_word_;
-  bool in_select_list_ = false;
+  tsql::StatementPosition position_;  // outermost level only
 };
 
 }  // namespace

@@ -52,6 +52,32 @@ std::vector<Token> Tokenize(std::string_view sql);
 // ends a statement (one outside literals, names and comments).
 bool HasSeveralStatements(std::string_view sql);
 
+// Where the outermost level of a statement text stands, word by word: the
+// current statement's first word, and whether a word is in the select list
+// of a SELECT statement (between its SELECT and its FROM).
+class StatementPosition {
+ public:
+  // Notes a word of the outermost level (lower case); true when it is the
+  // first word of its statement.
+  bool Word(const std::string& lower_word) {
+    const bool first = first_word_.empty();
+    if (first) first_word_ = lower_word;
+    if (lower_word == "select" && first_word_ == "select") in_select_list_ = true;
+    if (lower_word == "from") in_select_list_ = false;
+    return first;
+  }
+  // A ';' of the outermost level ends the statement.
+  void EndStatement() {
+    first_word_.clear();
+    in_select_list_ = false;
+  }
+  bool in_select_list() const { return in_select_list_; }
+
+ private:
+  std::string first_word_;
+  bool in_select_list_ = false;
+};
+
 // Nests tokens into groups: an Item {kind, text, children, closed} per token,
 // where an opening parenthesis holds the items up to its closing one (closed
 // = true) or to the end of the text. A surplus ')' stays an item. Tokens and

@@ -105,8 +105,7 @@ class LevelWriter {
           const bool arith = item.text.size() == 1 && kArith.find(item.text[0]) != kArith.npos;
           Push(arith ? UnitType::kArith : UnitType::kOther, std::string(item.text));
           if (item.text == ";") {
-            statement_word_.clear();
-            in_select_list_ = false;
+            position_.EndStatement();
           }
           ++i;
           break;
@@ -121,12 +120,7 @@ class LevelWriter {
 
   std::size_t WordUnit(std::size_t i) {
     const std::string word = Lower(items_[i].text);
-    const bool first_of_statement = top_ && statement_word_.empty();
-    if (top_) {
-      if (first_of_statement) statement_word_ = word;
-      if (word == "select" && statement_word_ == "select") in_select_list_ = true;
-      if (word == "from") in_select_list_ = false;
-    }
+    const bool first_of_statement = top_ && position_.Word(word);
     const std::size_t next = SkipSpaceItems(items_, i + 1, end_);
     if (word == "cast" && next < end_ && items_[next].kind == Kind::kOpen) {
       if (auto cast = CastCall(items_[next]); !cast.empty()) {
@@ -302,7 +296,7 @@ class LevelWriter {
     std::string function;
     if (IsWord(ch[k], "varbinary")) {
       // See MssqlVarbinary for why a select-list result gets its own function.
-      function = in_select_list_ ? "mssql_varbinary_bytes" : "mssql_varbinary";
+      function = position_.in_select_list() ? "mssql_varbinary_bytes" : "mssql_varbinary";
     } else if (IsWord(ch[k], "varchar")) {
       function = "mssql_varchar";
     } else {
@@ -421,8 +415,7 @@ class LevelWriter {
   const std::size_t end_;
   const bool top_;
   std::vector<Unit> units_;
-  std::string statement_word_;  // First word of the current statement (top level).
-  bool in_select_list_ = false;
+  tsql::StatementPosition position_;  // outermost level only
 };
 
 }  // namespace
