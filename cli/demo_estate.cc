@@ -185,18 +185,18 @@ struct DemoFunction {
   int entries;
 };
 constexpr DemoFunction kFunctions[] = {
-    {100, "conv_date", "Legacy date (YYMMDD) to a date",
+    {kDemoStandardProfile, "conv_date", "Legacy date (YYMMDD) to a date",
      "return date(2000 + val(left(s, 2)), val(mid(s, 3, 2)), val(right(s, 2)))",
      "Years before 2000 do not occur in the legacy data", "bob", "N", "M", "", 2},
-    {100, "fmt_item_code", "Legacy item number to an item code",
+    {kDemoStandardProfile, "fmt_item_code", "Legacy item number to an item code",
      "return \"IT\" + right(\"000000\" + trim(s), 6)", "Pads to six digits", "alice", "N", "N", "",
      0},
-    {100, "map_country", "Legacy country name to an ISO code", "return lookup(\"countries\", s)",
-     "Unknown names map to ZZ", "alice", "N", "N", "", 1},
+    {kDemoStandardProfile, "map_country", "Legacy country name to an ISO code",
+     "return lookup(\"countries\", s)", "Unknown names map to ZZ", "alice", "N", "N", "", 1},
     {kDemoStandardProfile, kDemoCheckedOutFunction, "Legacy unit of measure to an Orvo unit",
      "return lookup(\"units\", upper(s))", "Being extended for pallets", "alice", "C", "C",
      kDemoCheckedOutBy, 1},
-    {100, "old_price", "Price with the old surcharge", "return p * 1.05",
+    {kDemoStandardProfile, "old_price", "Price with the old surcharge", "return p * 1.05",
      "Surcharge dropped; kept for reference", "bob", "X", "X", "", 0},
     {200, "fmt_phone", "Legacy phone number to international form", "return \"+\" + digits(s)",
      "Assumes country code 31 when none is given", "bob", "N", "", "", 1},
@@ -207,7 +207,7 @@ struct DemoUser {
   const char* usrn;
   Integer defa;
 };
-constexpr DemoUser kUsers[] = {{"alice", 100}, {"bob", 200}};
+constexpr DemoUser kUsers[] = {{"alice", kDemoStandardProfile}, {"bob", 200}};
 
 // The fixed date of everything the estate inserts itself.
 constexpr const char* kDate = "2026-01-15 09:30:00";
@@ -234,8 +234,8 @@ struct DemoFunctionCopy {
 constexpr DemoFunctionCopy kFunctionCopies[] = {{110, "conv_date"}, {110, "fmt_item_code"}};
 
 constexpr DemoProfile kProfiles[] = {
-    {100, "Legacy ERP to Orvo ERP, standard", "LEGERP", "ORVOERP", "V10", "R1", "STD", "__", "Y",
-     "Orvo ERP", "alice", "V11", "R1", "STD", 0},
+    {kDemoStandardProfile, "Legacy ERP to Orvo ERP, standard", "LEGERP", "ORVOERP", "V10", "R1",
+     "STD", "__", "Y", "Orvo ERP", "alice", "V11", "R1", "STD", 0},
     {110, "Legacy ERP to Orvo ERP for Acme", "LEGERP", "ORVOERP", "V10U", "R1", "ACME",
      "V10_R1_STD", "N", "Orvo ERP", "bob", "", "", "", 100},
     {120, "Legacy ERP to Orvo ERP for Acme Netherlands", "LEGERP", "ORVOERP", "V10U", "R1",

@@ -3,6 +3,7 @@
 #include "cli/demo_estate.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -31,9 +32,25 @@ std::string FieldRules(Integer mprf, const DemoProfile& p) {
 }
 
 TEST(DemoEstate, InitDemoFillsAnEstateTheMembersWorkOn) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "migprof_demo_estate_test.db").string();
-  std::filesystem::remove(path);
+  // Named after the process, so runs side by side never share the file; the
+  // file and its side files go before and after (after the object is gone).
+  struct TempFile {
+    TempFile()
+        : path((std::filesystem::temp_directory_path() /
+                ("migprof_demo_estate_test_" + std::to_string(::getpid()) + ".db"))
+                   .string()) {
+      Remove();
+    }
+    ~TempFile() { Remove(); }
+    void Remove() const {
+      std::error_code ignored;
+      for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(path + suffix, ignored);
+      }
+    }
+    const std::string path;
+  } file;
+  const std::string& path = file.path;
   const char* argv[] = {"migprof", "init", "--demo", path.c_str()};
   std::istringstream in;
   std::ostringstream out, err;
@@ -139,7 +156,6 @@ TEST(DemoEstate, InitDemoFillsAnEstateTheMembersWorkOn) {
                                kDemoCheckedOutFunction, kDemoCheckedOutBy, kTrue)
                   .IsTrue())
       << object.ErrDescription();
-  std::filesystem::remove(path);
 }
 
 }  // namespace
