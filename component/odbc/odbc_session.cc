@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "component/odbc/odbc_api.h"
 #include "component/odbc/result_reader.h"
 #include "component/odbc/row_statements.h"
+#include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
 
@@ -132,7 +134,7 @@ class OdbcSession final : public ado::detail::Session {
            ", SESSION lock_wait_timeout = " + std::to_string(metadata));
   }
 
-  std::vector<String> Describe(const String& sql) override {
+  std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
     StatementHandle statement = NewStatement();
     const String native = Native(sql);
     if (traits_.wide) {
@@ -143,7 +145,15 @@ class OdbcSession final : public ado::detail::Session {
       statement.Check(
           SQLPrepare(statement.get(), Narrow(native), static_cast<SQLINTEGER>(native.size())));
     }
-    return ColumnNames(statement);
+    std::vector<String> columns = ColumnNames(statement);
+    if (target && !columns.empty()) *target = DescribeTarget(statement);
+    return columns;
+  }
+
+  ado::detail::RowKey KeyOf(const String& table) override {
+    auto found = keys_.find(table);
+    if (found == keys_.end()) found = keys_.emplace(table, DescribeKey(dbc_, traits_, table)).first;
+    return found->second;
   }
 
   ResultRows Run(const String& sql) override { return Execute(Native(sql), {}); }
@@ -154,17 +164,19 @@ class OdbcSession final : public ado::detail::Session {
     Execute(statement.sql, statement.parameters);
   }
 
-  long UpdateRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original, const std::vector<String>& set_columns,
+  long UpdateRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
                  const std::vector<Variant>& set_values) override {
+    RequireOneRow(table, key, key_values, "changed");
     RowStatement statement =
-        UpdateRowStatement(traits_.server, table, columns, original, set_columns, set_values);
+        UpdateRowStatement(traits_.server, table, key.columns, key_values, set_columns, set_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
   }
 
-  long DeleteRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original) override {
-    RowStatement statement = DeleteRowStatement(traits_.server, table, columns, original);
+  long DeleteRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values) override {
+    RequireOneRow(table, key, key_values, "deleted");
+    RowStatement statement = DeleteRowStatement(traits_.server, table, key.columns, key_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
   }
 
@@ -186,6 +198,25 @@ class OdbcSession final : public ado::detail::Session {
 
   SQLRETURN StatementCheck(SQLRETURN rc) const {
     return Check(rc, SQL_HANDLE_DBC, dbc_, Stage::kStatement, traits_);
+  }
+
+  // A table without a key has its rows found by all their values; a row
+  // that others share all values with cannot be told apart and is refused.
+  void RequireOneRow(const String& table, const ado::detail::RowKey& key,
+                     const std::vector<Variant>& key_values, const char* change) const {
+    if (key.unique) return;
+    RowStatement count = CountRowsStatement(traits_.server, table, key.columns, key_values);
+    ResultRows result = Execute(count.sql, count.parameters);
+    const long rows = result.rows.size() == 1 && !result.rows[0].empty() &&
+                              result.rows[0][0].type() == Variant::Type::kLong
+                          ? result.rows[0][0].AsLong()
+                          : 0;
+    if (rows > 1) {
+      throw ComError(errc::kCannotUpdate,
+                     "The current row cannot be told apart from the other rows of " + table +
+                         ": the table has no key and " + std::to_string(rows) +
+                         " of its rows hold the same values; nothing was " + change + ".");
+    }
   }
 
   // The narrow functions take the text as SQLCHAR* without changing it.
@@ -282,6 +313,7 @@ class OdbcSession final : public ado::detail::Session {
   MariaDbTextType text_type_;
   long command_timeout_ = 0;
   bool in_transaction_ = false;
+  std::map<String, ado::detail::RowKey> keys_;  // by table, as the catalog gave them
 };
 
 }  // namespace
