@@ -34,8 +34,10 @@ struct RowTarget {
 struct RowKey {
   std::vector<String> expressions;  // text appended to the select list
   std::vector<String> columns;      // the same columns, by name
-  // False when the table has no key and all its columns stand in for one:
-  // then a change that would match more than one row is refused.
+  // False when the table has no key and all its columns stand in for one.
+  // Rows that match are then twins in every column, and a change reaches
+  // one of them only (LIMIT 1 / TOP (1)): the table ends up the same
+  // whichever twin the cursor stood on.
   bool unique = true;
 };
 

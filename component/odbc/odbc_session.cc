@@ -167,7 +167,6 @@ class OdbcSession final : public ado::detail::Session {
   long UpdateRow(const String& table, const ado::detail::RowKey& key,
                  const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
                  const std::vector<Variant>& set_values) override {
-    RequireOneRow(table, key, key_values, "changed");
     RowStatement statement =
         UpdateRowStatement(traits_.server, table, key.columns, key_values, set_columns, set_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
@@ -175,7 +174,6 @@ class OdbcSession final : public ado::detail::Session {
 
   long DeleteRow(const String& table, const ado::detail::RowKey& key,
                  const std::vector<Variant>& key_values) override {
-    RequireOneRow(table, key, key_values, "deleted");
     RowStatement statement = DeleteRowStatement(traits_.server, table, key.columns, key_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
   }
@@ -198,25 +196,6 @@ class OdbcSession final : public ado::detail::Session {
 
   SQLRETURN StatementCheck(SQLRETURN rc) const {
     return Check(rc, SQL_HANDLE_DBC, dbc_, Stage::kStatement, traits_);
-  }
-
-  // A table without a key has its rows found by all their values; a row
-  // that others share all values with cannot be told apart and is refused.
-  void RequireOneRow(const String& table, const ado::detail::RowKey& key,
-                     const std::vector<Variant>& key_values, const char* change) const {
-    if (key.unique) return;
-    RowStatement count = CountRowsStatement(traits_.server, table, key.columns, key_values);
-    ResultRows result = Execute(count.sql, count.parameters);
-    const long rows = result.rows.size() == 1 && !result.rows[0].empty() &&
-                              result.rows[0][0].type() == Variant::Type::kLong
-                          ? result.rows[0][0].AsLong()
-                          : 0;
-    if (rows > 1) {
-      throw ComError(errc::kCannotUpdate,
-                     "The current row cannot be told apart from the other rows of " + table +
-                         ": the table has no key and " + std::to_string(rows) +
-                         " of its rows hold the same values; nothing was " + change + ".");
-    }
   }
 
   // The narrow functions take the text as SQLCHAR* without changing it.

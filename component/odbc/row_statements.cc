@@ -102,13 +102,4 @@ RowStatement DeleteRowStatement(Server server, const String& table,
   return statement;
 }
 
-RowStatement CountRowsStatement(Server server, const String& table,
-                                const std::vector<String>& columns,
-                                const std::vector<Variant>& original) {
-  RowStatement statement;
-  statement.sql = "SELECT COUNT(*) FROM " + QuoteName(server, table);
-  statement.sql += RowMatch(server, columns, original, &statement.parameters);
-  return statement;
-}
-
 }  // namespace migprof::odbc

@@ -47,12 +47,6 @@ RowStatement DeleteRowStatement(Server server, const String& table,
                                 const std::vector<String>& columns,
                                 const std::vector<Variant>& original);
 
-// SELECT COUNT(*) of the rows whose columns hold the original values
-// (matched as for UpdateRowStatement).
-RowStatement CountRowsStatement(Server server, const String& table,
-                                const std::vector<String>& columns,
-                                const std::vector<Variant>& original);
-
 }  // namespace migprof::odbc
 
 #endif  // MIGPROF_COMPONENT_ODBC_ROW_STATEMENTS_H_

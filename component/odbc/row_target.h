@@ -15,7 +15,8 @@ namespace migprof::odbc {
 ado::detail::RowTarget DescribeTarget(const StatementHandle& prepared);
 
 // The table's primary key (SQLPrimaryKeys), else its best row identifier
-// (SQLSpecialColumns), else all its columns (SQLColumns), marked not unique.
+// (SQLSpecialColumns), else all its columns (SQLColumns), marked not unique
+// (see RowKey).
 // Expressions are quoted as [name] for the statement's T-SQL text.
 ado::detail::RowKey DescribeKey(SQLHDBC dbc, DriverTraits traits, const String& table);
 
