@@ -4,8 +4,10 @@
 #include <cctype>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "component/odbc/bound_parameters.h"
 #include "component/odbc/mariadb_dialect.h"
@@ -107,6 +109,7 @@ class OdbcSession final : public ado::detail::Session {
                                   static_cast<SQLSMALLINT>(connection_string.size()), completed,
                                   sizeof completed, &completed_length, SQL_DRIVER_NOPROMPT));
     connected_ = true;
+    connection_string_ = connection_string;
     SQLCHAR dbms[256] = {};
     SQLSMALLINT dbms_length = 0;
     ConnectCheck(SQLGetInfo(dbc_, SQL_DBMS_NAME, dbms, sizeof dbms, &dbms_length));
@@ -150,10 +153,20 @@ class OdbcSession final : public ado::detail::Session {
     return columns;
   }
 
+  // The catalog is read once per data source and table in the process: the
+  // component never changes a table's columns or keys, and every query
+  // opens a connection of its own.
   ado::detail::RowKey KeyOf(const String& table) override {
-    auto found = keys_.find(table);
-    if (found == keys_.end()) found = keys_.emplace(table, DescribeKey(dbc_, traits_, table)).first;
-    return found->second;
+    static std::mutex mutex;
+    static std::map<std::pair<String, String>, ado::detail::RowKey> keys;
+    const std::pair<String, String> entry(connection_string_, table);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (auto found = keys.find(entry); found != keys.end()) return found->second;
+    }
+    ado::detail::RowKey key = DescribeKey(dbc_, traits_, table);
+    std::lock_guard<std::mutex> lock(mutex);
+    return keys.emplace(entry, std::move(key)).first->second;
   }
 
   ResultRows Run(const String& sql) override { return Execute(Native(sql), {}); }
@@ -292,7 +305,7 @@ class OdbcSession final : public ado::detail::Session {
   MariaDbTextType text_type_;
   long command_timeout_ = 0;
   bool in_transaction_ = false;
-  std::map<String, ado::detail::RowKey> keys_;  // by table, as the catalog gave them
+  String connection_string_;
 };
 
 }  // namespace
