@@ -9,6 +9,8 @@
 namespace migprof::testing {
 namespace {
 
+std::vector<String> clean_calls;
+
 std::vector<std::string> Tables() {
   static const std::vector<std::string> tables = [] {
     std::vector<std::string> names;
@@ -26,7 +28,12 @@ std::vector<std::string> Tables() {
 FaultOutcome RunOnce(const MemberUnderFault& member, std::shared_ptr<ado::detail::FaultPlan> plan,
                      std::vector<Snapshot>* snapshots) {
   TestDatabase db;
-  member.setup(db);
+  {
+    auto connection = db.Connect();
+    connection->BeginTrans();
+    member.setup(*connection);
+    connection->CommitTrans();
+  }
   FaultOutcome outcome;
   if (snapshots) {
     snapshots->push_back(TakeSnapshot(db));
@@ -83,6 +90,8 @@ Snapshot TakeSnapshot(const TestDatabase& db) {
   return rows;
 }
 
+const std::vector<String>& FaultCalls() { return clean_calls; }
+
 Snapshot Without(Snapshot snapshot, const std::vector<std::string>& prefixes) {
   std::erase_if(snapshot, [&](const std::string& row) {
     return std::any_of(prefixes.begin(), prefixes.end(),
@@ -136,7 +145,9 @@ long CheckEveryCall(const MemberUnderFault& member) {
   std::vector<Snapshot> snapshots;
   FaultOutcome clean = RunOnce(member, counting, &snapshots);
   EXPECT_FALSE(clean.raised) << "the member fails without an injected failure";
+  EXPECT_NE(clean.result, false) << "the fixture does not let the member succeed";
   const std::vector<String> calls = counting->calls;
+  clean_calls = calls;
   EXPECT_EQ(snapshots.size(), calls.size() + 1);
   for (long i = 1; i <= static_cast<long>(calls.size()); ++i) {
     FailedStep step{i, calls[i - 1]};
@@ -145,6 +156,7 @@ long CheckEveryCall(const MemberUnderFault& member) {
                  calls[i - 1] + (calls[i - 1] == "open" ? " for " + step.text : ""));
     CheckFailingCall(member, calls, step, snapshots);
   }
+  ::testing::Test::RecordProperty("database_calls", static_cast<int>(calls.size()));
   return static_cast<long>(calls.size());
 }
 

@@ -45,7 +45,8 @@ struct FaultException {
 };
 
 struct MemberUnderFault {
-  std::function<void(const TestDatabase&)> setup;  // the fixture's rows
+  // Puts the fixture's rows in, through one connection in one transaction.
+  std::function<void(ado::Connection&)> setup;
   // Calls the member; a Boolean member returns its result.
   std::function<std::optional<bool>(TOVRHandleMigProf&)> call;
   bool traps;  // failures are recorded (true) or raised (false)
@@ -58,6 +59,9 @@ const ComError& InjectedError();
 // Runs the member once to count its calls, then once per call with that call
 // failing; reports each mismatch. Returns the number of calls.
 long CheckEveryCall(const MemberUnderFault& member);
+
+// The calls of the clean run of the member CheckEveryCall is checking.
+const std::vector<String>& FaultCalls();
 
 // Rows of snapshot whose line starts with one of prefixes removed.
 Snapshot Without(Snapshot snapshot, const std::vector<std::string>& prefixes);
