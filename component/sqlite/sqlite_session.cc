@@ -145,13 +145,6 @@ class HandlePool {
     }
   }
 
-  // Closes the idle handles; later releases are pooled again.
-  void CloseIdle() {
-    std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle;
-    std::lock_guard<std::mutex> lock(mutex_);
-    idle.swap(idle_);
-  }
-
  private:
   static constexpr std::size_t kMaxIdle = 8;
   std::mutex mutex_;
@@ -390,8 +383,6 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   session->SetCommandTimeout(command_timeout);
   return session;
 }
-
-void CloseIdleHandles() { HandlePool::Instance().CloseIdle(); }
 
 void CreateDatabase(const String& path, const String& schema_sql) {
   struct stat info {};

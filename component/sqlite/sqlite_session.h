@@ -15,11 +15,6 @@ namespace migprof::sqlite {
 // session still has a native handle of its own while it lives.
 std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long command_timeout);
 
-// Closes the pooled idle native handles of every file; the last one of a
-// file to close moves the -wal file's rows into the database file. Sessions
-// still open keep their handles. Runs by itself at exit.
-void CloseIdleHandles();
-
 // Creates a new database file at path with the given schema script, in WAL
 // mode. Refuses (raises) when the file exists already.
 void CreateDatabase(const String& path, const String& schema_sql);
