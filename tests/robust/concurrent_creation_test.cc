@@ -39,6 +39,7 @@ TEST(ConcurrentCreation, OneProfileNumberRacedByTwoProcesses) {
       }
     }
   }
+  RecordProperty("rounds", rounds);
   EXPECT_EQ(lost, 0) << "of " << rounds << " rounds";
   EXPECT_EQ(duplicated, 0) << "of " << rounds << " rounds";
   EXPECT_EQ(both_true, 0) << "of " << rounds << " rounds";

@@ -75,6 +75,9 @@ TEST(CrashDurability, KilledDuringProfileCreations) {
     acknowledged += static_cast<int>(answers.size());
     if (answers.size() < requests.size()) ++killed_midway;
   }
+  RecordProperty("trials", trials);
+  RecordProperty("acknowledged", acknowledged);
+  RecordProperty("killed_midway", killed_midway);
   // The delays spread over the stream: most trials end inside it.
   EXPECT_GT(killed_midway, trials / 2) << acknowledged << " calls acknowledged";
 }
@@ -138,6 +141,8 @@ TEST(CrashDurability, KilledDuringALongCopy) {
       EXPECT_EQ(copied, kElements);
     }
   }
+  RecordProperty("trials", trials);
+  RecordProperty("interrupted", interrupted);
   EXPECT_GT(interrupted, 0);
 }
 
