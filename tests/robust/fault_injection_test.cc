@@ -387,9 +387,17 @@ TEST(FaultInjection, FuncDelete) {
         return object.Func_Delete(1, "V", "R", "C", "f1", "alice").IsTrue();
       },
       /*traps=*/true,
-      {}};
-  // The deletes run in one transaction: a failure at either delete or at the
-  // commit leaves both tables as they were.
+      // The deletes run in one transaction: a failure at either delete or at
+      // the commit leaves both tables as they were before it began.
+      {{StepIs({"run Delete from qzlib10", "commit"}),
+        [](const FailedStep&, const FaultOutcome& outcome, const std::vector<Snapshot>& all) {
+          EXPECT_EQ(outcome.result, false);
+          EXPECT_EQ(outcome.error_number, InjectedError().number());
+          EXPECT_EQ(outcome.error_description, InjectedError().description());
+          EXPECT_EQ(outcome.after, all[CallIndex(FaultCalls(), "begin") - 1]);
+          EXPECT_EQ(outcome.after, all.front());
+        }}},
+      /*uses_transaction=*/true};
   EXPECT_GE(CheckEveryCall(member), 7);
 }
 

@@ -148,6 +148,7 @@ long CheckEveryCall(const MemberUnderFault& member) {
   EXPECT_NE(clean.result, false) << "the fixture does not let the member succeed";
   const std::vector<String> calls = counting->calls;
   clean_calls = calls;
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "begin"), member.uses_transaction ? 1 : 0);
   EXPECT_EQ(snapshots.size(), calls.size() + 1);
   for (long i = 1; i <= static_cast<long>(calls.size()); ++i) {
     FailedStep step{i, calls[i - 1]};

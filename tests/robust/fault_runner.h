@@ -51,6 +51,9 @@ struct MemberUnderFault {
   std::function<std::optional<bool>(TOVRHandleMigProf&)> call;
   bool traps;  // failures are recorded (true) or raised (false)
   std::vector<FaultException> exceptions;
+  // Only Func_Delete begins a transaction; every other member commits
+  // statement by statement.
+  bool uses_transaction = false;
 };
 
 // The injected failure: a provider error with its number and text.
