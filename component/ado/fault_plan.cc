@@ -43,7 +43,12 @@ class CountingSession final : public Session {
       : inner_(std::move(inner)), plan_(std::move(plan)) {}
 
   void SetCommandTimeout(long seconds) override { inner_->SetCommandTimeout(seconds); }
-  std::vector<String> Describe(const String& sql) override { return inner_->Describe(sql); }
+  // Describing a statement and reading a table's key run no statement of the
+  // member's; they are not counted.
+  std::vector<String> Describe(const String& sql, RowTarget* target) override {
+    return inner_->Describe(sql, target);
+  }
+  RowKey KeyOf(const String& table) override { return inner_->KeyOf(table); }
   ResultRows Run(const String& sql) override {
     return Counted(plan_, "run " + sql, [&] { return inner_->Run(sql); });
   }
@@ -51,17 +56,17 @@ class CountingSession final : public Session {
                  const std::vector<Variant>& values) override {
     Counted(plan_, "insert " + table, [&] { inner_->InsertRow(table, columns, values); });
   }
-  long UpdateRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original, const std::vector<String>& set_columns,
+  long UpdateRow(const String& table, const RowKey& key, const std::vector<Variant>& key_values,
+                 const std::vector<String>& set_columns,
                  const std::vector<Variant>& set_values) override {
     return Counted(plan_, "update " + table, [&] {
-      return inner_->UpdateRow(table, columns, original, set_columns, set_values);
+      return inner_->UpdateRow(table, key, key_values, set_columns, set_values);
     });
   }
-  long DeleteRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original) override {
+  long DeleteRow(const String& table, const RowKey& key,
+                 const std::vector<Variant>& key_values) override {
     return Counted(plan_, "delete " + table,
-                   [&] { return inner_->DeleteRow(table, columns, original); });
+                   [&] { return inner_->DeleteRow(table, key, key_values); });
   }
   void Begin() override {
     Counted(plan_, "begin", [&] { inner_->Begin(); });

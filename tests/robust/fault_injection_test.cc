@@ -3,6 +3,8 @@
 // its failure path names.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "profiles/profile_support.h"
 #include "robust/fault_runner.h"
 #include "robust/robust_support.h"
@@ -20,11 +22,39 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0;
 }
 
-// A step whose text starts with one of prefixes.
+// True when the words of prefix stand in text in the same order, the first
+// at its start. An updatable query reaches the database with its row key
+// added to the select list, which this looks past.
+bool WordsInOrder(const std::string& text, const std::string& prefix) {
+  std::istringstream wanted(prefix), got(text);
+  std::string want, word;
+  bool first = true;
+  while (wanted >> want) {
+    bool found = false;
+    while (got >> word) {
+      if (word == want) {
+        found = true;
+        break;
+      }
+      if (first) return false;
+    }
+    if (!found) return false;
+    first = false;
+  }
+  return true;
+}
+
+// A step whose text begins with the words of one of prefixes (the last word
+// may be cut short, as in "qzlib10").
 std::function<bool(const FailedStep&)> StepIs(std::vector<std::string> prefixes) {
   return [prefixes](const FailedStep& step) {
     for (const std::string& prefix : prefixes) {
       if (StartsWith(step.text, prefix)) return true;
+      const std::size_t cut = prefix.find_last_of(' ');
+      if (cut != std::string::npos && WordsInOrder(step.text, prefix.substr(0, cut)) &&
+          step.text.find(prefix.substr(cut + 1)) != std::string::npos) {
+        return true;
+      }
     }
     return false;
   };
@@ -84,10 +114,9 @@ TEST(FaultInjection, InsertInMap100) {
                const std::vector<Snapshot>& all) {
              EXPECT_EQ(outcome.result, false);
              EXPECT_EQ(outcome.error_number, 107);
-             EXPECT_EQ(outcome.error_description,
-                       StartsWith(step.text, "run select * from qzmap100")
-                           ? "Errors Occured While Retrieving Records"
-                           : InjectedError().description());
+             EXPECT_EQ(outcome.error_description, StepIs({"run select * from qzmap100"})(step)
+                                                      ? "Errors Occured While Retrieving Records"
+                                                      : InjectedError().description());
              EXPECT_EQ(outcome.after, Without(all[step.index - 1], own_rows));
            }},
       }};
