@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/help_text.h"
 #include "cli/session.h"
+#include "cli/version.h"
 
 namespace migprof::cli {
 namespace {
@@ -32,6 +33,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
       "with JSON answers.",
       "migprof");
   app.require_subcommand(1);
+  app.set_version_flag("--version", VersionText,
+                       "Print the versions of migprof, SQLite and unixODBC");
   app.footer(ToolFooter());
 
   std::string init_path;
