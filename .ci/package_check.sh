@@ -68,5 +68,5 @@ cmake --build "$work/consumer-deb"
 "$work/consumer-deb/consumer" "$work/consumer-deb.db" >/dev/null
 
 echo "== lintian"
-lintian --fail-on error --display-info "${debs[@]}"
+lintian --fail-on error "${debs[@]}"
 echo "package check passed"

@@ -41,6 +41,18 @@ install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql
 install(TARGETS ${migprof_libraries} EXPORT migprofTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+# A stripping install (`cmake --install --strip`, and cpack) strips the
+# programs and shared libraries; the static library loses its debug
+# information too.
+string(CONFIGURE [[
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND "@CMAKE_STRIP@" --strip-debug --remove-section=.comment
+      --enable-deterministic-archives
+      "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_LIBDIR@/$<TARGET_FILE_NAME:migprof_core>"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+]] strip_static_library @ONLY)
+install(CODE "${strip_static_library}" COMPONENT dev)
 install(DIRECTORY include/migprof ${PROJECT_BINARY_DIR}/include/migprof
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 

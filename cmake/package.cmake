@@ -10,7 +10,6 @@ set(MIGPROF_PACKAGE_MAINTAINER "migprof developers <migprof@example.org>"
 set(CPACK_PACKAGE_NAME migprof)
 set(CPACK_PACKAGE_VENDOR "migprof developers")
 set(CPACK_PACKAGE_CONTACT "${MIGPROF_PACKAGE_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "migration-profile handler")
 set(CPACK_GENERATOR DEB)
 # Files with absolute destinations (/etc/migprof) go into the package too.
 set(CPACK_SET_DESTDIR ON)
@@ -24,16 +23,19 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 
+# Descriptions: the synopsis, then paragraphs (CPack indents and wraps them).
+set(migprof_about "migprof maintains migration profiles (how one application's data is carried
+into another) with their mapping rules and function libraries in a
+relational database: an embedded SQLite file or an ODBC data source.")
+
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME migprof)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION database)
 set(CPACK_COMPONENT_TOOL_DESCRIPTION
     "migration-profile handler: command-line tool and service
- migprof maintains migration profiles (how one application's data is carried
- into another) with their mapping rules and function libraries in a
- relational database: an embedded SQLite file or an ODBC data source.
- .
- This package holds the migprof tool, the schema scripts, the manual, bash
- completion and the systemd unit migprof-serve.service.")
+${migprof_about}
+
+This package holds the migprof tool, the schema scripts, the manual, bash
+completion and the systemd unit migprof-serve.service.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME migprof-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
@@ -41,12 +43,10 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
     "migprof (= ${PROJECT_VERSION}), libsqlite3-dev, unixodbc-dev")
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "migration-profile handler: development files
- migprof maintains migration profiles (how one application's data is carried
- into another) with their mapping rules and function libraries in a
- relational database: an embedded SQLite file or an ODBC data source.
- .
- This package holds the C++ component library (static), its headers and the
- CMake (find_package(migprof)) and pkg-config (migprof) packages.")
+${migprof_about}
+
+This package holds the C++ component library (static), its headers and the
+CMake (find_package(migprof)) and pkg-config (migprof) packages.")
 
 # The settings file is the operator's to edit: a conffile, which dpkg keeps
 # on upgrade and removal.
