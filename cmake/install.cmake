@@ -13,19 +13,23 @@ option(MIGPROF_BUILD_SHARED "Also build and install the component library as a s
 
 set_target_properties(migprof_core PROPERTIES OUTPUT_NAME migprof EXPORT_NAME core)
 target_include_directories(migprof_core PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+# The public headers are C++20: programs using them are compiled as such.
+target_compile_features(migprof_core PUBLIC cxx_std_20)
 set(migprof_libraries migprof_core)
 
 if(MIGPROF_BUILD_SHARED)
-  # The shared library holds every object of the static one, which must be
+  # The shared library is made of the static one's objects, which must be
   # position-independent for that.
   set_target_properties(migprof_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
-  add_library(migprof_shared SHARED)
+  add_library(migprof_shared SHARED $<TARGET_OBJECTS:migprof_core>)
   add_library(migprof::shared ALIAS migprof_shared)
-  target_link_libraries(migprof_shared PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,migprof_core>")
+  get_target_property(migprof_core_links migprof_core LINK_LIBRARIES)
+  target_link_libraries(migprof_shared PRIVATE ${migprof_core_links})
   target_include_directories(migprof_shared PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_compile_features(migprof_shared PUBLIC cxx_std_20)
   set_target_properties(migprof_shared PROPERTIES
     OUTPUT_NAME migprof EXPORT_NAME shared
     VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
