@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
-build=build-package
+build="build-package"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -7,7 +7,7 @@ set -euo pipefail
 tool=$1
 file=$2
 here=$(dirname "$0")
-# shellcheck source=help_sections.sh
+# shellcheck source-path=SCRIPTDIR
 source "$here/help_sections.sh"
 
 words() { tr '\n' ' ' | sed 's/ $//'; }
@@ -15,7 +15,7 @@ mapfile -t commands < <(subcommands "$tool" | cut -f1)
 members=$("$tool" call --help | awk '
   /^[A-Za-z].*:$/ { on = ($0 == "Members:"); next }
   on && /^  [A-Za-z_]/ { name = $1; sub(/[(].*/, "", name); print name }' | words)
-valued=$(for c in "" "${commands[@]}"; do MIGPROF_VALUED=1 options "$tool" $c; done | sort -u |
+valued=$(for c in "" "${commands[@]}"; do MIGPROF_VALUED=1 options "$tool" ${c:+"$c"}; done | sort -u |
   tr '\n' '|' | sed 's/|$//')
 
 mkdir -p "$(dirname "$file")"

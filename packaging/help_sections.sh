@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Reading the help the built tool prints; sourced by manpages.sh and
 # completion.sh. The option parser writes each entry as its names (and the
 # value's type) in the first 30 columns, the description after them.

@@ -7,7 +7,7 @@ set -euo pipefail
 tool=$1
 dir=$2
 here=$(dirname "$0")
-# shellcheck source=help_sections.sh
+# shellcheck source-path=SCRIPTDIR
 source "$here/help_sections.sh"
 rm -rf "$dir"
 mkdir -p "$dir"
