@@ -4,7 +4,9 @@
 #     consumer built against it with find_package(migprof) and with
 #     pkg-config, and run;
 #  2. `cpack -G DEB`, both packages unpacked into a throwaway root
-#     (dpkg -x), the installed tool run there (--version, init, call);
+#     (dpkg -x), the installed tool run there (--version, init, call), the
+#     consumer built against the unpacked -dev package, the service unit
+#     checked by systemd-analyze;
 #  3. lintian on the packages: no errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,8 +61,14 @@ grep -qx "migprof $(sed -n 's/^project(migprof VERSION \([0-9.]*\).*/\1/p' CMake
 grep -q '"result":true' "$work/call.out"
 "$tool" call --database "sqlite:$work/packaged.db" GetUserOwnerProfiles alice | grep -q '"7"'
 [ -e "$root/usr/share/man/man1/migprof.1.gz" ]
-[ -e "$root/lib/systemd/system/migprof-serve.service" ] ||
-  [ -e "$root/usr/lib/systemd/system/migprof-serve.service" ]
+# The unit as systemd reads it, with the unpacked tool in place of
+# /usr/bin/migprof: an unknown or misspelt setting is an error here.
+if command -v systemd-analyze >/dev/null; then
+  sed "s|/usr/bin/migprof|$tool|" "$root/usr/lib/systemd/system/migprof-serve.service" \
+    >"$work/migprof-serve.service"
+  systemd-analyze verify --man=no "$work/migprof-serve.service" 2>&1 | tee "$work/verify.out"
+  [ ! -s "$work/verify.out" ]
+fi
 # The consumer against the unpacked -dev package as well: its CMake package
 # finds itself wherever it lies.
 cmake -S examples/consumer -B "$work/consumer-deb" "${launcher[@]}" -DCMAKE_PREFIX_PATH="$root/usr"
