@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Packaging check, on a build configured as Debian installs (prefix /usr):
+# Packaging check, on a build configured as Debian installs (prefix /usr,
+# Debian's hardening flags):
 #  1. `cmake --install --prefix` into a temporary prefix, then the example
 #     consumer built against it with find_package(migprof) and with
 #     pkg-config, and run;
@@ -17,8 +18,13 @@ trap 'rm -rf "$work"' EXIT
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+# Built as Debian builds its packages: with its hardening flags.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build" "${launcher[@]}" -DCMAKE_INSTALL_PREFIX=/usr -DMIGPROF_BUILD_TESTS=OFF \
-  -DMIGPROF_BUILD_BENCH=OFF -DMIGPROF_SANITIZE=OFF
+  -DMIGPROF_BUILD_BENCH=OFF -DMIGPROF_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$cxxflags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags"
 cmake --build "$build" -j"$(nproc)"
 
 echo "== install into a prefix, build the consumer against it"
