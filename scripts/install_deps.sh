@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ccache pkg-config
   libsqlite3-dev unixodbc-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  help2man lintian
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
