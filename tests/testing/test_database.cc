@@ -35,8 +35,9 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
-// The tables of the schema, in the order it creates them.
-std::vector<std::string> SchemaTables() {
+}  // namespace
+
+const std::vector<std::string>& TestDatabase::Tables() {
   static const std::vector<std::string> tables = [] {
     std::vector<std::string> names;
     const std::string schema = schema::EmbeddedSchemaSql();
@@ -49,6 +50,8 @@ std::vector<std::string> SchemaTables() {
   }();
   return tables;
 }
+
+namespace {
 
 // The statements of the schema script for the server behind a data source
 // that create `tables` and their indexes. The scripts are read from the
@@ -89,7 +92,7 @@ TestDatabase::TestDatabase() {
     // table an earlier test dropped is created again.
     std::vector<std::string> missing;
     ComError first_failure(0, "");
-    for (const std::string& table : SchemaTables()) {
+    for (const std::string& table : Tables()) {
       try {
         connection->Execute("delete from " + table);
       } catch (const ComError& error) {
