@@ -55,11 +55,10 @@ namespace {
 
 // The statements of the schema script for the server behind a data source
 // that create `tables` and their indexes. The scripts are read from the
-// source tree this file belongs to.
+// source tree the tests were built from.
 std::vector<std::string> SchemaStatementsFor(const std::vector<std::string>& tables, bool mariadb) {
-  const std::filesystem::path script =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "schema" /
-      (mariadb ? "mariadb.sql" : "sqlserver.sql");
+  const std::filesystem::path script = std::filesystem::path(MIGPROF_SOURCE_DIR) / "schema" /
+                                       (mariadb ? "mariadb.sql" : "sqlserver.sql");
   std::ifstream in(script);
   if (!in) throw std::runtime_error("cannot read " + script.string());
   std::string text;
