@@ -44,7 +44,8 @@ bool Recording() {
 
 // A configuration-management component that answers as the case's "config"
 // says ("check": Check_Check_Out's answer, "text": its ErrDescription,
-// "fail_undo": Global_Undo_Check_Out raises) and logs every call.
+// "fail_undo": Global_Undo_Check_Out raises) and logs every call. With
+// "none" the component cannot be created at all.
 class ScriptedConfigMgt : public ConfigMgt {
  public:
   ScriptedConfigMgt(const Json& config, Json& log) : config_(config), log_(log) {}
