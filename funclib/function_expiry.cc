@@ -96,7 +96,8 @@ Boolean TOVRHandleMigProf::Func_Expire(Integer i_IntUMPRF, String i_StrVers, Str
       rele = m_StrDrel;
       cust = m_StrDcus;
     }
-    String condition = " " + funclib::FunctionCondition(i_IntUMPRF, vers, rele, cust, i_StrFname);
+    String condition = " ";
+    condition += funclib::FunctionCondition(i_IntUMPRF, vers, rele, cust, i_StrFname);
 
     auto function = ado::Recordset::Create();
     function->CursorLocation(ado::adUseServer);

@@ -71,7 +71,7 @@ std::vector<Token> Tokenize(std::string_view sql) {
   for (const tsql::Token& t : tsql::Tokenize(sql)) {
     std::string text(t.text);
     if (tsql::IsComment(t)) {
-      text = " ";
+      text.assign(1, ' ');
     } else if (t.kind == Kind::kQuoted && text[0] != '`') {
       const char close = text[0] == '[' ? ']' : text[0];
       if (IsClosedRun(text, close)) text = Backticked(Unquote(text, close));

@@ -66,9 +66,12 @@ RowStatement InsertRowStatement(Server server, const String& table,
   std::string names;
   std::string slots;
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    names += (i ? "," : "") + QuoteName(server, columns[i]);
-    slots +=
-        (i ? "," : "") + Slot(i < values.size() ? values[i] : Variant(), &statement.parameters);
+    if (i) {
+      names += ',';
+      slots += ',';
+    }
+    names += QuoteName(server, columns[i]);
+    slots += Slot(i < values.size() ? values[i] : Variant(), &statement.parameters);
   }
   statement.sql += " (" + names + ") VALUES (" + slots + ")";
   return statement;
@@ -83,8 +86,10 @@ RowStatement UpdateRowStatement(Server server, const String& table,
   statement.sql = server == Server::kMariaDb ? "UPDATE " : "UPDATE TOP (1) ";
   statement.sql += QuoteName(server, table) + " SET ";
   for (std::size_t i = 0; i < set_columns.size(); ++i) {
-    statement.sql += (i ? "," : "") + QuoteName(server, set_columns[i]) + " = " +
-                     Slot(i < set_values.size() ? set_values[i] : Variant(), &statement.parameters);
+    if (i) statement.sql += ',';
+    statement.sql += QuoteName(server, set_columns[i]);
+    statement.sql += " = ";
+    statement.sql += Slot(i < set_values.size() ? set_values[i] : Variant(), &statement.parameters);
   }
   statement.sql += RowMatch(server, columns, original, &statement.parameters);
   if (server == Server::kMariaDb) statement.sql += " LIMIT 1";

@@ -298,7 +298,8 @@ class SqliteSession final : public ado::detail::Session {
     } else {
       String names, marks;
       for (std::size_t i = 0; i < columns.size(); ++i) {
-        names += (i ? "," : "") + QuoteName(columns[i]);
+        if (i) names += ',';
+        names += QuoteName(columns[i]);
         marks += i ? ",?" : "?";
       }
       sql += "(" + names + ") VALUES(" + marks + ")";
@@ -311,7 +312,9 @@ class SqliteSession final : public ado::detail::Session {
                  const std::vector<Variant>& set_values) override {
     String sql = "UPDATE " + QuoteName(table) + " SET ";
     for (std::size_t i = 0; i < set_columns.size(); ++i) {
-      sql += (i ? "," : "") + QuoteName(set_columns[i]) + "=?";
+      if (i) sql += ',';
+      sql += QuoteName(set_columns[i]);
+      sql += "=?";
     }
     sql += KeyMatch(key);
     std::vector<Variant> values = set_values;

@@ -72,7 +72,10 @@ class LevelWriter {
   }
 
   static std::string WriteGroup(const Item& group) {
-    return "(" + WriteRange(group.children, 0, group.children.size()) + (group.closed ? ")" : "");
+    std::string out = "(";
+    out += WriteRange(group.children, 0, group.children.size());
+    if (group.closed) out += ')';
+    return out;
   }
 
   void Push(UnitType type, std::string text) { units_.push_back({type, std::move(text)}); }
@@ -232,8 +235,15 @@ class LevelWriter {
         if (IsWord(ch[k], word)) return WriteGroup(group);
       }
     }
-    return "(" + WriteRange(ch, 0, first) + "mssql_single_value(" + WriteRange(ch, first, last) +
-           ")" + kCollateSuffix + WriteRange(ch, last, ch.size()) + ")";
+    std::string out = "(";
+    out += WriteRange(ch, 0, first);
+    out += "mssql_single_value(";
+    out += WriteRange(ch, first, last);
+    out += ')';
+    out += kCollateSuffix;
+    out += WriteRange(ch, last, ch.size());
+    out += ')';
+    return out;
   }
 
   // True when items [first, last) are one plain expression: no list, no

@@ -116,7 +116,8 @@ TEST_F(OdbcComponent, TwoObjectsOnTwoThreadsShareOnlyTheDatabase) {
     const auto source = static_cast<Integer>(10 + t);
     const auto target = static_cast<Integer>(20 + t);
     for (int k = 0; k < kFunctions; ++k) {
-      const std::string name = "f" + std::to_string(k);
+      std::string name = "f";
+      name.append(std::to_string(k));
       try {
         if (object.Func_CopyToCurrentVRC(source, target, "UV", "UR", "UC", name, "") != kTrue) {
           failures[t].push_back("copy " + name + ": " + object.ErrDescription());

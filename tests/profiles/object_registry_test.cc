@@ -1,12 +1,10 @@
-// The ProgID registry, the built-in configuration-management stand-in and
-// a late-bound call of a profile member.
+// The ProgID registry and the built-in configuration-management stand-in.
 #include "migprof/object_registry.h"
 
 #include <gtest/gtest.h>
 
-#include "migprof/dispatch.h"
 #include "profiles/config_mgt_standin.h"
-#include "profiles/profile_support.h"
+#include "testing/test_database.h"
 
 namespace migprof::testing {
 namespace {
@@ -54,17 +52,6 @@ TEST_F(ProfileConfigMgtStandIn, AnswersFromCheckedOutFunctions) {
   EXPECT_TRUE(standin.Global_Undo_Check_Out(s, mprf, s, s, s, s).ToBoolean().IsTrue());
   EXPECT_TRUE(standin.Delete_Revisions(mprf, s, s, s, s, s).ToBoolean().IsTrue());
   EXPECT_EQ(db_.Count("qzlib100"), 3);
-}
-
-TEST(ProfileDispatch, ByRefNumbersComeBack) {
-  TestDatabase db;
-  TOVRHandleMigProf object;
-  object.DatabaseName(db.dsn());
-  std::vector<Variant> numbers{Variant(Integer{1}), Variant(Integer{2})};
-  dispatch::Result result = dispatch::FindMember("validatederivation")->invoke(object, numbers);
-  EXPECT_EQ(result.value.ToInteger(), 0);  // no such profile
-  EXPECT_EQ(numbers[0].AsInteger(), 1);
-  EXPECT_EQ(numbers[1].AsInteger(), 2);
 }
 
 }  // namespace

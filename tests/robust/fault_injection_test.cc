@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "profiles/profile_support.h"
+#include "migprof/object_registry.h"
 #include "robust/fault_runner.h"
 #include "robust/robust_support.h"
 
@@ -347,10 +347,27 @@ void Chains(ado::Connection& db) {
   }
 }
 
+// A configuration-management component that agrees to everything and
+// touches no table, so that every database call counted is the member's.
+class AgreeingConfigMgt : public ConfigMgt {
+ public:
+  void DatabaseName(const String&) override {}
+  void DatabasePassword(const String&) override {}
+  void DatabaseServer(const String&) override {}
+  void DatabaseUser(const String&) override {}
+  void OpenConnection(std::shared_ptr<ado::Connection>) override {}
+  Variant Global_Undo_Check_Out(String&, Integer&, String&, String&, String&, String&) override {
+    return Variant(kTrue);
+  }
+  Variant Delete_Revisions(Integer&, String&, String&, String&, String&, String&) override {
+    return Variant(kTrue);
+  }
+  Variant Check_Check_Out(Integer&) override { return Variant(kTrue); }
+  String ErrDescription() override { return ""; }
+};
+
 TEST(FaultInjection, UpdateMap100) {
-  ScopedObjectFactory fake(kConfigMgtProgId, [log = std::make_shared<RecordingConfigMgt::Log>()] {
-    return std::make_shared<RecordingConfigMgt>(log);
-  });
+  ScopedObjectFactory fake(kConfigMgtProgId, [] { return std::make_shared<AgreeingConfigMgt>(); });
   const std::vector<std::string> profile2 = {"qzmap100|2|"};
   auto untouched_error_state = [](const FaultOutcome& outcome) {
     EXPECT_EQ(outcome.result, true);

@@ -35,8 +35,9 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
-// The tables of the schema, in the order it creates them.
-std::vector<std::string> SchemaTables() {
+}  // namespace
+
+const std::vector<std::string>& TestDatabase::Tables() {
   static const std::vector<std::string> tables = [] {
     std::vector<std::string> names;
     const std::string schema = schema::EmbeddedSchemaSql();
@@ -50,13 +51,14 @@ std::vector<std::string> SchemaTables() {
   return tables;
 }
 
+namespace {
+
 // The statements of the schema script for the server behind a data source
 // that create `tables` and their indexes. The scripts are read from the
-// source tree this file belongs to.
+// source tree the tests were built from.
 std::vector<std::string> SchemaStatementsFor(const std::vector<std::string>& tables, bool mariadb) {
-  const std::filesystem::path script =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "schema" /
-      (mariadb ? "mariadb.sql" : "sqlserver.sql");
+  const std::filesystem::path script = std::filesystem::path(MIGPROF_SOURCE_DIR) / "schema" /
+                                       (mariadb ? "mariadb.sql" : "sqlserver.sql");
   std::ifstream in(script);
   if (!in) throw std::runtime_error("cannot read " + script.string());
   std::string text;
@@ -89,7 +91,7 @@ TestDatabase::TestDatabase() {
     // table an earlier test dropped is created again.
     std::vector<std::string> missing;
     ComError first_failure(0, "");
-    for (const std::string& table : SchemaTables()) {
+    for (const std::string& table : Tables()) {
       try {
         connection->Execute("delete from " + table);
       } catch (const ComError& error) {

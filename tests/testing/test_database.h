@@ -58,6 +58,8 @@ class TestDatabase {
   // the order added), so the clause is empty there and tests that use it
   // add rows in their key order.
   std::string AddedOrder() const { return embedded() ? " order by rowid" : ""; }
+  // The tables of the schema, in the order it creates them.
+  static const std::vector<std::string>& Tables();
 
  private:
   std::string path_;
