@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/help_text.h"
 #include "cli/session.h"
+#include "cli/web_commands.h"
 
 namespace migprof::cli {
 namespace {
@@ -67,12 +68,15 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   call->add_option("json-args", words, "The arguments, one word each");
   call->footer(CallFooter());
 
+  std::function<int()> run_web_command = AddWebCommands(app, in, out, err);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return app.exit(error, out, err);
   }
 
+  if (int status = run_web_command(); status >= 0) return status;
   if (init->parsed()) return RunInit(init_path, out, err);
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);

@@ -1,0 +1,88 @@
+// The progress page of a rule copy: it refreshes itself while the copy runs
+// and ends on the outcome, with what was copied per table.
+#include "web/app.h"
+
+namespace migprof::web {
+namespace {
+
+void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session) return;
+  std::optional<JobRecord> job = app.store.FindJob(req.matches[1].str(), session->user);
+  if (!job) {
+    SendProblem(res, 404, "No such copy", "There is no copy of yours at this address.");
+    return;
+  }
+  const bool running = job->state == "running";
+  Vrc vrc;
+  {
+    std::size_t a = job->vrc.find('_');
+    std::size_t b = job->vrc.find('_', a + 1);
+    vrc = Vrc{job->vrc.substr(0, a), job->vrc.substr(a + 1, b - a - 1), job->vrc.substr(b + 1)};
+  }
+  Data data;
+  data.set("running", Flag(running));
+  data.set("source", std::to_string(job->source));
+  data.set("target", std::to_string(job->target));
+  data.set("vrc", job->vrc);
+  data.set("tables", job->tables);
+  data.set("done", std::to_string(job->done));
+  const long long percent =
+      running ? std::min<long long>(99, job->total > 0 ? job->done * 100 / job->total : 0) : 100;
+  data.set("percent", std::to_string(percent));
+  data.set("rules_url", ProfileUrl(job->target) + "/rules" + VrcQuery(vrc));
+  if (!running) {
+    Outcome outcome;
+    outcome.ok = job->state == "done";
+    outcome.number = job->error_number.empty() ? 0 : std::stod(job->error_number);
+    outcome.description = job->error_description;
+    data.set("outcome", OutcomeData(outcome));
+    std::vector<TableKey> tables;
+    std::size_t start = 0;
+    while (start <= job->tables.size()) {
+      std::size_t comma = job->tables.find(',', start);
+      if (comma == std::string::npos) comma = job->tables.size();
+      if (auto key = ParseTableCode(job->tables.substr(start, comma - start)))
+        tables.push_back(*key);
+      start = comma + 1;
+    }
+    List rows;
+    for (const CopyCount& count : CompareCopy(app.db, job->source, job->target, vrc, tables)) {
+      Data row;
+      row.set("code", count.key.Code());
+      List cells;
+      bool complete = true, none = true;
+      for (int i = 0; i < 5; ++i) {
+        Data cell;
+        cell.set("text",
+                 std::to_string(count.target[i]) + " of " + std::to_string(count.source[i]));
+        cell.set("short", Flag(count.target[i] < count.source[i]));
+        cells.push_back(cell);
+        complete = complete && count.target[i] >= count.source[i];
+        none = none && count.target[i] == 0;
+      }
+      row.set("cells", cells);
+      row.set("verdict", complete ? "complete" : none ? "not copied" : "partly copied");
+      row.set("complete", Flag(complete));
+      rows.push_back(row);
+    }
+    data.set("counts", rows);
+  }
+  PageFrame frame = Frame(app, *session, running ? "Copying rules" : "Copy finished",
+                          {{"Profiles", "/profiles"},
+                           {"Profile " + std::to_string(job->target), ProfileUrl(job->target)},
+                           {"VRC " + job->vrc, ""},
+                           {"Copy", ""}});
+  if (running) frame.refresh_url = req.path;
+  SendHtml(res, RenderPage(frame, "job", data));
+}
+
+}  // namespace
+
+void AddJobRoutes(httplib::Server& server, WebApp& app) {
+  server.Get(
+      R"(/jobs/([0-9a-f]{32}))",
+      [&app](const httplib::Request& req, httplib::Response& res) { JobRoute(app, req, res); });
+}
+
+}  // namespace migprof::web
