@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""The front end in headless Chromium against a real server and a fresh
+embedded database.
+
+    browser_test.py <path to migprof> [--screenshots DIR]
+
+With --screenshots the pages are also saved as PNG files.
+"""
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.parse
+import urllib.request
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
+from selenium.webdriver.support.ui import WebDriverWait
+
+MIGPROF = None
+SCREENSHOTS = None
+PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
+
+# Dictionary and a source profile with rules, as a maintainer's estate has
+# them: applications of two kinds, one table with field, source-table and
+# function rules.
+FIXTURE_SQL = [
+    "insert into qzddi100 (appl, extn) values ('ORVA', 1)",
+    "insert into qzddi100 (appl, extn) values ('ORVB', 1)",
+    "insert into qzddi100 (appl, extn) values ('LEGA', 0)",
+    "insert into qzddi100 (appl, extn) values ('LEGB', 0)",
+] + [f"insert into qzddi100 (appl, extn) values ('APP{i}', 1)" for i in range(1, 8)]
+SOURCE_RULES = [
+    "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx, logn, stat, lusr, "
+    "comt, vari, stbl, isms, txtn, ldat) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'p', '', "
+    "'N', 'demo', 'Orders', '', '', '', '', '2026-01-01 00:00:00')",
+    "insert into qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno, scpac, scmod, sflno, icod, "
+    "qury, txtn) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'ab', 'cde', '9', 'I', '', '')",
+    "insert into qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno, func) values "
+    "(50, '5', '0', 'S', 'xy', 'uvw', '123', 'FNORM')",
+] + [
+    "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values "
+    f"('ORVB', 'xy', 'uvw', '123', 'FLD{i}', 0, '')" for i in range(5)
+] + [
+    "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, mrul, type, "
+    f"stat, txtn) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'FLD{i}', 0, 'move', 'M', 'N', '')"
+    for i in range(5)
+]
+
+
+def submit(driver, button):
+    """Clicks a button that sends a form and waits for the next page."""
+    page = driver.find_element(By.TAG_NAME, "html")
+    button.click()
+    WebDriverWait(driver, 20).until(expected_conditions.staleness_of(page))
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def migprof(*args, stdin=None, check=True):
+    return subprocess.run([MIGPROF, *args], input=stdin, capture_output=True, text=True,
+                          check=check, timeout=60)
+
+
+class FrontEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="migprof_web_")
+        db_path = os.path.join(cls.tmp, "profiles.db")
+        cls.database = "sqlite:" + db_path
+        migprof("init", db_path)
+        for statement in FIXTURE_SQL:
+            migprof("sql", "--database", cls.database, statement)
+        for name, password in PASSWORDS.items():
+            migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
+        cls.port = free_port()
+        cls.base = f"http://127.0.0.1:{cls.port}"
+        cls.server = subprocess.Popen(
+            [MIGPROF, "serve", "--database", cls.database, "--listen", f"127.0.0.1:{cls.port}"],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        cls.server.stdout.readline()  # "Serving ..." once it listens
+        cls.drivers = []
+        cls.alice = cls.browser("alice")
+
+    @classmethod
+    def tearDownClass(cls):
+        for driver in cls.drivers:
+            driver.quit()
+        cls.server.terminate()
+        cls.server.wait(timeout=30)
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    @classmethod
+    def browser(cls, user):
+        options = webdriver.ChromeOptions()
+        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                     "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync", "--window-size=1280,900",
+                     "--user-data-dir=" + tempfile.mkdtemp(dir=cls.tmp)]:
+            options.add_argument(flag)
+        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+        driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+        cls.drivers.append(driver)
+        driver.get(cls.base + "/profiles")
+        driver.find_element(By.ID, "name").send_keys(user)
+        driver.find_element(By.ID, "password").send_keys(PASSWORDS[user])
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+        return driver
+
+    def shot(self, driver, name):
+        if SCREENSHOTS:
+            driver.save_screenshot(os.path.join(SCREENSHOTS, name + ".png"))
+
+    def create_profile(self, driver, fields, parent="__"):
+        driver.get(self.base + "/profiles/new")
+        for name, value in fields.items():
+            element = driver.find_element(By.ID, name)
+            element.clear()
+            element.send_keys(value)
+        driver.find_element(By.CSS_SELECTOR, f"#parent option[value='{parent}']").click()
+        submit(driver, driver.find_element(By.ID, "save-profile"))
+
+    def flash(self, driver):
+        return driver.find_element(By.ID, "flash").text
+
+    def profile(self, number, description, sapp="ORVA", tapp="ORVB", vers="1", cust="C"):
+        return {"mprf": str(number), "description": description, "sapp": sapp, "tapp": tapp,
+                "vers": vers, "rele": "0", "cust": cust, "apln": "test"}
+
+    def test_a_sign_in_refuses_a_wrong_password(self):
+        driver = self.browser.__func__(type(self), "bob")  # a good sign-in first
+        self.assertEqual(driver.find_element(By.ID, "signed-in-user").text, "bob")
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "nav form button"))  # sign out
+        driver.get(self.base + "/profiles")
+        self.assertIn("/signin", driver.current_url)
+        driver.find_element(By.ID, "name").send_keys("bob")
+        driver.find_element(By.ID, "password").send_keys("wrong")
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+        self.assertIn("wrong", driver.find_element(By.ID, "signin-problem").text)
+        self.shot(driver, "signin")
+
+    def test_b_create_derive_and_see_the_tree(self):
+        d = self.alice
+        self.create_profile(d, self.profile(100, "Customer master"))
+        self.assertEqual(self.flash(d), "Profile 100 created")
+        self.assertIn("you (alice)", d.find_element(By.ID, "profile-owner").text)
+        self.create_profile(d, self.profile(101, "Customer master EU", vers="1U", cust="EU"),
+                            parent="1_0_C")
+        self.assertEqual(self.flash(d), "Profile 101 created")
+        self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
+                         self.base + "/profiles/100")
+        d.get(self.base + "/profiles")
+        nested = d.find_elements(By.CSS_SELECTOR,
+                                 "#profile-tree a[data-mprf='100'] ~ ul a[data-mprf='101']")
+        self.assertEqual(len(nested), 1, "101 is drawn under its parent 100")
+        self.shot(d, "profiles")
+
+    def test_c_refused_derivation_shows_the_message_in_place(self):
+        d = self.alice
+        self.create_profile(d, self.profile(102, "Legacy feed", sapp="LEGA", vers="2"),
+                            parent="1_0_C")
+        message = d.find_element(By.ID, "component-message")
+        self.assertIn("different types", message.text)
+        self.assertIn("error 101", message.text)
+        self.assertEqual(d.find_element(By.ID, "description").get_attribute("value"),
+                         "Legacy feed", "the form keeps what was typed")
+        self.assertEqual(len(message.find_elements(By.TAG_NAME, "li")), 1, "<LI> rendered")
+        self.shot(d, "refused")
+
+    def test_d_copy_rules_then_expire_and_reinstate(self):
+        d = self.alice
+        self.create_profile(d, self.profile(50, "Source estate", sapp="APP1", tapp="ORVB",
+                                            vers="5", cust="S"))
+        for statement in SOURCE_RULES:
+            migprof("sql", "--database", self.database, statement)
+        self.create_profile(d, self.profile(60, "Copy target", sapp="APP2", tapp="ORVB",
+                                            vers="6", cust="T"))
+        d.get(self.base + "/profiles/60/copy?source=50")
+        d.find_element(By.ID, "c-xyuvw123").click()
+        submit(d, d.find_element(By.ID, "start-copy"))
+        deadline = time.time() + 60
+        while "yes" == d.find_element(By.ID, "job-progress").get_attribute("data-running"):
+            self.assertLess(time.time(), deadline, "copy did not finish")
+            time.sleep(0.5)
+        self.assertIn("complete", d.find_element(By.ID, "job-outcome").text)
+        self.assertIn("5 of 5", d.find_element(By.ID, "copy-counts").text)
+        self.shot(d, "copy")
+        d.get(self.base + "/profiles/60/rules")
+        row = "#rule-tables tr[data-table='xyuvw123']"
+        self.assertIn("5", d.find_element(By.CSS_SELECTOR, row).text)
+        for action, badge in (("expire-selected", "X expired"),
+                              ("reinstate-selected", "M reinstated")):
+            d.find_element(By.ID, "t-xyuvw123").click()
+            submit(d, d.find_element(By.ID, action))
+            self.assertIn("1 table rule", self.flash(d))
+            self.assertEqual(d.find_element(By.CSS_SELECTOR, row + " .rule-status").text, badge)
+        self.shot(d, "rules")
+
+    def test_e_delete_profile_after_confirmation(self):
+        d = self.alice
+        self.create_profile(d, self.profile(70, "Short lived", sapp="LEGA", tapp="LEGB",
+                                            vers="7", cust="Z"))
+        d.get(self.base + "/profiles/70/delete")
+        self.assertIn("qzmap100", d.find_element(By.ID, "delete-counts").text)
+        d.find_element(By.ID, "confirm").send_keys("71")
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertIn("Type the profile number", d.page_source)
+        d.find_element(By.ID, "confirm").send_keys("70")
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertEqual(self.flash(d), "Profile 70 deleted")
+        d.get(self.base + "/profiles/70")
+        self.assertIn("No such profile", d.page_source)
+
+    def test_f_markup_in_descriptions_is_text(self):
+        d = self.alice
+        hostile = ["<script>window.pwned=1</script>", "<img src=x onerror=window.pwned=2>"]
+        for i, text in enumerate(hostile):
+            self.create_profile(d, self.profile(80 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
+                                                vers=str(8 + i), cust="X"))
+            self.assertEqual(d.find_element(By.ID, "profile-description").text, text)
+        d.get(self.base + "/profiles")
+        self.assertIn(hostile[1], d.find_element(By.ID, "profile-tree").text)
+        self.assertIsNone(d.execute_script("return window.pwned"))
+        self.assertEqual(d.find_elements(By.CSS_SELECTOR, "#profile-tree img"), [])
+
+    def test_g_change_without_csrf_token_is_refused(self):
+        d = self.alice
+        self.create_profile(d, self.profile(90, "Guarded", sapp="APP6", tapp="APP7",
+                                            vers="9", cust="G"))
+        cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
+        for body in ({"confirm": "90"}, {"confirm": "90", "csrf": "0" * 64}):
+            request = urllib.request.Request(
+                self.base + "/profiles/90/delete", data=urllib.parse.urlencode(body).encode(),
+                headers={"Cookie": cookie})
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(request)
+            self.assertEqual(refused.exception.code, 403)
+        d.get(self.base + "/profiles/90")
+        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Guarded")
+
+    def test_h_two_users_see_their_own_profiles(self):
+        bob = self.browser("bob")
+        self.create_profile(bob, self.profile(110, "Bob's profile", sapp="LEGA", tapp="ORVA",
+                                              vers="11", cust="B"))
+        self.assertIn("you (bob)", bob.find_element(By.ID, "profile-owner").text)
+        bob.get(self.base + "/profiles")
+        self.alice.get(self.base + "/profiles")
+        own_bob = bob.find_element(By.ID, "own-profiles").text
+        own_alice = self.alice.find_element(By.ID, "own-profiles").text
+        self.assertIn("Bob's profile", own_bob)
+        self.assertNotIn("Customer master", own_bob)
+        self.assertIn("Customer master", own_alice)
+        self.assertNotIn("Bob's profile", own_alice)
+        self.alice.get(self.base + "/profiles/110")
+        self.assertIn("not alice", self.alice.find_element(By.ID, "profile-owner").text)
+
+
+class ServeRefusals(unittest.TestCase):
+    def test_no_accounts_means_loopback_only(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            db = os.path.join(tmp, "p.db")
+            migprof("init", db)
+            result = migprof("serve", "--database", "sqlite:" + db, "--listen",
+                             f"0.0.0.0:{free_port()}", check=False)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("without accounts", result.stderr)
+
+
+if __name__ == "__main__":
+    MIGPROF = os.path.abspath(sys.argv[1])
+    if "--screenshots" in sys.argv:
+        SCREENSHOTS = os.path.abspath(sys.argv[sys.argv.index("--screenshots") + 1])
+        os.makedirs(SCREENSHOTS, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v"])
