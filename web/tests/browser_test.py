@@ -160,6 +160,7 @@ class FrontEnd(unittest.TestCase):
         self.assertEqual(self.flash(d), "Profile 101 created")
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
                          self.base + "/profiles/100")
+        self.shot(d, "profile")
         d.get(self.base + "/profiles")
         nested = d.find_elements(By.CSS_SELECTOR,
                                  "#profile-tree a[data-mprf='100'] ~ ul a[data-mprf='101']")
@@ -264,6 +265,39 @@ class FrontEnd(unittest.TestCase):
         self.assertNotIn("Bob's profile", own_alice)
         self.alice.get(self.base + "/profiles/110")
         self.assertIn("not alice", self.alice.find_element(By.ID, "profile-owner").text)
+
+
+    def test_i_function_library_copy_expire_reinstate_delete(self):
+        d = self.alice
+        migprof("sql", "--database", self.database,
+                "insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca, lurn, ldat, fdef, comt, "
+                "stat, curn) values (50, '5', '0', 'S', 'FNORM', 'Normalise', 'demo', "
+                "'2026-01-01 00:00:00', 'x', '', 'N', '')")
+        d.get(self.base + "/profiles/60/functions")
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='50']").click()
+        d.find_element(By.ID, "fname").send_keys("FNORM")
+        submit(d, d.find_element(By.ID, "copy-function"))
+        self.assertEqual(self.flash(d), "Function FNORM copied from profile 50 into 6_0_T")
+        row = d.find_element(By.CSS_SELECTOR, "#functions tbody tr")
+        self.assertIn("Normalise", row.text)
+        submit(d, row.find_element(By.CSS_SELECTOR, "button[value=expire]"))
+        self.assertIn("X expired", d.find_element(By.ID, "functions").text)
+        submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=reinstate]"))
+        self.assertIn("reinstated", self.flash(d))
+        self.shot(d, "functions")
+        # A second copy is refused by the component, and the page says so.
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='50']").click()
+        d.find_element(By.ID, "fname").send_keys("FNORM")
+        submit(d, d.find_element(By.ID, "copy-function"))
+        self.assertIn("Function already exist in users VRC",
+                      d.find_element(By.ID, "component-message").text)
+        d.get(self.base + "/profiles/60/functions")
+        page = d.find_element(By.TAG_NAME, "html")
+        d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]").click()
+        d.switch_to.alert.accept()  # the script's confirmation
+        WebDriverWait(d, 20).until(expected_conditions.staleness_of(page))
+        self.assertEqual(self.flash(d), "Function FNORM deleted from 6_0_T")
+        self.assertIn("No functions", d.find_element(By.ID, "functions").text)
 
 
 class ServeRefusals(unittest.TestCase):
