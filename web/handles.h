@@ -5,6 +5,7 @@
 #ifndef MIGPROF_WEB_HANDLES_H_
 #define MIGPROF_WEB_HANDLES_H_
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@ namespace migprof::web {
 struct HandleSlot {
   std::mutex mutex;
   TOVRHandleMigProf object;
+  std::chrono::steady_clock::time_point last_use;
 };
 
 // What a member call reported: its result, and the error state the front end
@@ -32,6 +34,10 @@ struct Outcome {
 class HandlePool {
  public:
   explicit HandlePool(DbSettings settings) : settings_(std::move(settings)) {}
+
+  // Objects unused this long are let go (their sessions have expired or moved
+  // to another server).
+  static constexpr std::chrono::hours kIdle{8};
 
   // The object of the session with this id hash, created on first use.
   std::shared_ptr<HandleSlot> For(const std::string& session_hash);

@@ -32,7 +32,7 @@ String NumberText(double number) {
 
 JobRunner::~JobRunner() {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (std::thread& thread : threads_) thread.join();
+  for (Running& running : threads_) running.thread.join();
 }
 
 String JobRunner::StartCopy(const CopyRequest& request) {
@@ -51,7 +51,21 @@ String JobRunner::StartCopy(const CopyRequest& request) {
   job.total = rows * 2 + 8;
   String id = store_.NewJob(job);
   std::lock_guard<std::mutex> lock(mutex_);
-  threads_.emplace_back([this, id, request] { RunCopy(id, request); });
+  // Threads of copies that have ended are joined here, so the list stays short.
+  for (auto it = threads_.begin(); it != threads_.end();) {
+    if (it->finished->load()) {
+      it->thread.join();
+      it = threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  threads_.push_back(Running{std::thread([this, id, request, finished] {
+                               RunCopy(id, request);
+                               finished->store(true);
+                             }),
+                             finished});
   return id;
 }
 

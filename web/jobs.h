@@ -4,7 +4,9 @@
 #ifndef MIGPROF_WEB_JOBS_H_
 #define MIGPROF_WEB_JOBS_H_
 
+#include <atomic>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -35,8 +37,12 @@ class JobRunner {
 
   const Db& db_;
   Store& store_;
+  struct Running {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
   std::mutex mutex_;
-  std::list<std::thread> threads_;
+  std::list<Running> threads_;
 };
 
 }  // namespace migprof::web

@@ -161,6 +161,13 @@ class FrontEnd(unittest.TestCase):
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
                          self.base + "/profiles/100")
         self.shot(d, "profile")
+        d.get(self.base + "/profiles/100/edit")
+        description = d.find_element(By.ID, "description")
+        description.clear()
+        description.send_keys("Customer master 2026")
+        submit(d, d.find_element(By.ID, "save-profile"))
+        self.assertEqual(self.flash(d), "Profile 100 updated")
+        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Customer master 2026")
         d.get(self.base + "/profiles")
         nested = d.find_elements(By.CSS_SELECTOR,
                                  "#profile-tree a[data-mprf='100'] ~ ul a[data-mprf='101']")
