@@ -37,7 +37,12 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
 
   std::string init_path;
   CLI::App* init = app.add_subcommand("init", "Create a new embedded profile database file");
+  bool init_demo = false;
   init->add_option("path", init_path, "File to create")->required();
+  init->add_flag("--demo", init_demo,
+                 "Also fill the new file with a small demo estate: applications and their\n"
+                 "data dictionary, standard and derived profiles of the users alice and bob,\n"
+                 "mapping rules and a function library with a checked-out function");
   init->footer(InitFooter());
 
   DatabaseSettings session_settings;
@@ -77,7 +82,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   }
 
   if (int status = run_web_command(); status >= 0) return status;
-  if (init->parsed()) return RunInit(init_path, out, err);
+  if (init->parsed()) return RunInit(init_path, init_demo, out, err);
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
   return RunCallCommand(call_settings, member, words, args_json, call_options, out);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/demo_estate.h"
 #include "component/failure.h"
 #include "schema/schema.h"
 
@@ -19,7 +20,7 @@ int StatusOf(const Json& answer) {
 
 }  // namespace
 
-int RunInit(const std::string& path, std::ostream& out, std::ostream& err) {
+int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream& err) {
   std::error_code ignored;
   // symlink_status also sees a dangling link, which creating the database
   // would follow.
@@ -36,6 +37,22 @@ int RunInit(const std::string& path, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   out << "Created " << path << "; use it with --database sqlite:" << path << '\n';
+  if (!demo) return kExitOk;
+  try {
+    TOVRHandleMigProf object;
+    object.DatabaseName("sqlite:" + path);
+    PopulateDemoEstate(object);
+  } catch (...) {
+    ComError error = CurrentFailure();
+    err << "migprof init: cannot fill " << path << " with the demo estate: " << error.description()
+        << '\n';
+    // A half-filled estate is of no use; the file is ours to remove.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      std::filesystem::remove(path + suffix, ignored);
+    }
+    return kExitFailed;
+  }
+  WriteDemoSummary(out, path);
   return kExitOk;
 }
 

@@ -22,9 +22,11 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitBadRequest = 2;
 
 // Creates a new embedded database file at path with the schema and says so
-// on out. An existing file (of any kind) is never overwritten: a message on
-// err and kExitFailed, as for any failure to create the file.
-int RunInit(const std::string& path, std::ostream& out, std::ostream& err);
+// on out; with demo, also fills it with the demo estate (PopulateDemoEstate)
+// and describes it. An existing file (of any kind) is never overwritten: a
+// message on err and kExitFailed, as for any failure to create the file. A
+// file whose filling failed is removed again.
+int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream& err);
 
 // Runs one statement (RunStatement) with settings on a new object and writes
 // the answer line. kExitOk unless the statement raised.

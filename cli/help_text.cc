@@ -112,7 +112,10 @@ std::string InitFooter() {
   return "The file must not exist yet; an existing file is never overwritten.\n"
          "Example:\n"
          "  $ migprof init /tmp/profiles.db\n"
-         "  Created /tmp/profiles.db; use it with --database sqlite:/tmp/profiles.db";
+         "  Created /tmp/profiles.db; use it with --database sqlite:/tmp/profiles.db\n"
+         "With --demo the new file gets a demo estate to try the members on; the\n"
+         "summary printed after it lists the profiles, their owners and calls to try:\n"
+         "  $ migprof init --demo /tmp/demo.db";
 }
 
 std::string SessionFooter() {
