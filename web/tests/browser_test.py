@@ -21,45 +21,30 @@ import urllib.request
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
 
 MIGPROF = None
 SCREENSHOTS = None
 PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
 
-# Dictionary and a source profile with rules, as a maintainer's estate has
-# them: applications of two kinds, one table with field, source-table and
-# function rules.
+# Applications beside the demo estate's, so that each test's profiles have an
+# application pair of their own.
 FIXTURE_SQL = [
     "insert into qzddi100 (appl, extn) values ('ORVA', 1)",
     "insert into qzddi100 (appl, extn) values ('ORVB', 1)",
     "insert into qzddi100 (appl, extn) values ('LEGA', 0)",
     "insert into qzddi100 (appl, extn) values ('LEGB', 0)",
 ] + [f"insert into qzddi100 (appl, extn) values ('APP{i}', 1)" for i in range(1, 8)]
-SOURCE_RULES = [
-    "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx, logn, stat, lusr, "
-    "comt, vari, stbl, isms, txtn, ldat) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'p', '', "
-    "'N', 'demo', 'Orders', '', '', '', '', '2026-01-01 00:00:00')",
-    "insert into qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno, scpac, scmod, sflno, icod, "
-    "qury, txtn) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'ab', 'cde', '9', 'I', '', '')",
-    "insert into qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno, func) values "
-    "(50, '5', '0', 'S', 'xy', 'uvw', '123', 'FNORM')",
-] + [
-    "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values "
-    f"('ORVB', 'xy', 'uvw', '123', 'FLD{i}', 0, '')" for i in range(5)
-] + [
-    "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, mrul, type, "
-    f"stat, txtn) values (50, '5', '0', 'S', 'xy', 'uvw', '123', 'FLD{i}', 0, 'move', 'M', 'N', '')"
-    for i in range(5)
-]
-
-
 def submit(driver, button):
     """Clicks a button that sends a form and waits for the next page."""
-    page = driver.find_element(By.TAG_NAME, "html")
+    driver.execute_script("window.oldPage = true")
     button.click()
-    WebDriverWait(driver, 20).until(expected_conditions.staleness_of(page))
+    wait_for_next_page(driver)
+
+
+def wait_for_next_page(driver):
+    WebDriverWait(driver, 20).until(
+        lambda d: d.execute_script("return document.readyState === 'complete' && !window.oldPage"))
 
 
 def free_port():
@@ -79,7 +64,7 @@ class FrontEnd(unittest.TestCase):
         cls.tmp = tempfile.mkdtemp(prefix="migprof_web_")
         db_path = os.path.join(cls.tmp, "profiles.db")
         cls.database = "sqlite:" + db_path
-        migprof("init", db_path)
+        migprof("init", "--demo", db_path)
         for statement in FIXTURE_SQL:
             migprof("sql", "--database", cls.database, statement)
         for name, password in PASSWORDS.items():
@@ -152,31 +137,31 @@ class FrontEnd(unittest.TestCase):
 
     def test_b_create_derive_and_see_the_tree(self):
         d = self.alice
-        self.create_profile(d, self.profile(100, "Customer master"))
-        self.assertEqual(self.flash(d), "Profile 100 created")
+        self.create_profile(d, self.profile(1000, "Customer master"))
+        self.assertEqual(self.flash(d), "Profile 1000 created")
         self.assertIn("you (alice)", d.find_element(By.ID, "profile-owner").text)
-        self.create_profile(d, self.profile(101, "Customer master EU", vers="1U", cust="EU"),
+        self.create_profile(d, self.profile(1001, "Customer master EU", vers="1U", cust="EU"),
                             parent="1_0_C")
-        self.assertEqual(self.flash(d), "Profile 101 created")
+        self.assertEqual(self.flash(d), "Profile 1001 created")
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
-                         self.base + "/profiles/100")
+                         self.base + "/profiles/1000")
         self.shot(d, "profile")
-        d.get(self.base + "/profiles/100/edit")
+        d.get(self.base + "/profiles/1000/edit")
         description = d.find_element(By.ID, "description")
         description.clear()
         description.send_keys("Customer master 2026")
         submit(d, d.find_element(By.ID, "save-profile"))
-        self.assertEqual(self.flash(d), "Profile 100 updated")
+        self.assertEqual(self.flash(d), "Profile 1000 updated")
         self.assertEqual(d.find_element(By.ID, "profile-description").text, "Customer master 2026")
         d.get(self.base + "/profiles")
         nested = d.find_elements(By.CSS_SELECTOR,
-                                 "#profile-tree a[data-mprf='100'] ~ ul a[data-mprf='101']")
-        self.assertEqual(len(nested), 1, "101 is drawn under its parent 100")
+                                 "#profile-tree a[data-mprf='1000'] ~ ul a[data-mprf='1001']")
+        self.assertEqual(len(nested), 1, "1001 is drawn under its parent 1000")
         self.shot(d, "profiles")
 
     def test_c_refused_derivation_shows_the_message_in_place(self):
         d = self.alice
-        self.create_profile(d, self.profile(102, "Legacy feed", sapp="LEGA", vers="2"),
+        self.create_profile(d, self.profile(1002, "Legacy feed", sapp="LEGA", vers="2"),
                             parent="1_0_C")
         message = d.find_element(By.ID, "component-message")
         self.assertIn("different types", message.text)
@@ -186,30 +171,29 @@ class FrontEnd(unittest.TestCase):
         self.assertEqual(len(message.find_elements(By.TAG_NAME, "li")), 1, "<LI> rendered")
         self.shot(d, "refused")
 
-    def test_d_copy_rules_then_expire_and_reinstate(self):
+    def test_d_copy_demo_rules_then_expire_and_reinstate(self):
         d = self.alice
-        self.create_profile(d, self.profile(50, "Source estate", sapp="APP1", tapp="ORVB",
-                                            vers="5", cust="S"))
-        for statement in SOURCE_RULES:
-            migprof("sql", "--database", self.database, statement)
-        self.create_profile(d, self.profile(60, "Copy target", sapp="APP2", tapp="ORVB",
-                                            vers="6", cust="T"))
-        d.get(self.base + "/profiles/60/copy?source=50")
-        d.find_element(By.ID, "c-xyuvw123").click()
+        self.create_profile(d, self.profile(1060, "Copy target", sapp="LEGCRM",
+                                            tapp="ORVOERP", vers="6", cust="T"))
+        d.get(self.base + "/profiles/1060/copy?source=100")
+        for table in ("orsls400", "orsls401"):
+            d.find_element(By.ID, "c-" + table).click()
         submit(d, d.find_element(By.ID, "start-copy"))
         deadline = time.time() + 60
         while "yes" == d.find_element(By.ID, "job-progress").get_attribute("data-running"):
             self.assertLess(time.time(), deadline, "copy did not finish")
             time.sleep(0.5)
         self.assertIn("complete", d.find_element(By.ID, "job-outcome").text)
-        self.assertIn("5 of 5", d.find_element(By.ID, "copy-counts").text)
+        counts = d.find_element(By.ID, "copy-counts").text
+        self.assertIn("4 of 4", counts)
+        self.assertIn("8 of 8", counts)
         self.shot(d, "copy")
-        d.get(self.base + "/profiles/60/rules")
-        row = "#rule-tables tr[data-table='xyuvw123']"
-        self.assertIn("5", d.find_element(By.CSS_SELECTOR, row).text)
+        d.get(self.base + "/profiles/1060/rules")
+        row = "#rule-tables tr[data-table='orsls401']"
+        self.assertIn("8", d.find_element(By.CSS_SELECTOR, row).text)
         for action, badge in (("expire-selected", "X expired"),
                               ("reinstate-selected", "M reinstated")):
-            d.find_element(By.ID, "t-xyuvw123").click()
+            d.find_element(By.ID, "t-orsls401").click()
             submit(d, d.find_element(By.ID, action))
             self.assertIn("1 table rule", self.flash(d))
             self.assertEqual(d.find_element(By.CSS_SELECTOR, row + " .rule-status").text, badge)
@@ -217,24 +201,24 @@ class FrontEnd(unittest.TestCase):
 
     def test_e_delete_profile_after_confirmation(self):
         d = self.alice
-        self.create_profile(d, self.profile(70, "Short lived", sapp="LEGA", tapp="LEGB",
+        self.create_profile(d, self.profile(1070, "Short lived", sapp="LEGA", tapp="LEGB",
                                             vers="7", cust="Z"))
-        d.get(self.base + "/profiles/70/delete")
+        d.get(self.base + "/profiles/1070/delete")
         self.assertIn("qzmap100", d.find_element(By.ID, "delete-counts").text)
-        d.find_element(By.ID, "confirm").send_keys("71")
+        d.find_element(By.ID, "confirm").send_keys("1071")
         submit(d, d.find_element(By.ID, "confirm-delete"))
         self.assertIn("Type the profile number", d.page_source)
-        d.find_element(By.ID, "confirm").send_keys("70")
+        d.find_element(By.ID, "confirm").send_keys("1070")
         submit(d, d.find_element(By.ID, "confirm-delete"))
-        self.assertEqual(self.flash(d), "Profile 70 deleted")
-        d.get(self.base + "/profiles/70")
+        self.assertEqual(self.flash(d), "Profile 1070 deleted")
+        d.get(self.base + "/profiles/1070")
         self.assertIn("No such profile", d.page_source)
 
     def test_f_markup_in_descriptions_is_text(self):
         d = self.alice
         hostile = ["<script>window.pwned=1</script>", "<img src=x onerror=window.pwned=2>"]
         for i, text in enumerate(hostile):
-            self.create_profile(d, self.profile(80 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
+            self.create_profile(d, self.profile(1080 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
                                                 vers=str(8 + i), cust="X"))
             self.assertEqual(d.find_element(By.ID, "profile-description").text, text)
         d.get(self.base + "/profiles")
@@ -244,22 +228,22 @@ class FrontEnd(unittest.TestCase):
 
     def test_g_change_without_csrf_token_is_refused(self):
         d = self.alice
-        self.create_profile(d, self.profile(90, "Guarded", sapp="APP6", tapp="APP7",
+        self.create_profile(d, self.profile(1090, "Guarded", sapp="APP6", tapp="APP7",
                                             vers="9", cust="G"))
         cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
-        for body in ({"confirm": "90"}, {"confirm": "90", "csrf": "0" * 64}):
+        for body in ({"confirm": "1090"}, {"confirm": "1090", "csrf": "0" * 64}):
             request = urllib.request.Request(
-                self.base + "/profiles/90/delete", data=urllib.parse.urlencode(body).encode(),
+                self.base + "/profiles/1090/delete", data=urllib.parse.urlencode(body).encode(),
                 headers={"Cookie": cookie})
             with self.assertRaises(urllib.error.HTTPError) as refused:
                 urllib.request.urlopen(request)
             self.assertEqual(refused.exception.code, 403)
-        d.get(self.base + "/profiles/90")
+        d.get(self.base + "/profiles/1090")
         self.assertEqual(d.find_element(By.ID, "profile-description").text, "Guarded")
 
     def test_h_two_users_see_their_own_profiles(self):
         bob = self.browser("bob")
-        self.create_profile(bob, self.profile(110, "Bob's profile", sapp="LEGA", tapp="ORVA",
+        self.create_profile(bob, self.profile(1110, "Bob's profile", sapp="LEGA", tapp="ORVA",
                                               vers="11", cust="B"))
         self.assertIn("you (bob)", bob.find_element(By.ID, "profile-owner").text)
         bob.get(self.base + "/profiles")
@@ -270,41 +254,53 @@ class FrontEnd(unittest.TestCase):
         self.assertNotIn("Customer master", own_bob)
         self.assertIn("Customer master", own_alice)
         self.assertNotIn("Bob's profile", own_alice)
-        self.alice.get(self.base + "/profiles/110")
+        self.alice.get(self.base + "/profiles/1110")
         self.assertIn("not alice", self.alice.find_element(By.ID, "profile-owner").text)
 
 
     def test_i_function_library_copy_expire_reinstate_delete(self):
         d = self.alice
-        migprof("sql", "--database", self.database,
-                "insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca, lurn, ldat, fdef, comt, "
-                "stat, curn) values (50, '5', '0', 'S', 'FNORM', 'Normalise', 'demo', "
-                "'2026-01-01 00:00:00', 'x', '', 'N', '')")
-        d.get(self.base + "/profiles/60/functions")
-        d.find_element(By.CSS_SELECTOR, "#fsource option[value='50']").click()
-        d.find_element(By.ID, "fname").send_keys("FNORM")
+        d.get(self.base + "/profiles/1060/functions")
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
+        d.find_element(By.ID, "fname").send_keys("conv_date")
         submit(d, d.find_element(By.ID, "copy-function"))
-        self.assertEqual(self.flash(d), "Function FNORM copied from profile 50 into 6_0_T")
+        self.assertEqual(self.flash(d), "Function conv_date copied from profile 100 into 6_0_T")
         row = d.find_element(By.CSS_SELECTOR, "#functions tbody tr")
-        self.assertIn("Normalise", row.text)
+        self.assertIn("conv_date", row.text)
         submit(d, row.find_element(By.CSS_SELECTOR, "button[value=expire]"))
         self.assertIn("X expired", d.find_element(By.ID, "functions").text)
         submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=reinstate]"))
         self.assertIn("reinstated", self.flash(d))
         self.shot(d, "functions")
         # A second copy is refused by the component, and the page says so.
-        d.find_element(By.CSS_SELECTOR, "#fsource option[value='50']").click()
-        d.find_element(By.ID, "fname").send_keys("FNORM")
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
+        d.find_element(By.ID, "fname").send_keys("conv_date")
         submit(d, d.find_element(By.ID, "copy-function"))
         self.assertIn("Function already exist in users VRC",
                       d.find_element(By.ID, "component-message").text)
-        d.get(self.base + "/profiles/60/functions")
-        page = d.find_element(By.TAG_NAME, "html")
+        d.get(self.base + "/profiles/1060/functions")
+        d.execute_script("window.oldPage = true")
         d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]").click()
         d.switch_to.alert.accept()  # the script's confirmation
-        WebDriverWait(d, 20).until(expected_conditions.staleness_of(page))
-        self.assertEqual(self.flash(d), "Function FNORM deleted from 6_0_T")
+        wait_for_next_page(d)
+        self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
         self.assertIn("No functions", d.find_element(By.ID, "functions").text)
+
+    def test_j_demo_owners_and_the_kind_filter(self):
+        d = self.alice
+        d.get(self.base + "/profiles?kind=orvo")
+        tree = d.find_element(By.ID, "profile-tree")
+        self.assertEqual(len(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']")), 1)
+        self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='100']"), [])
+        d.get(self.base + "/profiles?kind=legacy")
+        tree = d.find_element(By.ID, "profile-tree")
+        self.assertEqual(len(tree.find_elements(
+            By.CSS_SELECTOR, "a[data-mprf='100'] ~ ul a[data-mprf='110'] ~ ul a[data-mprf='120']")),
+            1, "the demo's grandchild sits two levels down")
+        self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']"), [])
+        own = d.find_element(By.ID, "own-profiles").text
+        self.assertIn("100", own)
+        self.assertNotIn("200", own)
 
 
 class ServeRefusals(unittest.TestCase):
