@@ -25,7 +25,11 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
   data.set("source", std::to_string(job->source));
   data.set("target", std::to_string(job->target));
   data.set("vrc", job->vrc);
-  data.set("tables", job->tables);
+  std::string tables = job->tables;
+  for (std::size_t at = tables.find(','); at != std::string::npos; at = tables.find(',', at + 2)) {
+    tables.replace(at, 1, ", ");
+  }
+  data.set("tables", tables);
   data.set("done", std::to_string(job->done));
   const long long percent =
       running ? std::min<long long>(99, job->total > 0 ? job->done * 100 / job->total : 0) : 100;
