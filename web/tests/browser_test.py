@@ -170,6 +170,15 @@ class FrontEnd(unittest.TestCase):
                          "Legacy feed", "the form keeps what was typed")
         self.assertEqual(len(message.find_elements(By.TAG_NAME, "li")), 1, "<LI> rendered")
         self.shot(d, "refused")
+        # Re-deriving demo profile 110 (legacy source) from 300 (Orvo source):
+        # the derivation check refuses before anything is saved.
+        d.get(self.base + "/profiles/110/edit")
+        d.find_element(By.CSS_SELECTOR, "#parent option[value='I30_R1_STD']").click()
+        submit(d, d.find_element(By.ID, "save-profile"))
+        self.assertIn("error 101", d.find_element(By.ID, "component-message").text)
+        d.get(self.base + "/profiles/110")
+        self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
+                         self.base + "/profiles/100", "the parent is unchanged")
 
     def test_d_copy_demo_rules_then_expire_and_reinstate(self):
         d = self.alice
@@ -188,6 +197,17 @@ class FrontEnd(unittest.TestCase):
         self.assertIn("4 of 4", counts)
         self.assertIn("8 of 8", counts)
         self.shot(d, "copy")
+        # Copying again is refused by the component; the page says so and
+        # what the target holds.
+        d.get(self.base + "/profiles/1060/copy?source=100")
+        d.find_element(By.ID, "c-orsls400").click()
+        submit(d, d.find_element(By.ID, "start-copy"))
+        while "yes" == d.find_element(By.ID, "job-progress").get_attribute("data-running"):
+            self.assertLess(time.time(), deadline, "copy did not finish")
+            time.sleep(0.5)
+        self.assertIn("Record Already Exists With the User Profile",
+                      d.find_element(By.ID, "job-outcome").text)
+        self.assertIn("4 of 4", d.find_element(By.ID, "copy-counts").text)
         d.get(self.base + "/profiles/1060/rules")
         row = "#rule-tables tr[data-table='orsls401']"
         self.assertIn("8", d.find_element(By.CSS_SELECTOR, row).text)
