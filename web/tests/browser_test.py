@@ -71,10 +71,16 @@ class FrontEnd(unittest.TestCase):
             migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
         cls.port = free_port()
         cls.base = f"http://127.0.0.1:{cls.port}"
-        cls.server = subprocess.Popen(
-            [MIGPROF, "serve", "--database", cls.database, "--listen", f"127.0.0.1:{cls.port}"],
-            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        cls.server.stdout.readline()  # "Serving ..." once it listens
+        cls.server_log = os.path.join(cls.tmp, "serve.log")
+        with open(cls.server_log, "w") as log:
+            cls.server = subprocess.Popen(
+                [MIGPROF, "serve", "--database", cls.database, "--listen",
+                 f"127.0.0.1:{cls.port}"], stdout=log, stderr=subprocess.STDOUT)
+        deadline = time.time() + 30
+        while "Serving" not in open(cls.server_log).read():
+            if cls.server.poll() is not None or time.time() > deadline:
+                raise RuntimeError("the server did not start: " + open(cls.server_log).read())
+            time.sleep(0.1)
         cls.drivers = []
         cls.alice = cls.browser("alice")
 
@@ -83,8 +89,12 @@ class FrontEnd(unittest.TestCase):
         for driver in cls.drivers:
             driver.quit()
         cls.server.terminate()
-        cls.server.wait(timeout=30)
+        status = cls.server.wait(timeout=30)
+        log = open(cls.server_log).read()
         shutil.rmtree(cls.tmp, ignore_errors=True)
+        # A clean stop, and nothing reported (sanitizer builds report here).
+        if status != 0 or log.count("\n") > 1:
+            raise AssertionError(f"server ended with {status}:\n{log}")
 
     @classmethod
     def browser(cls, user):
