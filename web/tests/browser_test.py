@@ -228,6 +228,14 @@ class FrontEnd(unittest.TestCase):
             self.assertIn("1 table rule", self.flash(d))
             self.assertEqual(d.find_element(By.CSS_SELECTOR, row + " .rule-status").text, badge)
         self.shot(d, "rules")
+        d.find_element(By.ID, "t-orsls400").click()
+        submit(d, d.find_element(By.ID, "delete-selected"))
+        counts = d.find_element(By.ID, "delete-counts").text
+        self.assertIn("qzmap140 4", counts)
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertEqual(self.flash(d), "Rules of orsls400 deleted from 6_0_T")
+        self.assertEqual(d.find_elements(By.CSS_SELECTOR, "tr[data-table='orsls400']"), [])
+        self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, row)), 1)
 
     def test_e_delete_profile_after_confirmation(self):
         d = self.alice

@@ -96,3 +96,38 @@ TEST(UrlEncode, LeavesOnlySafeCharacters) {
 
 }  // namespace
 }  // namespace migprof::web
+
+namespace migprof::web {
+namespace {
+
+TEST(CallMember, RecordedAndRaisedFailuresBothReachThePage) {
+  HandlePool pool(DbSettings{"sqlite:/nonexistent/dir/profiles.db", "", ""});
+  std::shared_ptr<HandleSlot> slot = pool.For("session-a");
+  EXPECT_EQ(pool.For("session-a"), slot) << "one object per session";
+  EXPECT_NE(pool.For("session-b"), slot);
+
+  // A member that records: False, with the data source's failure recorded.
+  Outcome recorded =
+      CallMember(*slot, [](TOVRHandleMigProf& object) { return object.DeleteMap100(12).IsTrue(); });
+  EXPECT_FALSE(recorded.ok);
+  EXPECT_FALSE(recorded.raised);
+  EXPECT_EQ(recorded.number, errc::kProviderFailure);
+  EXPECT_FALSE(recorded.description.empty());
+
+  // A member that raises: the raised number and text, error state untouched.
+  Outcome raised = CallMember(*slot, [](TOVRHandleMigProf& object) {
+    object.DeleteData("delete from qzmap120", 1, "a", "b", "c");
+    return true;
+  });
+  EXPECT_FALSE(raised.ok);
+  EXPECT_TRUE(raised.raised);
+  EXPECT_EQ(raised.number, errc::kInvalidArgument);
+  EXPECT_EQ(raised.description, errtext::kSelectStatementOnly);
+  EXPECT_EQ(slot->object.ErrorNumber(), errc::kProviderFailure);
+
+  pool.Drop("session-a");
+  EXPECT_NE(pool.For("session-a"), slot) << "a new object after sign-out";
+}
+
+}  // namespace
+}  // namespace migprof::web
