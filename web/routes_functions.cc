@@ -147,9 +147,51 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   RedirectWithFlash(app, *session, res, back, done);
 }
 
+void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session) return;
+  std::string page_text = Param(req, "page");
+  long page = 1;
+  if (!page_text.empty() && page_text.size() < 7 &&
+      page_text.find_first_not_of("0123456789") == std::string::npos) {
+    page = std::max(1L, std::stol(page_text));
+  }
+  const long long total = CountCheckouts(app.db);
+  List rows;
+  for (const CheckedOutFunction& f : ListCheckouts(app.db, (page - 1) * kPageSize, kPageSize)) {
+    Data d;
+    d.set("mprf", std::to_string(f.mprf));
+    d.set("url", FunctionsUrl(f.mprf, f.vrc));
+    d.set("vrc", f.vrc.Text());
+    d.set("name", f.name);
+    d.set("description", f.description);
+    d.set("user", f.user);
+    d.set("mine", Flag(f.user == session->user));
+    d.set("last_date", f.last_date);
+    rows.push_back(d);
+  }
+  Data data;
+  data.set("functions", rows);
+  data.set("has_functions", Flag(total > 0));
+  data.set("total", std::to_string(total));
+  const long pages = static_cast<long>((total + kPageSize - 1) / kPageSize);
+  data.set("paged", Flag(pages > 1));
+  data.set("page", std::to_string(page));
+  data.set("pages", std::to_string(pages));
+  data.set("has_prev", Flag(page > 1));
+  data.set("has_next", Flag(page < pages));
+  data.set("prev_url", "/checkouts?page=" + std::to_string(page - 1));
+  data.set("next_url", "/checkouts?page=" + std::to_string(page + 1));
+  SendHtml(res,
+           RenderPage(Frame(app, *session, "Check-outs", {{"Check-outs", ""}}), "checkouts", data));
+}
+
 }  // namespace
 
 void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/checkouts", [&app](const httplib::Request& req, httplib::Response& res) {
+    CheckoutsRoute(app, req, res);
+  });
   server.Get(
       R"(/profiles/(-?\d+)/functions)",
       [&app](const httplib::Request& req, httplib::Response& res) { ListRoute(app, req, res); });

@@ -338,6 +338,8 @@ class FrontEnd(unittest.TestCase):
         self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']"), [])
         own = d.find_element(By.ID, "own-profiles").text
         self.assertIn("100", own)
+        d.get(self.base + "/checkouts")
+        self.assertIn("map_uom", d.find_element(By.ID, "checkouts").text)
         self.assertNotIn("200", own)
 
 
