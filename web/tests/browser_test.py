@@ -276,8 +276,25 @@ class FrontEnd(unittest.TestCase):
             with self.assertRaises(urllib.error.HTTPError) as refused:
                 urllib.request.urlopen(request)
             self.assertEqual(refused.exception.code, 403)
+        # Every other changing request is refused the same way.
+        for path, body in (("/profiles", {"mprf": "1091", "sapp": "APP5", "tapp": "APP6"}),
+                           ("/profiles/1090/edit", {"description": "Changed"}),
+                           ("/profiles/100/rules/action", {"table": "orsls400", "action": "expire"}),
+                           ("/profiles/100/rules/delete", {"table": "orsls400"}),
+                           ("/profiles/1090/copy", {"source": "100", "table": "orsls400"}),
+                           ("/profiles/100/functions", {"name": "conv_date", "action": "delete"}),
+                           ("/signout", {})):
+            request = urllib.request.Request(self.base + path,
+                                             data=urllib.parse.urlencode(body).encode(),
+                                             headers={"Cookie": cookie})
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(request)
+            self.assertEqual(refused.exception.code, 403, path)
         d.get(self.base + "/profiles/1090")
         self.assertEqual(d.find_element(By.ID, "profile-description").text, "Guarded")
+        d.get(self.base + "/profiles/100/rules")
+        self.assertIn("N", d.find_element(By.CSS_SELECTOR,
+                                          "tr[data-table='orsls400'] .rule-status").text)
 
     def test_h_two_users_see_their_own_profiles(self):
         bob = self.browser("bob")
