@@ -13,7 +13,15 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
     SendProblem(res, 404, "No such copy", "There is no copy of yours at this address.");
     return;
   }
-  const bool running = job->state == "running";
+  // A copy whose server stopped reporting is shown as ended: what the target
+  // holds is then the whole story.
+  const bool lost = job->state == "running" && job->seconds_since_update > Store::kJobSilence;
+  if (lost) {
+    job->error_description =
+        "The copy stopped reporting progress; the server that ran it may have stopped. The table "
+        "below shows what the target holds.";
+  }
+  const bool running = job->state == "running" && !lost;
   Vrc vrc;
   {
     std::size_t a = job->vrc.find('_');

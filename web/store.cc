@@ -136,22 +136,25 @@ void Store::FinishJob(const String& id, const String& state, const String& error
 
 std::optional<JobRecord> Store::FindJob(const String& id, const String& user) const {
   std::optional<Row> row = db_.QueryOne(
-      "select jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd from mpweb_job "
+      "select jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, updt from mpweb_job "
       "where jobi = " +
       Quoted(id) + " and usrn = " + Quoted(user));
   if (!row) return std::nullopt;
   const Row& r = *row;
-  return JobRecord{r[0],
-                   r[1],
-                   static_cast<Integer>(std::stoi(r[2])),
-                   static_cast<Integer>(std::stoi(r[3])),
-                   r[4],
-                   r[5],
-                   r[6],
-                   std::stoll(r[7]),
-                   std::stoll(r[8]),
-                   r[9],
-                   r[10]};
+  JobRecord job;
+  job.id = r[0];
+  job.user = r[1];
+  job.source = static_cast<Integer>(std::stoi(r[2]));
+  job.target = static_cast<Integer>(std::stoi(r[3]));
+  job.vrc = r[4];
+  job.tables = r[5];
+  job.state = r[6];
+  job.done = std::stoll(r[7]);
+  job.total = std::stoll(r[8]);
+  job.error_number = r[9];
+  job.error_description = r[10];
+  job.seconds_since_update = Now() - std::stoll(r[11]);
+  return job;
 }
 
 }  // namespace migprof::web

@@ -38,6 +38,7 @@ struct JobRecord {
   long long total = 0;
   String error_number;
   String error_description;
+  long long seconds_since_update = 0;
 };
 
 class Store {
@@ -68,6 +69,9 @@ class Store {
   void JobProgress(const String& id, long long done);
   void FinishJob(const String& id, const String& state, const String& error_number,
                  const String& error_description, long long done);
+  // A running job reports at least this often; one silent for longer has
+  // lost its server.
+  static constexpr long long kJobSilence = 30;
   std::optional<JobRecord> FindJob(const String& id, const String& user) const;
 
  private:

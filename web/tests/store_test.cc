@@ -113,6 +113,9 @@ TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
   EXPECT_EQ(running->target, -5);
   EXPECT_EQ(running->tables, job.tables);
   EXPECT_FALSE(store_->FindJob(id, "bob"));
+  EXPECT_LE(running->seconds_since_update, 1);
+  db_->Execute("update mpweb_job set updt = updt - 100");
+  EXPECT_GE(store_->FindJob(id, "alice")->seconds_since_update, 100);
   store_->FinishJob(id, "failed", "110", "Domains <B>x</B> missing", 30);
   std::optional<JobRecord> finished = store_->FindJob(id, "alice");
   ASSERT_TRUE(finished);
