@@ -1,5 +1,8 @@
+#include <string_view>
+
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
+#include "component/sql/tsql_lexer.h"
 #include "migprof/ado.h"
 
 namespace migprof::ado {
@@ -31,6 +34,38 @@ void Connection::Open(const String& connection_string) {
   connection_string_ = connection_string;
 }
 
+namespace detail {
+
+namespace {
+
+// True for a string literal token that its closing quote ends.
+bool IsTerminatedLiteral(std::string_view text) {
+  std::size_t i = text.find('\'');
+  if (i == std::string_view::npos) return false;
+  for (++i; i < text.size(); ++i) {
+    if (text[i] != '\'') continue;
+    if (i + 1 < text.size() && text[i + 1] == '\'') {
+      ++i;
+      continue;
+    }
+    return i + 1 == text.size();
+  }
+  return false;
+}
+
+}  // namespace
+
+void CheckStatementText(const String& text) {
+  if (text.find('\0') == String::npos) return;
+  for (const tsql::Token& token : tsql::Tokenize(text)) {
+    if (token.text.find('\0') == std::string_view::npos) continue;
+    if (token.kind == tsql::Kind::kString && IsTerminatedLiteral(token.text)) continue;
+    throw ComError(errc::kErrorsInCommand, errtext::kNulInStatement);
+  }
+}
+
+}  // namespace detail
+
 detail::Session& Connection::session() {
   if (!session_) throw ComError(errc::kObjectClosed, errtext::kObjectClosed);
   return *session_;
@@ -39,6 +74,7 @@ detail::Session& Connection::session() {
 std::shared_ptr<Recordset> Connection::Execute(const String& command_text,
                                                Variant* records_affected, long /*options*/) {
   detail::NotifyStatement(command_text);
+  detail::CheckStatementText(command_text);
   detail::ResultRows result = session().Run(command_text);
   if (records_affected) *records_affected = Variant(static_cast<Long>(result.rows_affected));
   if (!result.has_columns) return Recordset::Create();

@@ -3,6 +3,7 @@
 
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
+#include "component/sql/row_key_select.h"
 #include "migprof/ado.h"
 
 namespace migprof::ado {
@@ -15,30 +16,11 @@ bool EqualsIgnoreCase(const String& a, const String& b) {
          });
 }
 
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// The table a row change goes to: the first name after the keyword "from"
-// (outside quoted text) of the recordset's source statement.
-String SourceTable(const String& sql) {
-  bool quoted = false;
-  for (std::size_t i = 0; i + 4 <= sql.size(); ++i) {
-    char c = sql[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if ((i > 0 && IsWordChar(sql[i - 1])) || !EqualsIgnoreCase(sql.substr(i, 4), "from")) continue;
-    std::size_t j = i + 4;
-    if (j < sql.size() && IsWordChar(sql[j])) continue;
-    while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
-    std::size_t start = j;
-    while (j < sql.size() && (IsWordChar(sql[j]) || sql[j] == '.')) ++j;
-    return sql.substr(start, j - start);
-  }
-  return "";
-}
-
 [[noreturn]] void RaiseNoCurrentRecord() {
   throw ComError(errc::kNoCurrentRecord, errtext::kNoCurrentRecord);
 }
+
+[[noreturn]] void RaiseCannotUpdate(const String& why) { throw ComError(errc::kCannotUpdate, why); }
 
 }  // namespace
 
@@ -75,11 +57,13 @@ void Recordset::Open(const String& source, std::shared_ptr<Connection> active_co
   if (lock_type != adLockUnspecified) lock_type_ = lock_type;
   source_ = source;
   detail::NotifyStatement(source_);
+  detail::CheckStatementText(source_);
   if (!connection_ || connection_->State() != adStateOpen) {
     throw ComError(errc::kConnectionInvalid, errtext::kConnectionInvalid);
   }
   detail::Session& session = connection_->session();
-  columns_ = session.Describe(source_);
+  row_source_ = std::make_unique<detail::RowSource>();
+  columns_ = session.Describe(source_, &row_source_->target);
   rows_.clear();
   deleted_.clear();
   position_ = 0;
@@ -113,9 +97,39 @@ void Recordset::RequireOpen() const {
 
 // Rows are read on first use rather than at Open: a recordset opened only to
 // add rows never reads the table.
+// An updatable recordset reads each row's key in the same statement as the
+// row itself, so that a change reaches exactly the row that was read.
 void Recordset::Fetch() {
   if (fetched_) return;
-  detail::ResultRows result = connection_->session().Run(source_);
+  detail::Session& session = connection_->session();
+  detail::RowSource& source = *row_source_;
+  detail::ResultRows result;
+  source.keyed = false;
+  source.keys.clear();
+  if (source.target.refusal.empty()) {
+    source.key = session.KeyOf(source.target.table);
+    tsql::RowKeySelect keyed =
+        tsql::AppendRowKey(source_, source.target.table, source.key.expressions);
+    if (source.key.expressions.empty()) {
+      keyed = {"",
+               "The rows of this statement cannot be changed through the recordset: no "
+               "column of " +
+                   source.target.table + " tells its rows apart."};
+    }
+    if (keyed.refusal.empty()) {
+      result = session.Run(keyed.sql);
+      const std::size_t hidden = source.key.expressions.size();
+      for (std::vector<Variant>& row : result.rows) {
+        const auto split = row.end() - static_cast<std::ptrdiff_t>(hidden);
+        source.keys.emplace_back(split, row.end());
+        row.erase(split, row.end());
+      }
+      source.keyed = true;
+    } else {
+      source.target.refusal = keyed.refusal;
+    }
+  }
+  if (!source.keyed) result = session.Run(source_);
   rows_ = std::move(result.rows);
   deleted_.assign(rows_.size(), false);
   position_ = 0;
@@ -192,24 +206,52 @@ void Recordset::AddNew() {
   pending_.clear();
 }
 
+// The row source, when the recordset's rows can be changed; otherwise raises
+// errc::kCannotUpdate naming the change and the reason.
+detail::RowSource& Recordset::ChangeableRows(const char* change) {
+  if (!row_source_) {
+    RaiseCannotUpdate(String("The rows a statement returns through Execute are read-only; ") +
+                      change + " is not possible.");
+  }
+  if (!row_source_->target.refusal.empty()) RaiseCannotUpdate(row_source_->target.refusal);
+  return *row_source_;
+}
+
+// The table's names of the fields written since AddNew or on the current
+// row; a field that is no column of the table refuses the change.
+std::vector<String> Recordset::BaseColumns(const detail::RowSource& source) const {
+  std::vector<String> names;
+  for (const auto& entry : pending_) {
+    const auto index = static_cast<std::size_t>(entry.first);
+    const String& base =
+        index < source.target.base_columns.size() ? source.target.base_columns[index] : String();
+    if (base.empty()) {
+      RaiseCannotUpdate("The field " + columns_[index] + " is no column of the table " +
+                        source.target.table + " and cannot be written.");
+    }
+    names.push_back(base);
+  }
+  return names;
+}
+
 void Recordset::Update() {
   RequireOpen();
   detail::Session& session = connection_->session();
-  String table = SourceTable(source_);
   if (adding_) {
-    std::vector<String> columns;
+    detail::RowSource& source = ChangeableRows("adding a row");
+    std::vector<String> columns = BaseColumns(source);
     std::vector<Variant> values;
-    for (const auto& [index, value] : pending_) {
-      columns.push_back(columns_[static_cast<std::size_t>(index)]);
-      values.push_back(value);
-    }
-    session.InsertRow(table, columns, values);
+    for (const auto& [index, value] : pending_) values.push_back(value);
+    session.InsertRow(source.target.table, columns, values);
     adding_ = false;
     if (fetched_) {
       std::vector<Variant> row(columns_.size(), Variant::Null());
       for (const auto& [index, value] : pending_) row[static_cast<std::size_t>(index)] = value;
       rows_.push_back(std::move(row));
       deleted_.push_back(false);
+      // The new row's key is not known: it cannot be changed through this
+      // recordset until the recordset is opened again.
+      if (source.keyed) source.keys.emplace_back();
       position_ = rows_.size() - 1;
     }
     pending_.clear();
@@ -217,16 +259,32 @@ void Recordset::Update() {
   }
   if (pending_.empty()) return;
   if (!HasCurrentRow()) RaiseNoCurrentRecord();
-  std::vector<String> set_columns;
+  detail::RowSource& source = ChangeableRows("changing a row");
+  std::vector<String> set_columns = BaseColumns(source);
   std::vector<Variant> set_values;
-  for (const auto& [index, value] : pending_) {
-    set_columns.push_back(columns_[static_cast<std::size_t>(index)]);
-    set_values.push_back(value);
+  for (const auto& [index, value] : pending_) set_values.push_back(value);
+  std::vector<Variant>& key = CurrentKey(source);
+  if (session.UpdateRow(source.target.table, source.key, key, set_columns, set_values) == 0) {
+    throw ComError(errc::kRowNotLocated, errtext::kRowNotLocated);
   }
-  session.UpdateRow(table, columns_, rows_[position_], set_columns, set_values);
+  // A key made of the table's columns follows the values written into them.
+  for (std::size_t i = 0; i < set_columns.size(); ++i) {
+    for (std::size_t k = 0; k < source.key.columns.size() && k < key.size(); ++k) {
+      if (EqualsIgnoreCase(source.key.columns[k], set_columns[i])) key[k] = set_values[i];
+    }
+  }
   for (const auto& [index, value] : pending_)
     rows_[position_][static_cast<std::size_t>(index)] = value;
   pending_.clear();
+}
+
+std::vector<Variant>& Recordset::CurrentKey(detail::RowSource& source) {
+  if (!source.keyed || position_ >= source.keys.size() || source.keys[position_].empty()) {
+    RaiseCannotUpdate(
+        "A row added through this recordset can be changed only after the recordset is opened "
+        "again.");
+  }
+  return source.keys[position_];
 }
 
 void Recordset::Delete(long affect) {
@@ -239,8 +297,12 @@ void Recordset::Delete(long affect) {
     return;
   }
   if (!HasCurrentRow()) RaiseNoCurrentRecord();
+  detail::RowSource& source = ChangeableRows("deleting a row");
+  const std::vector<Variant>& key = CurrentKey(source);
   pending_.clear();
-  connection_->session().DeleteRow(SourceTable(source_), columns_, rows_[position_]);
+  // A row that is gone already (deleted by another cursor, or met twice in
+  // a join) leaves nothing to delete.
+  connection_->session().DeleteRow(source.target.table, source.key, key);
   deleted_[position_] = true;
 }
 

@@ -19,6 +19,36 @@ struct ResultRows {
   long rows_affected = -1;  // for statements that change rows
 };
 
+// Where the rows of a query come from, as the database parsed it: the one
+// table every column that is read from a table belongs to, and each result
+// column's name in that table.
+struct RowTarget {
+  String table;                      // empty when the rows cannot be changed
+  std::vector<String> base_columns;  // per result column; empty: not of `table`
+  String refusal;                    // why the rows cannot be changed
+};
+
+// How a row of a table is found again: the columns read alongside the query
+// (as written into the select list, quoted for the dialect) and matched
+// exactly when the row is changed or deleted.
+struct RowKey {
+  std::vector<String> expressions;  // text appended to the select list
+  std::vector<String> columns;      // the same columns, by name
+  // False when the table has no key and all its columns stand in for one.
+  // Rows that match are then twins in every column, and a change reaches
+  // one of them only (LIMIT 1 / TOP (1)): the table ends up the same
+  // whichever twin the cursor stood on.
+  bool unique = true;
+};
+
+// What an updatable recordset knows about its rows' table.
+struct RowSource {
+  RowTarget target;
+  RowKey key;
+  bool keyed = false;                      // keys holds each row's key
+  std::vector<std::vector<Variant>> keys;  // parallel to the recordset's rows
+};
+
 // One open native connection. Every method raises ComError on failure, with
 // the database's text and the catalogue's number.
 class Session {
@@ -28,27 +58,35 @@ class Session {
   // Seconds a statement may wait for a busy database.
   virtual void SetCommandTimeout(long seconds) = 0;
   // Checks a statement and returns the names of the columns it yields,
-  // without running it.
-  virtual std::vector<String> Describe(const String& sql) = 0;
+  // without running it; fills *target, when given, with where its rows come
+  // from.
+  virtual std::vector<String> Describe(const String& sql, RowTarget* target = nullptr) = 0;
+  // The key that finds a row of table again.
+  virtual RowKey KeyOf(const String& table) = 0;
   // Runs a statement and reads its rows whole.
   virtual ResultRows Run(const String& sql) = 0;
 
   // Row changes made through an updatable recordset. Empty values are never
-  // passed; rows are found by their original values (one row at most).
+  // passed. A changed or deleted row is the one whose key holds key_values;
+  // each returns the number of rows changed.
   virtual void InsertRow(const String& table, const std::vector<String>& columns,
                          const std::vector<Variant>& values) = 0;
-  virtual long UpdateRow(const String& table, const std::vector<String>& columns,
-                         const std::vector<Variant>& original,
+  virtual long UpdateRow(const String& table, const RowKey& key,
+                         const std::vector<Variant>& key_values,
                          const std::vector<String>& set_columns,
                          const std::vector<Variant>& set_values) = 0;
-  virtual long DeleteRow(const String& table, const std::vector<String>& columns,
-                         const std::vector<Variant>& original) = 0;
+  virtual long DeleteRow(const String& table, const RowKey& key,
+                         const std::vector<Variant>& key_values) = 0;
 
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
 };
+
+// Raises errc::kErrorsInCommand when text holds a NUL character outside a
+// string literal (a database would read the text only up to it).
+void CheckStatementText(const String& text);
 
 // The parts of a "DSN=...;uid=...;pwd=...;" connection string.
 struct ConnectionParameters {

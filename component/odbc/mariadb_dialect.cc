@@ -238,7 +238,7 @@ class LevelWriter {
           ++i;
           break;
         case Kind::kString:
-          Push(UnitType::kOperand, item.text, ValueKind::kText);
+          Push(UnitType::kOperand, Literal(item.text), ValueKind::kText);
           ++i;
           break;
         case Kind::kOpen: {
@@ -618,6 +618,19 @@ class LevelWriter {
   std::size_t begin_;
   std::size_t end_;
   bool top_;
+  // A string literal; one holding NUL characters becomes a CONCAT with the
+  // NUL character, in the database's character set and collation, in their
+  // places.
+  std::string Literal(const std::string& text) const {
+    const std::vector<std::string> pieces = tsql::LiteralPiecesAroundNul(text);
+    if (pieces.empty()) return text;
+    std::string out = "CONCAT(" + pieces.front();
+    for (std::size_t k = 1; k < pieces.size(); ++k) {
+      out += ",_" + text_type_.charset + " X'00' COLLATE " + text_type_.collation + "," + pieces[k];
+    }
+    return out + ")";
+  }
+
   const MariaDbTextType& text_type_;
   std::vector<Unit> units_;
   tsql::StatementPosition position_;  // outermost level only

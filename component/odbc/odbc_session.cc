@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "component/odbc/bound_parameters.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_api.h"
 #include "component/odbc/result_reader.h"
 #include "component/odbc/row_statements.h"
+#include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
 
@@ -105,6 +109,7 @@ class OdbcSession final : public ado::detail::Session {
                                   static_cast<SQLSMALLINT>(connection_string.size()), completed,
                                   sizeof completed, &completed_length, SQL_DRIVER_NOPROMPT));
     connected_ = true;
+    connection_string_ = connection_string;
     SQLCHAR dbms[256] = {};
     SQLSMALLINT dbms_length = 0;
     ConnectCheck(SQLGetInfo(dbc_, SQL_DBMS_NAME, dbms, sizeof dbms, &dbms_length));
@@ -132,7 +137,7 @@ class OdbcSession final : public ado::detail::Session {
            ", SESSION lock_wait_timeout = " + std::to_string(metadata));
   }
 
-  std::vector<String> Describe(const String& sql) override {
+  std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
     StatementHandle statement = NewStatement();
     const String native = Native(sql);
     if (traits_.wide) {
@@ -143,7 +148,25 @@ class OdbcSession final : public ado::detail::Session {
       statement.Check(
           SQLPrepare(statement.get(), Narrow(native), static_cast<SQLINTEGER>(native.size())));
     }
-    return ColumnNames(statement);
+    std::vector<String> columns = ColumnNames(statement);
+    if (target && !columns.empty()) *target = DescribeTarget(statement);
+    return columns;
+  }
+
+  // The catalog is read once per data source and table in the process: the
+  // component never changes a table's columns or keys, and every query
+  // opens a connection of its own.
+  ado::detail::RowKey KeyOf(const String& table) override {
+    static std::mutex mutex;
+    static std::map<std::pair<String, String>, ado::detail::RowKey> keys;
+    const std::pair<String, String> entry(connection_string_, table);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (auto found = keys.find(entry); found != keys.end()) return found->second;
+    }
+    ado::detail::RowKey key = DescribeKey(dbc_, traits_, table);
+    std::lock_guard<std::mutex> lock(mutex);
+    return keys.emplace(entry, std::move(key)).first->second;
   }
 
   ResultRows Run(const String& sql) override { return Execute(Native(sql), {}); }
@@ -154,17 +177,17 @@ class OdbcSession final : public ado::detail::Session {
     Execute(statement.sql, statement.parameters);
   }
 
-  long UpdateRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original, const std::vector<String>& set_columns,
+  long UpdateRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
                  const std::vector<Variant>& set_values) override {
     RowStatement statement =
-        UpdateRowStatement(traits_.server, table, columns, original, set_columns, set_values);
+        UpdateRowStatement(traits_.server, table, key.columns, key_values, set_columns, set_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
   }
 
-  long DeleteRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original) override {
-    RowStatement statement = DeleteRowStatement(traits_.server, table, columns, original);
+  long DeleteRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values) override {
+    RowStatement statement = DeleteRowStatement(traits_.server, table, key.columns, key_values);
     return Execute(statement.sql, statement.parameters).rows_affected;
   }
 
@@ -282,6 +305,7 @@ class OdbcSession final : public ado::detail::Session {
   MariaDbTextType text_type_;
   long command_timeout_ = 0;
   bool in_transaction_ = false;
+  String connection_string_;
 };
 
 }  // namespace

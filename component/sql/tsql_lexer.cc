@@ -85,6 +85,24 @@ bool IsKeyword(std::string_view lower_word) {
   return std::find(std::begin(kKeywords), std::end(kKeywords), lower_word) != std::end(kKeywords);
 }
 
+std::vector<std::string> LiteralPiecesAroundNul(std::string_view literal) {
+  if (literal.find('\0') == std::string_view::npos) return {};
+  const std::size_t open = literal.find('\'');
+  const std::size_t close =
+      literal.size() > open + 1 && literal.back() == '\'' ? literal.size() - 1 : literal.size();
+  std::vector<std::string> pieces(1, "'");
+  for (std::size_t i = open + 1; i < close; ++i) {
+    if (literal[i] == '\0') {
+      pieces.back() += '\'';
+      pieces.emplace_back("'");
+    } else {
+      pieces.back() += literal[i];
+    }
+  }
+  pieces.back() += '\'';
+  return pieces;
+}
+
 std::vector<Token> Tokenize(std::string_view s) {
   static constexpr std::string_view kTwoCharOps[] = {"<>", "!=", "<=", ">=", "!<",
                                                      "!>", "||", "==", "<<", ">>"};

@@ -48,6 +48,13 @@ bool IsKeyword(std::string_view lower_word);
 // quoted run takes the rest of the text, so the database reports it.
 std::vector<Token> Tokenize(std::string_view sql);
 
+// A string literal token ('...' or N'...') holding NUL characters, cut at
+// each NUL into literals of the pieces between them ("'a<NUL>b'" gives 'a'
+// and 'b'; the N prefix is dropped). Each dialect joins the pieces with its
+// own spelling of the NUL character, since no database reads a NUL inside a
+// literal as part of it. Empty for a literal without NUL.
+std::vector<std::string> LiteralPiecesAroundNul(std::string_view literal);
+
 // True when anything but blanks, comments and ';' follows the first ';' that
 // ends a statement (one outside literals, names and comments).
 bool HasSeveralStatements(std::string_view sql);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <list>
@@ -250,12 +251,19 @@ class SqliteSession final : public ado::detail::Session {
     sqlite3_busy_timeout(handle_->db(), ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
   }
 
-  std::vector<String> Describe(const String& sql) override {
+  std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
     sqlite3_stmt* stmt = handle_->Prepare(sql);
     std::vector<String> columns;
     int count = sqlite3_column_count(stmt);
     for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
+    if (target) *target = TargetOf(stmt);
     return columns;
+  }
+
+  // Every table keeps its rows' rowid, which nothing in the component
+  // writes: it tells even two rows with equal values apart.
+  ado::detail::RowKey KeyOf(const String& /*table*/) override {
+    return {{"rowid"}, {"rowid"}, true};
   }
 
   ResultRows Run(const String& sql) override {
@@ -279,24 +287,23 @@ class SqliteSession final : public ado::detail::Session {
     Step(PrepareOwn(sql), values);
   }
 
-  long UpdateRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original, const std::vector<String>& set_columns,
+  long UpdateRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
                  const std::vector<Variant>& set_values) override {
     String sql = "UPDATE " + QuoteName(table) + " SET ";
     for (std::size_t i = 0; i < set_columns.size(); ++i) {
       sql += (i ? "," : "") + QuoteName(set_columns[i]) + "=?";
     }
-    sql += " WHERE rowid = (" + RowMatch(table, columns) + ")";
+    sql += KeyMatch(key);
     std::vector<Variant> values = set_values;
-    values.insert(values.end(), original.begin(), original.end());
+    values.insert(values.end(), key_values.begin(), key_values.end());
     return Step(PrepareOwn(sql), values).rows_affected;
   }
 
-  long DeleteRow(const String& table, const std::vector<String>& columns,
-                 const std::vector<Variant>& original) override {
-    String sql =
-        "DELETE FROM " + QuoteName(table) + " WHERE rowid = (" + RowMatch(table, columns) + ")";
-    return Step(PrepareOwn(sql), original).rows_affected;
+  long DeleteRow(const String& table, const ado::detail::RowKey& key,
+                 const std::vector<Variant>& key_values) override {
+    return Step(PrepareOwn("DELETE FROM " + QuoteName(table) + KeyMatch(key)), key_values)
+        .rows_affected;
   }
 
   void Begin() override { handle_->ExecScript("BEGIN IMMEDIATE"); }
@@ -305,14 +312,45 @@ class SqliteSession final : public ado::detail::Session {
   bool InTransaction() const override { return !sqlite3_get_autocommit(handle_->db()); }
 
  private:
-  // The first row whose columns hold exactly the original values (compared
-  // bytewise, not by the case-blind collation).
-  static String RowMatch(const String& table, const std::vector<String>& columns) {
-    String sql = "SELECT rowid FROM " + QuoteName(table) + " WHERE ";
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      sql += (i ? " AND " : "") + QuoteName(columns[i]) + " IS ? COLLATE BINARY";
+  static String KeyMatch(const ado::detail::RowKey& key) {
+    String sql = " WHERE ";
+    for (std::size_t i = 0; i < key.columns.size(); ++i) {
+      sql += (i ? " AND " : "") + key.columns[i] + " IS ?";
     }
-    return sql + " LIMIT 1";
+    return sql;
+  }
+
+  // The table the statement's rows come from, as SQLite resolved it: the one
+  // table of every column that is read from a table.
+  static ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
+    ado::detail::RowTarget target;
+    const int count = sqlite3_column_count(stmt);
+    std::vector<String> tables;
+    for (int i = 0; i < count; ++i) {
+      const char* table = sqlite3_column_table_name(stmt, i);
+      if (table && std::find(tables.begin(), tables.end(), String(table)) == tables.end()) {
+        tables.emplace_back(table);
+      }
+    }
+    if (tables.size() != 1) {
+      String names;
+      for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
+      target.refusal =
+          tables.empty()
+              ? "The rows of this statement cannot be changed through the recordset: it reads "
+                "no column of a table."
+              : "The rows of this statement cannot be changed through the recordset: its "
+                "columns come from more than one table (" +
+                    names + ").";
+      return target;
+    }
+    target.table = tables.front();
+    for (int i = 0; i < count; ++i) {
+      const char* table = sqlite3_column_table_name(stmt, i);
+      const char* origin = sqlite3_column_origin_name(stmt, i);
+      target.base_columns.emplace_back(table && origin ? origin : "");
+    }
+    return target;
   }
 
   // Statements the layer writes in SQLite's own dialect skip the translation.

@@ -61,6 +61,7 @@ class LevelWriter {
 
   std::string Write() {
     BuildUnits();
+    if (!top_ && IsPlainCondition()) return Balanced(0, units_.size(), 0);
     return RewriteChains();
   }
 
@@ -91,9 +92,12 @@ class LevelWriter {
           i = NameUnit(i);
           break;
         case Kind::kNumber:
-        case Kind::kString:
         case Kind::kParam:
           Push(UnitType::kOperand, std::string(item.text));
+          ++i;
+          break;
+        case Kind::kString:
+          Push(UnitType::kOperand, Literal(item.text));
           ++i;
           break;
         case Kind::kOpen:
@@ -152,6 +156,16 @@ class LevelWriter {
       return i + 1;
     }
     return NameUnit(i);
+  }
+
+  // A string literal; one holding NUL characters becomes a concatenation
+  // with char(0) in their places, which keeps them in the value.
+  static std::string Literal(std::string_view text) {
+    const std::vector<std::string> pieces = tsql::LiteralPiecesAroundNul(text);
+    if (pieces.empty()) return std::string(text);
+    std::string out = "(" + pieces.front();
+    for (std::size_t k = 1; k < pieces.size(); ++k) out += "||char(0)||" + pieces[k];
+    return out + ")";
   }
 
   // A possibly qualified name (a.b.c, t.*), with its argument list when it
@@ -326,6 +340,76 @@ class LevelWriter {
     if (first == last) return "";
     return function + "(" + WriteRange(ch, first, last) + (length.empty() ? "" : "," + length) +
            ")" + (function == "mssql_varchar" ? kCollateSuffix : "");
+  }
+
+  // SQLite's parser nests a chain "a or b or c ..." one level deeper per
+  // operator and refuses more than 1000 levels; SQL Server takes such
+  // chains. A long chain of OR (or of AND) inside parentheses is written as
+  // a balanced tree of parenthesised halves, so its depth grows with the
+  // logarithm of its length. OR and AND associate, and every other operator
+  // binds tighter, so the value is the same. Shorter chains stay as written.
+  static constexpr std::size_t kLongChain = 32;
+  static constexpr std::string_view kChainWords[] = {"or", "and"};
+
+  // True when the group holds a condition with no clause or construct whose
+  // own words an OR or AND could belong to.
+  bool IsPlainCondition() const {
+    for (const Unit& unit : units_) {
+      if (unit.type != UnitType::kOther) continue;
+      const std::string word = Lower(unit.text);
+      for (std::string_view other : {"select", "from", "where", "between", "case", "when", "then",
+                                     "else", "end", "on", "having", "union"}) {
+        if (word == other) return false;
+      }
+    }
+    return true;
+  }
+
+  bool IsChainWord(std::size_t k, std::size_t level) const {
+    return units_[k].type == UnitType::kOther && Lower(units_[k].text) == kChainWords[level];
+  }
+
+  std::string Slice(std::size_t begin, std::size_t end) const {
+    LevelWriter part(items_, begin_, begin_, false);
+    part.units_.assign(units_.begin() + static_cast<std::ptrdiff_t>(begin),
+                       units_.begin() + static_cast<std::ptrdiff_t>(end));
+    return part.RewriteChains();
+  }
+
+  // Units [begin, end) with long chains of kChainWords[level] (and, inside
+  // their operands, of the following words) balanced.
+  std::string Balanced(std::size_t begin, std::size_t end, std::size_t level) const {
+    if (level == std::size(kChainWords)) return Slice(begin, end);
+    std::vector<std::size_t> operators;
+    for (std::size_t k = begin; k < end; ++k) {
+      if (IsChainWord(k, level)) operators.push_back(k);
+    }
+    if (operators.empty()) return Balanced(begin, end, level + 1);
+    if (operators.size() < kLongChain) {
+      // Operands are balanced on their own; the chain stays as written.
+      std::string out;
+      std::size_t from = begin;
+      for (std::size_t op : operators) {
+        out += Balanced(from, op, level + 1) + units_[op].text;
+        from = op + 1;
+      }
+      return out + Balanced(from, end, level + 1);
+    }
+    return Tree(begin, end, operators, 0, operators.size() + 1, level);
+  }
+
+  // Operands [first, last) of a chain whose operators are at `operators`.
+  std::string Tree(std::size_t begin, std::size_t end, const std::vector<std::size_t>& operators,
+                   std::size_t first, std::size_t last, std::size_t level) const {
+    const auto operand_begin = [&](std::size_t n) { return n == 0 ? begin : operators[n - 1] + 1; };
+    const auto operand_end = [&](std::size_t n) {
+      return n == operators.size() ? end : operators[n];
+    };
+    if (last - first == 1) return Balanced(operand_begin(first), operand_end(first), level + 1);
+    const std::size_t middle = first + (last - first) / 2;
+    return "(" + Tree(begin, end, operators, first, middle, level) + ")" +
+           units_[operators[middle - 1]].text + "(" +
+           Tree(begin, end, operators, middle, last, level) + ")";
   }
 
   static bool IsArith(const Unit& u, std::string_view ops) {

@@ -132,8 +132,15 @@ class Fields {
   Recordset* owner_;
 };
 
-// The rows of a query, with a current row, updatable through the table of
-// the query's source statement. Rows are read whole on first use.
+// The rows of a query, with a current row. Rows are read whole on first use.
+// They are updatable when every column read from a table comes from one
+// table, as the database parses the statement: rows are added to that table,
+// and "the current row" that Update changes or Delete removes is exactly the
+// table row the cursor stands on, found by a key read alongside the query
+// (hidden from Fields). A statement whose rows are no rows of one table
+// (DISTINCT, grouping, set operators, columns of several tables, a table
+// named twice) is read all the same; changing its rows raises
+// errc::kCannotUpdate with the reason, before anything is changed.
 class Recordset {
  public:
   static std::shared_ptr<Recordset> Create();
@@ -198,6 +205,9 @@ class Recordset {
   int ColumnIndex(const String& name) const;
   bool HasCurrentRow();
   Variant ReadField(int index);
+  detail::RowSource& ChangeableRows(const char* change);
+  std::vector<String> BaseColumns(const detail::RowSource& source) const;
+  std::vector<Variant>& CurrentKey(detail::RowSource& source);
   void WriteField(int index, const Variant& value);
 
   std::shared_ptr<Connection> connection_;
@@ -210,7 +220,9 @@ class Recordset {
   std::vector<String> columns_;
   std::vector<std::vector<Variant>> rows_;
   std::vector<bool> deleted_;  // rows removed by Delete stay in place, marked
-  std::size_t position_ = 0;   // index into rows_; rows_.size() is EOF
+  // Where rows are changed, and each row's key (absent for Execute's rows).
+  std::unique_ptr<detail::RowSource> row_source_;
+  std::size_t position_ = 0;  // index into rows_; rows_.size() is EOF
   bool adding_ = false;
   std::map<int, Variant> pending_;  // fields written since AddNew or on the current row
 };

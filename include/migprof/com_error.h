@@ -48,6 +48,11 @@ inline constexpr std::int32_t kInvalidUseOfNull = 94;
 inline constexpr std::int32_t kCannotCreateObject = 429;
 // A late-bound call with too many or too few arguments.
 inline constexpr std::int32_t kWrongArgCount = 450;
+// adErrFeatureNotAvailable: the recordset's rows cannot be changed (the
+// description says why).
+inline constexpr std::int32_t kCannotUpdate = -2146825037;  // 0x800A0CB3
+// DB_E_CANTLOCATE-like: the row to change is no longer in its table.
+inline constexpr std::int32_t kRowNotLocated = -2147217864;  // 0x80040E38
 }  // namespace errc
 
 namespace errtext {
@@ -85,6 +90,14 @@ inline constexpr const char* kOneStatementOnly =
     "Only one statement can be run at a time: text follows the first \";\".";
 inline constexpr const char* kWrongArgCount =
     "Wrong number of arguments or invalid property assignment";
+inline constexpr const char* kRowNotLocated =
+    "Row cannot be located for updating. Some values may have been changed since it was last "
+    "read.";
+// A NUL character ends a statement text early for every database; outside a
+// string literal it is refused before the text runs (number
+// errc::kErrorsInCommand). Inside a literal it is part of the value.
+inline constexpr const char* kNulInStatement =
+    "The statement text holds a NUL character outside a string literal; it was not run.";
 }  // namespace errtext
 
 // A failure raised to the caller: the number and description of the

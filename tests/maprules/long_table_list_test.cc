@@ -1,0 +1,81 @@
+// A selection of thousands of tables: the copy, the expiry and the deletion
+// take the list whole, on every database.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "maprules/rule_fixture.h"
+
+namespace migprof::testing {
+namespace {
+
+class LongTableList : public MapRuleTest {
+ protected:
+  // Table number i of the list: package "ab", module "cde".
+  static std::string Number(int i) { return std::to_string(i); }
+
+  static std::string List(int entries) {
+    std::string list;
+    for (int i = 0; i < entries; ++i) list += (i ? ",abcde" : "abcde") + Number(i);
+    return list;
+  }
+
+  // Table numbers of profile 2's rules in qzmap120 (with their status) or
+  // another rule table.
+  std::set<std::string> Tables(const std::string& table, const std::string& where = "") {
+    std::set<std::string> numbers;
+    for (const auto& row : db_.Rows("select tflno from " + table + " where mprf = 2" + where)) {
+      numbers.insert(row.at(0));
+    }
+    return numbers;
+  }
+};
+
+TEST_F(LongTableList, CopyExpireAndDeleteTakeThousandsOfTables) {
+  for (const int entries : {1000, 5000}) {
+    SCOPED_TRACE(entries);
+    for (const char* table : {"qzmap100", "qzmap120", "qzmap160", "qzmap170"}) {
+      db_.Exec(std::string("delete from ") + table);
+    }
+    AddProfiles();
+    // Rules at the start, the middle and the end of the list, and one of a
+    // table outside it, in the source; one outside it in the target too.
+    const std::set<std::string> listed = {Number(0), Number(entries / 2), Number(entries - 1)};
+    for (const std::string& number : listed) {
+      AddKeyed("qzmap120", 1, "SV", "ab", "cde", number.c_str(), "stat", "'N'");
+      AddKeyed("qzmap160", 1, "SV", "ab", "cde", number.c_str(), "func", "'f'");
+      AddKeyed("qzmap170", 1, "SV", "ab", "cde", number.c_str(), "cpac", "'cc'");
+    }
+    const std::string outside = Number(entries);
+    AddKeyed("qzmap120", 1, "SV", "ab", "cde", outside.c_str(), "stat", "'N'");
+    AddKeyed("qzmap120", 2, "UV", "ab", "cde", outside.c_str(), "stat", "'N'");
+    const std::string list = List(entries);
+
+    ASSERT_EQ(Copy("mm", "mmm", "1", list, kTrue), kTrue) << object_.ErrDescription();
+    std::set<std::string> copied = listed;
+    copied.insert(outside);  // the target's own rule
+    EXPECT_EQ(Tables("qzmap120"), copied);
+    EXPECT_EQ(Tables("qzmap160"), listed);
+    std::set<std::string> links;
+    for (const auto& row : db_.Rows("select bflno from qzmap170 where mprf = 2")) {
+      links.insert(row.at(0));
+    }
+    EXPECT_EQ(links, listed);
+
+    object_.ExpireMapRules(2, "UV", "UR", "UC", "", "", "", list, kTrue, kTrue);
+    EXPECT_EQ(Tables("qzmap120", " and stat = 'X'"), listed);
+
+    object_.DeleteMapRules(2, "UV", "UR", "UC", "", "", "", list, kTrue);
+    EXPECT_EQ(Tables("qzmap120"), std::set<std::string>{outside});
+    EXPECT_THAT(Tables("qzmap160"), ::testing::IsEmpty());
+    EXPECT_EQ(db_.Value("select count(*) from qzmap170 where mprf = 2"), "0");
+    EXPECT_EQ(db_.Value("select count(*) from qzmap120 where mprf = 1"),
+              std::to_string(listed.size() + 1));
+  }
+}
+
+}  // namespace
+}  // namespace migprof::testing
