@@ -20,6 +20,7 @@ import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
@@ -45,6 +46,13 @@ def submit(driver, button):
 def wait_for_next_page(driver):
     WebDriverWait(driver, 20).until(
         lambda d: d.execute_script("return document.readyState === 'complete' && !window.oldPage"))
+
+
+def wait_for_job(driver):
+    """Waits until the self-refreshing progress page shows the outcome."""
+    WebDriverWait(driver, 60, ignored_exceptions=[NoSuchElementException,
+                                                  StaleElementReferenceException]).until(
+        lambda d: d.find_element(By.ID, "job-progress").get_attribute("data-running") == "no")
 
 
 def free_port():
@@ -198,10 +206,7 @@ class FrontEnd(unittest.TestCase):
         for table in ("orsls400", "orsls401"):
             d.find_element(By.ID, "c-" + table).click()
         submit(d, d.find_element(By.ID, "start-copy"))
-        deadline = time.time() + 60
-        while "yes" == d.find_element(By.ID, "job-progress").get_attribute("data-running"):
-            self.assertLess(time.time(), deadline, "copy did not finish")
-            time.sleep(0.5)
+        wait_for_job(d)
         self.assertIn("complete", d.find_element(By.ID, "job-outcome").text)
         counts = d.find_element(By.ID, "copy-counts").text
         self.assertIn("4 of 4", counts)
@@ -212,9 +217,7 @@ class FrontEnd(unittest.TestCase):
         d.get(self.base + "/profiles/1060/copy?source=100")
         d.find_element(By.ID, "c-orsls400").click()
         submit(d, d.find_element(By.ID, "start-copy"))
-        while "yes" == d.find_element(By.ID, "job-progress").get_attribute("data-running"):
-            self.assertLess(time.time(), deadline, "copy did not finish")
-            time.sleep(0.5)
+        wait_for_job(d)
         self.assertIn("Record Already Exists With the User Profile",
                       d.find_element(By.ID, "job-outcome").text)
         self.assertIn("4 of 4", d.find_element(By.ID, "copy-counts").text)
@@ -358,6 +361,30 @@ class FrontEnd(unittest.TestCase):
         d.get(self.base + "/checkouts")
         self.assertIn("map_uom", d.find_element(By.ID, "checkouts").text)
         self.assertNotIn("200", own)
+
+    def test_k_a_second_server_shares_sessions(self):
+        port = free_port()
+        with open(os.path.join(self.tmp, "second.log"), "w") as log:
+            second = subprocess.Popen([MIGPROF, "serve", "--database", self.database,
+                                       "--listen", f"127.0.0.1:{port}"], stdout=log,
+                                      stderr=subprocess.STDOUT)
+        try:
+            cookie = "mpsid=" + self.alice.get_cookie("mpsid")["value"]
+            page = None
+            for _ in range(50):
+                try:
+                    page = urllib.request.urlopen(urllib.request.Request(
+                        f"http://127.0.0.1:{port}/profiles/100", headers={"Cookie": cookie}))
+                    break
+                except urllib.error.URLError:
+                    time.sleep(0.1)
+            self.assertIsNotNone(page, "second server did not answer")
+            html = page.read().decode()
+            self.assertIn("signed-in-user\">alice<", html)
+            self.assertIn("you (alice)", html)
+        finally:
+            second.terminate()
+            second.wait(timeout=30)
 
 
 class ServeRefusals(unittest.TestCase):
