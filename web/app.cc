@@ -88,6 +88,26 @@ std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& r
   return profile;
 }
 
+long PageNumber(const httplib::Request& req) {
+  std::string text = Param(req, "page");
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return 1;
+  }
+  return std::max(1L, std::stol(text));
+}
+
+void SetPaging(Data& data, const std::string& base, long page, long long total) {
+  const long pages = static_cast<long>((total + kPageSize - 1) / kPageSize);
+  data.set("page", std::to_string(page));
+  data.set("pages", std::to_string(std::max(1L, pages)));
+  data.set("has_prev", Flag(page > 1));
+  data.set("has_next", Flag(page < pages));
+  data.set("prev_url", base + "&page=" + std::to_string(page - 1));
+  data.set("next_url", base + "&page=" + std::to_string(page + 1));
+  data.set("paged", Flag(pages > 1));
+}
+
 std::string Param(const httplib::Request& req, const std::string& name) {
   return req.has_param(name.c_str()) ? req.get_param_value(name.c_str()) : std::string();
 }

@@ -57,6 +57,14 @@ void SendProblem(httplib::Response& res, int status, const std::string& title,
 std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& req,
                                           httplib::Response& res);
 
+// Rows per page of every paged list.
+inline constexpr long kPageSize = 50;
+// The request's page number (1 when missing or not a number).
+long PageNumber(const httplib::Request& req);
+// Page number, count and previous/next links of a paged list; base is a URL
+// that already has a query string.
+void SetPaging(Data& data, const std::string& base, long page, long long total);
+
 // A form or query parameter ("" when missing).
 std::string Param(const httplib::Request& req, const std::string& name);
 // A profile number from text; nullopt when it is not a 16-bit whole number.

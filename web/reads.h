@@ -23,6 +23,10 @@ struct Vrc {
   bool operator==(const Vrc&) const = default;
 };
 
+// The VRC written "{vers}_{rele}_{cust}"; nullopt for "__" (no parent) or a
+// text without two "_".
+std::optional<Vrc> ParseVrc(const String& text);
+
 struct TableKey {
   String tcpac, tcmod, tflno;
 
@@ -34,6 +38,9 @@ struct TableKey {
 // A table code "ppmmmn..." split as the members split it; nullopt when it is
 // shorter than six characters.
 std::optional<TableKey> ParseTableCode(const String& code);
+
+// The entries of a comma-separated table list that are table codes.
+std::vector<TableKey> ParseTableList(const String& codes);
 
 struct ProfileSummary {
   Integer mprf = 0;

@@ -5,8 +5,6 @@
 namespace migprof::web {
 namespace {
 
-constexpr long kPageSize = 50;
-
 std::string FunctionsUrl(Integer mprf, const Vrc& vrc) {
   return ProfileUrl(mprf) + "/functions" + VrcQuery(vrc);
 }
@@ -17,12 +15,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   std::optional<ProfileSummary> profile = PathProfile(app, req, res);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
-  std::string page_text = Param(req, "page");
-  long page = 1;
-  if (!page_text.empty() && page_text.size() < 7 &&
-      page_text.find_first_not_of("0123456789") == std::string::npos) {
-    page = std::max(1L, std::stol(page_text));
-  }
+  const long page = PageNumber(req);
   const long long total = CountLibraryFunctions(app.db, profile->mprf, vrc);
   Data data;
   data.set("mprf", std::to_string(profile->mprf));
@@ -57,14 +50,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   }
   data.set("functions", functions);
   data.set("has_functions", Flag(total > 0));
-  const long pages = static_cast<long>((total + kPageSize - 1) / kPageSize);
-  data.set("paged", Flag(pages > 1));
-  data.set("page", std::to_string(page));
-  data.set("pages", std::to_string(pages));
-  data.set("has_prev", Flag(page > 1));
-  data.set("has_next", Flag(page < pages));
-  data.set("prev_url", FunctionsUrl(profile->mprf, vrc) + "&page=" + std::to_string(page - 1));
-  data.set("next_url", FunctionsUrl(profile->mprf, vrc) + "&page=" + std::to_string(page + 1));
+  SetPaging(data, FunctionsUrl(profile->mprf, vrc), page, total);
   List sources;
   for (const ProfileSummary& p : ListProfiles(app.db, "")) {
     if (p.mprf == profile->mprf) continue;
@@ -150,12 +136,7 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   std::optional<SessionRecord> session = RequireSession(app, req, res);
   if (!session) return;
-  std::string page_text = Param(req, "page");
-  long page = 1;
-  if (!page_text.empty() && page_text.size() < 7 &&
-      page_text.find_first_not_of("0123456789") == std::string::npos) {
-    page = std::max(1L, std::stol(page_text));
-  }
+  const long page = PageNumber(req);
   const long long total = CountCheckouts(app.db);
   List rows;
   for (const CheckedOutFunction& f : ListCheckouts(app.db, (page - 1) * kPageSize, kPageSize)) {
@@ -174,14 +155,7 @@ void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   data.set("functions", rows);
   data.set("has_functions", Flag(total > 0));
   data.set("total", std::to_string(total));
-  const long pages = static_cast<long>((total + kPageSize - 1) / kPageSize);
-  data.set("paged", Flag(pages > 1));
-  data.set("page", std::to_string(page));
-  data.set("pages", std::to_string(pages));
-  data.set("has_prev", Flag(page > 1));
-  data.set("has_next", Flag(page < pages));
-  data.set("prev_url", "/checkouts?page=" + std::to_string(page - 1));
-  data.set("next_url", "/checkouts?page=" + std::to_string(page + 1));
+  SetPaging(data, "/checkouts?", page, total);
   SendHtml(res,
            RenderPage(Frame(app, *session, "Check-outs", {{"Check-outs", ""}}), "checkouts", data));
 }

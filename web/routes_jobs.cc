@@ -22,12 +22,7 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
         "below shows what the target holds.";
   }
   const bool running = job->state == "running" && !lost;
-  Vrc vrc;
-  {
-    std::size_t a = job->vrc.find('_');
-    std::size_t b = job->vrc.find('_', a + 1);
-    vrc = Vrc{job->vrc.substr(0, a), job->vrc.substr(a + 1, b - a - 1), job->vrc.substr(b + 1)};
-  }
+  const Vrc vrc = ParseVrc(job->vrc).value_or(Vrc{});
   Data data;
   data.set("running", Flag(running));
   data.set("source", std::to_string(job->source));
@@ -49,15 +44,7 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
     outcome.number = job->error_number.empty() ? 0 : std::stod(job->error_number);
     outcome.description = job->error_description;
     data.set("outcome", OutcomeData(outcome));
-    std::vector<TableKey> tables;
-    std::size_t start = 0;
-    while (start <= job->tables.size()) {
-      std::size_t comma = job->tables.find(',', start);
-      if (comma == std::string::npos) comma = job->tables.size();
-      if (auto key = ParseTableCode(job->tables.substr(start, comma - start)))
-        tables.push_back(*key);
-      start = comma + 1;
-    }
+    const std::vector<TableKey> tables = ParseTableList(job->tables);
     List rows;
     for (const CopyCount& count : CompareCopy(app.db, job->source, job->target, vrc, tables)) {
       Data row;

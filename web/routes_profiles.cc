@@ -136,22 +136,11 @@ struct ProfileForm {
   }
 };
 
-// The VRC parts of "{vers}_{rele}_{cust}"; nullopt for "__" or a text that
-// is not three parts.
-std::optional<Vrc> SplitVrc(const std::string& text) {
-  std::size_t first = text.find('_');
-  if (first == std::string::npos) return std::nullopt;
-  std::size_t second = text.find('_', first + 1);
-  if (second == std::string::npos || text == "__") return std::nullopt;
-  return Vrc{text.substr(0, first), text.substr(first + 1, second - first - 1),
-             text.substr(second + 1)};
-}
-
 // ValidateDerivation of mprf from the profile with parent_vrc, when both
 // exist; nullopt when there is nothing to check.
 std::optional<Outcome> CheckDerivation(WebApp& app, HandleSlot& slot, Integer mprf,
                                        const std::string& parent_vrc) {
-  std::optional<Vrc> vrc = SplitVrc(parent_vrc);
+  std::optional<Vrc> vrc = ParseVrc(parent_vrc);
   if (!vrc || !FindProfile(app.db, mprf)) return std::nullopt;
   std::optional<Integer> parent = FindProfileByVrc(app.db, *vrc);
   if (!parent) return std::nullopt;

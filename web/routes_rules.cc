@@ -7,29 +7,6 @@
 namespace migprof::web {
 namespace {
 
-constexpr long kPageSize = 50;
-
-long PageNumber(const httplib::Request& req) {
-  std::string text = Param(req, "page");
-  if (text.empty() || text.size() > 6 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return 1;
-  }
-  return std::max(1L, std::stol(text));
-}
-
-// Previous/next links of a paged list.
-void SetPaging(Data& data, const std::string& base, long page, long long total) {
-  const long pages = static_cast<long>((total + kPageSize - 1) / kPageSize);
-  data.set("page", std::to_string(page));
-  data.set("pages", std::to_string(std::max(1L, pages)));
-  data.set("has_prev", Flag(page > 1));
-  data.set("has_next", Flag(page < pages));
-  data.set("prev_url", base + "&page=" + std::to_string(page - 1));
-  data.set("next_url", base + "&page=" + std::to_string(page + 1));
-  data.set("paged", Flag(pages > 1));
-}
-
 std::vector<TableKey> RequestTables(const httplib::Request& req) {
   std::vector<TableKey> out;
   const std::size_t n = req.get_param_value_count("table");
@@ -111,7 +88,6 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("rules", rows);
   data.set("has_rules", Flag(total > 0));
   SetPaging(data, base, page, total);
-  // Table rows link to the table page under /rules/table.
   SendHtml(res, RenderPage(Frame(app, *session, "Rules of " + std::to_string(profile->mprf),
                                  RuleCrumbs(*profile, vrc, true)),
                            "rules", data));

@@ -131,3 +131,39 @@ TEST(CallMember, RecordedAndRaisedFailuresBothReachThePage) {
 
 }  // namespace
 }  // namespace migprof::web
+
+namespace migprof::web {
+namespace {
+
+TEST(VrcText, SplitsAtTheFirstTwoUnderscores) {
+  struct {
+    const char* text;
+    std::optional<Vrc> vrc;
+  } cases[] = {
+      {"1_0_C", Vrc{"1", "0", "C"}},
+      {"V10U_R1_ACME", Vrc{"V10U", "R1", "ACME"}},
+      {"a_b_c_d", Vrc{"a", "b", "c_d"}},
+      {"__", std::nullopt},
+      {"1_0", std::nullopt},
+      {"", std::nullopt},
+      {"_0_", Vrc{"", "0", ""}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseVrc(c.text), c.vrc) << c.text;
+    if (c.vrc) {
+      EXPECT_EQ(c.vrc->Text(), c.text);
+    }
+  }
+}
+
+TEST(TableList, KeepsTheTableCodesInOrder) {
+  std::vector<TableKey> tables = ParseTableList("orsls400,xy,oritm001,,abcde9");
+  ASSERT_EQ(tables.size(), 3u);
+  EXPECT_EQ(tables[0].Code(), "orsls400");
+  EXPECT_EQ(tables[1].Code(), "oritm001");
+  EXPECT_EQ(tables[2].Code(), "abcde9");
+  EXPECT_TRUE(ParseTableList("").empty());
+}
+
+}  // namespace
+}  // namespace migprof::web
