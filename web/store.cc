@@ -113,6 +113,9 @@ String Store::TakeFlash(const SessionRecord& session) {
 
 String Store::NewJob(const JobRecord& job) {
   String id = NewToken().substr(0, 32);
+  // Outcomes are kept for a week, long enough to come back to a bookmark.
+  db_.Execute("delete from mpweb_job where stat <> 'running' and updt < " +
+              SqlNumber(Now() - 7 * 24 * 3600));
   db_.Execute(
       "insert into mpweb_job (jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, "
       "updt) values (" +
