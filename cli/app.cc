@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/help_text.h"
+#include "cli/json_depth.h"
 #include "cli/session.h"
 #include "cli/web_commands.h"
 
@@ -45,6 +46,19 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
                  "mapping rules and a function library with a checked-out function");
   init->footer(InitFooter());
 
+  DatabaseSettings backup_settings;
+  std::string backup_path;
+  CLI::App* backup = app.add_subcommand("backup", "Copy a live embedded database into a new file");
+  AddDatabaseOptions(*backup, backup_settings, /*required=*/true);
+  backup->add_option("path", backup_path, "File to create with the copy")->required();
+  backup->footer(BackupFooter());
+
+  std::string upgrade_path;
+  CLI::App* upgrade = app.add_subcommand(
+      "upgrade", "Give an embedded database made by an older version the current keys");
+  upgrade->add_option("path", upgrade_path, "The database file")->required();
+  upgrade->footer(UpgradeFooter());
+
   DatabaseSettings session_settings;
   RequestOptions session_options;
   CLI::App* session =
@@ -75,6 +89,14 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
 
   std::function<int()> run_web_command = AddWebCommands(app, in, out, err);
 
+  // The option parser itself walks a bracketed word recursively, so a word
+  // nested too deep is refused before it is parsed at all.
+  for (int i = 1; i < argc; ++i) {
+    if (auto too_deep = NestingTooDeep(argv[i])) {
+      WriteAnswer(out, ErrorJson("argument " + std::to_string(i) + " is refused: " + *too_deep));
+      return kExitBadRequest;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -83,6 +105,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
 
   if (int status = run_web_command(); status >= 0) return status;
   if (init->parsed()) return RunInit(init_path, init_demo, out, err);
+  if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
+  if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
   return RunCallCommand(call_settings, member, words, args_json, call_options, out);

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "cli/demo_estate.h"
+#include "cli/json_depth.h"
 #include "component/failure.h"
+#include "component/sqlite/database_file.h"
 #include "schema/schema.h"
 
 namespace migprof::cli {
@@ -56,6 +58,44 @@ int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream&
   return kExitOk;
 }
 
+int RunBackup(const DatabaseSettings& settings, const std::string& target, std::ostream& out,
+              std::ostream& err) {
+  constexpr std::string_view kPrefix = "sqlite:";
+  const std::string database = settings.database.value_or("");
+  if (database.compare(0, kPrefix.size(), kPrefix) != 0) {
+    err << "migprof backup: only an embedded database (--database sqlite:<file>) can be backed "
+           "up here; back up a server database with the server's own tools\n";
+    return kExitFailed;
+  }
+  const std::string source = database.substr(kPrefix.size());
+  try {
+    sqlite::BackupDatabase(source, target);
+  } catch (...) {
+    err << "migprof backup: " << CurrentFailure().description() << '\n';
+    return kExitFailed;
+  }
+  out << "Backed up " << source << " to " << target << '\n';
+  return kExitOk;
+}
+
+int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> changed;
+  try {
+    changed = sqlite::UpgradeDatabase(path);
+  } catch (...) {
+    err << "migprof upgrade: " << CurrentFailure().description() << '\n';
+    return kExitFailed;
+  }
+  if (changed.empty()) {
+    out << path << " is up to date\n";
+  } else {
+    out << "Upgraded " << path << ": unique";
+    for (const std::string& index : changed) out << ' ' << index;
+    out << '\n';
+  }
+  return kExitOk;
+}
+
 int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
                   std::ostream& out) {
   TOVRHandleMigProf object;
@@ -68,8 +108,10 @@ int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement
 Json ArgumentsFromWords(const std::vector<std::string>& words) {
   Json args = Json::array();
   for (const std::string& word : words) {
+    if (auto too_deep = NestingTooDeep(word))
+      throw BadRequest("an argument is refused: " + *too_deep);
     Json value = Json::parse(word, nullptr, /*allow_exceptions=*/false);
-    args.push_back(value.is_discarded() ? Json(word) : value);
+    args.push_back(value.is_discarded() ? Json(word) : std::move(value));
   }
   return args;
 }
@@ -83,6 +125,9 @@ int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
     Json args;
     if (args_json) {
       if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
+      if (auto too_deep = NestingTooDeep(*args_json)) {
+        throw BadRequest("--args is refused: " + *too_deep);
+      }
       args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
       if (args.is_discarded() || !args.is_array()) {
         throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");

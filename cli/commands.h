@@ -28,6 +28,18 @@ inline constexpr int kExitBadRequest = 2;
 // file whose filling failed is removed again.
 int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream& err);
 
+// Copies the embedded database that database names ("sqlite:<file>") into a
+// new file at target, consistently while other processes use it. A message on
+// err and kExitFailed for any other data source, an existing target or a
+// source that is not a profile database.
+int RunBackup(const DatabaseSettings& settings, const std::string& target, std::ostream& out,
+              std::ostream& err);
+
+// Gives an embedded database made by an older version the current keys
+// (sqlite::UpgradeDatabase) and says what changed. kExitFailed with a message
+// on err when it cannot; the file is then unchanged.
+int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err);
+
 // Runs one statement (RunStatement) with settings on a new object and writes
 // the answer line. kExitOk unless the statement raised.
 int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
@@ -35,7 +47,8 @@ int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement
 
 // The arguments of a call given as words on the command line: each word is
 // taken as JSON when it is a JSON value (12, true, null, "12") and as text
-// otherwise (alice).
+// otherwise (alice). A word that nests arrays or objects deeper than
+// kMaxJsonDepth raises BadRequest.
 Json ArgumentsFromWords(const std::vector<std::string>& words);
 
 // Calls member with settings on a new object and writes the answer line. The

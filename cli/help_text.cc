@@ -104,6 +104,7 @@ std::string ToolFooter() {
          "  migprof sql --database sqlite:/tmp/profiles.db \"select mprf, vers from qzmap100\"\n"
          "  migprof call --database sqlite:/tmp/profiles.db ValidateDerivation 12 1\n"
          "  migprof session --database sqlite:/tmp/profiles.db < requests.jsonl\n"
+         "  migprof backup --database sqlite:/tmp/profiles.db /tmp/profiles-copy.db\n"
          "\n"
          "Run 'migprof <command> --help' for the JSON forms of a command.";
 }
@@ -116,6 +117,26 @@ std::string InitFooter() {
          "With --demo the new file gets a demo estate to try the members on; the\n"
          "summary printed after it lists the profiles, their owners and calls to try:\n"
          "  $ migprof init --demo /tmp/demo.db";
+}
+
+std::string BackupFooter() {
+  return "The copy is taken in one read transaction, so it is consistent even while\n"
+         "other processes write; it includes every committed row, also those still in\n"
+         "the -wal file, and is one self-contained file. The target must not exist.\n"
+         "Example:\n"
+         "  $ migprof backup --database sqlite:/var/lib/p.db /backup/p-monday.db\n"
+         "  Backed up /var/lib/p.db to /backup/p-monday.db";
+}
+
+std::string UpgradeFooter() {
+  return "Databases created before the profile number became a key of qzmap100 (and\n"
+         "number and level of qzmap101) lack that protection against two callers\n"
+         "creating the same profile at once. The upgrade adds both keys in one\n"
+         "transaction; when rows already share a number it changes nothing and names\n"
+         "them. Running it again is harmless.\n"
+         "Example:\n"
+         "  $ migprof upgrade /var/lib/p.db\n"
+         "  Upgraded /var/lib/p.db: unique qzmap100_mprf qzmap101_mprf";
 }
 
 std::string SessionFooter() {

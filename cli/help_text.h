@@ -15,6 +15,8 @@ std::string MemberSignature(const dispatch::Member& member);
 
 std::string ToolFooter();
 std::string InitFooter();
+std::string BackupFooter();
+std::string UpgradeFooter();
 std::string SessionFooter();
 std::string SqlFooter();
 // Lists every member the tool can call, from the dispatch table.

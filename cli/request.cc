@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/call_member.h"
+#include "cli/json_depth.h"
 #include "cli/run_statement.h"
 #include "migprof/dispatch.h"
 
@@ -69,6 +70,7 @@ Json AnswerLine(TOVRHandleMigProf& object, std::string_view line, const RequestO
   if (line.find_first_not_of(" \t\r\n") == std::string_view::npos) {
     return ErrorJson("empty request line");
   }
+  if (auto too_deep = NestingTooDeep(line)) return ErrorJson("request refused: " + *too_deep);
   Json request;
   try {
     request = Json::parse(line);

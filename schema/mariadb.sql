@@ -3,8 +3,10 @@
 --   CREATE DATABASE <name> CHARACTER SET utf8mb4 COLLATE utf8mb4_uca1400_as_ci;
 -- so that text compares as under SQL Server's SQL_Latin1_General_CP1_CI_AS:
 -- letter case and trailing blanks ignored, accents significant. Binary texts
--- are varbinary. No key or unique constraint: the component may write
--- duplicate rows and must be able to. Indexes use 64-character prefixes of
+-- are varbinary. Two keys only: one row per profile number in qzmap100 and
+-- one per profile number and level in qzmap101, so that two callers creating
+-- the same profile at the same moment cannot both store it. Every other
+-- table may hold duplicate rows. Indexes use 64-character prefixes of
 -- text columns to stay within InnoDB's 3072-byte key limit.
 
 -- Migration profiles.
@@ -14,7 +16,7 @@ CREATE TABLE qzmap100 (
   verf varchar(255), relf varchar(255), cusf varchar(255),
   dsca varchar(255), scme varchar(255), deph int, ownr varbinary(255),
   apln varchar(255));
-CREATE INDEX qzmap100_mprf ON qzmap100 (mprf);
+CREATE UNIQUE INDEX qzmap100_mprf ON qzmap100 (mprf);
 CREATE INDEX qzmap100_vrc ON qzmap100 (vers(64), rele(64), cust(64));
 CREATE INDEX qzmap100_apps ON qzmap100 (sapp(64), tapp(64));
 
@@ -22,7 +24,7 @@ CREATE INDEX qzmap100_apps ON qzmap100 (sapp(64), tapp(64));
 CREATE TABLE qzmap101 (
   mprf int, levl int, vers varchar(255), rele varchar(255),
   cust varchar(255), pprf int);
-CREATE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
+CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers(64), rele(64), cust(64));
 
 -- Development VRC of a profile under revision control.

@@ -1,8 +1,12 @@
 -- Migration-profile database, embedded (SQLite) form.
 -- Text columns compare as SQL Server's default collation does (letter case
 -- and trailing blanks ignored); the collation SQLSERVER is registered by the
--- component on every connection. Binary texts are BLOBs. No key or unique
--- constraint: the component may write duplicate rows and must be able to.
+-- component on every connection. Binary texts are BLOBs. Two keys only: one
+-- row per profile number in qzmap100 and one per profile number and level in
+-- qzmap101, so that two callers creating the same profile at the same moment
+-- cannot both store it (the second insert fails before it writes or deletes
+-- anything). Every other table may hold duplicate rows, and the component
+-- must be able to write them.
 
 -- Migration profiles.
 CREATE TABLE qzmap100 (
@@ -11,7 +15,7 @@ CREATE TABLE qzmap100 (
   verf TEXT COLLATE SQLSERVER, relf TEXT COLLATE SQLSERVER, cusf TEXT COLLATE SQLSERVER,
   dsca TEXT COLLATE SQLSERVER, scme TEXT COLLATE SQLSERVER, deph INTEGER, ownr BLOB,
   apln TEXT COLLATE SQLSERVER);
-CREATE INDEX qzmap100_mprf ON qzmap100 (mprf);
+CREATE UNIQUE INDEX qzmap100_mprf ON qzmap100 (mprf);
 CREATE INDEX qzmap100_vrc ON qzmap100 (vers, rele, cust);
 CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
 
@@ -19,7 +23,7 @@ CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
 CREATE TABLE qzmap101 (
   mprf INTEGER, levl INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, pprf INTEGER);
-CREATE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
+CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
 
 -- Development VRC of a profile under revision control.

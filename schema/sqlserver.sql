@@ -3,6 +3,10 @@
 -- The widest indexes may exceed SQL Server's 1700-byte key limit on paper;
 -- SQL Server creates them with a warning, and the component's values are far
 -- shorter.
+-- Two keys only: one row per profile number in qzmap100 and one per profile
+-- number and level in qzmap101, so that two callers creating the same profile
+-- at the same moment cannot both store it. They are filtered indexes, so rows
+-- without a number stay possible, as in the other tables.
 
 -- Migration profiles.
 CREATE TABLE qzmap100 (
@@ -11,7 +15,7 @@ CREATE TABLE qzmap100 (
   verf varchar(255), relf varchar(255), cusf varchar(255),
   dsca varchar(255), scme varchar(255), deph int, ownr varbinary(255),
   apln varchar(255));
-CREATE INDEX qzmap100_mprf ON qzmap100 (mprf);
+CREATE UNIQUE INDEX qzmap100_mprf ON qzmap100 (mprf) WHERE mprf IS NOT NULL;
 CREATE INDEX qzmap100_vrc ON qzmap100 (vers, rele, cust);
 CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
 
@@ -19,7 +23,8 @@ CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
 CREATE TABLE qzmap101 (
   mprf int, levl int, vers varchar(255), rele varchar(255),
   cust varchar(255), pprf int);
-CREATE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
+CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl)
+  WHERE mprf IS NOT NULL AND levl IS NOT NULL;
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
 
 -- Development VRC of a profile under revision control.

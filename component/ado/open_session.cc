@@ -1,3 +1,4 @@
+#include "component/ado/fault_plan.h"
 #include "component/ado/session.h"
 #include "component/odbc/odbc_session.h"
 #include "component/sqlite/sqlite_session.h"
@@ -5,17 +6,26 @@
 namespace migprof::ado::detail {
 namespace {
 constexpr std::string_view kSqlitePrefix = "sqlite:";
-}  // namespace
 
-std::unique_ptr<Session> OpenSession(const String& connection_string,
-                                     const ConnectionParameters& parameters, long login_timeout,
-                                     long command_timeout) {
+std::unique_ptr<Session> OpenNativeSession(const String& connection_string,
+                                           const ConnectionParameters& parameters,
+                                           long login_timeout, long command_timeout) {
   if (parameters.dsn.compare(0, kSqlitePrefix.size(), kSqlitePrefix) == 0) {
     return sqlite::OpenSession(parameters.dsn.substr(kSqlitePrefix.size()), command_timeout);
   }
   // Every other name is an ODBC data source; the driver manager gets the
   // connection string exactly as the caller wrote it.
   return odbc::OpenSession(connection_string, login_timeout, command_timeout);
+}
+
+}  // namespace
+
+std::unique_ptr<Session> OpenSession(const String& connection_string,
+                                     const ConnectionParameters& parameters, long login_timeout,
+                                     long command_timeout) {
+  return OpenUnderFaultPlan([&] {
+    return OpenNativeSession(connection_string, parameters, login_timeout, command_timeout);
+  });
 }
 
 }  // namespace migprof::ado::detail

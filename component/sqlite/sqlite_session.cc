@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <list>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
+#include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
 #include "migprof/com_error.h"
 
@@ -109,7 +111,13 @@ class NativeHandle {
 class HandlePool {
  public:
   static HandlePool& Instance() {
-    static HandlePool* pool = new HandlePool();  // never destroyed: used at exit
+    static HandlePool* pool = [] {
+      // Never destroyed, as sessions may end during exit; at exit the idle
+      // handles are closed, which checkpoints each file's -wal file into the
+      // database file when its last connection closes.
+      std::atexit([] { Instance().CloseAll(); });
+      return new HandlePool();
+    }();
     return *pool;
   }
 
@@ -125,12 +133,23 @@ class HandlePool {
   void Release(const String& key, std::unique_ptr<NativeHandle> handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto& idle = idle_[key];
-    if (idle.size() < kMaxIdle) idle.push_back(std::move(handle));
+    if (!closed_ && idle.size() < kMaxIdle) idle.push_back(std::move(handle));
+  }
+
+  // Closes every idle handle; handles released afterwards are closed at once.
+  void CloseAll() {
+    std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+      idle.swap(idle_);
+    }
   }
 
  private:
   static constexpr std::size_t kMaxIdle = 8;
   std::mutex mutex_;
+  bool closed_ = false;
   std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle_;
 };
 
@@ -392,7 +411,12 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   }
   String key = path + '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
   std::unique_ptr<NativeHandle> handle = HandlePool::Instance().Acquire(key);
-  if (!handle) handle = OpenNative(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  if (!handle) {
+    // Refuses a file that is not a profile database or cannot be written
+    // before the open below switches it to WAL and adds side files.
+    CheckProfileDatabase(path);
+    handle = OpenNative(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  }
   auto session = std::make_unique<SqliteSession>(key, std::move(handle));
   session->SetCommandTimeout(command_timeout);
   return session;

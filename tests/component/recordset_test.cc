@@ -74,28 +74,29 @@ TEST_F(RecordsetTest, AddNewWritesOnlyTheFieldsSet) {
 TEST_F(RecordsetTest, DeleteAndUpdateChangeExactlyTheCurrentRow) {
   // All rows equal 'ABC' by the database's comparison, and two pairs are
   // twins; each is still a row of its own. The walk goes on after a delete.
+  // (qzmap140 has no key, so twins are possible there.)
   for (const char* vers : {"abc", "ABC", "abc", "ABC", "abc "}) {
-    db_.Exec(std::string("insert into qzmap101 (mprf,levl,vers) values (9,1,'") + vers + "')");
+    db_.Exec(std::string("insert into qzmap140 (mprf,dnum,vers) values (9,1,'") + vers + "')");
   }
-  auto rs = Open("select * from qzmap101 where vers = 'ABC'");
+  auto rs = Open("select * from qzmap140 where vers = 'ABC'");
   bool deleted = false, updated = false;
   int seen = 0;
   for (; !rs->EndOfFile(); rs->MoveNext(), ++seen) {
     const std::string vers = rs->Fields()["vers"].Value().ToString();
     if (vers == "ABC" && !deleted) {
       rs->Delete(ado::adAffectCurrent);
-      EXPECT_EQ(ErrorOf([&] { rs->Fields()["levl"].Value(); }), errc::kNoCurrentRecord);
+      EXPECT_EQ(ErrorOf([&] { rs->Fields()["dnum"].Value(); }), errc::kNoCurrentRecord);
       deleted = true;
     } else if (vers == "abc" && !updated) {
-      rs->Fields()["levl"].Value(Integer{2});
-      EXPECT_EQ(rs->Fields()["levl"].Value().ToInteger(), 2);
+      rs->Fields()["dnum"].Value(Integer{2});
+      EXPECT_EQ(rs->Fields()["dnum"].Value().ToInteger(), 2);
       rs->Update();
       updated = true;
     }
   }
   EXPECT_EQ(seen, 5);
   std::vector<std::string> rows;
-  for (const auto& row : db_.Rows("select vers, levl from qzmap101")) {
+  for (const auto& row : db_.Rows("select vers, dnum from qzmap140")) {
     rows.push_back("[" + row[0] + "]" + row[1]);
   }
   std::sort(rows.begin(), rows.end());

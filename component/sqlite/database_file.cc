@@ -1,0 +1,214 @@
+#include "component/sqlite/database_file.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "component/sqlite/dialect.h"
+#include "migprof/com_error.h"
+
+namespace migprof::sqlite {
+namespace {
+
+// The tables whose presence marks a profile database. A database that lost
+// some of them is still one (the members then fail on the missing table).
+constexpr const char* kProfileTables =
+    "'qzmap100','qzmap101','qzmap105','qzmap120','qzusr110','qzlib100','qzddi100'";
+
+[[noreturn]] void Refuse(const String& text) { throw ComError(errc::kProviderFailure, text); }
+
+struct CloseDb {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Db = std::unique_ptr<sqlite3, CloseDb>;
+
+Db OpenDb(const String& name, int flags) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
+  Db db(raw);
+  if (rc != SQLITE_OK) Refuse(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  sqlite3_extended_result_codes(raw, 1);
+  return db;
+}
+
+void Exec(sqlite3* db, const String& sql, std::int32_t number = errc::kErrorsInCommand) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    String text = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    throw ComError(number, text);
+  }
+}
+
+// The first column of each row of a query, as text.
+std::vector<String> Column(sqlite3* db, const String& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    throw ComError(errc::kErrorsInCommand, sqlite3_errmsg(db));
+  }
+  std::vector<String> values;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(stmt, 0);
+    values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) throw ComError(errc::kErrorsInCommand, sqlite3_errmsg(db));
+  return values;
+}
+
+// A file name as a "file:" URI: every byte but the unreserved ones and "/"
+// percent-encoded, so "?", "#" and "%" in a name stay part of it.
+String FileUri(const String& path) {
+  String absolute = std::filesystem::absolute(path).lexically_normal().string();
+  String uri = "file:";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : absolute) {
+    if (std::isalnum(c) || std::strchr("/-._~", c)) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
+  }
+  return uri;
+}
+
+bool Exists(const String& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// The first 100 bytes hold SQLite's header; an empty file is not a database
+// here, although SQLite would take it for an empty one.
+bool HasSqliteHeader(const String& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char header[100];
+  ssize_t got = ::read(fd, header, sizeof header);
+  ::close(fd);
+  return got == static_cast<ssize_t>(sizeof header) &&
+         std::memcmp(header, "SQLite format 3", 16) == 0;
+}
+
+bool Writable(const String& path, const struct stat& info) {
+  // Root may write a file without write permission; the file's mode still
+  // says it is meant to be read only.
+  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+void CheckProfileDatabase(const String& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    Refuse(errtext::kDataSourceNotFound);
+  }
+  const String not_profile = "The file " + path + " is not a profile database.";
+  if (!HasSqliteHeader(path)) Refuse(not_profile);
+  // Without a -wal file, the file alone holds the whole database and an
+  // immutable open reads it without locks and without side files. With one,
+  // the database is in use or was left by a crash; a normal read-only open
+  // sees its committed rows.
+  const bool has_wal = Exists(path + "-wal");
+  Db db = has_wal ? OpenDb(path, SQLITE_OPEN_READONLY)
+                  : OpenDb(FileUri(path) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+  std::vector<String> found;
+  try {
+    found = Column(db.get(), String("select name from sqlite_master where type = 'table' and "
+                                    "name in (") +
+                                 kProfileTables + ")");
+  } catch (const ComError&) {
+    Refuse(not_profile);  // "file is not a database" and the like
+  }
+  if (found.empty()) Refuse(not_profile);
+  if (!Writable(path, info)) {
+    Refuse("The profile database " + path +
+           " is read-only; the component must be able to write it.");
+  }
+  if (!has_wal) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (::access(parent.empty() ? "." : parent.c_str(), W_OK) != 0) {
+      Refuse("The folder of the profile database " + path +
+             " is read-only; the database needs its -wal and -shm files beside it.");
+    }
+  }
+}
+
+void BackupDatabase(const String& source_path, const String& target_path) {
+  CheckProfileDatabase(source_path);
+  if (Exists(target_path)) Refuse("The file " + target_path + " exists already.");
+  Db source = OpenDb(source_path, SQLITE_OPEN_READWRITE);
+  sqlite_dialect::Register(source.get());
+  try {
+    Db target = OpenDb(target_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    sqlite3_backup* backup = sqlite3_backup_init(target.get(), "main", source.get(), "main");
+    if (backup == nullptr) Refuse(sqlite3_errmsg(target.get()));
+    // One step copies everything under one read transaction: a consistent
+    // snapshot however busy the source is.
+    int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) Refuse(sqlite3_errstr(rc));
+    // The copy is one self-contained file: no rows left in a -wal file.
+    Exec(target.get(), "PRAGMA journal_mode=DELETE");
+  } catch (...) {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      std::filesystem::remove(target_path + suffix, ignored);
+    }
+    throw;
+  }
+}
+
+std::vector<String> UpgradeDatabase(const String& path) {
+  struct Key {
+    const char* index;
+    const char* table;
+    const char* columns;
+  };
+  static constexpr Key kKeys[] = {{"qzmap100_mprf", "qzmap100", "mprf"},
+                                  {"qzmap101_mprf", "qzmap101", "mprf, levl"}};
+  CheckProfileDatabase(path);
+  Db db = OpenDb(path, SQLITE_OPEN_READWRITE);
+  sqlite_dialect::Register(db.get());
+  sqlite3_busy_timeout(db.get(), 10000);
+  Exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE");
+  std::vector<String> changed;
+  try {
+    for (const Key& key : kKeys) {
+      std::vector<String> unique =
+          Column(db.get(), String("select \"unique\" from pragma_index_list('") + key.table +
+                               "') where name = '" + key.index + "'");
+      if (!unique.empty() && unique[0] == "1") continue;
+      std::vector<String> duplicates =
+          Column(db.get(), String("select ") + key.columns + " from " + key.table +
+                               " where mprf is not null group by " + key.columns +
+                               " having count(*) > 1 limit 10");
+      if (!duplicates.empty()) {
+        String list;
+        for (const String& value : duplicates) list += (list.empty() ? "" : ", ") + value;
+        throw ComError(errc::kIntegrityViolation,
+                       String("Cannot add the key on ") + key.table + " (" + key.columns +
+                           "): rows share the profile numbers " + list +
+                           ". Remove the extra rows, then upgrade again; nothing was changed.");
+      }
+      Exec(db.get(), String("DROP INDEX IF EXISTS ") + key.index + "; CREATE UNIQUE INDEX " +
+                         key.index + " ON " + key.table + " (" + key.columns + ")");
+      changed.emplace_back(key.index);
+    }
+    Exec(db.get(), "COMMIT");
+  } catch (...) {
+    sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  return changed;
+}
+
+}  // namespace migprof::sqlite

@@ -1,0 +1,37 @@
+// Work on an embedded database file as a whole: the check that a file is a
+// profile database before anything writes to it, online backup and the
+// upgrade of files made by older versions of the tool.
+#ifndef MIGPROF_COMPONENT_SQLITE_DATABASE_FILE_H_
+#define MIGPROF_COMPONENT_SQLITE_DATABASE_FILE_H_
+
+#include <vector>
+
+#include "migprof/automation.h"
+
+namespace migprof::sqlite {
+
+// Raises ComError (errc::kProviderFailure) unless the existing regular file
+// at path is a SQLite database holding at least one of the profile tables,
+// and the file (and, while it has no -wal file, its folder) can be written.
+// Only reads the file: a refused file is left byte for byte as it was and no
+// side file (-wal, -shm, -journal) is created.
+void CheckProfileDatabase(const String& path);
+
+// Copies the database at source_path, committed rows of its -wal file
+// included, into a new file at target_path, consistently even while other
+// connections write. Raises ComError when the source is not a profile
+// database or the target exists already or cannot be written; a partly
+// written target is removed.
+void BackupDatabase(const String& source_path, const String& target_path);
+
+// Brings a database made by an older version up to the current keys: the
+// profile-number index of qzmap100 and the number-and-level index of qzmap101
+// become unique, in one transaction. Returns the names of the indexes it
+// changed (none when the file is current). When existing rows break a key,
+// nothing changes and ComError (errc::kIntegrityViolation) names the
+// duplicated numbers.
+std::vector<String> UpgradeDatabase(const String& path);
+
+}  // namespace migprof::sqlite
+
+#endif  // MIGPROF_COMPONENT_SQLITE_DATABASE_FILE_H_

@@ -1,0 +1,228 @@
+// The embedded database file as a whole: refused files stay untouched, rows
+// reach the database file when the tool exits, backups and upgrades.
+#include "component/sqlite/database_file.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "component/sqlite/dialect.h"
+#include "robust/robust_support.h"
+#include "robust/tool_process.h"
+#include "schema/schema.h"
+
+namespace migprof::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A new empty folder, removed with its contents afterwards.
+struct TempFolder {
+  TempFolder() {
+    static int counter = 0;
+    path = (fs::temp_directory_path() /
+            ("migprof_robust_" + std::to_string(::getpid()) + "_" + std::to_string(counter++)))
+               .string();
+    fs::remove_all(path);
+    fs::create_directory(path);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::permissions(path, fs::perms::owner_all, ignored);
+    fs::remove_all(path, ignored);
+  }
+  std::string File(const std::string& name) const { return path + "/" + name; }
+  std::string path;
+};
+
+// Runs statements on a file with SQLite itself, outside the component (with
+// the collation the profile tables declare).
+void RawSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite_dialect::Register(db);
+  char* message = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "");
+  sqlite3_free(message);
+  sqlite3_close(db);
+}
+
+// The first column of a query's rows, read with SQLite itself.
+std::vector<std::string> Column(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  std::vector<std::string> values;
+  sqlite3_exec(
+      db, sql.c_str(),
+      [](void* out, int, char** row, char**) {
+        static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
+        return 0;
+      },
+      &values, nullptr);
+  sqlite3_close(db);
+  return values;
+}
+
+// The profile numbers in a database file read on its own: the file is
+// copied first, so rows that exist only in a -wal file beside it are missed.
+std::string NumbersInFileAlone(const TempFolder& folder, const std::string& path) {
+  const std::string copy = folder.File("copy-" + fs::path(path).filename().string());
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(("file:" + copy + "?immutable=1").c_str(), &db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
+            SQLITE_OK);
+  std::string numbers;
+  sqlite3_exec(
+      db, "select mprf from qzmap100 order by mprf",
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) += std::string(values[0] ? values[0] : "NULL") + ";";
+        return 0;
+      },
+      &numbers, nullptr);
+  sqlite3_close(db);
+  fs::remove(copy);
+  return numbers;
+}
+
+TEST(RefusedDatabaseFile, IsLeftExactlyAsItWas) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    const char* message;  // part of the raised description
+  };
+  const std::vector<Case> cases = {
+      {"plain SQLite file",
+       [](const std::string& p) { RawSql(p, "create table t(x); insert into t values (1)"); },
+       "is not a profile database"},
+      {"plain SQLite file in WAL mode",
+       [](const std::string& p) {
+         RawSql(p, "pragma journal_mode=wal; create table t(x); insert into t values (1)");
+       },
+       "is not a profile database"},
+      {"text file", [](const std::string& p) { std::ofstream(p) << "name,value\n"; },
+       "is not a profile database"},
+      {"empty file", [](const std::string& p) { std::ofstream{p}; }, "is not a profile database"},
+      {"read-only profile database",
+       [](const std::string& p) {
+         schema::CreateEmbeddedDatabase(p);
+         ::chmod(p.c_str(), 0444);
+       },
+       "is read-only"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const std::string path = folder.File("data.db");
+    c.make(path);
+    const std::vector<std::string> before = FolderSnapshot(folder.path);
+    TOVRHandleMigProf object;
+    object.DatabaseName("sqlite:" + path);
+    ComError raised = RaisedBy([&] { object.getNewConnection(); });
+    EXPECT_EQ(raised.number(), errc::kProviderFailure);
+    EXPECT_NE(raised.description().find(c.message), std::string::npos) << raised.description();
+    // A member that traps records the same failure and writes nothing.
+    EXPECT_FALSE(object.DeleteMap100(1).IsTrue());
+    EXPECT_EQ(object.ErrDescription(), raised.description());
+    EXPECT_EQ(FolderSnapshot(folder.path), before);
+  }
+}
+
+TEST(DatabaseFileAtExit, HoldsEveryCommittedRowOnItsOwn) {
+  TempFolder folder;
+  const std::string path = folder.File("p.db");
+  ASSERT_EQ(RunTool({"init", path}).status, 0);
+  ToolRun created =
+      RunTool({"call", "--database", "sqlite:" + path, "--args",
+               R"([7,"d","S","T","V","R","C","__","N","app","alice"])", "InsertInMap100"});
+  ASSERT_TRUE(AnswerIsTrue(created.out)) << created.out;
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  EXPECT_EQ(NumbersInFileAlone(folder, path), "7;");
+}
+
+TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
+  TempFolder folder;
+  const std::string path = folder.File("p.db");
+  ASSERT_EQ(RunTool({"init", path}).status, 0);
+  // A running session keeps the database open, its rows in the -wal file.
+  ToolSession session({"--database", "sqlite:" + path});
+  for (int mprf : {1, 2}) {
+    const std::string v = "V" + std::to_string(mprf);
+    session.Send(CreateRequest(mprf, v, "S" + v, "T" + v));
+    ASSERT_TRUE(AnswerIsTrue(session.Receive()));
+  }
+  ASSERT_TRUE(fs::exists(path + "-wal"));
+
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string numbers;  // in the copy; "" when none is made
+  };
+  const std::string copy = folder.File("copy.db");
+  const std::vector<Case> cases = {
+      {{"backup", "--database", "sqlite:" + path, copy}, 0, "1;2;"},
+      {{"backup", "--database", "sqlite:" + path, copy}, 1, "1;2;"},  // never overwrites
+      {{"backup", "--database", "sqlite:" + folder.File("none.db"), folder.File("c2.db")}, 1, ""},
+      {{"backup", "--database", "somedsn", folder.File("c3.db")}, 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[2]);
+    EXPECT_EQ(RunTool(c.args).status, c.status);
+    const std::string target = c.args.back();
+    if (c.numbers.empty()) {
+      EXPECT_FALSE(fs::exists(target));
+    } else {
+      EXPECT_EQ(NumbersInFileAlone(folder, target), c.numbers);
+      EXPECT_FALSE(fs::exists(target + "-wal"));
+    }
+  }
+  EXPECT_EQ(session.Finish(), 0);
+}
+
+TEST(DatabaseUpgrade, AddsTheProfileKeysUnlessRowsBreakThem) {
+  struct Case {
+    const char* rows;  // put into a database with the old, non-unique indexes
+    int status;
+    const char* failure;  // part of the raised description; "" for none
+    bool unique_after;
+  };
+  const std::vector<Case> cases = {
+      {"insert into qzmap100 (mprf) values (1), (2)", 0, "", true},
+      {"insert into qzmap100 (mprf) values (1), (1), (null), (null)", 1, "profile numbers 1",
+       false},
+      {"insert into qzmap101 (mprf, levl) values (4, 1), (4, 2), (4, 2)", 1, "profile numbers 4",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rows);
+    TempFolder folder;
+    const std::string path = folder.File("old.db");
+    schema::CreateEmbeddedDatabase(path);
+    RawSql(path,
+           "drop index qzmap100_mprf; create index qzmap100_mprf on qzmap100 (mprf);"
+           "drop index qzmap101_mprf; create index qzmap101_mprf on qzmap101 (mprf, levl);" +
+               std::string(c.rows));
+    ComError failure(0, "");
+    try {
+      sqlite::UpgradeDatabase(path);
+    } catch (const ComError& error) {
+      failure = error;
+    }
+    EXPECT_EQ(failure.number(), c.status == 0 ? 0 : errc::kIntegrityViolation);
+    EXPECT_NE(failure.description().find(c.failure), std::string::npos) << failure.description();
+    const std::vector<std::string> unique = Column(
+        path, "select name from sqlite_master where sql like 'CREATE UNIQUE INDEX%' order by 1");
+    const std::vector<std::string> keys = {"qzmap100_mprf", "qzmap101_mprf"};
+    EXPECT_EQ(unique, c.unique_after ? keys : std::vector<std::string>());
+    if (c.unique_after) {
+      EXPECT_EQ(RunTool({"upgrade", path}).out, path + " is up to date\n");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace migprof::testing

@@ -1,0 +1,434 @@
+// Every database call of every changing member made to fail in turn: the
+// member traps or raises as documented and leaves exactly the partial state
+// its failure path names.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "profiles/profile_support.h"
+#include "robust/fault_runner.h"
+#include "robust/robust_support.h"
+
+namespace migprof::testing {
+namespace {
+
+// The table-list form covers the one-table form's statements and more; both
+// run when MIGPROF_ROBUST_LONG is set.
+std::vector<bool> ListVariants() {
+  return Rounds(1, 2) == 2 ? std::vector<bool>{false, true} : std::vector<bool>{true};
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+// True when the words of prefix stand in text in the same order, the first
+// at its start. An updatable query reaches the database with its row key
+// added to the select list, which this looks past.
+bool WordsInOrder(const std::string& text, const std::string& prefix) {
+  std::istringstream wanted(prefix), got(text);
+  std::string want, word;
+  bool first = true;
+  while (wanted >> want) {
+    bool found = false;
+    while (got >> word) {
+      if (word == want) {
+        found = true;
+        break;
+      }
+      if (first) return false;
+    }
+    if (!found) return false;
+    first = false;
+  }
+  return true;
+}
+
+// A step whose text begins with the words of one of prefixes (the last word
+// may be cut short, as in "qzlib10").
+std::function<bool(const FailedStep&)> StepIs(std::vector<std::string> prefixes) {
+  return [prefixes](const FailedStep& step) {
+    for (const std::string& prefix : prefixes) {
+      if (StartsWith(step.text, prefix)) return true;
+      const std::size_t cut = prefix.find_last_of(' ');
+      if (cut != std::string::npos && WordsInOrder(step.text, prefix.substr(0, cut)) &&
+          step.text.find(prefix.substr(cut + 1)) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+}
+
+// Field `index` (1 = first column) of a snapshot row.
+std::string FieldOf(const std::string& row, std::size_t index) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < index; ++i) start = row.find('|', start) + 1;
+  return row.substr(start, row.find('|', start) - start);
+}
+
+void Exec(ado::Connection& db, const std::vector<std::string>& statements) {
+  for (const std::string& statement : statements) db.Execute(statement);
+}
+
+// Two applications of two kinds and a standard parent profile 1 (P1_R_C).
+void ParentProfile(ado::Connection& db) {
+  Exec(db, {"insert into qzddi100 (appl, extn) values ('S', '1')",
+            "insert into qzddi100 (appl, extn) values ('T', '2')",
+            "insert into qzmap100 (mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph,"
+            "apln) values (1,'S','T','P1','R','C','','','','parent','N',1,'app')",
+            "insert into qzmap101 (mprf,levl,vers,rele,cust,pprf) values (1,1,'P1','R','C',1)"});
+}
+
+TEST(FaultInjection, InsertInMap100) {
+  const std::vector<std::string> own_rows = {"qzmap100|2|", "qzmap101|2|"};
+  MemberUnderFault member{
+      ParentProfile,
+      [](TOVRHandleMigProf& object) {
+        return object
+            .InsertInMap100(2, "child", "S", "T", "P1U", "R", "C", "P1_R_C", "Y", "app", "alice",
+                            "DV", "DR", "DC")
+            .IsTrue();
+      },
+      /*traps=*/true,
+      {
+          // The depth lookup records its failure and the creation goes on
+          // with depth 0 and no level rows.
+          {StepIs({"run select deph from qzmap100"}),
+           [&](const FailedStep&, const FaultOutcome& outcome, const std::vector<Snapshot>& all) {
+             EXPECT_EQ(outcome.result, true);
+             EXPECT_EQ(outcome.error_number, InjectedError().number());
+             EXPECT_EQ(outcome.error_description, InjectedError().description());
+             EXPECT_EQ(Without(outcome.after, own_rows), Without(all.back(), own_rows));
+             Snapshot own = outcome.after;
+             std::erase_if(own, [](const std::string& row) { return !StartsWith(row, "qzmap10"); });
+             ASSERT_EQ(Without(own, {"qzmap100|1|", "qzmap101|1|", "qzmap105|"}).size(), 1u);
+             EXPECT_EQ(FieldOf(Without(own, {"qzmap100|1|", "qzmap101|1|", "qzmap105|"})[0], 12),
+                       "0");
+           }},
+          // Writing the levels fails: the member removes the profile's
+          // qzmap100 and qzmap101 rows itself, code 107.
+          {StepIs({"run select * from qzmap101 where mprf = 2and levl", "insert qzmap101",
+                   "run select * from qzmap100 where vers ='P1'"}),
+           [&](const FailedStep& step, const FaultOutcome& outcome,
+               const std::vector<Snapshot>& all) {
+             EXPECT_EQ(outcome.result, false);
+             EXPECT_EQ(outcome.error_number, 107);
+             EXPECT_EQ(outcome.error_description, StepIs({"run select * from qzmap100"})(step)
+                                                      ? "Errors Occured While Retrieving Records"
+                                                      : InjectedError().description());
+             EXPECT_EQ(outcome.after, Without(all[step.index - 1], own_rows));
+           }},
+      }};
+  EXPECT_GT(CheckEveryCall(member), 15);
+}
+
+TEST(FaultInjection, DeleteMap100) {
+  MemberUnderFault member{
+      [](ado::Connection& db) {
+        ParentProfile(db);
+        for (const char* table :
+             {"qzmap110", "qzmap120", "qzmap125", "qzmap130", "qzmap135", "qzmap140", "qzmap145",
+              "qzmap160", "qzmap165", "qzmap170", "qzmap175", "qzmap105", "qzlib100", "qzlib105"}) {
+          for (int mprf : {1, 3}) {
+            db.Execute(std::string("insert into ") + table + " (mprf, vers, rele, cust) values (" +
+                       std::to_string(mprf) + ", 'P1', 'R', 'C')");
+          }
+        }
+        Exec(db, {"insert into qzusr110 (mprf, usrn) values (1, cast('alice' as varbinary))",
+                  "insert into qzusr100 (usrn, defa) values ('alice', 1)",
+                  "insert into qzusr100 (usrn, defa) values ('bob', 3)"});
+      },
+      [](TOVRHandleMigProf& object) { return object.DeleteMap100(1).IsTrue(); },
+      /*traps=*/true,
+      {}};
+  EXPECT_GT(CheckEveryCall(member), 17);
+}
+
+// Rows of a rule table keyed by table xy/uvw/<flno> (bpac/... for links).
+std::string RuleRow(const std::string& table, int mprf, const std::string& vrc,
+                    const std::string& flno, const std::string& columns = "",
+                    const std::string& values = "") {
+  const bool link = table == "qzmap170" || table == "qzmap175";
+  return "insert into " + table + " (mprf, vers, rele, cust, " +
+         (link ? "bpac, bmod, bflno" : "tcpac, tcmod, tflno") +
+         (columns.empty() ? "" : ", " + columns) + ") values (" + std::to_string(mprf) + ", " +
+         vrc + ", 'xy', 'uvw', '" + flno + "'" + (values.empty() ? "" : ", " + values) + ")";
+}
+
+// Profile 3 with rules in every rule table for tables 123 and 124 in its VRC
+// UV/UR/UC, and decoys of another VRC.
+void RulesOfProfile3(ado::Connection& db) {
+  db.Execute(
+      "insert into qzmap100 (mprf, vers, rele, cust, scme) values (3, 'UV', 'UR', 'UC', 'N')");
+  for (const char* table : {"qzmap110", "qzmap120", "qzmap125", "qzmap130", "qzmap135", "qzmap140",
+                            "qzmap145", "qzmap160", "qzmap165", "qzmap170", "qzmap175"}) {
+    for (const char* flno : {"123", "123", "124"}) {
+      db.Execute(RuleRow(table, 3, "'UV', 'UR', 'UC'", flno));
+    }
+    db.Execute(RuleRow(table, 3, "'OV', 'UR', 'UC'", "123"));
+  }
+}
+
+TEST(FaultInjection, DeleteMapRules) {
+  for (bool list : ListVariants()) {
+    SCOPED_TRACE(list ? "table list" : "one table");
+    MemberUnderFault member{RulesOfProfile3,
+                            [list](TOVRHandleMigProf& object) -> std::optional<bool> {
+                              object.DeleteMapRules(3, "UV", "UR", "UC", "xy", "uvw", "123",
+                                                    list ? "xyuvw123,xyuvw124" : "",
+                                                    Boolean::From(list));
+                              return std::nullopt;
+                            },
+                            /*traps=*/false,
+                            {}};
+    EXPECT_GT(CheckEveryCall(member), 9);
+  }
+}
+
+TEST(FaultInjection, DeleteData) {
+  MemberUnderFault member{RulesOfProfile3,
+                          [](TOVRHandleMigProf& object) -> std::optional<bool> {
+                            object.DeleteData("select * from qzmap125 where tflno = '123'", 3, "UV",
+                                              "UR", "UC");
+                            return std::nullopt;
+                          },
+                          /*traps=*/false,
+                          {}};
+  EXPECT_GE(CheckEveryCall(member), 4);
+}
+
+TEST(FaultInjection, ExpireMapRules) {
+  MemberUnderFault member{
+      [](ado::Connection& db) {
+        RulesOfProfile3(db);
+        db.Execute(
+            "insert into qzmap105 (mprf, vers, rele, cust, dver, drel, dcus) values "
+            "(3, 'UV', 'UR', 'UC', 'DV', 'DR', 'DC')");
+        db.Execute(RuleRow("qzmap120", 3, "'DV', 'DR', 'DC'", "123", "stat", "'M'"));
+        db.Execute(RuleRow("qzmap120", 3, "'DV', 'DR', 'DC'", "124", "stat", "'M'"));
+      },
+      [](TOVRHandleMigProf& object) -> std::optional<bool> {
+        object.ExpireMapRules(3, "UV", "UR", "UC", "xy", "uvw", "123", "xyuvw123,xyuvw124", kTrue,
+                              kTrue);
+        return std::nullopt;
+      },
+      /*traps=*/false,
+      {}};
+  EXPECT_GE(CheckEveryCall(member), 3);
+}
+
+// Source profile 1 (SV/SR/SC, target application UAPP's dictionary) with
+// table, source-table, field, function and link rules for table xy/uvw/123;
+// the user's profile 2 works in UV/UR/UC.
+void CopySource(ado::Connection& db) {
+  const std::string source = "'SV', 'SR', 'SC'";
+  Exec(db,
+       {"insert into qzmap100 (mprf, vers, rele, cust, tapp) values (1, 'SV', 'SR', 'SC', "
+        "'SAPP')",
+        "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (2, 'UV', 'UR', 'UC', "
+        "'UAPP')",
+        RuleRow("qzmap120", 1, source, "123", "prtx, stat, comt", "' p ', 'A', ' c '"),
+        RuleRow("qzmap120", 1, source, "124", "prtx, stat, comt", "'q', 'B', 'd'"),
+        RuleRow("qzmap130", 1, source, "123", "scpac, scmod, sflno, icod", "'ab', 'cde', '7', 'I'"),
+        RuleRow("qzmap140", 1, source, "123", "fdnm, dnum, mrul", "'name', 1, 'r1'"),
+        RuleRow("qzmap140", 1, source, "123", "fdnm, dnum, mrul", "'qty(1)', 2, 'r2'"),
+        RuleRow("qzmap140", 1, source, "123", "fdnm, dnum, mrul", "'qty(2)', 3, 'r3'"),
+        RuleRow("qzmap160", 1, source, "123", "func", "'f1'"),
+        RuleRow("qzmap170", 1, source, "123", "cpac, cmod, cflno", "'xy', 'uvw', '124'"),
+        "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values "
+        "('UAPP', 'xy', 'uvw', '123', 'name', 0, NULL)",
+        "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values "
+        "('UAPP', 'xy', 'uvw', '123', 'qty', 2, 'xyDOM')",
+        "insert into qzddi220 (appl, cpac, cdom) values ('UAPP', 'xy', 'DOM')"});
+}
+
+TEST(FaultInjection, CopyToCurrentVRC) {
+  for (bool list : ListVariants()) {
+    SCOPED_TRACE(list ? "table list" : "one table");
+    MemberUnderFault member{CopySource,
+                            [list](TOVRHandleMigProf& object) {
+                              return object
+                                  .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123",
+                                                    "J.Smith", Variant("p"), list ? "xyuvw124" : "",
+                                                    Boolean::From(list))
+                                  .IsTrue();
+                            },
+                            /*traps=*/true,
+                            {}};
+    EXPECT_GT(CheckEveryCall(member), 10);
+  }
+}
+
+// Function f of source profile 1 in its own VRC, and the user's profile 2.
+void FunctionSource(ado::Connection& db) {
+  Exec(db, {"insert into qzmap100 (mprf, vers, rele, cust) values (1, 'SV', 'SR', 'SC')",
+            "insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca, lurn, ldat, fdef, comt, "
+            "stat) values (1, 'SV', 'SR', 'SC', 'f', 'd', 'lu', '2003-04-05 06:07:08', 'def', "
+            "'c', 'N')"});
+}
+
+TEST(FaultInjection, FuncCopyToCurrentVRC) {
+  MemberUnderFault member{
+      FunctionSource,
+      [](TOVRHandleMigProf& object) {
+        return object.Func_CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "f", "u").IsTrue();
+      },
+      /*traps=*/false,
+      {}};
+  EXPECT_GE(CheckEveryCall(member), 4);
+}
+
+TEST(FaultInjection, FuncExpire) {
+  for (const char* scme : {"Y", "N"}) {
+    SCOPED_TRACE(scme);
+    MemberUnderFault member{
+        [scme](ado::Connection& db) {
+          Exec(db, {std::string("insert into qzmap100 (mprf, vers, rele, cust, scme) values (10, "
+                                "'V1', 'R1', 'C1', '") +
+                        scme + "')",
+                    "insert into qzmap105 (mprf, vers, rele, cust, dver, drel, dcus) values (10, "
+                    "'V1', 'R1', 'C1', 'DV', 'DR', 'DC')",
+                    "insert into qzlib100 (mprf, vers, rele, cust, fnam, stat, curn) values (10, "
+                    "'V1', 'R1', 'C1', 'calc', 'N', 'alice')",
+                    "insert into qzlib100 (mprf, vers, rele, cust, fnam, stat, curn) values (10, "
+                    "'DV', 'DR', 'DC', 'calc', 'C', 'alice')"});
+        },
+        [](TOVRHandleMigProf& object) {
+          return object.Func_Expire(10, "V1", "R1", "C1", "calc", "alice", kTrue).IsTrue();
+        },
+        /*traps=*/false,
+        {}};
+    EXPECT_GE(CheckEveryCall(member), 3);
+  }
+}
+
+// The index (1-based) of the first call of the clean run that starts with
+// prefix.
+long CallIndex(const std::vector<std::string>& calls, const std::string& prefix) {
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (StartsWith(calls[i], prefix)) return static_cast<long>(i) + 1;
+  }
+  ADD_FAILURE() << "no call starts with " << prefix;
+  return 0;
+}
+
+// Chains A1 <- B1 <- C1 (profiles 1, 2, 3 on S/T) and W1 <- X1 (4, 5 on
+// S2/T2), with their level rows and application kinds.
+void Chains(ado::Connection& db) {
+  struct Profile {
+    int mprf;
+    const char* vers;
+    const char* apps;
+    const char* parent;
+    int deph;
+  };
+  for (const Profile& p : {Profile{1, "A1", "'S','T'", "''", 1},
+                           {2, "B1", "'S','T'", "'A1'", 2},
+                           {3, "C1", "'S','T'", "'B1'", 3},
+                           {4, "W1", "'S2','T2'", "''", 1},
+                           {5, "X1", "'S2','T2'", "'W1'", 2}}) {
+    db.Execute(
+        "insert into qzmap100 (mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph,"
+        "apln) values (" +
+        std::to_string(p.mprf) + "," + p.apps + ",'" + p.vers + "','R','C'," + p.parent +
+        (std::string(p.parent) == "''" ? ",'',''" : ",'R','C'") + ",'d','N'," +
+        std::to_string(p.deph) + ",'l')");
+  }
+  for (const char* level : {"1,1,'A1',1", "2,1,'B1',2", "2,2,'A1',1", "3,1,'C1',3", "3,2,'B1',2",
+                            "3,3,'A1',1", "4,1,'W1',4", "5,1,'X1',5", "5,2,'W1',4"}) {
+    std::string v = level;  // mprf,levl,vers,pprf
+    const std::size_t last = v.rfind(',');
+    db.Execute("insert into qzmap101 (mprf,levl,vers,rele,cust,pprf) values (" + v.substr(0, last) +
+               ",'R','C'" + v.substr(last) + ")");
+  }
+  for (const char* kind : {"'S','1'", "'S2','1'", "'T','2'", "'T2','2'"}) {
+    db.Execute(std::string("insert into qzddi100 (appl, extn) values (") + kind + ")");
+  }
+}
+
+TEST(FaultInjection, UpdateMap100) {
+  ScopedObjectFactory fake(kConfigMgtProgId, [log = std::make_shared<RecordingConfigMgt::Log>()] {
+    return std::make_shared<RecordingConfigMgt>(log);
+  });
+  const std::vector<std::string> profile2 = {"qzmap100|2|"};
+  auto untouched_error_state = [](const FaultOutcome& outcome) {
+    EXPECT_EQ(outcome.result, true);
+    EXPECT_EQ(outcome.error_number, 0);
+    EXPECT_EQ(outcome.error_description, "");
+  };
+  MemberUnderFault member{
+      Chains,
+      [](TOVRHandleMigProf& object) {
+        return object
+            .UpdateMap100(2, "d2", "N", "B1", "R", "C", "l2", "X1_R_C", "alice", "path", "", "DR",
+                          "DC")
+            .IsTrue();
+      },
+      /*traps=*/true,
+      {
+          // The children lookup traps and answers "" without recording:
+          // the update goes on and no level is rebuilt.
+          {StepIs({"run select mprf from qzmap101 where pprf = 2"}),
+           [&](const FailedStep&, const FaultOutcome& outcome, const std::vector<Snapshot>& all) {
+             untouched_error_state(outcome);
+             // The state right after the profile's own update.
+             const long update = CallIndex(FaultCalls(), "run update qzmap100 set dsca");
+             EXPECT_EQ(outcome.after, all[update]);
+           }},
+          // The depth lookup records its failure; the update stores depth 0.
+          {StepIs({"run select deph from qzmap100"}),
+           [&](const FailedStep&, const FaultOutcome& outcome, const std::vector<Snapshot>& all) {
+             EXPECT_EQ(outcome.result, true);
+             EXPECT_EQ(outcome.error_number, InjectedError().number());
+             EXPECT_EQ(Without(outcome.after, profile2), Without(all.back(), profile2));
+             Snapshot own = outcome.after;
+             std::erase_if(own,
+                           [](const std::string& row) { return !StartsWith(row, "qzmap100|2|"); });
+             ASSERT_EQ(own.size(), 1u);
+             EXPECT_EQ(FieldOf(own[0], 12), "0");
+           }},
+          // The level rebuild stops at its failure without recording it; the
+          // update has succeeded.
+          {[](const FailedStep& step) {
+             return step.index > CallIndex(FaultCalls(), "run update qzmap100 set dsca");
+           },
+           [&](const FailedStep& step, const FaultOutcome& outcome,
+               const std::vector<Snapshot>& all) {
+             untouched_error_state(outcome);
+             EXPECT_EQ(outcome.after, all[step.index - 1]);
+           }},
+      }};
+  EXPECT_GT(CheckEveryCall(member), 20);
+}
+
+TEST(FaultInjection, FuncDelete) {
+  MemberUnderFault member{
+      [](ado::Connection& db) {
+        Exec(db, {"insert into qzlib100 (mprf,vers,rele,cust,fnam,stat) values "
+                  "(1,'V','R','C','f1','N')",
+                  "insert into qzlib100 (mprf,vers,rele,cust,fnam,stat) values "
+                  "(1,'V','R','C','f2','N')",
+                  "insert into qzlib105 (mprf,vers,rele,cust,fnam) values (1,'V','R','C','f1')",
+                  "insert into qzlib105 (mprf,vers,rele,cust,fnam) values (1,'V','R','C','f1')"});
+      },
+      [](TOVRHandleMigProf& object) {
+        return object.Func_Delete(1, "V", "R", "C", "f1", "alice").IsTrue();
+      },
+      /*traps=*/true,
+      // The deletes run in one transaction: a failure at either delete or at
+      // the commit leaves both tables as they were before it began.
+      {{StepIs({"run Delete from qzlib10", "commit"}),
+        [](const FailedStep&, const FaultOutcome& outcome, const std::vector<Snapshot>& all) {
+          EXPECT_EQ(outcome.result, false);
+          EXPECT_EQ(outcome.error_number, InjectedError().number());
+          EXPECT_EQ(outcome.error_description, InjectedError().description());
+          EXPECT_EQ(outcome.after, all[CallIndex(FaultCalls(), "begin") - 1]);
+          EXPECT_EQ(outcome.after, all.front());
+        }}},
+      /*uses_transaction=*/true};
+  EXPECT_GE(CheckEveryCall(member), 7);
+}
+
+}  // namespace
+}  // namespace migprof::testing

@@ -1,0 +1,35 @@
+// Small helpers shared by the tests of behaviour under faults and bad input.
+#ifndef MIGPROF_TESTS_ROBUST_ROBUST_SUPPORT_H_
+#define MIGPROF_TESTS_ROBUST_ROBUST_SUPPORT_H_
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "testing/test_database.h"
+
+namespace migprof::testing {
+
+// Rounds or trials for a stress test: `quick` in the normal run, `full` when
+// MIGPROF_ROBUST_LONG is set.
+inline int Rounds(int quick, int full) { return std::getenv("MIGPROF_ROBUST_LONG") ? full : quick; }
+
+// The options that point a `migprof session` at db.
+inline std::vector<std::string> ToolOptions(const TestDatabase& db) {
+  return {"--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()};
+}
+
+// A JSON request line calling InsertInMap100 for a standard profile.
+inline std::string CreateRequest(int mprf, const std::string& vers, const std::string& sapp,
+                                 const std::string& tapp) {
+  return R"({"call":"InsertInMap100","args":[)" + std::to_string(mprf) + R"(,"d",")" + sapp +
+         R"(",")" + tapp + R"(",")" + vers + R"(","R","C","__","N","app","alice"]})";
+}
+
+// Every file name in a folder with its size and contents, to see that
+// nothing was created or changed.
+std::vector<std::string> FolderSnapshot(const std::string& folder);
+
+}  // namespace migprof::testing
+
+#endif  // MIGPROF_TESTS_ROBUST_ROBUST_SUPPORT_H_
