@@ -9,6 +9,7 @@
 #include "cli/help_text.h"
 #include "cli/json_depth.h"
 #include "cli/session.h"
+#include "cli/version.h"
 #include "cli/web_commands.h"
 
 namespace migprof::cli {
@@ -34,6 +35,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
       "with JSON answers.",
       "migprof");
   app.require_subcommand(1);
+  app.set_version_flag("--version", VersionText,
+                       "Print the versions of migprof, SQLite and unixODBC");
   app.footer(ToolFooter());
 
   std::string init_path;

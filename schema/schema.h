@@ -1,18 +1,8 @@
-// The tables of the profile database.
+// The tables of the profile database. The declarations are public, for
+// programs that create their own embedded database: migprof/schema.h.
 #ifndef MIGPROF_SCHEMA_SCHEMA_H_
 #define MIGPROF_SCHEMA_SCHEMA_H_
 
-#include "migprof/automation.h"
-
-namespace migprof::schema {
-
-// The script that creates every table and index in the embedded database.
-const char* EmbeddedSchemaSql();
-
-// Creates a new embedded database file at path with the schema. Raises
-// ComError when the file exists already or cannot be created.
-void CreateEmbeddedDatabase(const String& path);
-
-}  // namespace migprof::schema
+#include "migprof/schema.h"
 
 #endif  // MIGPROF_SCHEMA_SCHEMA_H_

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libkainjow-mustache-dev libjs-bootstrap5 libsodium-dev
   chromium chromium-driver python3-selenium
+  help2man lintian
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

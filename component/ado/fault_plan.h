@@ -3,8 +3,9 @@
 // open itself, each statement run, each row inserted, changed or deleted
 // through a recordset, each begin and commit) and makes the one numbered
 // fail_at raise the plan's error instead of reaching the database, as a
-// provider error would. Nothing installs a plan outside the tests; without
-// one, sessions are opened and used as they are.
+// provider error would. Compiled only into builds with MIGPROF_FAULT_SEAM
+// (on when the tests are built); without a plan, sessions are opened and
+// used as they are.
 #ifndef MIGPROF_COMPONENT_ADO_FAULT_PLAN_H_
 #define MIGPROF_COMPONENT_ADO_FAULT_PLAN_H_
 

@@ -1,4 +1,6 @@
+#ifdef MIGPROF_FAULT_SEAM
 #include "component/ado/fault_plan.h"
+#endif
 #include "component/ado/session.h"
 #include "component/odbc/odbc_session.h"
 #include "component/sqlite/sqlite_session.h"
@@ -23,9 +25,13 @@ std::unique_ptr<Session> OpenNativeSession(const String& connection_string,
 std::unique_ptr<Session> OpenSession(const String& connection_string,
                                      const ConnectionParameters& parameters, long login_timeout,
                                      long command_timeout) {
+#ifdef MIGPROF_FAULT_SEAM
   return OpenUnderFaultPlan([&] {
     return OpenNativeSession(connection_string, parameters, login_timeout, command_timeout);
   });
+#else
+  return OpenNativeSession(connection_string, parameters, login_timeout, command_timeout);
+#endif
 }
 
 }  // namespace migprof::ado::detail
