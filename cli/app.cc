@@ -10,6 +10,7 @@
 #include "cli/json_depth.h"
 #include "cli/session.h"
 #include "cli/version.h"
+#include "cli/web_commands.h"
 
 namespace migprof::cli {
 namespace {
@@ -89,6 +90,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   call->add_option("json-args", words, "The arguments, one word each");
   call->footer(CallFooter());
 
+  std::function<int()> run_web_command = AddWebCommands(app, in, out, err);
+
   // The option parser itself walks a bracketed word recursively, so a word
   // nested too deep is refused before it is parsed at all.
   for (int i = 1; i < argc; ++i) {
@@ -103,6 +106,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
     return app.exit(error, out, err);
   }
 
+  if (int status = run_web_command(); status >= 0) return status;
   if (init->parsed()) return RunInit(init_path, init_demo, out, err);
   if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
   if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);

@@ -1,0 +1,28 @@
+-- Tables of the maintenance front end (`migprof serve`), MariaDB form. Run
+-- once on the profile database before serving it; the embedded database
+-- gets them automatically. Names and ids compare exactly (binary collation).
+
+-- Accounts: name and libsodium password hash.
+CREATE TABLE mpweb_user (
+  usrn varchar(64) COLLATE utf8mb4_bin NOT NULL PRIMARY KEY,
+  pwhs varchar(255) COLLATE utf8mb4_bin NOT NULL);
+
+-- Signed-in sessions: hash of the cookie's id, user, CSRF token, expiry
+-- (seconds since 1970) and the flash message for the next page.
+CREATE TABLE mpweb_session (
+  sidh varchar(64) COLLATE utf8mb4_bin NOT NULL PRIMARY KEY,
+  usrn varchar(64) COLLATE utf8mb4_bin NOT NULL,
+  csrf varchar(64) COLLATE utf8mb4_bin NOT NULL,
+  expi bigint NOT NULL,
+  flsh varchar(2000) NOT NULL DEFAULT '');
+CREATE INDEX mpweb_session_usrn ON mpweb_session (usrn);
+
+-- Rule copies run by the front end: parameters, progress and outcome.
+CREATE TABLE mpweb_job (
+  jobi varchar(64) COLLATE utf8mb4_bin NOT NULL PRIMARY KEY,
+  usrn varchar(64) COLLATE utf8mb4_bin NOT NULL,
+  smpr int NOT NULL, umpr int NOT NULL,
+  vrc varchar(100) NOT NULL, tabs varchar(4000) NOT NULL,
+  stat varchar(10) NOT NULL, done bigint NOT NULL, totl bigint NOT NULL,
+  errn varchar(32) NOT NULL DEFAULT '', errd varchar(4000) NOT NULL DEFAULT '',
+  updt bigint NOT NULL);

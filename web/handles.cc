@@ -1,0 +1,25 @@
+#include "web/handles.h"
+
+namespace migprof::web {
+
+std::shared_ptr<HandleSlot> HandlePool::For(const std::string& session_hash) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto now = std::chrono::steady_clock::now();
+  for (auto it = slots_.begin(); it != slots_.end();) {
+    it = now - it->second->last_use > kIdle ? slots_.erase(it) : std::next(it);
+  }
+  std::shared_ptr<HandleSlot>& slot = slots_[session_hash];
+  if (!slot) {
+    slot = std::make_shared<HandleSlot>();
+    settings_.ApplyTo(slot->object);
+  }
+  slot->last_use = now;
+  return slot;
+}
+
+void HandlePool::Drop(const std::string& session_hash) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  slots_.erase(session_hash);
+}
+
+}  // namespace migprof::web

@@ -1,0 +1,98 @@
+// Sign-in and sign-out. Without any account the server (which then listens
+// on loopback only) asks for a name alone.
+#include "web/app.h"
+#include "web/server.h"
+#include "web/tokens.h"
+
+namespace migprof::web {
+namespace {
+
+constexpr const char* kSignInCookie = "mppre";
+
+std::string CookieValue(const httplib::Request& req, const std::string& name) {
+  std::string cookies = req.get_header_value("Cookie");
+  const std::string key = name + "=";
+  for (std::size_t at = cookies.find(key); at != std::string::npos;
+       at = cookies.find(key, at + 1)) {
+    if (at == 0 || cookies[at - 1] == ' ' || cookies[at - 1] == ';') {
+      std::size_t end = cookies.find(';', at);
+      return cookies.substr(at + key.size(),
+                            end == std::string::npos ? end : end - at - key.size());
+    }
+  }
+  return "";
+}
+
+// Only local paths, so a sign-in link cannot send the browser elsewhere.
+std::string SafeNext(const std::string& next) {
+  if (next.size() > 1 && next[0] == '/' && next[1] != '/' && next[1] != '\\') return next;
+  return "/profiles";
+}
+
+void ShowSignIn(WebApp& app, const httplib::Request& req, httplib::Response& res,
+                const std::string& name, const std::string& problem) {
+  std::string token = NewToken();
+  res.set_header("Set-Cookie", std::string(kSignInCookie) + "=" + token +
+                                   "; Path=/signin; HttpOnly; SameSite=Strict");
+  PageFrame frame;
+  frame.title = "Sign in";
+  frame.csrf = token;
+  Data data;
+  data.set("name", name);
+  data.set("next", SafeNext(Param(req, "next")));
+  data.set("problem", problem);
+  data.set("has_problem", Flag(!problem.empty()));
+  data.set("accounts", Flag(app.store.HasUsers()));
+  SendHtml(res, RenderPage(frame, "signin", data), problem.empty() ? 200 : 401);
+}
+
+}  // namespace
+
+void AddAuthRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 303;
+    res.set_header("Location", "/profiles");
+  });
+  server.Get("/signin", [&app](const httplib::Request& req, httplib::Response& res) {
+    ShowSignIn(app, req, res, "", "");
+  });
+  server.Post("/signin", [&app](const httplib::Request& req, httplib::Response& res) {
+    if (!TokensEqual(CookieValue(req, kSignInCookie), Param(req, "csrf"))) {
+      SendProblem(res, 403, "Request refused",
+                  "The sign-in form did not carry its token. Open the sign-in page again.");
+      return;
+    }
+    const std::string name = Param(req, "name");
+    if (name.empty() || name.size() > 64) {
+      ShowSignIn(app, req, res, name, "Enter your user name.");
+      return;
+    }
+    if (app.store.HasUsers()) {
+      std::optional<std::string> stored = app.store.PasswordHash(name);
+      if (!stored || !PasswordMatches(*stored, Param(req, "password"))) {
+        ShowSignIn(app, req, res, name, "The name or the password is wrong.");
+        return;
+      }
+    } else if (!IsLoopback(req.remote_addr)) {
+      ShowSignIn(app, req, res, name, "Without accounts only this machine may sign in.");
+      return;
+    }
+    std::string id = app.store.NewSession(name);
+    res.set_header("Set-Cookie",
+                   std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly; SameSite=Strict");
+    res.status = 303;
+    res.set_header("Location", SafeNext(Param(req, "next")));
+  });
+  server.Post("/signout", [&app](const httplib::Request& req, httplib::Response& res) {
+    std::optional<SessionRecord> session = RequireSession(app, req, res);
+    if (!session || !CheckCsrf(app, *session, req, res)) return;
+    app.store.EndSession(session->id_hash);
+    app.handles.Drop(session->id_hash);
+    res.set_header("Set-Cookie",
+                   std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict");
+    res.status = 303;
+    res.set_header("Location", "/signin");
+  });
+}
+
+}  // namespace migprof::web

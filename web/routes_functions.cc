@@ -1,0 +1,177 @@
+// The function library of a profile and VRC: the functions with their status
+// and check-out, and copying, expiring, reinstating and deleting them.
+#include "web/app.h"
+
+namespace migprof::web {
+namespace {
+
+std::string FunctionsUrl(Integer mprf, const Vrc& vrc) {
+  return ProfileUrl(mprf) + "/functions" + VrcQuery(vrc);
+}
+
+void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session) return;
+  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  if (!profile) return;
+  const Vrc vrc = RequestVrc(req, profile->vrc);
+  const long page = PageNumber(req);
+  const long long total = CountLibraryFunctions(app.db, profile->mprf, vrc);
+  Data data;
+  data.set("mprf", std::to_string(profile->mprf));
+  data.set("vrc", vrc.Text());
+  data.set("vers", vrc.vers);
+  data.set("rele", vrc.rele);
+  data.set("cust", vrc.cust);
+  data.set("action_url", ProfileUrl(profile->mprf) + "/functions");
+  data.set("total", std::to_string(total));
+  List vrcs;
+  for (const Vrc& other : ProfileVrcs(app.db, *profile)) {
+    Data v;
+    v.set("vrc", other.Text());
+    v.set("url", FunctionsUrl(profile->mprf, other));
+    v.set("current", Flag(other == vrc));
+    vrcs.push_back(v);
+  }
+  data.set("vrcs", vrcs);
+  List functions;
+  for (const LibraryFunction& f :
+       ListLibraryFunctions(app.db, profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
+    Data d;
+    d.set("name", f.name);
+    d.set("description", f.description);
+    d.set("status", f.status);
+    d.set("checked_out", Flag(f.status == "C"));
+    d.set("expired", Flag(f.status == "X"));
+    d.set("checked_out_by", f.checked_out_by);
+    d.set("last_user", f.last_user);
+    d.set("last_date", f.last_date);
+    functions.push_back(d);
+  }
+  data.set("functions", functions);
+  data.set("has_functions", Flag(total > 0));
+  SetPaging(data, FunctionsUrl(profile->mprf, vrc), page, total);
+  List sources;
+  for (const ProfileSummary& p : ListProfiles(app.db, "")) {
+    if (p.mprf == profile->mprf) continue;
+    Data option;
+    option.set("value", std::to_string(p.mprf));
+    option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
+    sources.push_back(option);
+  }
+  data.set("sources", sources);
+  const std::string label = std::to_string(profile->mprf) + " " + profile->description;
+  SendHtml(res, RenderPage(Frame(app, *session, "Functions of " + label,
+                                 {{"Profiles", "/profiles"},
+                                  {label, ProfileUrl(profile->mprf)},
+                                  {"VRC " + vrc.Text(), ""},
+                                  {"Function library", ""}}),
+                           "functions", data));
+}
+
+void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session || !CheckCsrf(app, *session, req, res)) return;
+  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  if (!profile) return;
+  const Vrc vrc = RequestVrc(req, profile->vrc);
+  const std::string action = Param(req, "action");
+  const std::string name = Param(req, "name");
+  const std::string back = FunctionsUrl(profile->mprf, vrc);
+  auto slot = app.handles.For(session->id_hash);
+  Outcome outcome;
+  std::string done;
+  if (action == "copy") {
+    std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
+    if (!source || name.empty()) {
+      RedirectWithFlash(app, *session, res, back, "Choose a source profile and a function name");
+      return;
+    }
+    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+      return object
+          .Func_CopyToCurrentVRC(*source, profile->mprf, vrc.vers, vrc.rele, vrc.cust, name,
+                                 session->user)
+          .IsTrue();
+    });
+    done = "Function " + name + " copied from profile " + std::to_string(*source) + " into " +
+           vrc.Text();
+  } else if (action == "expire" || action == "reinstate") {
+    const bool expire = action == "expire";
+    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+      return object
+          .Func_Expire(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user,
+                       expire ? kTrue : kFalse)
+          .IsTrue();
+    });
+    done = "Function " + name + (expire ? " expired" : " reinstated");
+  } else if (action == "delete") {
+    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+      return object.Func_Delete(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user)
+          .IsTrue();
+    });
+    done = "Function " + name + " deleted from " + vrc.Text();
+  } else {
+    SendProblem(res, 400, "Unknown action",
+                "The form asked for an action this page does not know.");
+    return;
+  }
+  if (!outcome.ok) {
+    Data data;
+    data.set("what", action == "copy" ? "Copying " + name : "Function " + name);
+    data.set("back_url", back);
+    data.set("outcome", OutcomeData(outcome));
+    const std::string label = std::to_string(profile->mprf) + " " + profile->description;
+    SendHtml(res,
+             RenderPage(Frame(app, *session, "Function not changed",
+                              {{"Profiles", "/profiles"},
+                               {label, ProfileUrl(profile->mprf)},
+                               {"Function library", back}}),
+                        "member_failed", data),
+             422);
+    return;
+  }
+  RedirectWithFlash(app, *session, res, back, done);
+}
+
+void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session) return;
+  const long page = PageNumber(req);
+  const long long total = CountCheckouts(app.db);
+  List rows;
+  for (const CheckedOutFunction& f : ListCheckouts(app.db, (page - 1) * kPageSize, kPageSize)) {
+    Data d;
+    d.set("mprf", std::to_string(f.mprf));
+    d.set("url", FunctionsUrl(f.mprf, f.vrc));
+    d.set("vrc", f.vrc.Text());
+    d.set("name", f.name);
+    d.set("description", f.description);
+    d.set("user", f.user);
+    d.set("mine", Flag(f.user == session->user));
+    d.set("last_date", f.last_date);
+    rows.push_back(d);
+  }
+  Data data;
+  data.set("functions", rows);
+  data.set("has_functions", Flag(total > 0));
+  data.set("total", std::to_string(total));
+  SetPaging(data, "/checkouts?", page, total);
+  SendHtml(res,
+           RenderPage(Frame(app, *session, "Check-outs", {{"Check-outs", ""}}), "checkouts", data));
+}
+
+}  // namespace
+
+void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/checkouts", [&app](const httplib::Request& req, httplib::Response& res) {
+    CheckoutsRoute(app, req, res);
+  });
+  server.Get(
+      R"(/profiles/(-?\d+)/functions)",
+      [&app](const httplib::Request& req, httplib::Response& res) { ListRoute(app, req, res); });
+  server.Post(
+      R"(/profiles/(-?\d+)/functions)",
+      [&app](const httplib::Request& req, httplib::Response& res) { ActionRoute(app, req, res); });
+}
+
+}  // namespace migprof::web

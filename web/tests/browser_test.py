@@ -1,0 +1,406 @@
+#!/usr/bin/env python3
+"""The front end in headless Chromium against a real server and a fresh
+embedded database.
+
+    browser_test.py <path to migprof> [--screenshots DIR]
+
+With --screenshots the pages are also saved as PNG files.
+"""
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.parse
+import urllib.request
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+MIGPROF = None
+SCREENSHOTS = None
+PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
+
+# Applications beside the demo estate's, so that each test's profiles have an
+# application pair of their own.
+FIXTURE_SQL = [
+    "insert into qzddi100 (appl, extn) values ('ORVA', 1)",
+    "insert into qzddi100 (appl, extn) values ('ORVB', 1)",
+    "insert into qzddi100 (appl, extn) values ('LEGA', 0)",
+    "insert into qzddi100 (appl, extn) values ('LEGB', 0)",
+] + [f"insert into qzddi100 (appl, extn) values ('APP{i}', 1)" for i in range(1, 8)]
+def submit(driver, button):
+    """Clicks a button that sends a form and waits for the next page."""
+    driver.execute_script("window.oldPage = true")
+    button.click()
+    wait_for_next_page(driver)
+
+
+def wait_for_next_page(driver):
+    WebDriverWait(driver, 20).until(
+        lambda d: d.execute_script("return document.readyState === 'complete' && !window.oldPage"))
+
+
+def wait_for_job(driver):
+    """Waits until the self-refreshing progress page shows the outcome."""
+    WebDriverWait(driver, 60, ignored_exceptions=[NoSuchElementException,
+                                                  StaleElementReferenceException]).until(
+        lambda d: d.find_element(By.ID, "job-progress").get_attribute("data-running") == "no")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def migprof(*args, stdin=None, check=True):
+    return subprocess.run([MIGPROF, *args], input=stdin, capture_output=True, text=True,
+                          check=check, timeout=60)
+
+
+class FrontEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="migprof_web_")
+        db_path = os.path.join(cls.tmp, "profiles.db")
+        cls.database = "sqlite:" + db_path
+        migprof("init", "--demo", db_path)
+        for statement in FIXTURE_SQL:
+            migprof("sql", "--database", cls.database, statement)
+        for name, password in PASSWORDS.items():
+            migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
+        cls.port = free_port()
+        cls.base = f"http://127.0.0.1:{cls.port}"
+        cls.server_log = os.path.join(cls.tmp, "serve.log")
+        with open(cls.server_log, "w") as log:
+            cls.server = subprocess.Popen(
+                [MIGPROF, "serve", "--database", cls.database, "--listen",
+                 f"127.0.0.1:{cls.port}"], stdout=log, stderr=subprocess.STDOUT)
+        deadline = time.time() + 30
+        while "Serving" not in open(cls.server_log).read():
+            if cls.server.poll() is not None or time.time() > deadline:
+                raise RuntimeError("the server did not start: " + open(cls.server_log).read())
+            time.sleep(0.1)
+        cls.drivers = []
+        cls.alice = cls.browser("alice")
+
+    @classmethod
+    def tearDownClass(cls):
+        for driver in cls.drivers:
+            driver.quit()
+        cls.server.terminate()
+        status = cls.server.wait(timeout=30)
+        log = open(cls.server_log).read()
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+        # A clean stop, and nothing reported (sanitizer builds report here).
+        if status != 0 or log.count("\n") > 1:
+            raise AssertionError(f"server ended with {status}:\n{log}")
+
+    @classmethod
+    def browser(cls, user):
+        options = webdriver.ChromeOptions()
+        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                     "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync", "--window-size=1280,900",
+                     "--user-data-dir=" + tempfile.mkdtemp(dir=cls.tmp)]:
+            options.add_argument(flag)
+        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+        driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+        cls.drivers.append(driver)
+        driver.get(cls.base + "/profiles")
+        driver.find_element(By.ID, "name").send_keys(user)
+        driver.find_element(By.ID, "password").send_keys(PASSWORDS[user])
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+        return driver
+
+    def shot(self, driver, name):
+        if SCREENSHOTS:
+            driver.save_screenshot(os.path.join(SCREENSHOTS, name + ".png"))
+
+    def create_profile(self, driver, fields, parent="__"):
+        driver.get(self.base + "/profiles/new")
+        for name, value in fields.items():
+            element = driver.find_element(By.ID, name)
+            element.clear()
+            element.send_keys(value)
+        driver.find_element(By.CSS_SELECTOR, f"#parent option[value='{parent}']").click()
+        submit(driver, driver.find_element(By.ID, "save-profile"))
+
+    def flash(self, driver):
+        return driver.find_element(By.ID, "flash").text
+
+    def profile(self, number, description, sapp="ORVA", tapp="ORVB", vers="1", cust="C"):
+        return {"mprf": str(number), "description": description, "sapp": sapp, "tapp": tapp,
+                "vers": vers, "rele": "0", "cust": cust, "apln": "test"}
+
+    def test_a_sign_in_refuses_a_wrong_password(self):
+        driver = self.browser.__func__(type(self), "bob")  # a good sign-in first
+        self.assertEqual(driver.find_element(By.ID, "signed-in-user").text, "bob")
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "nav form button"))  # sign out
+        driver.get(self.base + "/profiles")
+        self.assertIn("/signin", driver.current_url)
+        driver.find_element(By.ID, "name").send_keys("bob")
+        driver.find_element(By.ID, "password").send_keys("wrong")
+        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+        self.assertIn("wrong", driver.find_element(By.ID, "signin-problem").text)
+        self.shot(driver, "signin")
+
+    def test_b_create_derive_and_see_the_tree(self):
+        d = self.alice
+        self.create_profile(d, self.profile(1000, "Customer master"))
+        self.assertEqual(self.flash(d), "Profile 1000 created")
+        self.assertIn("you (alice)", d.find_element(By.ID, "profile-owner").text)
+        self.create_profile(d, self.profile(1001, "Customer master EU", vers="1U", cust="EU"),
+                            parent="1_0_C")
+        self.assertEqual(self.flash(d), "Profile 1001 created")
+        self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
+                         self.base + "/profiles/1000")
+        self.shot(d, "profile")
+        d.get(self.base + "/profiles/1000/edit")
+        description = d.find_element(By.ID, "description")
+        description.clear()
+        description.send_keys("Customer master 2026")
+        submit(d, d.find_element(By.ID, "save-profile"))
+        self.assertEqual(self.flash(d), "Profile 1000 updated")
+        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Customer master 2026")
+        d.get(self.base + "/profiles")
+        nested = d.find_elements(By.CSS_SELECTOR,
+                                 "#profile-tree a[data-mprf='1000'] ~ ul a[data-mprf='1001']")
+        self.assertEqual(len(nested), 1, "1001 is drawn under its parent 1000")
+        self.shot(d, "profiles")
+
+    def test_c_refused_derivation_shows_the_message_in_place(self):
+        d = self.alice
+        self.create_profile(d, self.profile(1002, "Legacy feed", sapp="LEGA", vers="2"),
+                            parent="1_0_C")
+        message = d.find_element(By.ID, "component-message")
+        self.assertIn("different types", message.text)
+        self.assertIn("error 101", message.text)
+        self.assertEqual(d.find_element(By.ID, "description").get_attribute("value"),
+                         "Legacy feed", "the form keeps what was typed")
+        self.assertEqual(len(message.find_elements(By.TAG_NAME, "li")), 1, "<LI> rendered")
+        self.shot(d, "refused")
+        # Re-deriving demo profile 110 (legacy source) from 300 (Orvo source):
+        # the derivation check refuses before anything is saved.
+        d.get(self.base + "/profiles/110/edit")
+        d.find_element(By.CSS_SELECTOR, "#parent option[value='I30_R1_STD']").click()
+        submit(d, d.find_element(By.ID, "save-profile"))
+        self.assertIn("error 101", d.find_element(By.ID, "component-message").text)
+        d.get(self.base + "/profiles/110")
+        self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
+                         self.base + "/profiles/100", "the parent is unchanged")
+
+    def test_d_copy_demo_rules_then_expire_and_reinstate(self):
+        d = self.alice
+        self.create_profile(d, self.profile(1060, "Copy target", sapp="LEGCRM",
+                                            tapp="ORVOERP", vers="6", cust="T"))
+        d.get(self.base + "/profiles/1060/copy?source=100")
+        for table in ("orsls400", "orsls401"):
+            d.find_element(By.ID, "c-" + table).click()
+        submit(d, d.find_element(By.ID, "start-copy"))
+        wait_for_job(d)
+        self.assertIn("complete", d.find_element(By.ID, "job-outcome").text)
+        counts = d.find_element(By.ID, "copy-counts").text
+        self.assertIn("4 of 4", counts)
+        self.assertIn("8 of 8", counts)
+        self.shot(d, "copy")
+        # Copying again is refused by the component; the page says so and
+        # what the target holds.
+        d.get(self.base + "/profiles/1060/copy?source=100")
+        d.find_element(By.ID, "c-orsls400").click()
+        submit(d, d.find_element(By.ID, "start-copy"))
+        wait_for_job(d)
+        self.assertIn("Record Already Exists With the User Profile",
+                      d.find_element(By.ID, "job-outcome").text)
+        self.assertIn("4 of 4", d.find_element(By.ID, "copy-counts").text)
+        d.get(self.base + "/profiles/1060/rules")
+        row = "#rule-tables tr[data-table='orsls401']"
+        self.assertIn("8", d.find_element(By.CSS_SELECTOR, row).text)
+        for action, badge in (("expire-selected", "X expired"),
+                              ("reinstate-selected", "M reinstated")):
+            d.find_element(By.ID, "t-orsls401").click()
+            submit(d, d.find_element(By.ID, action))
+            self.assertIn("1 table rule", self.flash(d))
+            self.assertEqual(d.find_element(By.CSS_SELECTOR, row + " .rule-status").text, badge)
+        self.shot(d, "rules")
+        d.find_element(By.ID, "t-orsls400").click()
+        submit(d, d.find_element(By.ID, "delete-selected"))
+        counts = d.find_element(By.ID, "delete-counts").text
+        self.assertIn("qzmap140 4", counts)
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertEqual(self.flash(d), "Rules of orsls400 deleted from 6_0_T")
+        self.assertEqual(d.find_elements(By.CSS_SELECTOR, "tr[data-table='orsls400']"), [])
+        self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, row)), 1)
+
+    def test_e_delete_profile_after_confirmation(self):
+        d = self.alice
+        self.create_profile(d, self.profile(1070, "Short lived", sapp="LEGA", tapp="LEGB",
+                                            vers="7", cust="Z"))
+        d.get(self.base + "/profiles/1070/delete")
+        self.assertIn("qzmap100", d.find_element(By.ID, "delete-counts").text)
+        d.find_element(By.ID, "confirm").send_keys("1071")
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertIn("Type the profile number", d.page_source)
+        d.find_element(By.ID, "confirm").send_keys("1070")
+        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertEqual(self.flash(d), "Profile 1070 deleted")
+        d.get(self.base + "/profiles/1070")
+        self.assertIn("No such profile", d.page_source)
+
+    def test_f_markup_in_descriptions_is_text(self):
+        d = self.alice
+        hostile = ["<script>window.pwned=1</script>", "<img src=x onerror=window.pwned=2>"]
+        for i, text in enumerate(hostile):
+            self.create_profile(d, self.profile(1080 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
+                                                vers=str(8 + i), cust="X"))
+            self.assertEqual(d.find_element(By.ID, "profile-description").text, text)
+        d.get(self.base + "/profiles")
+        self.assertIn(hostile[1], d.find_element(By.ID, "profile-tree").text)
+        self.assertIsNone(d.execute_script("return window.pwned"))
+        self.assertEqual(d.find_elements(By.CSS_SELECTOR, "#profile-tree img"), [])
+
+    def test_g_change_without_csrf_token_is_refused(self):
+        d = self.alice
+        self.create_profile(d, self.profile(1090, "Guarded", sapp="APP6", tapp="APP7",
+                                            vers="9", cust="G"))
+        cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
+        for body in ({"confirm": "1090"}, {"confirm": "1090", "csrf": "0" * 64}):
+            request = urllib.request.Request(
+                self.base + "/profiles/1090/delete", data=urllib.parse.urlencode(body).encode(),
+                headers={"Cookie": cookie})
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(request)
+            self.assertEqual(refused.exception.code, 403)
+        # Every other changing request is refused the same way.
+        for path, body in (("/profiles", {"mprf": "1091", "sapp": "APP5", "tapp": "APP6"}),
+                           ("/profiles/1090/edit", {"description": "Changed"}),
+                           ("/profiles/100/rules/action", {"table": "orsls400", "action": "expire"}),
+                           ("/profiles/100/rules/delete", {"table": "orsls400"}),
+                           ("/profiles/1090/copy", {"source": "100", "table": "orsls400"}),
+                           ("/profiles/100/functions", {"name": "conv_date", "action": "delete"}),
+                           ("/signout", {})):
+            request = urllib.request.Request(self.base + path,
+                                             data=urllib.parse.urlencode(body).encode(),
+                                             headers={"Cookie": cookie})
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(request)
+            self.assertEqual(refused.exception.code, 403, path)
+        d.get(self.base + "/profiles/1090")
+        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Guarded")
+        d.get(self.base + "/profiles/100/rules")
+        self.assertIn("N", d.find_element(By.CSS_SELECTOR,
+                                          "tr[data-table='orsls400'] .rule-status").text)
+
+    def test_h_two_users_see_their_own_profiles(self):
+        bob = self.browser("bob")
+        self.create_profile(bob, self.profile(1110, "Bob's profile", sapp="LEGA", tapp="ORVA",
+                                              vers="11", cust="B"))
+        self.assertIn("you (bob)", bob.find_element(By.ID, "profile-owner").text)
+        bob.get(self.base + "/profiles")
+        self.alice.get(self.base + "/profiles")
+        own_bob = bob.find_element(By.ID, "own-profiles").text
+        own_alice = self.alice.find_element(By.ID, "own-profiles").text
+        self.assertIn("Bob's profile", own_bob)
+        self.assertNotIn("Customer master", own_bob)
+        self.assertIn("Customer master", own_alice)
+        self.assertNotIn("Bob's profile", own_alice)
+        self.alice.get(self.base + "/profiles/1110")
+        self.assertIn("not alice", self.alice.find_element(By.ID, "profile-owner").text)
+
+
+    def test_i_function_library_copy_expire_reinstate_delete(self):
+        d = self.alice
+        d.get(self.base + "/profiles/1060/functions")
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
+        d.find_element(By.ID, "fname").send_keys("conv_date")
+        submit(d, d.find_element(By.ID, "copy-function"))
+        self.assertEqual(self.flash(d), "Function conv_date copied from profile 100 into 6_0_T")
+        row = d.find_element(By.CSS_SELECTOR, "#functions tbody tr")
+        self.assertIn("conv_date", row.text)
+        submit(d, row.find_element(By.CSS_SELECTOR, "button[value=expire]"))
+        self.assertIn("X expired", d.find_element(By.ID, "functions").text)
+        submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=reinstate]"))
+        self.assertIn("reinstated", self.flash(d))
+        self.shot(d, "functions")
+        # A second copy is refused by the component, and the page says so.
+        d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
+        d.find_element(By.ID, "fname").send_keys("conv_date")
+        submit(d, d.find_element(By.ID, "copy-function"))
+        self.assertIn("Function already exist in users VRC",
+                      d.find_element(By.ID, "component-message").text)
+        d.get(self.base + "/profiles/1060/functions")
+        d.execute_script("window.oldPage = true")
+        d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]").click()
+        d.switch_to.alert.accept()  # the script's confirmation
+        wait_for_next_page(d)
+        self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
+        self.assertIn("No functions", d.find_element(By.ID, "functions").text)
+
+    def test_j_demo_owners_and_the_kind_filter(self):
+        d = self.alice
+        d.get(self.base + "/profiles?kind=orvo")
+        tree = d.find_element(By.ID, "profile-tree")
+        self.assertEqual(len(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']")), 1)
+        self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='100']"), [])
+        d.get(self.base + "/profiles?kind=legacy")
+        tree = d.find_element(By.ID, "profile-tree")
+        self.assertEqual(len(tree.find_elements(
+            By.CSS_SELECTOR, "a[data-mprf='100'] ~ ul a[data-mprf='110'] ~ ul a[data-mprf='120']")),
+            1, "the demo's grandchild sits two levels down")
+        self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']"), [])
+        own = d.find_element(By.ID, "own-profiles").text
+        self.assertIn("100", own)
+        d.get(self.base + "/checkouts")
+        self.assertIn("map_uom", d.find_element(By.ID, "checkouts").text)
+        self.assertNotIn("200", own)
+
+    def test_k_a_second_server_shares_sessions(self):
+        port = free_port()
+        with open(os.path.join(self.tmp, "second.log"), "w") as log:
+            second = subprocess.Popen([MIGPROF, "serve", "--database", self.database,
+                                       "--listen", f"127.0.0.1:{port}"], stdout=log,
+                                      stderr=subprocess.STDOUT)
+        try:
+            cookie = "mpsid=" + self.alice.get_cookie("mpsid")["value"]
+            page = None
+            for _ in range(50):
+                try:
+                    page = urllib.request.urlopen(urllib.request.Request(
+                        f"http://127.0.0.1:{port}/profiles/100", headers={"Cookie": cookie}))
+                    break
+                except urllib.error.URLError:
+                    time.sleep(0.1)
+            self.assertIsNotNone(page, "second server did not answer")
+            html = page.read().decode()
+            self.assertIn("signed-in-user\">alice<", html)
+            self.assertIn("you (alice)", html)
+        finally:
+            second.terminate()
+            second.wait(timeout=30)
+
+
+class ServeRefusals(unittest.TestCase):
+    def test_no_accounts_means_loopback_only(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            db = os.path.join(tmp, "p.db")
+            migprof("init", db)
+            result = migprof("serve", "--database", "sqlite:" + db, "--listen",
+                             f"0.0.0.0:{free_port()}", check=False)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("without accounts", result.stderr)
+
+
+if __name__ == "__main__":
+    MIGPROF = os.path.abspath(sys.argv[1])
+    if "--screenshots" in sys.argv:
+        SCREENSHOTS = os.path.abspath(sys.argv[sys.argv.index("--screenshots") + 1])
+        os.makedirs(SCREENSHOTS, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v"])

@@ -1,0 +1,169 @@
+// Parsing of what requests and the command line carry.
+#include <gtest/gtest.h>
+
+#include "web/app.h"
+#include "web/reads.h"
+#include "web/server.h"
+
+namespace migprof::web {
+namespace {
+
+TEST(ListenAddress, SplitsHostAndPort) {
+  struct {
+    const char* listen;
+    bool ok;
+    const char* host;
+    int port;
+  } cases[] = {
+      {"127.0.0.1:8080", true, "127.0.0.1", 8080},
+      {"0.0.0.0:0", true, "0.0.0.0", 0},
+      {"[::1]:9000", true, "::1", 9000},
+      {"localhost:65535", true, "localhost", 65535},
+      {"127.0.0.1", false, "", 0},
+      {":8080", false, "", 0},
+      {"host:", false, "", 0},
+      {"host:80a", false, "", 0},
+      {"host:65536", false, "", 0},
+      {"host:123456", false, "", 0},
+  };
+  for (const auto& c : cases) {
+    std::string host;
+    int port = -1;
+    ASSERT_EQ(SplitListenAddress(c.listen, host, port), c.ok) << c.listen;
+    if (!c.ok) continue;
+    EXPECT_EQ(host, c.host) << c.listen;
+    EXPECT_EQ(port, c.port) << c.listen;
+  }
+}
+
+TEST(ListenAddress, OnlyLoopbackIsLoopback) {
+  for (const char* host : {"127.0.0.1", "127.1.2.3", "::1", "localhost"}) {
+    EXPECT_TRUE(IsLoopback(host)) << host;
+  }
+  for (const char* host :
+       {"0.0.0.0", "::", "10.0.0.1", "128.0.0.1", "localhost.example.com", "::ffff:10.0.0.1"}) {
+    EXPECT_FALSE(IsLoopback(host)) << host;
+  }
+}
+
+TEST(ProfileNumber, AcceptsSixteenBitWholeNumbersOnly) {
+  struct {
+    const char* text;
+    std::optional<Integer> number;
+  } cases[] = {
+      {"12", 12},
+      {" 12 ", 12},
+      {"-32768", -32768},
+      {"32767", 32767},
+      {"0", 0},
+      {"32768", std::nullopt},
+      {"-32769", std::nullopt},
+      {"", std::nullopt},
+      {"  ", std::nullopt},
+      {"-", std::nullopt},
+      {"1e3", std::nullopt},
+      {"12;drop", std::nullopt},
+      {"99999999", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseProfileNumber(c.text), c.number) << c.text;
+}
+
+TEST(TableCode, SplitsLikeTheMembersDo) {
+  struct {
+    const char* code;
+    std::optional<TableKey> key;
+  } cases[] = {
+      {"xyuvw123", TableKey{"xy", "uvw", "123"}},
+      {"xyuvw1", TableKey{"xy", "uvw", "1"}},
+      {" yuvw12", TableKey{" y", "uvw", "12"}},
+      {"xyuvw", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseTableCode(c.code), c.key) << c.code;
+    if (c.key) {
+      EXPECT_EQ(c.key->Code(), c.code);
+    }
+  }
+}
+
+TEST(UrlEncode, LeavesOnlySafeCharacters) {
+  EXPECT_EQ(UrlEncode("1_0_C"), "1_0_C");
+  EXPECT_EQ(UrlEncode("a b&c=d?e#f"), "a%20b%26c%3Dd%3Fe%23f");
+  EXPECT_EQ(UrlEncode("\"<x>'"), "%22%3Cx%3E%27");
+  EXPECT_EQ(VrcQuery(Vrc{"1 U", "0", "C&D"}), "?vers=1%20U&rele=0&cust=C%26D");
+}
+
+}  // namespace
+}  // namespace migprof::web
+
+namespace migprof::web {
+namespace {
+
+TEST(CallMember, RecordedAndRaisedFailuresBothReachThePage) {
+  HandlePool pool(DbSettings{"sqlite:/nonexistent/dir/profiles.db", "", ""});
+  std::shared_ptr<HandleSlot> slot = pool.For("session-a");
+  EXPECT_EQ(pool.For("session-a"), slot) << "one object per session";
+  EXPECT_NE(pool.For("session-b"), slot);
+
+  // A member that records: False, with the data source's failure recorded.
+  Outcome recorded =
+      CallMember(*slot, [](TOVRHandleMigProf& object) { return object.DeleteMap100(12).IsTrue(); });
+  EXPECT_FALSE(recorded.ok);
+  EXPECT_FALSE(recorded.raised);
+  EXPECT_EQ(recorded.number, errc::kProviderFailure);
+  EXPECT_FALSE(recorded.description.empty());
+
+  // A member that raises: the raised number and text, error state untouched.
+  Outcome raised = CallMember(*slot, [](TOVRHandleMigProf& object) {
+    object.DeleteData("delete from qzmap120", 1, "a", "b", "c");
+    return true;
+  });
+  EXPECT_FALSE(raised.ok);
+  EXPECT_TRUE(raised.raised);
+  EXPECT_EQ(raised.number, errc::kInvalidArgument);
+  EXPECT_EQ(raised.description, errtext::kSelectStatementOnly);
+  EXPECT_EQ(slot->object.ErrorNumber(), errc::kProviderFailure);
+
+  pool.Drop("session-a");
+  EXPECT_NE(pool.For("session-a"), slot) << "a new object after sign-out";
+}
+
+}  // namespace
+}  // namespace migprof::web
+
+namespace migprof::web {
+namespace {
+
+TEST(VrcText, SplitsAtTheFirstTwoUnderscores) {
+  struct {
+    const char* text;
+    std::optional<Vrc> vrc;
+  } cases[] = {
+      {"1_0_C", Vrc{"1", "0", "C"}},
+      {"V10U_R1_ACME", Vrc{"V10U", "R1", "ACME"}},
+      {"a_b_c_d", Vrc{"a", "b", "c_d"}},
+      {"__", std::nullopt},
+      {"1_0", std::nullopt},
+      {"", std::nullopt},
+      {"_0_", Vrc{"", "0", ""}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseVrc(c.text), c.vrc) << c.text;
+    if (c.vrc) {
+      EXPECT_EQ(c.vrc->Text(), c.text);
+    }
+  }
+}
+
+TEST(TableList, KeepsTheTableCodesInOrder) {
+  std::vector<TableKey> tables = ParseTableList("orsls400,xy,oritm001,,abcde9");
+  ASSERT_EQ(tables.size(), 3u);
+  EXPECT_EQ(tables[0].Code(), "orsls400");
+  EXPECT_EQ(tables[1].Code(), "oritm001");
+  EXPECT_EQ(tables[2].Code(), "abcde9");
+  EXPECT_TRUE(ParseTableList("").empty());
+}
+
+}  // namespace
+}  // namespace migprof::web

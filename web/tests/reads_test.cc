@@ -1,0 +1,145 @@
+// The front end's reads of the component's tables, on profiles the members
+// created.
+#include "web/reads.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "schema/schema.h"
+#include "web/tokens.h"
+
+namespace migprof::web {
+namespace {
+
+class ReadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::temp_directory_path() /
+            ("mpweb_reads_" + NewToken().substr(0, 12) + ".db");
+    schema::CreateEmbeddedDatabase(path_.string());
+    db_ = std::make_unique<Db>(DbSettings{"sqlite:" + path_.string(), "", ""});
+    for (const char* app : {"'A1', 1", "'A2', 1", "'A3', 1"}) {
+      db_->Execute(std::string("insert into qzddi100 (appl, extn) values (") + app + ")");
+    }
+    TOVRHandleMigProf object;
+    db_->settings().ApplyTo(object);
+    ASSERT_TRUE(object
+                    .InsertInMap100(10, "Customer's master", "A1", "A2", "1", "0", "C", "__", "N",
+                                    "app", "alice")
+                    .IsTrue())
+        << object.ErrDescription();
+    ASSERT_TRUE(object
+                    .InsertInMap100(11, "Derived", "A1", "A2", "1U", "0", "D", "1_0_C", "Y", "app",
+                                    "alice", "9", "9", "9")
+                    .IsTrue())
+        << object.ErrDescription();
+    ASSERT_TRUE(
+        object.InsertInMap100(20, "Other", "A2", "A3", "2", "0", "C", "__", "N", "app", "bob")
+            .IsTrue())
+        << object.ErrDescription();
+  }
+  void TearDown() override {
+    db_.reset();
+    std::filesystem::remove(path_);
+  }
+
+  void AddTableRule(Integer mprf, const Vrc& vrc, const std::string& code, int fields) {
+    TableKey key = *ParseTableCode(code);
+    const std::string head = std::to_string(mprf) + ", '" + vrc.vers + "', '" + vrc.rele + "', '" +
+                             vrc.cust + "', '" + key.tcpac + "', '" + key.tcmod + "', '" +
+                             key.tflno + "'";
+    db_->Execute(
+        "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, stat) "
+        "values (" +
+        head + ", 'X')");
+    for (int i = 0; i < fields; ++i) {
+      db_->Execute(
+          "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, "
+          "dnum) values (" +
+          head + ", 'F" + std::to_string(i) + "', 0)");
+    }
+  }
+
+  std::filesystem::path path_;
+  std::unique_ptr<Db> db_;
+};
+
+TEST_F(ReadsTest, ProfilesCarryTheirParentAndMatchTheSearch) {
+  std::vector<ProfileSummary> all = ListProfiles(*db_, "");
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].parent, std::nullopt);
+  EXPECT_EQ(all[1].parent, Integer{10});
+  EXPECT_EQ(all[1].depth, 2);
+  EXPECT_EQ(all[1].parent_vrc.Text(), "1_0_C");
+  struct {
+    const char* search;
+    std::vector<Integer> found;
+  } cases[] = {{"Deriv", {11}}, {"2", {20}}, {"1", {10, 11}}, {"'s", {10}}, {"none", {}}};
+  for (const auto& c : cases) {
+    std::vector<Integer> found;
+    for (const ProfileSummary& p : ListProfiles(*db_, c.search)) found.push_back(p.mprf);
+    EXPECT_EQ(found, c.found) << c.search;
+  }
+}
+
+TEST_F(ReadsTest, ProfileLookups) {
+  EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1U", "0", "D"}), Integer{11});
+  EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1", "0", "X"}), std::nullopt);
+  EXPECT_EQ(FindProfile(*db_, 99), std::nullopt);
+  EXPECT_EQ(DevelopmentVrc(*db_, 11), (Vrc{"9", "9", "9"}));
+  EXPECT_EQ(DevelopmentVrc(*db_, 10), std::nullopt);
+  std::vector<Level> levels = DerivationLevels(*db_, 11);
+  ASSERT_EQ(levels.size(), 2u);
+  EXPECT_EQ(levels[1].profile, "10");
+}
+
+TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
+  const Vrc own{"1", "0", "C"};
+  for (int i = 0; i < 7; ++i) AddTableRule(10, own, "xyuvw" + std::to_string(100 + i), i);
+  AddTableRule(10, Vrc{"9", "9", "9"}, "xyuvw200", 1);
+  EXPECT_EQ(CountTableRules(*db_, 10, own), 7);
+  std::vector<TableRuleSummary> page = ListTableRules(*db_, 10, own, 2, 3);
+  ASSERT_EQ(page.size(), 3u);
+  EXPECT_EQ(page[0].key.Code(), "xyuvw102");
+  EXPECT_EQ(page[0].fields, 2);
+  EXPECT_EQ(page[0].status, "X");
+  EXPECT_EQ(ListTableRules(*db_, 10, own, 6, 3).size(), 1u);
+  EXPECT_EQ(FieldRules(*db_, 10, own, page[2].key, 1, 2).size(), 2u);
+
+  const ProfileSummary profile = *FindProfile(*db_, 10);
+  EXPECT_EQ(ProfileVrcs(*db_, profile), (std::vector<Vrc>{own, Vrc{"9", "9", "9"}}));
+
+  auto counts =
+      RuleRowCounts(*db_, 10, own, {*ParseTableCode("xyuvw103"), *ParseTableCode("xyuvw105")});
+  auto rows_of = [&](const std::string& table) {
+    for (const auto& [name, rows] : counts) {
+      if (name == table) return rows;
+    }
+    return -1LL;
+  };
+  EXPECT_EQ(rows_of("qzmap120"), 2);
+  EXPECT_EQ(rows_of("qzmap140"), 3 + 5);
+
+  std::vector<CopyCount> compare =
+      CompareCopy(*db_, 10, 20, Vrc{"2", "0", "C"}, {*ParseTableCode("xyuvw104")});
+  ASSERT_EQ(compare.size(), 1u);
+  EXPECT_EQ(compare[0].source[2], 4);
+  EXPECT_EQ(compare[0].target[2], 0);
+}
+
+TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {
+  auto counts = ProfileRowCounts(*db_, 11);
+  long long levels = -1, owners = -1, development = -1;
+  for (const auto& [table, rows] : counts) {
+    if (table == "qzmap101") levels = rows;
+    if (table == "qzusr110") owners = rows;
+    if (table == "qzmap105") development = rows;
+  }
+  EXPECT_EQ(levels, 2);
+  EXPECT_EQ(owners, 1);
+  EXPECT_EQ(development, 1);
+}
+
+}  // namespace
+}  // namespace migprof::web
