@@ -127,25 +127,33 @@ void RevisionControl::CheckOut(const Item& item, bool force) {
   if (held && (held->holder == user_ || !force)) {
     throw Refusal(msg::CheckedOutBy(item, held->holder));
   }
-  Transaction transaction(*connection_);
-  if (held && held->recorded) {
-    SetCheckOutHolder(connection_, item, user_);
-  } else {
-    InsertCheckOut(connection_, item, user_, rows);
+  try {
+    Transaction transaction(*connection_);
+    if (held && held->recorded) {
+      SetCheckOutHolder(connection_, item, user_);
+    } else {
+      InsertCheckOut(connection_, item, user_, rows);
+    }
+    if (item.kind == ItemKind::kFunction) {
+      SetColumns(connection_, "qzlib100", ItemTables(item).front().condition,
+                 {{"stat", Variant("C")}, {"curn", Variant(user_)}});
+    }
+    if (held) {
+      // Taking over is recorded with the rows last committed, which the
+      // check-out keeps.
+      Snapshot committed = held->recorded ? DecodeSnapshot(held->snapshot) : rows;
+      AddRevision(connection_, item, user_,
+                  "check-out taken over from " + (held->holder.empty() ? "?" : held->holder), "",
+                  committed);
+    }
+    transaction.Commit();
+  } catch (const ComError& error) {
+    // The unique index refused a second check-out: someone else checked it
+    // out since it was read. Rolled back by now, so the winner can be read.
+    if (error.number() != errc::kIntegrityViolation) throw;
+    std::optional<CheckOutRecord> winner = FindCheckOut(connection_, item);
+    throw Refusal(msg::CheckedOutBy(item, winner ? winner->holder : String()));
   }
-  if (item.kind == ItemKind::kFunction) {
-    SetColumns(connection_, "qzlib100", ItemTables(item).front().condition,
-               {{"stat", Variant("C")}, {"curn", Variant(user_)}});
-  }
-  if (held) {
-    // Taking over is recorded with the rows last committed, which the
-    // check-out keeps.
-    Snapshot committed = held->recorded ? DecodeSnapshot(held->snapshot) : rows;
-    AddRevision(connection_, item, user_,
-                "check-out taken over from " + (held->holder.empty() ? "?" : held->holder), "",
-                committed);
-  }
-  transaction.Commit();
 }
 
 Long RevisionControl::CheckIn(const Item& item, const String& comment) {
