@@ -1,5 +1,6 @@
 #include "cli/revision_commands.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -93,13 +94,6 @@ Json AgeSeconds(const Variant& since) {
   then.tm_isdst = -1;
   return static_cast<long long>(std::difftime(std::time(nullptr), std::mktime(&then)));
 }
-
-// Whether a command takes the item (with --table) and the options it adds.
-struct CommandSpec {
-  const char* name;
-  const char* help;
-  bool names_item;
-};
 
 }  // namespace
 

@@ -53,6 +53,10 @@ String Lower(String text) {
   return text;
 }
 
+bool IsCheckedOutStatus(const Variant& stat) {
+  return stat.type() == Variant::Type::kString && stat.AsString() == "C";
+}
+
 // The first row the item's main table (qzlib100 or qzmap120) holds in rows.
 const StoredRow* MainRow(const Item& item, const Snapshot& rows) {
   const String table = ItemTables(item).front().table;
@@ -162,20 +166,23 @@ Long RevisionControl::CheckIn(const Item& item, const String& comment) {
   const Variant now(DateTime::Now());
   const String condition = ItemTables(item).front().condition;
   if (item.kind == ItemKind::kFunction) {
-    // Back to the status and holder the function had before the check-out.
+    // Back to the status and holder the function had before the check-out,
+    // unless its holder changed the status meanwhile (expired it).
     Variant stat("M");
     Variant holder = Variant::Null();
-    if (held.recorded) {
-      Snapshot before = DecodeSnapshot(held.snapshot);
-      if (const StoredRow* row = MainRow(item, before)) {
-        std::optional<Variant> old_stat = row->Get("stat");
-        if (old_stat &&
-            !(old_stat->type() == Variant::Type::kString && old_stat->AsString() == "C")) {
-          stat = *old_stat;
-        }
-        std::optional<Variant> old_holder = row->Get("curn");
-        if (old_holder) holder = *old_holder;
-      }
+    Snapshot before = held.recorded ? DecodeSnapshot(held.snapshot) : Snapshot();
+    Snapshot now_rows = ReadItem(connection_, item);
+    const StoredRow* current = MainRow(item, now_rows);
+    const StoredRow* previous = MainRow(item, before);
+    std::optional<Variant> current_stat = current ? current->Get("stat") : std::nullopt;
+    std::optional<Variant> previous_stat = previous ? previous->Get("stat") : std::nullopt;
+    if (current_stat && !IsCheckedOutStatus(*current_stat)) {
+      stat = *current_stat;
+    } else if (previous_stat && !IsCheckedOutStatus(*previous_stat)) {
+      stat = *previous_stat;
+    }
+    if (std::optional<Variant> old_holder = previous ? previous->Get("curn") : std::nullopt) {
+      holder = *old_holder;
     }
     SetColumns(connection_, "qzlib100", condition,
                {{"stat", stat}, {"curn", holder}, {"lurn", Variant(user_)}, {"ldat", now}});

@@ -125,6 +125,15 @@ TEST_F(RevisionTest, AFunctionHeldByOneUserIsRefusedToAnother) {
   EXPECT_EQ(db_.Count("qzcfg100"), 0);
 }
 
+TEST_F(RevisionTest, ExpiryByTheHolderSurvivesCheckIn) {
+  RevisionControl alice = As("alice");
+  alice.CheckOut(Function(), false);
+  ASSERT_TRUE(object_.Func_Expire(2, "B1", "R", "C", "Calc", "alice", kTrue).IsTrue());
+  EXPECT_EQ(db_.Value("select stat from qzlib100"), "X");
+  alice.CheckIn(Function(), "expired");
+  EXPECT_EQ(db_.Rows("select stat, curn from qzlib100"), (Rows{{"X", "NULL"}}));
+}
+
 TEST_F(RevisionTest, RestoringAnOldRevisionAddsItOnTop) {
   RevisionControl alice = As("alice");
   const Item calc = Function();
