@@ -218,6 +218,7 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
                  {"after", TextOrNull(change.after)}};
       if (change.added) entry["added"] = true;
       if (change.removed) entry["removed"] = true;
+      if (!change.lines.empty()) entry["lines"] = change.lines;
       changes.push_back(entry);
     }
     return Json{{"item", ItemJson(item)},

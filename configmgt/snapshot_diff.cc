@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "configmgt/line_diff.h"
+
 namespace migprof::configmgt {
 namespace {
 
@@ -36,8 +38,14 @@ void WholeRow(const String& table, const String& key, const StoredRow& row, bool
               std::vector<Change>& out) {
   for (const auto& [column, value] : row.values) {
     std::optional<String> text = DisplayText(value);
-    out.push_back(Change{table, key, column, added ? std::nullopt : text,
-                         added ? text : std::nullopt, added, !added});
+    out.push_back(Change{table,
+                         key,
+                         column,
+                         added ? std::nullopt : text,
+                         added ? text : std::nullopt,
+                         added,
+                         !added,
+                         {}});
   }
 }
 
@@ -66,7 +74,12 @@ std::vector<Change> DiffSnapshots(const Snapshot& before, const Snapshot& after)
         std::optional<String> was = DisplayText(value);
         std::optional<Variant> now_value = new_row->Get(column);
         std::optional<String> now = now_value ? DisplayText(*now_value) : std::nullopt;
-        if (was != now) changes.push_back(Change{table, key, column, was, now, false, false});
+        if (was == now) continue;
+        Change change{table, key, column, was, now, false, false, {}};
+        if (was && now && (was->find('\n') != String::npos || now->find('\n') != String::npos)) {
+          change.lines = LineDiff(*was, *now);
+        }
+        changes.push_back(std::move(change));
       }
     }
     for (const auto& [key, new_row] : new_rows) {

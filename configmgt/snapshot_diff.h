@@ -22,6 +22,8 @@ struct Change {
   std::optional<String> after;
   bool added = false;
   bool removed = false;
+  // For a changed value with more than one line: LineDiff of the two.
+  std::vector<String> lines;
   bool operator==(const Change&) const = default;
 };
 

@@ -143,7 +143,7 @@ TEST_F(RevisionTest, RestoringAnOldRevisionAddsItOnTop) {
     alice.CheckIn(calc, definition);
   }
   std::vector<configmgt::Change> changes = alice.Diff(calc, 1, 2);
-  const configmgt::Change definition{"qzlib100", "#1", "fdef", "v1", "v2", false, false};
+  const configmgt::Change definition{"qzlib100", "#1", "fdef", "v1", "v2", false, false, {}};
   EXPECT_NE(std::find(changes.begin(), changes.end(), definition), changes.end());
 
   alice.CheckOut(calc, false);

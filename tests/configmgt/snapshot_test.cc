@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "configmgt/line_diff.h"
 #include "configmgt/snapshot_diff.h"
 
 namespace migprof::configmgt {
@@ -33,16 +36,29 @@ TEST(ConfigSnapshot, DiffMatchesFieldRulesByName) {
     return StoredRow{"qzmap140", {{"fdnm", Variant(name)}, {"mrul", Variant(rule)}}};
   };
   const Snapshot before{field("F1", "a"), field("F2", "b")};
-  const Snapshot after{field("F2", "c"), field("F3", "d")};
+  const Snapshot after{field("F2", "c\nd"), field("F3", "d")};
   const std::vector<Change> expected{
-      {"qzmap140", "F1", "fdnm", "F1", std::nullopt, false, true},
-      {"qzmap140", "F1", "mrul", "a", std::nullopt, false, true},
-      {"qzmap140", "F2", "mrul", "b", "c", false, false},
-      {"qzmap140", "F3", "fdnm", std::nullopt, "F3", true, false},
-      {"qzmap140", "F3", "mrul", std::nullopt, "d", true, false},
+      {"qzmap140", "F1", "fdnm", "F1", std::nullopt, false, true, {}},
+      {"qzmap140", "F1", "mrul", "a", std::nullopt, false, true, {}},
+      {"qzmap140", "F2", "mrul", "b", "c\nd", false, false, {"- b", "+ c", "+ d"}},
+      {"qzmap140", "F3", "fdnm", std::nullopt, "F3", true, false, {}},
+      {"qzmap140", "F3", "mrul", std::nullopt, "d", true, false, {}},
   };
   EXPECT_EQ(DiffSnapshots(before, after), expected);
   EXPECT_TRUE(DiffSnapshots(after, after).empty());
+}
+
+TEST(ConfigSnapshot, LineDiffKeepsTheCommonLines) {
+  const std::vector<std::tuple<String, String, std::vector<String>>> cases{
+      {"a\nb\nc", "a\nc", {"  a", "- b", "  c"}},
+      {"a\nc\n", "a\nb\nc\n", {"  a", "+ b", "  c"}},
+      {"x", "y", {"- x", "+ y"}},
+      {"", "new", {"+ new"}},
+      {"same\n", "same", {"  same"}},
+  };
+  for (const auto& [before, after, lines] : cases) {
+    EXPECT_EQ(LineDiff(before, after), lines) << before << " -> " << after;
+  }
 }
 
 }  // namespace
