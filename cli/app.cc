@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/help_text.h"
 #include "cli/json_depth.h"
+#include "cli/revision_commands.h"
 #include "cli/session.h"
 #include "cli/version.h"
 #include "cli/web_commands.h"
@@ -100,6 +101,9 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
       return kExitBadRequest;
     }
   }
+
+  RevisionCommands revisions(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -112,6 +116,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
+  if (std::optional<int> status = revisions.RunChosen(out, err)) return *status;
   return RunCallCommand(call_settings, member, words, args_json, call_options, out);
 }
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <utility>
 
+#include "configmgt/config_mgt.h"
 #include "migprof/com_error.h"
-#include "profiles/config_mgt_standin.h"
 
 namespace migprof {
 namespace {
@@ -32,7 +32,7 @@ struct Registry {
 Registry& TheRegistry() {
   static Registry* registry = [] {
     auto* r = new Registry();
-    r->factories[Key(kConfigMgtProgId)] = &profiles::NewConfigMgtStandIn;
+    r->factories[Key(kConfigMgtProgId)] = &configmgt::NewConfigMgt;
     return r;
   }();
   return *registry;

@@ -5,8 +5,8 @@
 // The registry maps a ProgID (letter case ignored) to a factory. A host puts
 // its own component in place by registering a factory under the ProgID; tests
 // register a recording fake the same way. The configuration-management
-// ProgID starts out registered with a built-in stand-in (see
-// ConfigMgtStandIn in the component's sources), which keeps no revisions.
+// ProgID starts out registered with the built-in component (see
+// ConfigMgtComponent in configmgt/), which keeps check-outs and revisions.
 #ifndef MIGPROF_OBJECT_REGISTRY_H_
 #define MIGPROF_OBJECT_REGISTRY_H_
 

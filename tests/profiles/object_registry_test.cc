@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "configmgt/config_mgt.h"
+#include "migprof/dispatch.h"
 #include "profiles/config_mgt_standin.h"
 #include "testing/test_database.h"
 
@@ -12,7 +14,7 @@ namespace {
 struct Other : LateBoundObject {};
 
 TEST(ProfileObjectRegistry, CreatesByProgIdIgnoringCase) {
-  EXPECT_TRUE(std::dynamic_pointer_cast<profiles::ConfigMgtStandIn>(
+  EXPECT_TRUE(std::dynamic_pointer_cast<configmgt::ConfigMgtComponent>(
       CreateObject("tovr20configmgt.TOVRSCONFIGMGT")));
   try {
     CreateObject("No.Such");
@@ -31,7 +33,7 @@ TEST(ProfileObjectRegistry, CreatesByProgIdIgnoringCase) {
   }
   EXPECT_FALSE(FindObjectFactory("No.Such"));
   EXPECT_TRUE(
-      std::dynamic_pointer_cast<profiles::ConfigMgtStandIn>(CreateObject(kConfigMgtProgId)));
+      std::dynamic_pointer_cast<configmgt::ConfigMgtComponent>(CreateObject(kConfigMgtProgId)));
 }
 
 class ProfileConfigMgtStandIn : public ComponentTest {};

@@ -54,7 +54,9 @@ TEST(CrashDurability, KilledDuringProfileCreations) {
     TestDatabase db;
     if (!db.embedded()) GTEST_SKIP() << "kills the embedded database's only writer";
     std::vector<std::string> requests;
-    for (int mprf = 1; mprf <= 40; ++mprf) {
+    // Long enough that even a fast machine is still creating when the
+    // longest delay ends.
+    for (int mprf = 1; mprf <= 200; ++mprf) {
       const std::string v = "V" + std::to_string(mprf);
       requests.push_back(CreateRequest(mprf, v, "S" + v, "T" + v));
     }
