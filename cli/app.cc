@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/help_text.h"
+#include "cli/insight_commands.h"
 #include "cli/session.h"
 
 namespace migprof::cli {
@@ -72,6 +73,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   call->add_option("json-args", words, "The arguments, one word each");
   call->footer(CallFooter());
 
+  InsightCommands insight(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -81,6 +84,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   if (init->parsed()) return RunInit(init_path, init_demo, out, err);
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
+  if (insight.parsed()) return insight.Run(out, err);
   return RunCallCommand(call_settings, member, words, args_json, call_options, out);
 }
 
