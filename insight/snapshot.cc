@@ -63,10 +63,10 @@ String WhereProfiles(const std::vector<Integer>& profiles) {
   return " where mprf in (" + list + ")";
 }
 
-// Reads the rows a preview may need from source into the empty embedded
-// database behind target, in one transaction.
-void CopyRows(const DataSource& source, const DataSource& target,
-              const std::vector<Integer>& profiles) {
+}  // namespace
+
+void CopyProfileRows(const DataSource& source, const DataSource& target,
+                     const std::vector<Integer>& profiles) {
   std::shared_ptr<ado::Connection> from = Connect(source);
   std::shared_ptr<ado::Connection> to = Connect(target);
   to->BeginTrans();
@@ -94,8 +94,6 @@ void CopyRows(const DataSource& source, const DataSource& target,
   to->CommitTrans();
 }
 
-}  // namespace
-
 std::string EmbeddedPath(const DataSource& source) {
   if (source.name.compare(0, kEmbeddedPrefix.size(), kEmbeddedPrefix) != 0) return "";
   return source.name.substr(kEmbeddedPrefix.size());
@@ -114,7 +112,7 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
       BackupFile(embedded, path_);
     } else {
       schema::CreateEmbeddedDatabase(path_);
-      CopyRows(source, source_, profiles);
+      CopyProfileRows(source, source_, profiles);
     }
   } catch (...) {
     sqlite::CloseIdleSessions(path_);

@@ -33,6 +33,12 @@ class Snapshot {
   DataSource source_;
 };
 
+// Reads into the empty embedded database target every row of source's
+// profiles, levels, development VRCs, users, owner links and dictionary, and
+// the rules and library functions of profiles, in one transaction.
+void CopyProfileRows(const DataSource& source, const DataSource& target,
+                     const std::vector<Integer>& profiles);
+
 // The file an embedded data source names, or "" for another source.
 std::string EmbeddedPath(const DataSource& source);
 
