@@ -49,7 +49,12 @@ using PreviewRun = std::function<Json(const DataSource& snapshot)>;
 // profiles, levels, owners, users and the data dictionary are read whole
 // and the rules and functions of the given profiles only, into a new
 // embedded database. source itself is never written; the snapshot is removed
-// before Preview returns.
+// before Preview returns. A copy in a file rather than in memory, because
+// every statement of a member opens a connection of its own by file name;
+// the backup API copies pages, so the copy is the file as it was, indexes and
+// row ids included. Components the member creates by ProgID (UpdateMap100's
+// configuration management) get the snapshot's settings; state they keep
+// outside the database is theirs and is not part of the snapshot.
 Json Preview(const DataSource& source, const std::vector<Integer>& profiles, const PreviewRun& run);
 
 // ---------------------------------------------------------------- compare

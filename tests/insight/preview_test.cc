@@ -2,14 +2,18 @@
 // database exactly as it was and describe exactly what the member then does
 // when it really runs.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/call_member.h"
 #include "cli/commands.h"
 #include "cli/insight_commands.h"
+#include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
 #include "insight_fixture.h"
+#include "schema/schema.h"
 
 namespace migprof::testing {
 namespace {
@@ -116,12 +120,17 @@ TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
 }
 
 // The snapshot of a server holds all profile rows and the rules of the
-// profiles asked for; the same copy is checked here between embedded files.
+// profiles asked for, read into a new embedded file.
 TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
-  // A second database on a server would be the same one, emptied.
-  if (!db_.embedded()) GTEST_SKIP() << "the copy goes into a second embedded file";
-  TestDatabase copy;
-  insight::DataSource target{copy.dsn(), copy.uid(), copy.pwd()};
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("migprof_insight_copy_" + std::to_string(::getpid()) + ".db"))
+                               .string();
+  auto remove = [&] {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+  };
+  remove();
+  schema::CreateEmbeddedDatabase(path);
+  insight::DataSource target{"sqlite:" + path, "", ""};
   insight::CopyProfileRows(source(), target, {110, 120});
   Contents all = ContentsOf(source());
   Contents copied = ContentsOf(target);
@@ -137,6 +146,8 @@ TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
     EXPECT_EQ(copied[table.name], expected);
   }
   EXPECT_FALSE(copied["qzmap140"].empty());
+  sqlite::CloseIdleSessions(path);
+  remove();
 }
 
 }  // namespace
