@@ -51,8 +51,9 @@ insight::DataSource DataSourceOf(const DatabaseSettings& settings);
 
 // Runs a changing member, with arguments as for RunCallCommand, on a
 // snapshot and writes the plan (insight::Preview): the member's answer as
-// "outcome" (CallMember's form) and the rows it would change. Members that
-// change nothing are refused (kExitBadRequest).
+// "outcome" (CallMember's form) and the rows it would change. kExitOk once
+// the plan is made, also when the member refused or raised (that is in
+// "outcome"). Members that change nothing are refused (kExitBadRequest).
 int RunPreviewCommand(const DatabaseSettings& settings, const std::string& member,
                       const std::vector<std::string>& words,
                       const std::optional<std::string>& args_json, std::ostream& out,

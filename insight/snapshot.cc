@@ -99,11 +99,27 @@ std::string EmbeddedPath(const DataSource& source) {
   return source.name.substr(kEmbeddedPrefix.size());
 }
 
+namespace {
+
+// A new private directory for a snapshot: in memory (/dev/shm) where the
+// system has it, so the copy costs no disk writes, else in the temporary
+// directory.
+std::string MakeSnapshotDirectory() {
+  std::error_code ignored;
+  std::vector<std::filesystem::path> places;
+  if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
+  places.push_back(std::filesystem::temp_directory_path(ignored));
+  for (const std::filesystem::path& place : places) {
+    std::string pattern = (place / "migprof_snapshot_XXXXXX").string();
+    if (::mkdtemp(pattern.data())) return pattern;
+  }
+  RaiseSnapshot("no directory for the copy");
+}
+
+}  // namespace
+
 Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profiles) {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "migprof_snapshot_XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) RaiseSnapshot("no temporary directory");
-  directory_ = pattern;
+  directory_ = MakeSnapshotDirectory();
   path_ = directory_ + "/snapshot.db";
   source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};
   try {

@@ -12,7 +12,8 @@ namespace migprof::insight {
 class Snapshot {
  public:
   // Copies source into a new embedded database file in a directory of its
-  // own under the system's temporary directory. An embedded source is
+  // own, in memory under /dev/shm where the system has it, else under the
+  // temporary directory. An embedded source is
   // copied whole with SQLite's backup API, which reads one consistent state
   // of the file even while others write to it. Any other source is read
   // through the data-access layer: every profile, level, development VRC,

@@ -44,17 +44,23 @@ using PreviewRun = std::function<Json(const DataSource& snapshot)>;
 //                                         "columns": [name...]}...],
 //                            "removed": [row...]}...}}
 // with a table only when its rows changed, rows as {"column": value} in the
-// table's column order. The snapshot of an embedded database ("sqlite:...")
-// is a copy of the whole file made with SQLite's backup API; over ODBC the
-// profiles, levels, owners, users and the data dictionary are read whole
-// and the rules and functions of the given profiles only, into a new
-// embedded database. source itself is never written; the snapshot is removed
-// before Preview returns. A copy in a file rather than in memory, because
-// every statement of a member opens a connection of its own by file name;
-// the backup API copies pages, so the copy is the file as it was, indexes and
-// row ids included. Components the member creates by ProgID (UpdateMap100's
-// configuration management) get the snapshot's settings; state they keep
-// outside the database is theirs and is not part of the snapshot.
+// table's column order. source itself is never written; the snapshot is
+// removed before Preview returns.
+//
+// The snapshot is an embedded database file of its own, in memory
+// (/dev/shm) where the system has it. A file rather than a private memory
+// database, because every query of a member opens a connection of its own,
+// by file name, and must see what the member wrote before; a shared-cache
+// memory database would lock whole tables where a member reads on one
+// connection while it writes on another. An embedded source is copied whole
+// with SQLite's backup API (pages, so row ids and indexes come along, and
+// one consistent state even while others write). Over ODBC the profiles,
+// levels, development VRCs, users, owner links and the data dictionary are
+// read whole and the rules and functions of profiles only; the embedded
+// database answers as SQL Server does, so the member behaves the same.
+// Components the member creates by ProgID (UpdateMap100's configuration
+// management) get the snapshot's settings; state they keep outside the
+// database is not part of the snapshot.
 Json Preview(const DataSource& source, const std::vector<Integer>& profiles, const PreviewRun& run);
 
 // ---------------------------------------------------------------- compare
