@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/help_text.h"
+#include "cli/insight_commands.h"
 #include "cli/json_depth.h"
 #include "cli/revision_commands.h"
 #include "cli/session.h"
@@ -103,6 +104,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   }
 
   RevisionCommands revisions(app);
+  InsightCommands insight(app);
 
   try {
     app.parse(argc, argv);
@@ -117,6 +119,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   if (session->parsed()) return RunSession(session_settings, session_options, in, out);
   if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
   if (std::optional<int> status = revisions.RunChosen(out, err)) return *status;
+  if (insight.parsed()) return insight.Run(out, err);
   return RunCallCommand(call_settings, member, words, args_json, call_options, out);
 }
 

@@ -146,6 +146,21 @@ class HandlePool {
     }
   }
 
+  // Closes the idle handles of every file that was at path.
+  void Drop(const String& path) {
+    std::vector<std::unique_ptr<NativeHandle>> closing;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const String prefix = path + '\n';
+    for (auto it = idle_.begin(); it != idle_.end();) {
+      if (it->first.compare(0, prefix.size(), prefix) == 0) {
+        for (auto& handle : it->second) closing.push_back(std::move(handle));
+        it = idle_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
  private:
   static constexpr std::size_t kMaxIdle = 8;
   std::mutex mutex_;
@@ -424,6 +439,8 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   session->SetCommandTimeout(command_timeout);
   return session;
 }
+
+void CloseIdleSessions(const String& path) { HandlePool::Instance().Drop(path); }
 
 void CreateDatabase(const String& path, const String& schema_sql) {
   struct stat info {};

@@ -15,6 +15,10 @@ namespace migprof::sqlite {
 // session still has a native handle of its own while it lives.
 std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long command_timeout);
 
+// Closes the pooled idle handles of the file at path, so a file about to be
+// removed keeps no open handle behind. Sessions still open are not touched.
+void CloseIdleSessions(const String& path);
+
 // Creates a new database file at path with the given schema script, in WAL
 // mode. Refuses (raises) when the file exists already.
 void CreateDatabase(const String& path, const String& schema_sql);

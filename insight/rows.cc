@@ -1,0 +1,124 @@
+#include "insight/rows.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "component/sql_text.h"
+
+namespace migprof::insight {
+namespace {
+
+// The timeouts every connection of the component gets.
+constexpr long kTimeout = 10000;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  throw std::invalid_argument("binary value with a character other than a hex digit");
+}
+
+}  // namespace
+
+std::shared_ptr<ado::Connection> Connect(const DataSource& source) {
+  std::shared_ptr<ado::Connection> connection = ado::Connection::Create();
+  connection->ConnectionTimeout(kTimeout);
+  connection->CommandTimeout(kTimeout);
+  connection->Open("DSN=" + source.name + ";uid=" + source.user + ";pwd=" + source.password + ";");
+  return connection;
+}
+
+std::vector<Row> ReadRows(ado::Connection& connection, const String& sql) {
+  std::shared_ptr<ado::Recordset> rs = connection.Execute(sql);
+  std::vector<Row> rows;
+  ado::Fields fields = rs->Fields();
+  const long count = fields.Count();
+  while (!rs->EndOfFile()) {
+    Row row;
+    row.reserve(static_cast<std::size_t>(count));
+    for (long i = 0; i < count; ++i) row.push_back(fields.Item(static_cast<Integer>(i)).Value());
+    rows.push_back(std::move(row));
+    rs->MoveNext();
+  }
+  rs->Close();
+  return rows;
+}
+
+String SelectAll(const TableInfo& table, const String& tail) {
+  return "select " + ColumnList(table) + " from " + table.name + tail;
+}
+
+String WhereProfile(Integer mprf) { return " where mprf = " + SqlNumber(mprf); }
+
+String AndVrc(const String& vers, const String& rele, const String& cust) {
+  return " and vers = '" + SqlText(vers) + "' and rele = '" + SqlText(rele) + "' and cust = '" +
+         SqlText(cust) + "'";
+}
+
+Json ValueJson(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kEmpty:
+    case Variant::Type::kNull:
+      return nullptr;
+    case Variant::Type::kInteger:
+      return value.AsInteger();
+    case Variant::Type::kLong:
+      return value.AsLong();
+    case Variant::Type::kDouble: {
+      double d = value.AsDouble();
+      if (std::trunc(d) == d && std::fabs(d) < 9e15) return static_cast<long long>(d);
+      return d;
+    }
+    case Variant::Type::kString:
+      return value.AsString();
+    case Variant::Type::kBinary: {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      std::string hex;
+      hex.reserve(value.AsBinary().size() * 2);
+      for (std::uint8_t byte : value.AsBinary()) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xf];
+      }
+      return Json{{"binary", hex}};
+    }
+    case Variant::Type::kDate:
+      return value.AsDate().ToString();
+  }
+  return nullptr;
+}
+
+Variant ValueFromJson(const Json& value) {
+  if (value.is_null()) return Variant::Null();
+  if (value.is_string()) return Variant(value.get<std::string>());
+  if (value.is_number_integer()) {
+    long long n = value.get<long long>();
+    if (n >= std::numeric_limits<Long>::min() && n <= std::numeric_limits<Long>::max()) {
+      return Variant(static_cast<Long>(n));
+    }
+    return Variant(static_cast<Double>(n));
+  }
+  if (value.is_number_float()) return Variant(value.get<double>());
+  if (value.is_object() && value.size() == 1 && value.contains("binary") &&
+      value["binary"].is_string()) {
+    const std::string& hex = value["binary"].get_ref<const std::string&>();
+    if (hex.size() % 2 != 0) throw std::invalid_argument("binary value of odd length");
+    Binary bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+      bytes.push_back(static_cast<std::uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+    }
+    return Variant(std::move(bytes));
+  }
+  throw std::invalid_argument("value " + value.dump() + " is not a column value");
+}
+
+Json RowJson(const std::vector<std::string>& columns, const Row& row) {
+  Json object = Json::object();
+  for (std::size_t i = 0; i < columns.size() && i < row.size(); ++i) {
+    object[columns[i]] = ValueJson(row[i]);
+  }
+  return object;
+}
+
+}  // namespace migprof::insight

@@ -1,0 +1,44 @@
+// Reading rows through the data-access layer and writing them as JSON.
+#ifndef MIGPROF_INSIGHT_ROWS_H_
+#define MIGPROF_INSIGHT_ROWS_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "insight/tables.h"
+#include "migprof/ado.h"
+#include "migprof/insight.h"
+
+namespace migprof::insight {
+
+using Row = std::vector<Variant>;
+
+// A new open connection to source, set up as the component's own are.
+std::shared_ptr<ado::Connection> Connect(const DataSource& source);
+
+// The rows a query yields, each value as read.
+std::vector<Row> ReadRows(ado::Connection& connection, const String& sql);
+
+// "select <columns of table> from <table>" followed by tail (" where ...").
+String SelectAll(const TableInfo& table, const String& tail = "");
+
+// " where mprf = <mprf>".
+String WhereProfile(Integer mprf);
+// " and vers = '...' and rele = '...' and cust = '...'", values quoted.
+String AndVrc(const String& vers, const String& rele, const String& cust);
+
+// A value as JSON: null for Null and Empty, numbers as numbers (a whole
+// Double as an integer), texts and dates as strings, binary values as
+// {"binary": "<lowercase hex>"}.
+Json ValueJson(const Variant& value);
+// The value a ValueJson answer stands for; a JSON value ValueJson never
+// writes raises std::invalid_argument.
+Variant ValueFromJson(const Json& value);
+
+// {"column": value...} in the order of columns.
+Json RowJson(const std::vector<std::string>& columns, const Row& row);
+
+}  // namespace migprof::insight
+
+#endif  // MIGPROF_INSIGHT_ROWS_H_

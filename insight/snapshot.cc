@@ -1,0 +1,147 @@
+#include "insight/snapshot.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "component/sql_text.h"
+#include "component/sqlite/sqlite_session.h"
+#include "insight/rows.h"
+#include "insight/tables.h"
+#include "migprof/com_error.h"
+#include "schema/schema.h"
+
+namespace migprof::insight {
+namespace {
+
+constexpr std::string_view kEmbeddedPrefix = "sqlite:";
+
+[[noreturn]] void RaiseSnapshot(const std::string& why) {
+  throw ComError(errc::kProviderFailure, "Cannot take a snapshot: " + why);
+}
+
+// Copies the database file at from into the new file at to, page by page.
+void BackupFile(const std::string& from, const std::string& to) {
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(from, ignored)) {
+    throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
+  }
+  sqlite3* source = nullptr;
+  sqlite3* target = nullptr;
+  std::string failure;
+  if (sqlite3_open_v2(from.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_open_v2(to.c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+          SQLITE_OK) {
+    failure = source ? sqlite3_errmsg(source) : "out of memory";
+    if (target) failure = sqlite3_errmsg(target);
+  } else {
+    sqlite3_busy_timeout(source, 10000);
+    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup) {
+      failure = sqlite3_errmsg(target);
+    } else {
+      int rc;
+      do {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+      } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+      sqlite3_backup_finish(backup);
+      if (rc != SQLITE_DONE) failure = sqlite3_errstr(rc);
+    }
+  }
+  sqlite3_close_v2(source);
+  sqlite3_close_v2(target);
+  if (!failure.empty()) RaiseSnapshot(failure);
+}
+
+// " where mprf in (1, 2)" for the profiles.
+String WhereProfiles(const std::vector<Integer>& profiles) {
+  String list;
+  for (Integer mprf : profiles) list += (list.empty() ? "" : ", ") + SqlNumber(mprf);
+  return " where mprf in (" + list + ")";
+}
+
+}  // namespace
+
+void CopyProfileRows(const DataSource& source, const DataSource& target,
+                     const std::vector<Integer>& profiles) {
+  std::shared_ptr<ado::Connection> from = Connect(source);
+  std::shared_ptr<ado::Connection> to = Connect(target);
+  to->BeginTrans();
+  for (const TableInfo& table : AllTables()) {
+    bool per_profile = table.kind == TableKind::kRule || table.kind == TableKind::kFunction;
+    if (per_profile && profiles.empty()) continue;
+    std::vector<Row> rows =
+        ReadRows(*from, SelectAll(table, per_profile ? WhereProfiles(profiles) : ""));
+    if (rows.empty()) continue;
+    std::shared_ptr<ado::Recordset> insert = ado::Recordset::Create();
+    insert->Open(SelectAll(table, " where 1 = 0"), to, ado::adOpenDynamic, ado::adLockOptimistic,
+                 ado::adCmdUnspecified);
+    ado::Fields fields = insert->Fields();
+    for (const Row& row : rows) {
+      insert->AddNew();
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        if (!row[i].IsNull() && !row[i].IsEmpty()) {
+          fields.Item(static_cast<Integer>(i)).Value(row[i]);
+        }
+      }
+      insert->Update();
+    }
+    insert->Close();
+  }
+  to->CommitTrans();
+}
+
+std::string EmbeddedPath(const DataSource& source) {
+  if (source.name.compare(0, kEmbeddedPrefix.size(), kEmbeddedPrefix) != 0) return "";
+  return source.name.substr(kEmbeddedPrefix.size());
+}
+
+namespace {
+
+// A new private directory for a snapshot: in memory (/dev/shm) where the
+// system has it, so the copy costs no disk writes, else in the temporary
+// directory.
+std::string MakeSnapshotDirectory() {
+  std::error_code ignored;
+  std::vector<std::filesystem::path> places;
+  if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
+  places.push_back(std::filesystem::temp_directory_path(ignored));
+  for (const std::filesystem::path& place : places) {
+    std::string pattern = (place / "migprof_snapshot_XXXXXX").string();
+    if (::mkdtemp(pattern.data())) return pattern;
+  }
+  RaiseSnapshot("no directory for the copy");
+}
+
+}  // namespace
+
+Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profiles) {
+  directory_ = MakeSnapshotDirectory();
+  path_ = directory_ + "/snapshot.db";
+  source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};
+  try {
+    std::string embedded = EmbeddedPath(source);
+    if (!embedded.empty()) {
+      BackupFile(embedded, path_);
+    } else {
+      schema::CreateEmbeddedDatabase(path_);
+      CopyProfileRows(source, source_, profiles);
+    }
+  } catch (...) {
+    sqlite::CloseIdleSessions(path_);
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+    throw;
+  }
+}
+
+Snapshot::~Snapshot() {
+  sqlite::CloseIdleSessions(path_);
+  std::error_code ignored;
+  std::filesystem::remove_all(directory_, ignored);
+}
+
+}  // namespace migprof::insight

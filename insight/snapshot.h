@@ -1,0 +1,48 @@
+// A private copy of a profile database that a preview may change freely.
+#ifndef MIGPROF_INSIGHT_SNAPSHOT_H_
+#define MIGPROF_INSIGHT_SNAPSHOT_H_
+
+#include <string>
+#include <vector>
+
+#include "migprof/insight.h"
+
+namespace migprof::insight {
+
+class Snapshot {
+ public:
+  // Copies source into a new embedded database file in a directory of its
+  // own, in memory under /dev/shm where the system has it, else under the
+  // temporary directory. An embedded source is
+  // copied whole with SQLite's backup API, which reads one consistent state
+  // of the file even while others write to it. Any other source is read
+  // through the data-access layer: every profile, level, development VRC,
+  // user, owner link and dictionary row, and the rules and library of the
+  // profiles listed.
+  Snapshot(const DataSource& source, const std::vector<Integer>& profiles);
+  // Removes the copy, after closing the idle handles kept for it.
+  ~Snapshot();
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+
+  // The copy as a data source ("sqlite:<path>"), with source's login.
+  const DataSource& source() const { return source_; }
+
+ private:
+  std::string directory_;
+  std::string path_;
+  DataSource source_;
+};
+
+// Reads into the empty embedded database target every row of source's
+// profiles, levels, development VRCs, users, owner links and dictionary, and
+// the rules and library functions of profiles, in one transaction.
+void CopyProfileRows(const DataSource& source, const DataSource& target,
+                     const std::vector<Integer>& profiles);
+
+// The file an embedded data source names, or "" for another source.
+std::string EmbeddedPath(const DataSource& source);
+
+}  // namespace migprof::insight
+
+#endif  // MIGPROF_INSIGHT_SNAPSHOT_H_

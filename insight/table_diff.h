@@ -1,0 +1,30 @@
+// The rows of an embedded database before and after a change, and the
+// row-level difference between the two.
+#ifndef MIGPROF_INSIGHT_TABLE_DIFF_H_
+#define MIGPROF_INSIGHT_TABLE_DIFF_H_
+
+#include <map>
+#include <vector>
+
+#include "insight/rows.h"
+#include "insight/tables.h"
+
+namespace migprof::insight {
+
+// The rows of every table a member may change (all but the dictionary), by
+// table and row id. Row ids stay with a row when it is changed, so the same
+// id before and after is the same row.
+struct DatabaseState {
+  std::vector<std::map<long long, Row>> tables;  // parallel to AllTables()
+};
+
+// Reads the state of an embedded database.
+DatabaseState ReadState(ado::Connection& connection);
+
+// {"<table>": {"added": [...], "changed": [{"old", "new", "columns"}...],
+// "removed": [...]}} for the tables whose rows differ; rows in row-id order.
+Json DiffStates(const DatabaseState& before, const DatabaseState& after);
+
+}  // namespace migprof::insight
+
+#endif  // MIGPROF_INSIGHT_TABLE_DIFF_H_

@@ -1,0 +1,153 @@
+// Where used: a profile's ancestors and derived profiles, and the profiles
+// whose rules name a table or a function.
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "component/sql_text.h"
+#include "insight/rows.h"
+#include "migprof/com_error.h"
+
+namespace migprof::insight {
+namespace {
+
+using Scope = std::tuple<long long, String, String, String>;  // mprf and VRC
+
+String Text(const Variant& value) { return value.IsNull() ? String() : value.ToString(); }
+
+Scope ScopeOf(const Row& row) {
+  return {static_cast<long long>(row[0].ToDouble()), Text(row[1]), Text(row[2]), Text(row[3])};
+}
+
+Json ScopeJson(const Scope& scope) {
+  return Json{{"mprf", std::get<0>(scope)},
+              {"vers", std::get<1>(scope)},
+              {"rele", std::get<2>(scope)},
+              {"cust", std::get<3>(scope)}};
+}
+
+Json UsesJson(const std::map<Scope, std::vector<std::string>>& uses) {
+  Json list = Json::array();
+  for (const auto& [scope, tables] : uses) {
+    Json item = ScopeJson(scope);
+    item["tables"] = tables;
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+// The derived profiles below mprf, each with its own derived profiles.
+Json DerivedTree(long long mprf, const std::multimap<long long, long long>& children,
+                 const std::map<long long, Scope>& profiles, std::set<long long>& seen) {
+  Json list = Json::array();
+  auto [first, last] = children.equal_range(mprf);
+  for (auto it = first; it != last; ++it) {
+    if (!seen.insert(it->second).second) continue;  // levels that loop are shown once
+    auto profile = profiles.find(it->second);
+    Json item = profile != profiles.end() ? ScopeJson(profile->second) : Json{{"mprf", it->second}};
+    item["derived"] = DerivedTree(it->second, children, profiles, seen);
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+}  // namespace
+
+Json Lineage(const DataSource& source, Integer mprf) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  std::map<long long, Scope> profiles;
+  for (const Row& row : ReadRows(*connection, "select mprf, vers, rele, cust from qzmap100")) {
+    Scope scope = ScopeOf(row);
+    profiles.emplace(std::get<0>(scope), scope);
+  }
+  auto own = profiles.find(mprf);
+  if (own == profiles.end()) {
+    throw ComError(kInsightRefused, "Profile " + std::to_string(mprf) + " does not exist");
+  }
+  Json ancestors = Json::array();
+  for (const Row& row :
+       ReadRows(*connection, "select levl, pprf, vers, rele, cust from qzmap101" +
+                                 WhereProfile(mprf) + " and levl > 1 order by levl")) {
+    ancestors.push_back(Json{{"levl", ValueJson(row[0])},
+                             {"mprf", ValueJson(row[1])},
+                             {"vers", Text(row[2])},
+                             {"rele", Text(row[3])},
+                             {"cust", Text(row[4])}});
+  }
+  // A profile's parent is the profile at its level 2.
+  std::multimap<long long, long long> children;
+  for (const Row& row :
+       ReadRows(*connection, "select pprf, mprf from qzmap101 where levl = 2 order by mprf")) {
+    children.emplace(static_cast<long long>(row[0].ToDouble()),
+                     static_cast<long long>(row[1].ToDouble()));
+  }
+  std::set<long long> seen{mprf};
+  return Json{{"profile", ScopeJson(own->second)},
+              {"ancestors", std::move(ancestors)},
+              {"derived", DerivedTree(mprf, children, profiles, seen)}};
+}
+
+Json TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
+              const String& tflno) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  // Each rule table with the columns that can name the table, and the role
+  // the table then plays.
+  struct Reference {
+    const char* table;
+    const char* pac;
+    const char* mod;
+    const char* flno;
+    const char* role;
+  };
+  static const Reference kReferences[] = {
+      {"qzmap110", "tcpac", "tcmod", "tflno", "qzmap110"},
+      {"qzmap120", "tcpac", "tcmod", "tflno", "qzmap120"},
+      {"qzmap125", "tcpac", "tcmod", "tflno", "qzmap125"},
+      {"qzmap130", "tcpac", "tcmod", "tflno", "qzmap130"},
+      {"qzmap130", "scpac", "scmod", "sflno", "qzmap130 source"},
+      {"qzmap135", "tcpac", "tcmod", "tflno", "qzmap135"},
+      {"qzmap140", "tcpac", "tcmod", "tflno", "qzmap140"},
+      {"qzmap145", "tcpac", "tcmod", "tflno", "qzmap145"},
+      {"qzmap160", "tcpac", "tcmod", "tflno", "qzmap160"},
+      {"qzmap165", "tcpac", "tcmod", "tflno", "qzmap165"},
+      {"qzmap170", "bpac", "bmod", "bflno", "qzmap170"},
+      {"qzmap170", "cpac", "cmod", "cflno", "qzmap170 child"},
+      {"qzmap175", "bpac", "bmod", "bflno", "qzmap175"},
+  };
+  std::map<Scope, std::vector<std::string>> uses;
+  for (const Reference& ref : kReferences) {
+    String sql = String("select distinct mprf, vers, rele, cust from ") + ref.table + " where " +
+                 ref.pac + " = '" + SqlText(tcpac) + "' and " + ref.mod + " = '" + SqlText(tcmod) +
+                 "' and " + ref.flno + " = '" + SqlText(tflno) + "'";
+    for (const Row& row : ReadRows(*connection, sql)) uses[ScopeOf(row)].push_back(ref.role);
+  }
+  return Json{{"table", Json{{"tcpac", tcpac}, {"tcmod", tcmod}, {"tflno", tflno}}},
+              {"used_by", UsesJson(uses)}};
+}
+
+Json FunctionUse(const DataSource& source, const String& name) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  std::map<Scope, String> holds;
+  for (const Row& row :
+       ReadRows(*connection, "select mprf, vers, rele, cust, stat from qzlib100 where fnam = '" +
+                                 SqlText(name) + "'")) {
+    holds[ScopeOf(row)] = Text(row[4]);
+  }
+  Json held = Json::array();
+  for (const auto& [scope, stat] : holds) {
+    Json item = ScopeJson(scope);
+    item["stat"] = stat;
+    held.push_back(std::move(item));
+  }
+  std::map<Scope, std::vector<std::string>> calls;
+  for (const Row& row :
+       ReadRows(*connection,
+                "select distinct mprf, vers, rele, cust, tcpac, tcmod, tflno from qzmap160 "
+                "where func = '" +
+                    SqlText(name) + "'")) {
+    calls[ScopeOf(row)].push_back(Text(row[4]) + Text(row[5]) + Text(row[6]));
+  }
+  return Json{{"function", name}, {"holds", std::move(held)}, {"calls", UsesJson(calls)}};
+}
+
+}  // namespace migprof::insight

@@ -1,0 +1,154 @@
+// Preview: the plan of a changing member, taken on a snapshot, must leave the
+// database exactly as it was and describe exactly what the member then does
+// when it really runs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/call_member.h"
+#include "cli/commands.h"
+#include "cli/insight_commands.h"
+#include "component/sqlite/sqlite_session.h"
+#include "insight/snapshot.h"
+#include "insight_fixture.h"
+#include "schema/schema.h"
+
+namespace migprof::testing {
+namespace {
+
+using insight::Json;
+
+// Contents after the changes of a plan are applied to before.
+Contents Apply(Contents contents, const Json& changes) {
+  for (const auto& [table, change] : changes.items()) {
+    std::vector<std::string>& rows = contents[table];
+    auto remove = [&](const Json& row) {
+      auto it = std::find(rows.begin(), rows.end(), RowText(row));
+      ASSERT_NE(it, rows.end()) << table << ": the plan removes a row that is not there";
+      rows.erase(it);
+    };
+    for (const Json& row : change["removed"]) remove(row);
+    for (const Json& row : change["changed"]) remove(row["old"]);
+    for (const Json& row : change["added"]) rows.push_back(RowText(row));
+    for (const Json& row : change["changed"]) rows.push_back(RowText(row["new"]));
+    std::sort(rows.begin(), rows.end());
+  }
+  return contents;
+}
+
+struct Case {
+  const char* member;
+  const char* args;
+  bool changes;  // whether the member changes anything at this point
+};
+
+// Run in order on the demo estate: each case sees what the earlier ones did.
+const Case kCases[] = {
+    {"CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","or","cus","100","alice","","",0])",
+     true},
+    {"CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","or","cus","100","alice","","",0])",
+     false},
+    {"ExpireMapRules", R"([110,"V10U","R1","ACME","or","sls","400","",0,-1])", true},
+    {"DeleteMapRules", R"([110,"V10U","R1","ACME","or","sls","401","",0])", true},
+    {"Func_CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","map_country","bob"])", true},
+    {"Func_Expire", R"([110,"V10U","R1","ACME","conv_date","bob",-1])", true},
+    {"Func_Delete", R"([110,"V10U","R1","ACME","fmt_item_code","bob"])", true},
+    {"InsertInMap100",
+     R"([130,"Acme Belgium","LEGERP","ORVOERP","V10U","R1","ACMEBE","V10_R1_STD","N","Orvo ERP","carol"])",
+     true},
+    {"InsertInMap100",
+     R"([130,"Acme Belgium","LEGERP","ORVOERP","V10U","R1","ACMEBE","V10_R1_STD","N","Orvo ERP","carol"])",
+     false},
+    {"DeleteMap100", "[100]", false},
+    {"DeleteMap100", "[120]", true},
+    {"UpdateMap100", R"([999,"x","N","V","R","C","app","__","bob",""])", false},
+};
+
+class PreviewTest : public InsightTest {};
+
+TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
+  cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd()};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.member) + " " + c.args);
+    std::vector<std::vector<std::string>> before_exact = db_.Rows("select * from qzmap120");
+    Contents before = ContentsOf(source());
+
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunPreviewCommand(settings, c.member, {}, std::string(c.args), out, err),
+              cli::kExitOk)
+        << err.str();
+    Json plan = Json::parse(out.str());
+    EXPECT_TRUE(ContentsOf(source()) == before) << Difference(before, ContentsOf(source()));
+    EXPECT_EQ(db_.Rows("select * from qzmap120"), before_exact);
+    EXPECT_EQ(!plan["changes"].empty(), c.changes) << plan["changes"].dump();
+
+    TOVRHandleMigProf real;
+    real.DatabaseName(db_.dsn());
+    real.DatabaseUser(db_.uid());
+    real.DatabasePassword(db_.pwd());
+    Json answer = cli::CallMember(real, *dispatch::FindMember(c.member), Json::parse(c.args),
+                                  /*trace=*/false);
+    EXPECT_EQ(plan["outcome"], answer);
+    Contents planned = Apply(before, plan["changes"]);
+    Contents after = ContentsOf(source());
+    EXPECT_TRUE(planned == after) << Difference(planned, after);
+  }
+}
+
+TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
+  cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd()};
+  struct Refusal {
+    const char* member;
+    std::vector<std::string> words;
+    std::optional<std::string> args;
+  } refusals[] = {
+      {"GetUserOwnerProfiles", {"alice"}, std::nullopt},
+      {"NoSuchMember", {}, std::nullopt},
+      {"DeleteMap100", {"120"}, std::string("[120]")},
+      {"DeleteMap100", {}, std::string("{\"mprf\": 120}")},
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.member);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunPreviewCommand(settings, r.member, r.words, r.args, out, err),
+              cli::kExitBadRequest);
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_FALSE(err.str().empty());
+  }
+}
+
+// The snapshot of a server holds all profile rows and the rules of the
+// profiles asked for, read into a new embedded file.
+TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("migprof_insight_copy_" + std::to_string(::getpid()) + ".db"))
+                               .string();
+  auto remove = [&] {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+  };
+  remove();
+  schema::CreateEmbeddedDatabase(path);
+  insight::DataSource target{"sqlite:" + path, "", ""};
+  insight::CopyProfileRows(source(), target, {110, 120});
+  Contents all = ContentsOf(source());
+  Contents copied = ContentsOf(target);
+  for (const insight::TableInfo& table : insight::AllTables()) {
+    SCOPED_TRACE(table.name);
+    std::vector<std::string> expected;
+    for (const std::string& row : all[table.name]) {
+      Json parsed = Json::parse(row);
+      bool per_profile =
+          table.kind == insight::TableKind::kRule || table.kind == insight::TableKind::kFunction;
+      if (!per_profile || parsed["mprf"] == 110 || parsed["mprf"] == 120) expected.push_back(row);
+    }
+    EXPECT_EQ(copied[table.name], expected);
+  }
+  EXPECT_FALSE(copied["qzmap140"].empty());
+  sqlite::CloseIdleSessions(path);
+  remove();
+}
+
+}  // namespace
+}  // namespace migprof::testing
