@@ -213,9 +213,6 @@ TEST_F(DialectDbTest, CastsGiveTextOrBlobAndNumbersTheirBytes) {
   EXPECT_EQ(One("select cast('' as varbinary)"), Blob(""));
   EXPECT_EQ(One("select cast(cast(a as varchar(2)) as varbinary(max)) from t"), Blob("ab"));
   EXPECT_EQ(One("select cast(123456 as varchar(3))"), Text("*"));  // too long a number
-  // Stored in an integer column, the cast is the number again.
-  Run("insert into t(n) values (cast(9 as varbinary))");
-  EXPECT_EQ(Count("n = 9"), 1);
   // A 0 byte cannot stand in statement text; it comes as a parameter.
   const std::string zero(1, '\0');
   Run("insert into t(n, v) values (0, cast(? as varbinary))", {Text(Cp1252ToUtf8(zero))});
