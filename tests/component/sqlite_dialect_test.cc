@@ -71,14 +71,16 @@ TEST(Cp1252, MapsCharactersAndReplacesWhatItCannotHold) {
     std::string utf8;
     std::string cp1252;
   } kCases[] = {
-      // What cp1252 holds: SqlServerSemantics.EveryByteRoundTripsThroughVarbinary.
-      {"\u0080\u0100\u4E2D", "???"},  // other C1, outside cp1252, CJK
-      {"\xF0\x9F\x98\x80x", "?x"},    // one astral character is one '?'
-      {"\xC3", "?"},                  // truncated
-      {"\xE2\x82\x41", "?A"},         // truncated, then ASCII
-      {"\xC0\xAF", "??"},             // overlong
-      {"\xED\xA0\x80", "???"},        // surrogate
-      {"a\xFF\x62", "a?b"},           // never a lead byte
+      {"\u20AC\u0160\u0178", "\x80\x8A\x9F"},  // euro sign, S caron, Y diaeresis
+      {"\u00E9t\u00E9", "\xE9t\xE9"},          // Latin-1 block maps to itself
+      {"\u0081\u008D\u009D", "\x81\x8D\x9D"},  // the undefined bytes as C1 controls
+      {"\u0080\u0100\u4E2D", "???"},           // other C1, outside cp1252, CJK
+      {"\xF0\x9F\x98\x80x", "?x"},             // one astral character is one '?'
+      {"\xC3", "?"},                           // truncated
+      {"\xE2\x82\x41", "?A"},                  // truncated, then ASCII
+      {"\xC0\xAF", "??"},                      // overlong
+      {"\xED\xA0\x80", "???"},                 // surrogate
+      {"a\xFF\x62", "a?b"},                    // never a lead byte
   };
   for (const auto& c : kCases) EXPECT_EQ(Utf8ToCp1252(c.utf8), c.cp1252) << c.utf8;
 }
