@@ -160,15 +160,5 @@ TEST_F(RecordsetTest, TransactionsCommitRollBackAndEndWithTheConnection) {
   EXPECT_EQ(db_.Count("qzlib105"), 3);
 }
 
-TEST_F(RecordsetTest, ObserverSeesTextsAsGivenInOrder) {
-  ado::StatementLog log;
-  auto connection = db_.Connect();
-  connection->Execute("delete qzusr100 where defa = 10and defa = 11");
-  auto rs = ado::Recordset::Create();
-  rs->Open("select * from qzusr100", connection, 2, 3, -1);
-  EXPECT_EQ(log.texts(), (std::vector<std::string>{"delete qzusr100 where defa = 10and defa = 11",
-                                                   "select * from qzusr100"}));
-}
-
 }  // namespace
 }  // namespace migprof

@@ -32,34 +32,34 @@ TEST_F(SqlServerSemantics, TextComparisonIgnoresCaseAndTrailingBlanksOnly) {
   db_.Exec("insert into qzmap100 (mprf,vers,rele,cust,sapp) values (2,'v1  ','r1','c1 ','APPA ')");
   db_.Exec("insert into qzmap100 (mprf,vers,rele,cust,sapp) values (3,'V1','R1','C\xC3\xA9','b')");
   db_.Exec("insert into qzddi100 (appl,extn) values ('appa','7')");
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where  vers ='V1' and rele ='R1' and cust ='C1 '"
-                     " order by mprf"),
-            (Rows{{"1"}, {"2"}}));
-  // Accents count: 'Cé' is not 'Ce'.
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where cust = 'Ce'"), Rows{});
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where sapp <> 'appa' order by mprf"),
-            (Rows{{"3"}}));
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where sapp in ('appa', 'x') order by mprf"),
-            (Rows{{"1"}, {"2"}}));
+  const struct {
+    const char* where;
+    Rows mprf;
+  } kCases[] = {
+      {"vers ='V1' and rele ='R1' and cust ='C1 '", {{"1"}, {"2"}}},
+      {"cust = 'Ce'", {}},  // accents count
+      {"sapp <> 'appa'", {{"3"}}},
+      {"sapp in ('appa', 'x')", {{"1"}, {"2"}}},
+      // A literal compares with a column by the column's rules.
+      {"'C1 ' = cust", {{"1"}, {"2"}}},
+      {"'\xC3\xA0' = vers", {}},
+      // LIKE ignores the value's trailing blanks, not the pattern's.
+      {"sapp like 'appa'", {{"1"}, {"2"}}},
+      {"cust like 'c1 '", {}},
+      {"sapp = (select sapp from qzmap100 where vers = 'V1' and rele = 'r1' and cust = 'c1' and "
+       "mprf = 2)",
+       {{"1"}, {"2"}}},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(
+        db_.Rows(std::string("select mprf from qzmap100 where ") + c.where + " order by mprf"),
+        c.mprf)
+        << c.where;
+  }
   EXPECT_EQ(db_.Rows("select distinct vers from qzmap100").size(), 1u);
-  EXPECT_EQ(db_.Rows("select extn from qzddi100 where appl = (select sapp from qzmap100 where "
-                     "vers = 'V1' and rele = 'r1' and cust = 'c1' and mprf = 2)"),
-            (Rows{{"7"}}));
   EXPECT_EQ(db_.Rows("select extn from qzddi100 where appl in (select sapp from qzmap100 where "
                      "mprf = 2)"),
             (Rows{{"7"}}));
-}
-
-TEST_F(SqlServerSemantics, LiteralsAndLikeFollowTheColumnRules) {
-  db_.Exec("insert into qzmap100 (mprf,vers,cust) values (1,'V1','C1')");
-  db_.Exec("insert into qzmap100 (mprf,vers,cust) values (2,'v1  ','c1 ')");
-  // A literal compares with a column by the column's rules.
-  EXPECT_EQ(db_.Count("qzmap100 where 'V1 ' = vers"), 2);
-  EXPECT_EQ(db_.Count("qzmap100 where '\xC3\xA0' = vers"), 0);
-  // LIKE ignores the value's trailing blanks, not the pattern's.
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where vers like 'v1' order by mprf"),
-            (Rows{{"1"}, {"2"}}));
-  EXPECT_EQ(db_.Rows("select mprf from qzmap100 where cust like 'c1 '"), Rows{});
   // Backslashes, doubled quotes and what looks like code are ordinary
   // characters.
   const std::string literal = "'C:\\new\\table\\ it''s\\ a+b 10and cast(x as varchar) -- no'";
@@ -87,12 +87,8 @@ TEST_F(SqlServerSemantics, ComparedSubqueryMustGiveAtMostOneValue) {
               "Subquery returned more than 1 value. This is not permitted when the subquery "
               "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
   }
-  // Subqueries that give a set, or one aggregate, are not affected.
+  // A subquery giving a set, or one aggregate, is not affected.
   EXPECT_EQ(db_.Rows("select extn from qzddi100 where appl in (select sapp from qzmap100)"),
-            (Rows{{"7"}}));
-  EXPECT_EQ(db_.Rows("select extn from qzddi100 where exists (select sapp from qzmap100)"),
-            (Rows{{"7"}}));
-  EXPECT_EQ(db_.Rows("select extn from qzddi100 where 2 = (select count(*) from qzmap100)"),
             (Rows{{"7"}}));
   EXPECT_EQ(db_.Rows("select mprf from qzmap100 where mprf = (select max(mprf) from qzmap100)"),
             (Rows{{"2"}}));
@@ -157,13 +153,9 @@ TEST_F(SqlServerSemantics, EveryByteRoundTripsThroughVarbinary) {
 }
 
 TEST_F(SqlServerSemantics, IntegerCastToVarbinaryEqualsTheInteger) {
-  db_.Exec("insert into qzusr110(mprf,usrn) values (cast(12 as int),cast('u' as varbinary))");
+  // A whole number as the component writes it is pinned by the traces; here
+  // a negative one.
   db_.Exec("insert into qzusr110(mprf,usrn) values (cast(13 as int),cast('u' as varbinary))");
-  db_.Exec("insert into qzusr100 (defa) values (12)");
-  db_.Exec("delete from qzusr110 where mprf=cast(12 as varbinary)");
-  db_.Exec("update qzusr100 set defa = cast(0 as int) where defa =  cast( 12 as varbinary)");
-  EXPECT_EQ(db_.Rows("select mprf from qzusr110"), (Rows{{"13"}}));
-  EXPECT_EQ(db_.Value("select defa from qzusr100"), "0");
   db_.Exec("insert into qzusr110(mprf,usrn) values (cast(-12 as int),cast('u' as varbinary))");
   db_.Exec("delete from qzusr110 where mprf=cast(-12 as varbinary)");
   EXPECT_EQ(db_.Rows("select mprf from qzusr110"), (Rows{{"13"}}));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,87 +18,49 @@ using text::Cp1252ToUtf8;
 using text::UpperCp1252;
 using text::Utf8ToCp1252;
 
-// One result value: its storage class and its bytes (numbers in decimal).
-struct Cell {
-  int type;
-  std::string data;
-  bool operator==(const Cell&) const = default;
-};
-Cell Int(long long v) { return {SQLITE_INTEGER, std::to_string(v)}; }
-Cell Text(std::string s) { return {SQLITE_TEXT, std::move(s)}; }
-Cell Blob(std::string s) { return {SQLITE_BLOB, std::move(s)}; }
-Cell Null() { return {SQLITE_NULL, ""}; }
-void PrintTo(const Cell& c, std::ostream* os) {
-  *os << "type " << c.type << " [";
-  for (unsigned char b : c.data)
-    *os << (b >= 0x20 && b < 0x7F ? std::string(1, b) : "\\x" + std::to_string(b));
-  *os << "]";
-}
-
-// A SQL Server string literal.
-std::string Quote(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? "''" : std::string(1, c);
-  return out + "'";
-}
-
 class DialectDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
     Register(db_);
-    Run("create table t (a TEXT COLLATE SQLSERVER, b TEXT COLLATE SQLSERVER, n INTEGER, v BLOB)");
+    Sql("create table t (a TEXT COLLATE SQLSERVER, b TEXT COLLATE SQLSERVER, n INTEGER, v BLOB)");
   }
   void TearDown() override { sqlite3_close(db_); }
 
-  // Translates and runs one statement, binding `params` in order as text; records a
-  // failure when SQLite reports an error (returned in *error if given).
-  std::vector<std::vector<Cell>> Run(std::string_view tsql, const std::vector<Cell>& params = {},
-                                     std::string* error = nullptr) {
+  // Translates and runs one statement, binding `params` in order as text, and
+  // gives its single value as "<storage class>:<bytes>", "" when it yields no
+  // row. An error goes to *error if given, else it fails the test.
+  std::string Sql(std::string_view tsql, const std::vector<std::string>& params = {},
+                  std::string* error = nullptr) {
+    static const char* const kClass[] = {"", "int:", "real:", "text:", "blob:", "null:"};
     const std::string sql = Translate(tsql);
-    std::vector<std::vector<Cell>> rows;
+    std::string value;
+    int rows = 0;
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
     for (int k = 0; rc == SQLITE_OK && k < static_cast<int>(params.size()); ++k) {
-      const std::string& text = params[k].data;
-      rc = sqlite3_bind_text(stmt, k + 1, text.data(), static_cast<int>(text.size()),
+      rc = sqlite3_bind_text(stmt, k + 1, params[k].data(), static_cast<int>(params[k].size()),
                              SQLITE_TRANSIENT);
     }
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW && ++rows == 1) {
       rc = SQLITE_OK;
-      std::vector<Cell>& row = rows.emplace_back();
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-        const int type = sqlite3_column_type(stmt, c);
-        const void* p = type == SQLITE_BLOB
-                            ? sqlite3_column_blob(stmt, c)
-                            : static_cast<const void*>(sqlite3_column_text(stmt, c));
-        row.push_back({type, p == nullptr ? std::string()
-                                          : std::string(static_cast<const char*>(p),
-                                                        sqlite3_column_bytes(stmt, c))});
-      }
+      const int type = sqlite3_column_type(stmt, 0);
+      const void* p = type == SQLITE_BLOB ? sqlite3_column_blob(stmt, 0)
+                                          : static_cast<const void*>(sqlite3_column_text(stmt, 0));
+      value = kClass[type] + (p == nullptr ? std::string()
+                                           : std::string(static_cast<const char*>(p),
+                                                         sqlite3_column_bytes(stmt, 0)));
     }
     if (rc != SQLITE_DONE) {
       if (error != nullptr) {
-        *error = sqlite3_errmsg(db_);
+        *error = rows > 1 ? "more than one row" : sqlite3_errmsg(db_);
       } else {
-        ADD_FAILURE() << sqlite3_errmsg(db_) << "\n  in: " << sql;
+        ADD_FAILURE() << (rows > 1 ? "more than one row" : sqlite3_errmsg(db_))
+                      << "\n  in: " << sql;
       }
     }
     sqlite3_finalize(stmt);
-    return rows;
-  }
-
-  Cell One(std::string_view tsql, const std::vector<Cell>& params = {}) {
-    const auto rows = Run(tsql, params);
-    if (rows.size() != 1 || rows[0].size() != 1) {
-      ADD_FAILURE() << "not a single value: " << tsql;
-      return Null();
-    }
-    return rows[0][0];
-  }
-
-  long long Count(std::string_view where) {
-    return std::stoll(One("select count(*) from t where " + std::string(where)).data);
+    return value;
   }
 
   sqlite3* db_ = nullptr;
@@ -116,14 +77,10 @@ TEST(Cp1252, MapsCharactersAndReplacesWhatItCannotHold) {
       {"\u0080\u0100\u4E2D", "???"},           // other C1, outside cp1252, CJK
       {"\xF0\x9F\x98\x80x", "?x"},             // one astral character is one '?'
       {"\xC3", "?"},                           // truncated
-      {"\xE2\x82"
-       "A",
-       "?A"},                   // truncated, then ASCII
-      {"\xC0\xAF", "??"},       // overlong
-      {"\xED\xA0\x80", "???"},  // surrogate
-      {"a\xFF"
-       "b",
-       "a?b"},  // never a lead byte
+      {"\xE2\x82\x41", "?A"},                  // truncated, then ASCII
+      {"\xC0\xAF", "??"},                      // overlong
+      {"\xED\xA0\x80", "???"},                 // surrogate
+      {"a\xFF\x62", "a?b"},                    // never a lead byte
   };
   for (const auto& c : kCases) EXPECT_EQ(Utf8ToCp1252(c.utf8), c.cp1252) << c.utf8;
 }
@@ -178,9 +135,9 @@ TEST_F(DialectDbTest, CollationIsAConsistentTotalOrder) {
   std::vector<std::vector<int>> cmp(n, std::vector<int>(n));
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = 0; j < n; ++j) {
-      cmp[i][j] = std::stoi(One("select (?1 > ?2 collate SQLSERVER) - (?1 < ?2 collate SQLSERVER)",
-                                {Text(values[i]), Text(values[j])})
-                                .data);
+      cmp[i][j] = std::stoi(Sql("select (?1 > ?2 collate SQLSERVER) - (?1 < ?2 collate SQLSERVER)",
+                                {values[i], values[j]})
+                                .substr(4));
     }
   }
   for (std::size_t i = 0; i < n; ++i) {
@@ -206,36 +163,34 @@ TEST_F(DialectDbTest, CollationIsAConsistentTotalOrder) {
 }
 
 TEST_F(DialectDbTest, CastsGiveTextOrBlobAndNumbersTheirBytes) {
-  Run("insert into t(a) values ('abc')");
-  EXPECT_EQ(One("select cast(a as varchar) from t"), Text("abc"));
-  EXPECT_EQ(One("select cast(a as varbinary) from t"), Blob("abc"));
-  EXPECT_EQ(One("select cast(n as varchar) from t"), Null());
-  EXPECT_EQ(One("select cast('' as varbinary)"), Blob(""));
-  EXPECT_EQ(One("select cast(cast(a as varchar(2)) as varbinary(max)) from t"), Blob("ab"));
-  EXPECT_EQ(One("select cast(123456 as varchar(3))"), Text("*"));  // too long a number
-  // Stored in an integer column, the cast is the number again.
-  Run("insert into t(n) values (cast(9 as varbinary))");
-  EXPECT_EQ(Count("n = 9"), 1);
+  Sql("insert into t(a) values ('abc')");
+  EXPECT_EQ(Sql("select cast(a as varchar) from t"), "text:abc");
+  EXPECT_EQ(Sql("select cast(a as varbinary) from t"), "blob:abc");
+  EXPECT_EQ(Sql("select cast(n as varchar) from t"), "null:");
+  EXPECT_EQ(Sql("select cast('' as varbinary)"), "blob:");
+  EXPECT_EQ(Sql("select cast(cast(a as varchar(2)) as varbinary(max)) from t"), "blob:ab");
+  // A number too long for the length becomes '*'.
+  EXPECT_EQ(Sql("select cast(123456 as varchar(3))"), "text:*");
   // A 0 byte cannot stand in statement text; it comes as a parameter.
   const std::string zero(1, '\0');
-  Run("insert into t(n, v) values (0, cast(? as varbinary))", {Text(Cp1252ToUtf8(zero))});
-  EXPECT_EQ(One("select v from t where n = 0"), Blob(zero));
-  EXPECT_EQ(One("select cast(v as varchar) from t where n = 0"), Text(zero));
+  Sql("insert into t(n, v) values (0, cast(? as varbinary))", {Cp1252ToUtf8(zero)});
+  EXPECT_EQ(Sql("select v from t where n = 0"), "blob:" + zero);
+  EXPECT_EQ(Sql("select cast(v as varchar) from t where n = 0"), "text:" + zero);
 }
 
 TEST_F(DialectDbTest, PlusConcatenatesTextAndAddsNumbers) {
-  Run("insert into t(a, b, n, v) values ('ab', 'cd', 1, cast('ef' as varbinary))");
-  EXPECT_EQ(One("select a + v + 'x' from t"), Text("abefx"));
-  EXPECT_EQ(One("select v + v from t"), Blob("efef"));
-  EXPECT_EQ(One("select CAST(a + 'xyz' AS VarChar(4)) from t"), Text("abxy"));
-  EXPECT_EQ(One("select ' 4 '+n from t"), Int(5));
-  EXPECT_EQ(One("select 10-2+3*2"), Int(14));
+  Sql("insert into t(a, b, n, v) values ('ab', 'cd', 1, cast('ef' as varbinary))");
+  EXPECT_EQ(Sql("select a + v + 'x' from t"), "text:abefx");
+  EXPECT_EQ(Sql("select v + v from t"), "blob:efef");
+  EXPECT_EQ(Sql("select CAST(a + 'xyz' AS VarChar(4)) from t"), "text:abxy");
+  EXPECT_EQ(Sql("select ' 4 '+n from t"), "int:5");
+  EXPECT_EQ(Sql("select 10-2+3*2"), "int:14");
   // Signs and a function's result as operands.
-  EXPECT_EQ(One("select count(*)+1 from t where n = +1 and -n + 1 = 0"), Int(2));
+  EXPECT_EQ(Sql("select count(*)+1 from t where n = +1 and -n + 1 = 0"), "int:2");
   std::string error;
-  Run("select a+n from t", {}, &error);
+  Sql("select a+n from t", {}, &error);
   EXPECT_NE(error.find("Conversion failed"), std::string::npos) << error;
-  Run("select 2147483647+1", {}, &error);
+  Sql("select 2147483647+1", {}, &error);
   EXPECT_NE(error.find("Arithmetic overflow"), std::string::npos) << error;
 }
 
@@ -259,9 +214,10 @@ TEST_F(DialectDbTest, LikeFollowsSqlServerVarchar) {
       {"a[b", "a like 'a[b'", 1},
   };
   for (const auto& c : kCases) {
-    Run("delete from t");
-    Run("insert into t(a) values (" + Quote(c.value) + ")");
-    EXPECT_EQ(Count(c.predicate), c.count) << c.value << " / " << c.predicate;
+    Sql("delete from t");
+    Sql("insert into t(a) values (?)", {c.value});
+    EXPECT_EQ(Sql("select count(*) from t where " + c.predicate), "int:" + std::to_string(c.count))
+        << c.value << " / " << c.predicate;
   }
 }
 
