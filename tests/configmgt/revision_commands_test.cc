@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "cli/app.h"
+#include "cli/run_cli.h"
 #include "configmgt/revision_fixture.h"
 
 namespace migprof::testing {
@@ -62,21 +60,16 @@ TEST_F(RevisionTest, CommandsAnswerJsonAndRefuseOnStandardError) {
   };
   for (const Step& step : steps) {
     std::vector<std::string> args = step.args;
-    args.insert(args.begin(), "migprof");
-    args.insert(args.begin() + 2, {"--database", db_.dsn(), "--password", db_.pwd()});
+    args.insert(args.begin() + 1, {"--database", db_.dsn(), "--password", db_.pwd()});
     if (step.args[0] != "checkouts" || step.args.size() > 1) {
       // The database login is given too; --as names the acting user.
-      args.insert(args.begin() + 2, {"--user", db_.uid()});
+      args.insert(args.begin() + 1, {"--user", db_.uid()});
     }
     SCOPED_TRACE(step.args[0] + " " + step.args.back());
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::istringstream in;
-    std::ostringstream out, err;
-    int status = cli::RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
-    EXPECT_EQ(status, step.status) << out.str() << err.str();
-    EXPECT_NE(out.str().find(step.out), std::string::npos) << out.str();
-    EXPECT_NE(err.str().find(step.err), std::string::npos) << err.str();
+    CliOutcome run = RunCli(args);
+    EXPECT_EQ(run.status, step.status) << run.out << run.err;
+    EXPECT_NE(run.out.find(step.out), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(step.err), std::string::npos) << run.err;
   }
   EXPECT_EQ(db_.Value("select fdef from qzlib100"), "x * 2");  // revision 1, restored
   EXPECT_EQ(db_.Value("select mrul from qzmap140 where fdnm = 'F1'"), "z");
