@@ -2,70 +2,54 @@
 #include "cli/commands.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "cli/app.h"
+#include "cli/demo_estate.h"
+#include "cli/run_cli.h"
+#include "cli/version.h"
 #include "migprof/dispatch.h"
+#include "migprof/version.h"
 #include "testing/test_database.h"
 
 namespace migprof::cli {
 namespace {
 
-// A path in the temporary folder, removed (with the database's side files)
-// before and after use.
-struct TempPath {
-  explicit TempPath(const std::string& name)
-      : path((std::filesystem::temp_directory_path() / name).string()) {
-    Remove();
-  }
-  ~TempPath() { Remove(); }
-  void Remove() const {
-    std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
-  }
-  const std::string path;
-};
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome Migprof(std::vector<std::string> args, const std::string& input = "") {
-  args.insert(args.begin(), "migprof");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  int status = RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::RunCli;
+using testing::TempPath;
 
 TEST(CliInit, CreatesADatabaseAndNeverOverwritesAFile) {
-  TempPath file("migprof_cli_init_test.db");
-  Outcome created = Migprof({"init", file.path});
+  TempPath file("migprof_cli_init_test");
+  testing::CliOutcome created = RunCli({"init", file.path});
   ASSERT_EQ(created.status, 0) << created.err;
-  Outcome insert = Migprof(
-      {"sql", "--database", "sqlite:" + file.path, "insert into qzmap100 (mprf) values (1)"});
+  const std::string database = "sqlite:" + file.path;
+  testing::CliOutcome insert =
+      RunCli({"sql", "--database", database, "insert into qzmap100 (mprf) values (1)"});
   EXPECT_EQ(insert.status, 0) << insert.out;
 
-  Outcome again = Migprof({"init", file.path});
+  testing::CliOutcome again = RunCli({"init", file.path});
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
-  Outcome count =
-      Migprof({"sql", "--database", "sqlite:" + file.path, "select count(*) as n from qzmap100"});
-  EXPECT_EQ(count.out, "{\"columns\":[\"n\"],\"rows\":[[1]]}\n");
+  const std::vector<std::string> count = {"sql", "--database", database,
+                                          "select count(*) as n from qzmap100"};
+  EXPECT_EQ(RunCli(count).out, "{\"columns\":[\"n\"],\"rows\":[[1]]}\n");
 
   // Nor a file that is not a database.
-  TempPath text("migprof_cli_init_test.txt");
+  TempPath text("migprof_cli_init_text");
   std::ofstream(text.path) << "keep me";
-  EXPECT_NE(Migprof({"init", text.path}).status, 0);
+  EXPECT_NE(RunCli({"init", text.path}).status, 0);
   std::ifstream kept(text.path);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+
+  // With --demo the new file holds the demo estate.
+  TempPath demo_file("migprof_cli_init_demo");
+  testing::CliOutcome demo = RunCli({"init", "--demo", demo_file.path});
+  ASSERT_EQ(demo.status, 0) << demo.err;
+  EXPECT_NE(demo.out.find("Try first"), std::string::npos) << demo.out;
+  EXPECT_EQ(
+      RunCli({"sql", "--database", "sqlite:" + demo_file.path, count.back()}).out,
+      "{\"columns\":[\"n\"],\"rows\":[[" + std::to_string(cli::DemoProfiles().size()) + "]]}\n");
 }
 
 TEST(CliCommands, ExitStatusFollowsTheAnswer) {
@@ -91,7 +75,7 @@ TEST(CliCommands, ExitStatusFollowsTheAnswer) {
   };
   for (Case c : cases) {
     if (c.args[1] != "--database") c.args.insert(c.args.begin() + 1, login.begin(), login.end());
-    Outcome run = Migprof(c.args);
+    testing::CliOutcome run = RunCli(c.args);
     std::string shown = c.args[0] + " " + c.args.back();
     EXPECT_EQ(run.status, c.status) << shown;
     Json answer = Json::parse(run.out, nullptr, false);
@@ -112,7 +96,7 @@ TEST(CliCommands, CallArgumentsAsWordsOrOneArray) {
         std::vector<std::string>{"--args", "[-1, 2]", "ValidateDerivation"}}) {
     args.insert(args.begin(), {"call", "--trace", "--database", db.dsn(), "--user", db.uid(),
                                "--password", db.pwd()});
-    Outcome run = Migprof(args);
+    testing::CliOutcome run = RunCli(args);
     EXPECT_EQ(run.status, 0) << run.err;
     Json answer = Json::parse(run.out);
     EXPECT_EQ(answer["result"], true) << run.out;
@@ -121,13 +105,13 @@ TEST(CliCommands, CallArgumentsAsWordsOrOneArray) {
   }
 }
 
-TEST(CliCommands, HelpShowsJsonFormsAndEveryMember) {
-  Outcome top = Migprof({"--help"});
+TEST(CliCommands, HelpAndVersionShowJsonFormsEveryMemberAndLibraries) {
+  testing::CliOutcome top = RunCli({"--help"});
   EXPECT_EQ(top.status, 0);
   for (const char* command : {"init", "session", "sql", "call"}) {
     EXPECT_NE(top.out.find(command), std::string::npos) << command;
   }
-  Outcome call = Migprof({"call", "--help"});
+  testing::CliOutcome call = RunCli({"call", "--help"});
   EXPECT_EQ(call.status, 0);
   // Every member, listed in interface order: its position in the dual
   // interface is its place in this list.
@@ -151,19 +135,27 @@ TEST(CliCommands, HelpShowsJsonFormsAndEveryMember) {
                           "Integer) As Boolean"),
             std::string::npos);
   EXPECT_NE(call.out.find("Optional i_StrDCus As String) As Boolean"), std::string::npos);
-  Outcome session = Migprof({"session", "--help"});
+  testing::CliOutcome session = RunCli({"session", "--help"});
   EXPECT_NE(session.out.find("{\"call\": \"<member>\", \"args\": [...]}"), std::string::npos);
 
+  // --version needs no subcommand and names the libraries the process runs with.
+  testing::CliOutcome version = RunCli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_FALSE(DriverManagerVersion().empty());
+  EXPECT_EQ(version.out, std::string("migprof ") + MIGPROF_VERSION + "\nSQLite " +
+                             sqlite3_libversion() + "\nunixODBC " + DriverManagerVersion() + "\n");
+  EXPECT_EQ(version.err, "");
+
   // Usage errors fail without running anything.
-  EXPECT_NE(Migprof({}).status, 0);
-  EXPECT_NE(Migprof({"sql", "select 1"}).status, 0);  // --database is required
-  EXPECT_NE(Migprof({"init"}).status, 0);
+  EXPECT_NE(RunCli({}).status, 0);
+  EXPECT_NE(RunCli({"sql", "select 1"}).status, 0);  // --database is required
+  EXPECT_NE(RunCli({"init"}).status, 0);
 }
 
 TEST(CliCommands, SessionAppliesSettingsFirstAndEndsWithItsInput) {
   testing::TestDatabase db;
   // The last line has no line end and Windows line ends are accepted.
-  Outcome run = Migprof(
+  testing::CliOutcome run = RunCli(
       {"session", "--trace", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
       "{\"call\": \"getNewConnection\"}\r\n{\"sql\": \"select 2 as two\"}");
   EXPECT_EQ(run.status, 0);

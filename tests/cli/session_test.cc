@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "migprof/com_error.h"
@@ -34,73 +33,31 @@ std::string Call(const std::string& member, const Json& args = Json::array()) {
 
 std::string Sql(const std::string& statement) { return Json{{"sql", statement}}.dump(); }
 
-class CliSession : public ::testing::Test {
- protected:
-  CliSession() {
-    object_.DatabaseUser(db_.uid());
-    object_.DatabasePassword(db_.pwd());
-  }
+class CliSession : public testing::ComponentTest {};
 
-  testing::TestDatabase db_;
-  TOVRHandleMigProf object_;
-};
-
-TEST_F(CliSession, SettingsThenConnectionFactory) {
-  std::string missing =
-      "sqlite:" + (std::filesystem::temp_directory_path() / "migprof_cli_missing.db").string();
-  std::vector<Json> answers = Converse(object_, {
-                                                    Call("DatabaseName", {missing}),
-                                                    Call("GETNEWCONNECTION"),
-                                                    Call("DatabaseName", {db_.dsn()}),
-                                                    Call("getNewConnection"),
-                                                });
-  EXPECT_EQ(answers[0], Json::parse(R"({"result":null,"ErrorNumber":0,"ErrDescription":""})"));
-  // The factory raises; the error state is not touched.
-  EXPECT_EQ(answers[1]["raised"]["number"], -2147467259);
-  EXPECT_EQ(answers[1]["raised"]["description"],
-            "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
-            "specified");
-  EXPECT_EQ(answers[1]["result"], nullptr);
-  EXPECT_EQ(answers[1]["ErrorNumber"], 0);
-  EXPECT_EQ(answers[1]["ErrDescription"], "");
-  EXPECT_EQ(answers[3]["result"], Json::parse(R"({"Connection":{"State":1}})"));
-  EXPECT_FALSE(answers[3].contains("raised"));
-}
-
-TEST_F(CliSession, ErrorStateCarriesFromCallToCall) {
-  object_.DatabaseName(db_.dsn());
+// Settings, the connection factory and the error state carried from call to
+// call are pinned by the recorded traces (tests/golden/Frame.jsonl), which
+// answer through the same member calls; these are what a session adds.
+TEST_F(CliSession, RefusedArgumentsRaiseWithoutCallingAndKeepTheErrorState) {
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (1, 'A', 'B')");
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (12, 'A', 'B')");
   std::vector<Json> answers = Converse(object_, {
                                                     Call("ValidateDerivation", {7, 1}),
-                                                    Call("errornumber"),
-                                                    Call("ErrDescription"),
                                                     Call("ValidateDerivation", {"12", 1}),
                                                     Call("ValidateDerivation", {40000, 1}),
                                                     Call("ValidateDerivation", {1}),
                                                 });
-  // Profile 7 does not exist: a trapped failure, recorded and then read back.
-  EXPECT_EQ(answers[0]["result"], false);
   EXPECT_EQ(answers[0]["ErrorNumber"], errc::kNoCurrentRecord);
-  EXPECT_EQ(answers[0]["ErrDescription"], errtext::kNoCurrentRecord);
-  EXPECT_EQ(answers[0]["byref"], Json::parse("[7, 1]"));
-  EXPECT_FALSE(answers[0].contains("raised"));
-  EXPECT_EQ(answers[1]["result"], errc::kNoCurrentRecord);
-  EXPECT_EQ(answers[2]["result"], errtext::kNoCurrentRecord);
-  // A success leaves the recorded failure in place; the numeric text came
-  // back as the Integer it was converted to.
-  EXPECT_EQ(answers[3]["result"], true);
-  EXPECT_EQ(answers[3]["ErrorNumber"], errc::kNoCurrentRecord);
-  EXPECT_EQ(answers[3]["byref"], Json::parse("[12, 1]"));
+  // The numeric text came back as the Integer it was converted to.
+  EXPECT_EQ(answers[1]["result"], true);
+  EXPECT_EQ(answers[1]["byref"], Json::parse("[12, 1]"));
   // A refused argument raises without calling: no by-reference values, and
   // the error state stays as it was.
-  EXPECT_EQ(answers[4]["raised"], Json::parse(R"({"number":6,"description":"Overflow"})"));
-  EXPECT_FALSE(answers[4].contains("byref"));
-  EXPECT_EQ(answers[4]["ErrorNumber"], errc::kNoCurrentRecord);
-  EXPECT_EQ(answers[5]["raised"]["number"], 450);
-  EXPECT_EQ(answers[5]["raised"]["description"],
-            "Wrong number of arguments or invalid property assignment");
-  EXPECT_EQ(answers[5]["ErrorNumber"], errc::kNoCurrentRecord);
+  EXPECT_EQ(answers[2]["raised"], Json::parse(R"({"number":6,"description":"Overflow"})"));
+  EXPECT_FALSE(answers[2].contains("byref"));
+  EXPECT_EQ(answers[2]["ErrorNumber"], errc::kNoCurrentRecord);
+  EXPECT_EQ(answers[3]["raised"]["number"], 450);
+  EXPECT_EQ(answers[3]["ErrorNumber"], errc::kNoCurrentRecord);
 }
 
 TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
@@ -130,7 +87,6 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
 }
 
 TEST_F(CliSession, SqlRequestsAnswerRowsNullsAndBinary) {
-  object_.DatabaseName(db_.dsn());
   std::vector<Json> answers =
       Converse(object_, {
                             Sql("insert into qzmap100 (mprf, dsca, ownr) values (3, 'it''s', "
@@ -148,20 +104,14 @@ TEST_F(CliSession, SqlRequestsAnswerRowsNullsAndBinary) {
   EXPECT_EQ(answers[4]["raised"]["number"], errc::kErrorsInCommand);
 }
 
-TEST_F(CliSession, TraceListsTheStatementsOfEachCall) {
-  object_.DatabaseName(db_.dsn());
-  // A call with no statements is traced as [] (CliCommands' session test).
+TEST_F(CliSession, TraceListsTheStatementsOfCallsOnly) {
+  // The texts are pinned by the recorded traces; a call with no statements
+  // is traced as [] (CliCommands' session test).
   std::vector<std::string> lines = {Call("ValidateDerivation", {8, 9}), Sql("select 1 as one")};
   std::vector<Json> traced = Converse(object_, lines, /*trace=*/true);
-  // Both profiles are missing: the call fails after its two queries.
-  EXPECT_EQ(traced[0]["statements"],
-            Json::array({"select vers, rele, cust, sapp,tapp from qzmap100 where mprf=8",
-                         "select vers, rele, cust, sapp,tapp from qzmap100 where mprf=9"}));
-  EXPECT_EQ(traced[0]["result"], false);
+  EXPECT_EQ(traced[0]["statements"].size(), 2u);
   EXPECT_FALSE(traced[1].contains("statements"));
-
-  std::vector<Json> untraced = Converse(object_, lines);
-  EXPECT_FALSE(untraced[0].contains("statements"));
+  EXPECT_FALSE(Converse(object_, lines)[0].contains("statements"));
 }
 
 }  // namespace

@@ -4,79 +4,58 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "cli/app.h"
+#include "cli/run_cli.h"
 #include "configmgt/revision_fixture.h"
 
 namespace migprof::testing {
 namespace {
 
 struct Step {
+  const char* user;  // --as, when given
   std::vector<std::string> args;
   int status;
-  std::string out;  // expected in standard output ("" when not checked)
-  std::string err;  // expected in standard error
+  std::string shown;  // expected in standard output, or in standard error on failure
 };
 
 TEST_F(RevisionTest, CommandsAnswerJsonAndRefuseOnStandardError) {
+  const std::string vrc = "DV_DR_DC";
   const std::vector<Step> steps{
-      {{"checkout", "2", "DV_DR_DC", "Calc", "--as", "alice"}, 0, R"("checkedOut")", ""},
-      {{"checkout", "2", "DV_DR_DC", "Calc", "--as", "bob"}, 1, "", "checked out by <B> alice"},
-      {{"edit-function", "2", "DV_DR_DC", "Calc", "--definition", "x * 2", "--as", "alice"},
+      {"alice", {"checkout", "2", vrc, "Calc"}, 0, R"("checkedOut")"},
+      {"bob", {"checkout", "2", vrc, "Calc"}, 1, "checked out by <B> alice"},
+      {"alice", {"edit-function", "2", vrc, "Calc", "--definition", "x * 2"}, 0, R"("edited")"},
+      {"bob", {"checkouts"}, 0, R"("holder":"alice")"},
+      {"alice", {"checkin", "2", vrc, "Calc", "--comment", "doubles"}, 0, R"("revision":1)"},
+      {"bob", {"checkout", "2", vrc, "--table", "ABMOD1"}, 0, R"("table":"ABMOD1")"},
+      {"bob",
+       {"edit-rule", "2", vrc, "--table", "ABMOD1", "--field", "F1", "--set", "mrul=z"},
        0,
-       R"("edited")",
        ""},
-      {{"checkouts", "--as", "bob"}, 0, R"("holder":"alice")", ""},
-      {{"checkin", "2", "DV_DR_DC", "Calc", "--comment", "doubles", "--as", "alice"},
-       0,
-       R"("revision":1)",
-       ""},
-      {{"checkout", "2", "DV_DR_DC", "--table", "ABMOD1", "--as", "bob"},
-       0,
-       R"("table":"ABMOD1")",
-       ""},
-      {{"edit-rule", "2", "DV_DR_DC", "--table", "ABMOD1", "--field", "F1", "--set", "mrul=z",
-        "--as", "bob"},
-       0,
-       "",
-       ""},
-      {{"edit-rule", "2", "DV_DR_DC", "--table", "ABMOD1", "--set", "tflno=2", "--as", "bob"},
+      {"bob",
+       {"edit-rule", "2", vrc, "--table", "ABMOD1", "--set", "tflno=2"},
        1,
-       "",
        "key column tflno"},
-      {{"checkin", "2", "DV_DR_DC", "--table", "ABMOD1", "--comment", "z", "--as", "bob"},
-       0,
-       R"("revision":1)",
-       ""},
-      {{"history", "2", "DV_DR_DC", "Calc", "--as", "bob"}, 0, R"("user":"alice")", ""},
-      {{"diff", "2", "DV_DR_DC", "--table", "ABMOD1", "1", "--as", "bob"},
-       0,
-       R"("changes":[])",
-       ""},
-      {{"restore", "2", "DV_DR_DC", "Calc", "1", "--as", "bob"}, 0, R"("revision":2)", ""},
-      {{"restore", "2", "DV_DR_DC", "Calc", "x", "--as", "bob"}, 2, "", "revision is a number"},
-      {{"checkout", "2", "DV-DR-DC", "Calc", "--as", "bob"}, 2, "", "{vers}_{rele}_{cust}"},
-      {{"undo-checkout", "2", "DV_DR_DC", "Calc", "--as", "bob"}, 1, "", "is not checked out"},
-      {{"checkouts"}, 1, "", "user's name is empty"},
+      {"bob", {"checkin", "2", vrc, "--table", "ABMOD1", "--comment", "z"}, 0, R"("revision":1)"},
+      {"bob", {"history", "2", vrc, "Calc"}, 0, R"("user":"alice")"},
+      {"bob", {"diff", "2", vrc, "--table", "ABMOD1", "1"}, 0, R"("changes":[])"},
+      {"bob", {"restore", "2", vrc, "Calc", "1"}, 0, R"("revision":2)"},
+      {"bob", {"restore", "2", vrc, "Calc", "x"}, 2, "revision is a number"},
+      {"bob", {"checkout", "2", "DV-DR-DC", "Calc"}, 2, "{vers}_{rele}_{cust}"},
+      {"bob", {"undo-checkout", "2", vrc, "Calc"}, 1, "is not checked out"},
+      {"", {"checkouts"}, 1, "user's name is empty"},
   };
   for (const Step& step : steps) {
     std::vector<std::string> args = step.args;
-    args.insert(args.begin(), "migprof");
-    args.insert(args.begin() + 2, {"--database", db_.dsn(), "--password", db_.pwd()});
-    if (step.args[0] != "checkouts" || step.args.size() > 1) {
+    args.insert(args.begin() + 1, {"--database", db_.dsn(), "--password", db_.pwd()});
+    if (*step.user) {
       // The database login is given too; --as names the acting user.
-      args.insert(args.begin() + 2, {"--user", db_.uid()});
+      args.insert(args.begin() + 1, {"--user", db_.uid()});
+      args.insert(args.end(), {"--as", step.user});
     }
     SCOPED_TRACE(step.args[0] + " " + step.args.back());
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::istringstream in;
-    std::ostringstream out, err;
-    int status = cli::RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
-    EXPECT_EQ(status, step.status) << out.str() << err.str();
-    EXPECT_NE(out.str().find(step.out), std::string::npos) << out.str();
-    EXPECT_NE(err.str().find(step.err), std::string::npos) << err.str();
+    CliOutcome run = RunCli(args);
+    EXPECT_EQ(run.status, step.status) << run.out << run.err;
+    const std::string& stream = step.status == 0 ? run.out : run.err;
+    EXPECT_NE(stream.find(step.shown), std::string::npos) << run.out << run.err;
   }
   EXPECT_EQ(db_.Value("select fdef from qzlib100"), "x * 2");  // revision 1, restored
   EXPECT_EQ(db_.Value("select mrul from qzmap140 where fdnm = 'F1'"), "z");

@@ -114,12 +114,5 @@ TEST_F(CompareTest, DerivedProfileRulesAreMarkedAgainstTheParent) {
   }
 }
 
-TEST_F(CompareTest, MissingProfileIsRefused) {
-  ComError error = RaisedBy([&] {
-    insight::Compare(source(), {999, std::nullopt}, {100, std::nullopt});
-  });
-  EXPECT_EQ(error.number(), insight::kInsightRefused);
-}
-
 }  // namespace
 }  // namespace migprof::testing

@@ -84,7 +84,7 @@ TEST_F(ExportImportTest, RefusalsWriteNothing) {
     } catch (const insight::ImportRefused& error) {
       EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
     }
-    EXPECT_TRUE(ContentsOf(source()) == before) << Difference(before, ContentsOf(source()));
+    EXPECT_EQ(ContentsOf(source()), before);
   }
 }
 
@@ -96,7 +96,7 @@ TEST_F(ExportImportTest, DryRunShowsTheRowsAndWritesNothing) {
   Json plan = insight::Preview(target, {}, [&](const insight::DataSource& snapshot) {
     return insight::ImportProfile(snapshot, document);
   });
-  EXPECT_TRUE(ContentsOf(target) == before) << Difference(before, ContentsOf(target));
+  EXPECT_EQ(ContentsOf(target), before);
   // Every row of the document is in the plan as added, and nothing else.
   Json parsed = Json::parse(document);
   for (const auto& [table, rows] : parsed["tables"].items()) {

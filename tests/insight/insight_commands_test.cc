@@ -2,10 +2,8 @@
 // exit status and message of a request that cannot be carried out.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "cli/app.h"
 #include "cli/commands.h"
+#include "cli/run_cli.h"
 #include "insight_fixture.h"
 
 namespace migprof::testing {
@@ -13,20 +11,10 @@ namespace {
 
 class InsightCommandsTest : public InsightTest {
  protected:
-  struct Outcome {
-    int status;
-    std::string out, err;
-  };
-  Outcome Run(std::vector<std::string> words) {
-    std::vector<std::string> argv{"migprof", words.front(), "--database", db_.dsn(),
-                                  "--user",  db_.uid(),     "--password", db_.pwd()};
-    argv.insert(argv.end(), words.begin() + 1, words.end());
-    std::vector<const char*> pointers;
-    for (const std::string& word : argv) pointers.push_back(word.c_str());
-    std::istringstream in;
-    std::ostringstream out, err;
-    int status = cli::RunMigprof(static_cast<int>(pointers.size()), pointers.data(), in, out, err);
-    return {status, out.str(), err.str()};
+  CliOutcome Run(std::vector<std::string> words) {
+    words.insert(words.begin() + 1,
+                 {"--database", db_.dsn(), "--user", db_.uid(), "--password", db_.pwd()});
+    return RunCli(words);
   }
 };
 
@@ -53,7 +41,7 @@ TEST_F(InsightCommandsTest, AnswersJsonOrRefusesWithAMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.front() + " " + (c.words.size() > 1 ? c.words[1] : ""));
-    Outcome outcome = Run(c.words);
+    CliOutcome outcome = Run(c.words);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
     if (c.status == cli::kExitOk) {
       EXPECT_TRUE(outcome.err.empty());

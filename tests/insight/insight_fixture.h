@@ -4,7 +4,6 @@
 #define MIGPROF_TESTS_INSIGHT_INSIGHT_FIXTURE_H_
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,23 +39,6 @@ inline Contents ContentsOf(const insight::DataSource& source) {
     std::sort(rows.begin(), rows.end());
   }
   return contents;
-}
-
-// The rows in one and not in the other, for failure messages.
-inline std::string Difference(const Contents& a, const Contents& b) {
-  std::string text;
-  for (const auto& [table, rows] : a) {
-    const std::vector<std::string>& other =
-        b.count(table) ? b.at(table) : std::vector<std::string>{};
-    std::vector<std::string> only_a, only_b;
-    std::set_difference(rows.begin(), rows.end(), other.begin(), other.end(),
-                        std::back_inserter(only_a));
-    std::set_difference(other.begin(), other.end(), rows.begin(), rows.end(),
-                        std::back_inserter(only_b));
-    for (const std::string& row : only_a) text += table + " - " + row + "\n";
-    for (const std::string& row : only_b) text += table + " + " + row + "\n";
-  }
-  return text;
 }
 
 class InsightTest : public ComponentTest {

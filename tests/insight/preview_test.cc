@@ -2,14 +2,13 @@
 // database exactly as it was and describe exactly what the member then does
 // when it really runs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "cli/call_member.h"
 #include "cli/commands.h"
 #include "cli/insight_commands.h"
+#include "cli/run_cli.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
 #include "insight_fixture.h"
@@ -80,20 +79,18 @@ TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
               cli::kExitOk)
         << err.str();
     Json plan = Json::parse(out.str());
-    EXPECT_TRUE(ContentsOf(source()) == before) << Difference(before, ContentsOf(source()));
+    EXPECT_EQ(ContentsOf(source()), before);
     EXPECT_EQ(db_.Rows("select * from qzmap120"), before_exact);
     EXPECT_EQ(!plan["changes"].empty(), c.changes) << plan["changes"].dump();
 
+    // A fresh object, so no earlier case's error state is in its answer.
     TOVRHandleMigProf real;
     real.DatabaseName(db_.dsn());
     real.DatabaseUser(db_.uid());
     real.DatabasePassword(db_.pwd());
-    Json answer = cli::CallMember(real, *dispatch::FindMember(c.member), Json::parse(c.args),
-                                  /*trace=*/false);
-    EXPECT_EQ(plan["outcome"], answer);
-    Contents planned = Apply(before, plan["changes"]);
-    Contents after = ContentsOf(source());
-    EXPECT_TRUE(planned == after) << Difference(planned, after);
+    EXPECT_EQ(plan["outcome"], cli::CallMember(real, *dispatch::FindMember(c.member),
+                                               Json::parse(c.args), /*trace=*/false));
+    EXPECT_EQ(Apply(before, plan["changes"]), ContentsOf(source()));
   }
 }
 
@@ -122,13 +119,8 @@ TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
 // The snapshot of a server holds all profile rows and the rules of the
 // profiles asked for, read into a new embedded file.
 TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("migprof_insight_copy_" + std::to_string(::getpid()) + ".db"))
-                               .string();
-  auto remove = [&] {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-  };
-  remove();
+  TempPath file("migprof_insight_copy");
+  const std::string& path = file.path;
   schema::CreateEmbeddedDatabase(path);
   insight::DataSource target{"sqlite:" + path, "", ""};
   insight::CopyProfileRows(source(), target, {110, 120});
@@ -147,7 +139,6 @@ TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
   }
   EXPECT_FALSE(copied["qzmap140"].empty());
   sqlite::CloseIdleSessions(path);
-  remove();
 }
 
 }  // namespace

@@ -5,18 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "testing/test_database.h"
+#include "maprules/rule_fixture.h"
 
 namespace migprof::testing {
 namespace {
 
-using Table = std::vector<std::vector<std::string>>;
-
 const char* const kTxtnTables[] = {"qzmap120", "qzmap130", "qzmap140"};
 
-class MapRuleCopyTxtnDefault : public ComponentTest {
+class MapRuleCopyTxtnDefault : public MapRuleTest {
  protected:
   void SetUp() override {
     for (const std::string table : kTxtnTables) {
@@ -44,28 +41,16 @@ class MapRuleCopyTxtnDefault : public ComponentTest {
 };
 
 TEST_F(MapRuleCopyTxtnDefault, NullTxtnIsNotWrittenSoTheDefaultApplies) {
-  const std::string key = "'SV', 'SR', 'SC', 'xy', 'uvw', '1'";
-  db_.Exec("insert into qzmap100 (mprf, vers, rele, cust, tapp) values (1, 'SV', 'SR', 'SC', 'A')");
-  db_.Exec("insert into qzmap100 (mprf, vers, rele, cust, tapp) values (2, 'UV', 'UR', 'UC', 'B')");
-  db_.Exec(
-      "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept) values ('B', 'xy', 'uvw', "
-      "'1', 'f', 0)");
+  AddProfiles();
+  AddField("xy", "uvw", "1", "f", 0);
   for (const char* txtn : {"NULL", "'T'"}) {
-    const std::string columns = "(mprf, vers, rele, cust, tcpac, tcmod, tflno, txtn, ";
-    const std::string values = ") values (1, " + key + ", " + txtn + ", ";
-    db_.Exec("insert into qzmap120 " + columns + "prtx" + values + "'p')");
-    db_.Exec("insert into qzmap130 " + columns + "scpac, scmod, sflno, icod" + values +
-             "'a', 'b', 'c', 'i')");
+    AddKeyed("qzmap120", 1, "SV", "xy", "uvw", "1", "txtn, prtx", std::string(txtn) + ", 'p'");
+    AddKeyed("qzmap130", 1, "SV", "xy", "uvw", "1", "txtn, scpac, scmod, sflno, icod",
+             std::string(txtn) + ", 'a', 'b', 'c', 'i'");
   }
-  db_.Exec(
-      "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum) values "
-      "(1, " +
-      key + ", 'f', 1)");
+  AddKeyed("qzmap140", 1, "SV", "xy", "uvw", "1", "fdnm, dnum", "'f', 1");
 
-  ASSERT_EQ(object_.CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "1", "u", Variant(), "",
-                                     kFalse),
-            kTrue)
-      << object_.ErrDescription();
+  ASSERT_EQ(Copy("xy", "uvw", "1"), kTrue) << object_.ErrDescription();
   for (const std::string table : kTxtnTables) {
     Table expected = table == "qzmap140" ? Table{{"dflt"}} : Table{{"dflt"}, {"T"}};
     EXPECT_EQ(db_.Rows("select txtn from " + table + " where mprf = 2 order by txtn"), expected)
