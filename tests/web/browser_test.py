@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The front end in headless Chromium against a real server and a fresh
-embedded database.
+embedded database, or the ODBC data source MIGPROF_TEST_DSN (login
+MIGPROF_TEST_UID / MIGPROF_TEST_PWD, front end's tables in place) given the
+demo estate's rows.
 
     browser_test.py <path to migprof> [--screenshots DIR]
 
@@ -9,6 +11,7 @@ With --screenshots the pages are also saved as PNG files.
 import os
 import shutil
 import socket
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -27,6 +30,9 @@ from selenium.webdriver.support.ui import WebDriverWait
 MIGPROF = None
 SCREENSHOTS = None
 PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
+DSN = os.environ.get("MIGPROF_TEST_DSN")
+LOGIN = ["--user", os.environ.get("MIGPROF_TEST_UID", ""),
+         "--password", os.environ.get("MIGPROF_TEST_PWD", "")] if DSN else []
 
 # Applications beside the demo estate's, so that each test's profiles have an
 # application pair of their own.
@@ -66,15 +72,41 @@ def migprof(*args, stdin=None, check=True):
                           check=check, timeout=60)
 
 
+def sql_literal(value):
+    if value is None:
+        return "null"
+    if isinstance(value, bytes):
+        return "0x" + value.hex()
+    if isinstance(value, str):
+        return "'" + value.replace("'", "''") + "'"
+    return str(value)
+
+
+def copy_demo_estate(demo_file, database):
+    """Inserts the rows `migprof init --demo` wrote, table by table."""
+    source = sqlite3.connect(demo_file)
+    source.create_collation("SQLSERVER", lambda a, b: (a > b) - (a < b))  # only read here
+    tables = source.execute("select name from sqlite_master where type = 'table'").fetchall()
+    for (table,) in tables:
+        cursor = source.execute(f"select * from {table}")
+        rows = ",".join("(" + ",".join(map(sql_literal, row)) + ")" for row in cursor)
+        columns = ",".join(column[0] for column in cursor.description)
+        if rows:
+            migprof("sql", "--database", database, *LOGIN,
+                    f"insert into {table} ({columns}) values {rows}")
+
+
 class FrontEnd(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="migprof_web_")
         db_path = os.path.join(cls.tmp, "profiles.db")
-        cls.database = "sqlite:" + db_path
         migprof("init", "--demo", db_path)
+        cls.database = DSN or "sqlite:" + db_path
+        if DSN:
+            copy_demo_estate(db_path, DSN)
         for statement in FIXTURE_SQL:
-            migprof("sql", "--database", cls.database, statement)
+            migprof("sql", "--database", cls.database, *LOGIN, statement)
         for name, password in PASSWORDS.items():
             migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
         cls.port = free_port()
@@ -400,6 +432,8 @@ class ServeRefusals(unittest.TestCase):
 
 if __name__ == "__main__":
     MIGPROF = os.path.abspath(sys.argv[1])
+    if DSN:  # the servers' and `migprof user`'s database login
+        os.environ["MIGPROF_DB_USER"], os.environ["MIGPROF_DB_PASSWORD"] = LOGIN[1], LOGIN[3]
     if "--screenshots" in sys.argv:
         SCREENSHOTS = os.path.abspath(sys.argv[sys.argv.index("--screenshots") + 1])
         os.makedirs(SCREENSHOTS, exist_ok=True)
