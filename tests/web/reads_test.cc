@@ -12,6 +12,15 @@
 namespace migprof::web {
 namespace {
 
+// The rows counted for table, -1 when it is not in counts.
+long long RowsOf(const std::vector<std::pair<std::string, long long>>& counts,
+                 const std::string& table) {
+  for (const auto& [name, rows] : counts) {
+    if (name == table) return rows;
+  }
+  return -1;
+}
+
 class ReadsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -24,17 +33,16 @@ class ReadsTest : public ::testing::Test {
     }
     TOVRHandleMigProf object;
     db_->settings().ApplyTo(object);
-    ASSERT_TRUE(object
-                    .InsertInMap100(10, "Customer's master", "A1", "A2", "1", "0", "C", "__", "N",
-                                    "app", "alice")
-                    .IsTrue())
-        << object.ErrDescription();
-    ASSERT_TRUE(object
-                    .InsertInMap100(11, "Derived", "A1", "A2", "1U", "0", "D", "1_0_C", "Y", "app",
-                                    "alice", "9", "9", "9")
-                    .IsTrue())
-        << object.ErrDescription();
+    // 10 standard, 11 derived from it (under revision control), 20 bob's.
     ASSERT_TRUE(
+        object
+            .InsertInMap100(10, "Customer's master", "A1", "A2", "1", "0", "C", "__", "N", "app",
+                            "alice")
+            .IsTrue() &&
+        object
+            .InsertInMap100(11, "Derived", "A1", "A2", "1U", "0", "D", "1_0_C", "Y", "app", "alice",
+                            "9", "9", "9")
+            .IsTrue() &&
         object.InsertInMap100(20, "Other", "A2", "A3", "2", "0", "C", "__", "N", "app", "bob")
             .IsTrue())
         << object.ErrDescription();
@@ -112,14 +120,8 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
 
   auto counts =
       RuleRowCounts(*db_, 10, own, {*ParseTableCode("xyuvw103"), *ParseTableCode("xyuvw105")});
-  auto rows_of = [&](const std::string& table) {
-    for (const auto& [name, rows] : counts) {
-      if (name == table) return rows;
-    }
-    return -1LL;
-  };
-  EXPECT_EQ(rows_of("qzmap120"), 2);
-  EXPECT_EQ(rows_of("qzmap140"), 3 + 5);
+  EXPECT_EQ(RowsOf(counts, "qzmap120"), 2);
+  EXPECT_EQ(RowsOf(counts, "qzmap140"), 3 + 5);
 
   std::vector<CopyCount> compare =
       CompareCopy(*db_, 10, 20, Vrc{"2", "0", "C"}, {*ParseTableCode("xyuvw104")});
@@ -130,15 +132,9 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
 
 TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {
   auto counts = ProfileRowCounts(*db_, 11);
-  long long levels = -1, owners = -1, development = -1;
-  for (const auto& [table, rows] : counts) {
-    if (table == "qzmap101") levels = rows;
-    if (table == "qzusr110") owners = rows;
-    if (table == "qzmap105") development = rows;
-  }
-  EXPECT_EQ(levels, 2);
-  EXPECT_EQ(owners, 1);
-  EXPECT_EQ(development, 1);
+  EXPECT_EQ(RowsOf(counts, "qzmap101"), 2);  // levels
+  EXPECT_EQ(RowsOf(counts, "qzusr110"), 1);  // owner
+  EXPECT_EQ(RowsOf(counts, "qzmap105"), 1);  // development VRC
 }
 
 }  // namespace

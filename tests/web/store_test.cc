@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "schema/schema.h"
 #include "web/tokens.h"
@@ -31,23 +32,20 @@ class StoreTest : public ::testing::Test {
   std::unique_ptr<Store> store_;
 };
 
-TEST_F(StoreTest, TablesCanBeEnsuredAgainOnAnExistingDatabase) {
-  store_->AddUser("alice", "h1");
-  EnsureWebTables(*db_);
-  EXPECT_TRUE(store_->HasUsers());
-}
-
-TEST_F(StoreTest, AccountsAddReplaceAndRemove) {
+TEST_F(StoreTest, AccountsAddReplaceAndRemoveWithTheirSessions) {
   EXPECT_FALSE(store_->HasUsers());
   store_->AddUser("alice", "hash-1");
+  EnsureWebTables(*db_);  // again, on tables that exist and hold rows
   store_->AddUser("alice", "hash-2");
   store_->AddUser("o'brien", "hash-3");
   EXPECT_EQ(store_->PasswordHash("alice"), "hash-2");
   EXPECT_EQ(store_->PasswordHash("o'brien"), "hash-3");
   EXPECT_EQ(store_->PasswordHash("ALICE"), std::nullopt) << "names are exact";
+  const std::string id = store_->NewSession("alice");
   EXPECT_TRUE(store_->RemoveUser("alice"));
   EXPECT_FALSE(store_->RemoveUser("alice"));
   EXPECT_EQ(store_->PasswordHash("alice"), std::nullopt);
+  EXPECT_FALSE(store_->FindSession(id)) << "removing an account ends its sessions";
 }
 
 TEST_F(StoreTest, SessionsAreStoredHashedAndEndOnSignOut) {
@@ -66,6 +64,11 @@ TEST_F(StoreTest, SessionsAreStoredHashedAndEndOnSignOut) {
   ASSERT_TRUE(other);
   EXPECT_NE(other->csrf, session->csrf);
 
+  // The flash is read once.
+  store_->SetFlash(session->id_hash, "Profile 14 created");
+  EXPECT_EQ(store_->TakeFlash(*store_->FindSession(id)), "Profile 14 created");
+  EXPECT_EQ(store_->TakeFlash(*store_->FindSession(id)), "");
+
   store_->EndSession(session->id_hash);
   EXPECT_FALSE(store_->FindSession(id));
   EXPECT_TRUE(store_->FindSession(store_->NewSession("bob")));
@@ -81,21 +84,6 @@ TEST_F(StoreTest, UnknownMalformedAndExpiredSessionsAreRefused) {
   EXPECT_EQ(db_->QueryNumber("select count(*) from mpweb_session"), 0) << "expired row removed";
 }
 
-TEST_F(StoreTest, RemovingAnAccountEndsItsSessions) {
-  store_->AddUser("bob", "h");
-  const std::string id = store_->NewSession("bob");
-  store_->RemoveUser("bob");
-  EXPECT_FALSE(store_->FindSession(id));
-}
-
-TEST_F(StoreTest, FlashIsReadOnce) {
-  const std::string id = store_->NewSession("alice");
-  store_->SetFlash(store_->FindSession(id)->id_hash, "Profile 14 created");
-  SessionRecord session = *store_->FindSession(id);
-  EXPECT_EQ(store_->TakeFlash(session), "Profile 14 created");
-  EXPECT_EQ(store_->TakeFlash(*store_->FindSession(id)), "");
-}
-
 TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
   JobRecord job;
   job.user = "alice";
@@ -108,10 +96,8 @@ TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
   store_->JobProgress(id, 17);
   std::optional<JobRecord> running = store_->FindJob(id, "alice");
   ASSERT_TRUE(running);
-  EXPECT_EQ(running->state, "running");
-  EXPECT_EQ(running->done, 17);
-  EXPECT_EQ(running->target, -5);
-  EXPECT_EQ(running->tables, job.tables);
+  EXPECT_EQ(std::tie(running->state, running->done, running->target, running->tables),
+            std::make_tuple("running", 17, job.target, job.tables));
   EXPECT_FALSE(store_->FindJob(id, "bob"));
   EXPECT_LE(running->seconds_since_update, 1);
   db_->Execute("update mpweb_job set updt = updt - 100");
@@ -119,10 +105,9 @@ TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
   store_->FinishJob(id, "failed", "110", "Domains <B>x</B> missing", 30);
   std::optional<JobRecord> finished = store_->FindJob(id, "alice");
   ASSERT_TRUE(finished);
-  EXPECT_EQ(finished->state, "failed");
-  EXPECT_EQ(finished->error_number, "110");
-  EXPECT_EQ(finished->error_description, "Domains <B>x</B> missing");
-  EXPECT_EQ(finished->done, 30);
+  EXPECT_EQ(std::tie(finished->state, finished->error_number, finished->error_description,
+                     finished->done),
+            std::make_tuple("failed", "110", "Domains <B>x</B> missing", 30));
 }
 
 }  // namespace
