@@ -147,7 +147,7 @@ bool CopyThroughFrontEnd(Site& site, httplib::Client& client) {
     if (page->body.find("data-running=\"no\"") != std::string::npos) {
       return page->body.find("1000 of 1000") != std::string::npos;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
