@@ -93,6 +93,7 @@ TEST(Parse, TableCodesAndVrcs) {
     std::optional<TableKey> key;
     std::optional<Vrc> vrc;
   } cases[] = {{"xyuvw123", TableKey{"xy", "uvw", "123"}, std::nullopt},
+               {"xyuvw1", TableKey{"xy", "uvw", "1"}, std::nullopt},
                {" yuvw12", TableKey{" y", "uvw", "12"}, std::nullopt},
                {"xyuvw", std::nullopt, std::nullopt},
                {"", std::nullopt, std::nullopt},
