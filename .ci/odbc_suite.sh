@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the test program against a MariaDB server over ODBC.
+# Runs a test program against a MariaDB server over ODBC.
 #
 # Installs mariadb-server, odbc-mariadb and unixodbc from Debian's archive
 # when they are missing, starts a private server on loopback (its own data
@@ -10,13 +10,16 @@
 # the server by its process id, also when anything fails. The system's own
 # MariaDB service and ODBC configuration are not touched.
 #
-# Usage: bash .ci/odbc_suite.sh <path-to-migprof_tests> [test program arguments...]
+# Usage: bash .ci/odbc_suite.sh <test program> [test program arguments...]
 # MIGPROF_ODBC_POOLING=1 turns on unixODBC's connection pooling.
+# MIGPROF_ODBC_EXTRA_SCHEMA names further scripts (paths relative to the
+# checkout, separated by blanks) run on the database after schema/mariadb.sql,
+# such as schema/web_mariadb.sql for the front end's tables.
 # Exit status: the test program's, or 1 when the server could not be set up.
 set -euo pipefail
 
 if [[ $# -lt 1 ]]; then
-  echo "usage: $0 <path-to-migprof_tests> [test program arguments...]" >&2
+  echo "usage: $0 <test program> [test program arguments...]" >&2
   exit 2
 fi
 tests=$(realpath "$1")
@@ -133,6 +136,9 @@ CREATE USER '$login'@'127.0.0.1' IDENTIFIED BY '$password';
 GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';
 SQL
 "${admin[@]}" "$database" <"$root/schema/mariadb.sql"
+for script in ${MIGPROF_ODBC_EXTRA_SCHEMA:-}; do
+  "${admin[@]}" "$database" <"$root/$script"
+done
 
 # With MIGPROF_ODBC_POOLING=1 the driver manager keeps released connections
 # for reuse (the component opens one per query).

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The front end in headless Chromium against a real server and a fresh
-embedded database.
+embedded database, or the ODBC data source MIGPROF_TEST_DSN (login
+MIGPROF_TEST_UID / MIGPROF_TEST_PWD, front end's tables in place) given the
+demo estate's rows.
 
     browser_test.py <path to migprof> [--screenshots DIR]
 
@@ -9,6 +11,7 @@ With --screenshots the pages are also saved as PNG files.
 import os
 import shutil
 import socket
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -27,15 +30,16 @@ from selenium.webdriver.support.ui import WebDriverWait
 MIGPROF = None
 SCREENSHOTS = None
 PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
+DSN = os.environ.get("MIGPROF_TEST_DSN")
+LOGIN = ["--user", os.environ.get("MIGPROF_TEST_UID", ""),
+         "--password", os.environ.get("MIGPROF_TEST_PWD", "")] if DSN else []
 
 # Applications beside the demo estate's, so that each test's profiles have an
 # application pair of their own.
-FIXTURE_SQL = [
-    "insert into qzddi100 (appl, extn) values ('ORVA', 1)",
-    "insert into qzddi100 (appl, extn) values ('ORVB', 1)",
-    "insert into qzddi100 (appl, extn) values ('LEGA', 0)",
-    "insert into qzddi100 (appl, extn) values ('LEGB', 0)",
-] + [f"insert into qzddi100 (appl, extn) values ('APP{i}', 1)" for i in range(1, 8)]
+FIXTURE_SQL = [f"insert into qzddi100 (appl, extn) values ('{appl}', {extn})" for appl, extn in
+               [("ORVA", 1), ("ORVB", 1), ("LEGA", 0), ("LEGB", 0)] +
+               [(f"APP{i}", 1) for i in range(1, 8)]]
+
 def submit(driver, button):
     """Clicks a button that sends a form and waits for the next page."""
     driver.execute_script("window.oldPage = true")
@@ -66,29 +70,70 @@ def migprof(*args, stdin=None, check=True):
                           check=check, timeout=60)
 
 
+def start_server(database, log_path):
+    """Starts `migprof serve` on a free loopback port; returns it and its address."""
+    port = free_port()
+    with open(log_path, "w") as log:
+        server = subprocess.Popen([MIGPROF, "serve", "--database", database, "--listen",
+                                   f"127.0.0.1:{port}"], stdout=log, stderr=subprocess.STDOUT)
+    deadline = time.time() + 30
+    while "Serving" not in read(log_path):
+        if server.poll() is not None or time.time() > deadline:
+            raise RuntimeError("the server did not start: " + read(log_path))
+        time.sleep(0.1)
+    return server, f"http://127.0.0.1:{port}"
+
+
+def read(path):
+    with open(path) as file:
+        return file.read()
+
+
+def sign_in(driver, user, password):
+    driver.find_element(By.ID, "name").send_keys(user)
+    driver.find_element(By.ID, "password").send_keys(password)
+    submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+
+
+def sql_literal(value):
+    if value is None:
+        return "null"
+    if isinstance(value, bytes):
+        return "0x" + value.hex()
+    if isinstance(value, str):
+        return "'" + value.replace("'", "''") + "'"
+    return str(value)
+
+
+def copy_demo_estate(demo_file, database):
+    """Inserts the rows `migprof init --demo` wrote, table by table."""
+    source = sqlite3.connect(demo_file)
+    source.create_collation("SQLSERVER", lambda a, b: (a > b) - (a < b))  # only read here
+    tables = source.execute("select name from sqlite_master where type = 'table'").fetchall()
+    for (table,) in tables:
+        cursor = source.execute(f"select * from {table}")
+        rows = ",".join("(" + ",".join(map(sql_literal, row)) + ")" for row in cursor)
+        columns = ",".join(column[0] for column in cursor.description)
+        if rows:
+            migprof("sql", "--database", database, *LOGIN,
+                    f"insert into {table} ({columns}) values {rows}")
+
+
 class FrontEnd(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="migprof_web_")
         db_path = os.path.join(cls.tmp, "profiles.db")
-        cls.database = "sqlite:" + db_path
         migprof("init", "--demo", db_path)
+        cls.database = DSN or "sqlite:" + db_path
+        if DSN:
+            copy_demo_estate(db_path, DSN)
         for statement in FIXTURE_SQL:
-            migprof("sql", "--database", cls.database, statement)
+            migprof("sql", "--database", cls.database, *LOGIN, statement)
         for name, password in PASSWORDS.items():
             migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
-        cls.port = free_port()
-        cls.base = f"http://127.0.0.1:{cls.port}"
         cls.server_log = os.path.join(cls.tmp, "serve.log")
-        with open(cls.server_log, "w") as log:
-            cls.server = subprocess.Popen(
-                [MIGPROF, "serve", "--database", cls.database, "--listen",
-                 f"127.0.0.1:{cls.port}"], stdout=log, stderr=subprocess.STDOUT)
-        deadline = time.time() + 30
-        while "Serving" not in open(cls.server_log).read():
-            if cls.server.poll() is not None or time.time() > deadline:
-                raise RuntimeError("the server did not start: " + open(cls.server_log).read())
-            time.sleep(0.1)
+        cls.server, cls.base = start_server(cls.database, cls.server_log)
         cls.drivers = []
         cls.alice = cls.browser("alice")
 
@@ -98,7 +143,7 @@ class FrontEnd(unittest.TestCase):
             driver.quit()
         cls.server.terminate()
         status = cls.server.wait(timeout=30)
-        log = open(cls.server_log).read()
+        log = read(cls.server_log)
         shutil.rmtree(cls.tmp, ignore_errors=True)
         # A clean stop, and nothing reported (sanitizer builds report here).
         if status != 0 or log.count("\n") > 1:
@@ -116,17 +161,18 @@ class FrontEnd(unittest.TestCase):
         driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
         cls.drivers.append(driver)
         driver.get(cls.base + "/profiles")
-        driver.find_element(By.ID, "name").send_keys(user)
-        driver.find_element(By.ID, "password").send_keys(PASSWORDS[user])
-        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
+        sign_in(driver, user, PASSWORDS[user])
         return driver
 
     def shot(self, driver, name):
         if SCREENSHOTS:
             driver.save_screenshot(os.path.join(SCREENSHOTS, name + ".png"))
 
-    def create_profile(self, driver, fields, parent="__"):
+    def create_profile(self, driver, number, description, parent="__", sapp="ORVA", tapp="ORVB",
+                       vers="1", cust="C"):
         driver.get(self.base + "/profiles/new")
+        fields = {"mprf": str(number), "description": description, "sapp": sapp, "tapp": tapp,
+                  "vers": vers, "rele": "0", "cust": cust, "apln": "test"}
         for name, value in fields.items():
             element = driver.find_element(By.ID, name)
             element.clear()
@@ -135,31 +181,27 @@ class FrontEnd(unittest.TestCase):
         submit(driver, driver.find_element(By.ID, "save-profile"))
 
     def flash(self, driver):
-        return driver.find_element(By.ID, "flash").text
+        return self.text(driver, "flash")
 
-    def profile(self, number, description, sapp="ORVA", tapp="ORVB", vers="1", cust="C"):
-        return {"mprf": str(number), "description": description, "sapp": sapp, "tapp": tapp,
-                "vers": vers, "rele": "0", "cust": cust, "apln": "test"}
+    def text(self, driver, element_id):
+        return driver.find_element(By.ID, element_id).text
 
     def test_a_sign_in_refuses_a_wrong_password(self):
-        driver = self.browser.__func__(type(self), "bob")  # a good sign-in first
-        self.assertEqual(driver.find_element(By.ID, "signed-in-user").text, "bob")
+        driver = self.browser("bob")  # a good sign-in first
+        self.assertEqual(self.text(driver, "signed-in-user"), "bob")
         submit(driver, driver.find_element(By.CSS_SELECTOR, "nav form button"))  # sign out
         driver.get(self.base + "/profiles")
         self.assertIn("/signin", driver.current_url)
-        driver.find_element(By.ID, "name").send_keys("bob")
-        driver.find_element(By.ID, "password").send_keys("wrong")
-        submit(driver, driver.find_element(By.CSS_SELECTOR, "form button[type=submit]"))
-        self.assertIn("wrong", driver.find_element(By.ID, "signin-problem").text)
+        sign_in(driver, "bob", "wrong")
+        self.assertIn("wrong", self.text(driver, "signin-problem"))
         self.shot(driver, "signin")
 
     def test_b_create_derive_and_see_the_tree(self):
         d = self.alice
-        self.create_profile(d, self.profile(1000, "Customer master"))
+        self.create_profile(d, 1000, "Customer master")
         self.assertEqual(self.flash(d), "Profile 1000 created")
-        self.assertIn("you (alice)", d.find_element(By.ID, "profile-owner").text)
-        self.create_profile(d, self.profile(1001, "Customer master EU", vers="1U", cust="EU"),
-                            parent="1_0_C")
+        self.assertIn("you (alice)", self.text(d, "profile-owner"))
+        self.create_profile(d, 1001, "Customer master EU", vers="1U", cust="EU", parent="1_0_C")
         self.assertEqual(self.flash(d), "Profile 1001 created")
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
                          self.base + "/profiles/1000")
@@ -170,7 +212,7 @@ class FrontEnd(unittest.TestCase):
         description.send_keys("Customer master 2026")
         submit(d, d.find_element(By.ID, "save-profile"))
         self.assertEqual(self.flash(d), "Profile 1000 updated")
-        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Customer master 2026")
+        self.assertEqual(self.text(d, "profile-description"), "Customer master 2026")
         d.get(self.base + "/profiles")
         nested = d.find_elements(By.CSS_SELECTOR,
                                  "#profile-tree a[data-mprf='1000'] ~ ul a[data-mprf='1001']")
@@ -179,8 +221,7 @@ class FrontEnd(unittest.TestCase):
 
     def test_c_refused_derivation_shows_the_message_in_place(self):
         d = self.alice
-        self.create_profile(d, self.profile(1002, "Legacy feed", sapp="LEGA", vers="2"),
-                            parent="1_0_C")
+        self.create_profile(d, 1002, "Legacy feed", sapp="LEGA", vers="2", parent="1_0_C")
         message = d.find_element(By.ID, "component-message")
         self.assertIn("different types", message.text)
         self.assertIn("error 101", message.text)
@@ -193,22 +234,22 @@ class FrontEnd(unittest.TestCase):
         d.get(self.base + "/profiles/110/edit")
         d.find_element(By.CSS_SELECTOR, "#parent option[value='I30_R1_STD']").click()
         submit(d, d.find_element(By.ID, "save-profile"))
-        self.assertIn("error 101", d.find_element(By.ID, "component-message").text)
+        self.assertIn("error 101", self.text(d, "component-message"))
         d.get(self.base + "/profiles/110")
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
                          self.base + "/profiles/100", "the parent is unchanged")
 
     def test_d_copy_demo_rules_then_expire_and_reinstate(self):
         d = self.alice
-        self.create_profile(d, self.profile(1060, "Copy target", sapp="LEGCRM",
-                                            tapp="ORVOERP", vers="6", cust="T"))
+        self.create_profile(d, 1060, "Copy target", sapp="LEGCRM", tapp="ORVOERP", vers="6",
+                            cust="T")
         d.get(self.base + "/profiles/1060/copy?source=100")
         for table in ("orsls400", "orsls401"):
             d.find_element(By.ID, "c-" + table).click()
         submit(d, d.find_element(By.ID, "start-copy"))
         wait_for_job(d)
-        self.assertIn("complete", d.find_element(By.ID, "job-outcome").text)
-        counts = d.find_element(By.ID, "copy-counts").text
+        self.assertIn("complete", self.text(d, "job-outcome"))
+        counts = self.text(d, "copy-counts")
         self.assertIn("4 of 4", counts)
         self.assertIn("8 of 8", counts)
         self.shot(d, "copy")
@@ -218,9 +259,8 @@ class FrontEnd(unittest.TestCase):
         d.find_element(By.ID, "c-orsls400").click()
         submit(d, d.find_element(By.ID, "start-copy"))
         wait_for_job(d)
-        self.assertIn("Record Already Exists With the User Profile",
-                      d.find_element(By.ID, "job-outcome").text)
-        self.assertIn("4 of 4", d.find_element(By.ID, "copy-counts").text)
+        self.assertIn("Record Already Exists With the User Profile", self.text(d, "job-outcome"))
+        self.assertIn("4 of 4", self.text(d, "copy-counts"))
         d.get(self.base + "/profiles/1060/rules")
         row = "#rule-tables tr[data-table='orsls401']"
         self.assertIn("8", d.find_element(By.CSS_SELECTOR, row).text)
@@ -233,8 +273,7 @@ class FrontEnd(unittest.TestCase):
         self.shot(d, "rules")
         d.find_element(By.ID, "t-orsls400").click()
         submit(d, d.find_element(By.ID, "delete-selected"))
-        counts = d.find_element(By.ID, "delete-counts").text
-        self.assertIn("qzmap140 4", counts)
+        self.assertIn("qzmap140 4", self.text(d, "delete-counts"))
         submit(d, d.find_element(By.ID, "confirm-delete"))
         self.assertEqual(self.flash(d), "Rules of orsls400 deleted from 6_0_T")
         self.assertEqual(d.find_elements(By.CSS_SELECTOR, "tr[data-table='orsls400']"), [])
@@ -242,10 +281,9 @@ class FrontEnd(unittest.TestCase):
 
     def test_e_delete_profile_after_confirmation(self):
         d = self.alice
-        self.create_profile(d, self.profile(1070, "Short lived", sapp="LEGA", tapp="LEGB",
-                                            vers="7", cust="Z"))
+        self.create_profile(d, 1070, "Short lived", sapp="LEGA", tapp="LEGB", vers="7", cust="Z")
         d.get(self.base + "/profiles/1070/delete")
-        self.assertIn("qzmap100", d.find_element(By.ID, "delete-counts").text)
+        self.assertIn("qzmap100", self.text(d, "delete-counts"))
         d.find_element(By.ID, "confirm").send_keys("1071")
         submit(d, d.find_element(By.ID, "confirm-delete"))
         self.assertIn("Type the profile number", d.page_source)
@@ -259,28 +297,22 @@ class FrontEnd(unittest.TestCase):
         d = self.alice
         hostile = ["<script>window.pwned=1</script>", "<img src=x onerror=window.pwned=2>"]
         for i, text in enumerate(hostile):
-            self.create_profile(d, self.profile(1080 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
-                                                vers=str(8 + i), cust="X"))
-            self.assertEqual(d.find_element(By.ID, "profile-description").text, text)
+            self.create_profile(d, 1080 + i, text, sapp="APP3", tapp=f"APP{4 + i}",
+                                vers=str(8 + i), cust="X")
+            self.assertEqual(self.text(d, "profile-description"), text)
         d.get(self.base + "/profiles")
-        self.assertIn(hostile[1], d.find_element(By.ID, "profile-tree").text)
+        self.assertIn(hostile[1], self.text(d, "profile-tree"))
         self.assertIsNone(d.execute_script("return window.pwned"))
         self.assertEqual(d.find_elements(By.CSS_SELECTOR, "#profile-tree img"), [])
 
     def test_g_change_without_csrf_token_is_refused(self):
         d = self.alice
-        self.create_profile(d, self.profile(1090, "Guarded", sapp="APP6", tapp="APP7",
-                                            vers="9", cust="G"))
+        self.create_profile(d, 1090, "Guarded", sapp="APP6", tapp="APP7", vers="9", cust="G")
         cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
-        for body in ({"confirm": "1090"}, {"confirm": "1090", "csrf": "0" * 64}):
-            request = urllib.request.Request(
-                self.base + "/profiles/1090/delete", data=urllib.parse.urlencode(body).encode(),
-                headers={"Cookie": cookie})
-            with self.assertRaises(urllib.error.HTTPError) as refused:
-                urllib.request.urlopen(request)
-            self.assertEqual(refused.exception.code, 403)
-        # Every other changing request is refused the same way.
-        for path, body in (("/profiles", {"mprf": "1091", "sapp": "APP5", "tapp": "APP6"}),
+        # Without a token or with a wrong one, every changing request is refused.
+        for path, body in (("/profiles/1090/delete", {"confirm": "1090"}),
+                           ("/profiles/1090/delete", {"confirm": "1090", "csrf": "0" * 64}),
+                           ("/profiles", {"mprf": "1091", "sapp": "APP5", "tapp": "APP6"}),
                            ("/profiles/1090/edit", {"description": "Changed"}),
                            ("/profiles/100/rules/action", {"table": "orsls400", "action": "expire"}),
                            ("/profiles/100/rules/delete", {"table": "orsls400"}),
@@ -294,27 +326,24 @@ class FrontEnd(unittest.TestCase):
                 urllib.request.urlopen(request)
             self.assertEqual(refused.exception.code, 403, path)
         d.get(self.base + "/profiles/1090")
-        self.assertEqual(d.find_element(By.ID, "profile-description").text, "Guarded")
+        self.assertEqual(self.text(d, "profile-description"), "Guarded")
         d.get(self.base + "/profiles/100/rules")
         self.assertIn("N", d.find_element(By.CSS_SELECTOR,
                                           "tr[data-table='orsls400'] .rule-status").text)
 
     def test_h_two_users_see_their_own_profiles(self):
         bob = self.browser("bob")
-        self.create_profile(bob, self.profile(1110, "Bob's profile", sapp="LEGA", tapp="ORVA",
-                                              vers="11", cust="B"))
-        self.assertIn("you (bob)", bob.find_element(By.ID, "profile-owner").text)
+        self.create_profile(bob, 1110, "Bob's profile", sapp="LEGA", tapp="ORVA", vers="11",
+                            cust="B")
+        self.assertIn("you (bob)", self.text(bob, "profile-owner"))
         bob.get(self.base + "/profiles")
         self.alice.get(self.base + "/profiles")
-        own_bob = bob.find_element(By.ID, "own-profiles").text
-        own_alice = self.alice.find_element(By.ID, "own-profiles").text
-        self.assertIn("Bob's profile", own_bob)
-        self.assertNotIn("Customer master", own_bob)
-        self.assertIn("Customer master", own_alice)
-        self.assertNotIn("Bob's profile", own_alice)
+        for driver, mine, theirs in ((bob, "Bob's profile", "Customer master"),
+                                     (self.alice, "Customer master", "Bob's profile")):
+            self.assertIn(mine, self.text(driver, "own-profiles"))
+            self.assertNotIn(theirs, self.text(driver, "own-profiles"))
         self.alice.get(self.base + "/profiles/1110")
-        self.assertIn("not alice", self.alice.find_element(By.ID, "profile-owner").text)
-
+        self.assertIn("not alice", self.text(self.alice, "profile-owner"))
 
     def test_i_function_library_copy_expire_reinstate_delete(self):
         d = self.alice
@@ -326,7 +355,7 @@ class FrontEnd(unittest.TestCase):
         row = d.find_element(By.CSS_SELECTOR, "#functions tbody tr")
         self.assertIn("conv_date", row.text)
         submit(d, row.find_element(By.CSS_SELECTOR, "button[value=expire]"))
-        self.assertIn("X expired", d.find_element(By.ID, "functions").text)
+        self.assertIn("X expired", self.text(d, "functions"))
         submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=reinstate]"))
         self.assertIn("reinstated", self.flash(d))
         self.shot(d, "functions")
@@ -334,15 +363,14 @@ class FrontEnd(unittest.TestCase):
         d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
         d.find_element(By.ID, "fname").send_keys("conv_date")
         submit(d, d.find_element(By.ID, "copy-function"))
-        self.assertIn("Function already exist in users VRC",
-                      d.find_element(By.ID, "component-message").text)
+        self.assertIn("Function already exist in users VRC", self.text(d, "component-message"))
         d.get(self.base + "/profiles/1060/functions")
         d.execute_script("window.oldPage = true")
         d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]").click()
         d.switch_to.alert.accept()  # the script's confirmation
         wait_for_next_page(d)
         self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
-        self.assertIn("No functions", d.find_element(By.ID, "functions").text)
+        self.assertIn("No functions", self.text(d, "functions"))
 
     def test_j_demo_owners_and_the_kind_filter(self):
         d = self.alice
@@ -356,50 +384,37 @@ class FrontEnd(unittest.TestCase):
             By.CSS_SELECTOR, "a[data-mprf='100'] ~ ul a[data-mprf='110'] ~ ul a[data-mprf='120']")),
             1, "the demo's grandchild sits two levels down")
         self.assertEqual(tree.find_elements(By.CSS_SELECTOR, "a[data-mprf='300']"), [])
-        own = d.find_element(By.ID, "own-profiles").text
+        own = self.text(d, "own-profiles")
         self.assertIn("100", own)
         d.get(self.base + "/checkouts")
-        self.assertIn("map_uom", d.find_element(By.ID, "checkouts").text)
+        self.assertIn("map_uom", self.text(d, "checkouts"))
         self.assertNotIn("200", own)
 
     def test_k_a_second_server_shares_sessions(self):
-        port = free_port()
-        with open(os.path.join(self.tmp, "second.log"), "w") as log:
-            second = subprocess.Popen([MIGPROF, "serve", "--database", self.database,
-                                       "--listen", f"127.0.0.1:{port}"], stdout=log,
-                                      stderr=subprocess.STDOUT)
+        second, base = start_server(self.database, os.path.join(self.tmp, "second.log"))
         try:
             cookie = "mpsid=" + self.alice.get_cookie("mpsid")["value"]
-            page = None
-            for _ in range(50):
-                try:
-                    page = urllib.request.urlopen(urllib.request.Request(
-                        f"http://127.0.0.1:{port}/profiles/100", headers={"Cookie": cookie}))
-                    break
-                except urllib.error.URLError:
-                    time.sleep(0.1)
-            self.assertIsNotNone(page, "second server did not answer")
-            html = page.read().decode()
+            html = urllib.request.urlopen(urllib.request.Request(
+                base + "/profiles/100", headers={"Cookie": cookie})).read().decode()
             self.assertIn("signed-in-user\">alice<", html)
             self.assertIn("you (alice)", html)
         finally:
             second.terminate()
             second.wait(timeout=30)
 
-
-class ServeRefusals(unittest.TestCase):
-    def test_no_accounts_means_loopback_only(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            db = os.path.join(tmp, "p.db")
-            migprof("init", db)
-            result = migprof("serve", "--database", "sqlite:" + db, "--listen",
-                             f"0.0.0.0:{free_port()}", check=False)
-            self.assertNotEqual(result.returncode, 0)
-            self.assertIn("without accounts", result.stderr)
+    def test_l_without_accounts_only_loopback(self):
+        db = os.path.join(self.tmp, "no-accounts.db")
+        migprof("init", db)
+        result = migprof("serve", "--database", "sqlite:" + db, "--listen",
+                         f"0.0.0.0:{free_port()}", check=False)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("without accounts", result.stderr)
 
 
 if __name__ == "__main__":
     MIGPROF = os.path.abspath(sys.argv[1])
+    if DSN:  # the servers' and `migprof user`'s database login
+        os.environ["MIGPROF_DB_USER"], os.environ["MIGPROF_DB_PASSWORD"] = LOGIN[1], LOGIN[3]
     if "--screenshots" in sys.argv:
         SCREENSHOTS = os.path.abspath(sys.argv[sys.argv.index("--screenshots") + 1])
         os.makedirs(SCREENSHOTS, exist_ok=True)

@@ -1,11 +1,12 @@
-// Pages from the embedded templates: values escaped, messages through the
-// allow-list, static files under their content hash.
+// Pages from the embedded templates: values escaped, the component's messages
+// through the allow-list of its tags, static files under their content hash.
 #include "web/render.h"
 
 #include <gtest/gtest.h>
 
 #include "web/app.h"
 #include "web/assets.h"
+#include "web/sanitize.h"
 
 namespace migprof::web {
 namespace {
@@ -66,6 +67,28 @@ TEST(RenderTemplate, EveryTemplateParses) {
     name.remove_suffix(9);  // ".mustache"
     EXPECT_NO_THROW(RenderTemplate(std::string(name), Data())) << name;
   }
+}
+
+TEST(SanitizeMessage, KeepsOnlyTheComponentsTagsAndEscapesTheRest) {
+  const struct {
+    const char* input;
+    const char* expected;
+  } cases[] = {{"Character <B> U </B> should", "Character <b> U </b> should"},
+               {"profiles. <LI> Source", "profiles. <li> Source"},
+               {"<li>a</LI>", "<li>a</li>"},
+               // Attributes, blanks inside and other tags stay text.
+               {"<B onclick=x>", "&lt;B onclick=x&gt;"},
+               {"< B>", "&lt; B&gt;"},
+               {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+               {"<img src=x onerror=alert(1)>", "&lt;img src=x onerror=alert(1)&gt;"},
+               {"Profile <B> 12 & 'x' \"y\"", "Profile <b> 12 &amp; &#39;x&#39; &quot;y&quot;</b>"},
+               // A stray closing tag cannot end mark-up of the page around it.
+               {"a</B>b", "ab"},
+               {"<B><B>x</B>", "<b><b>x</b></b>"},
+               {"", ""},
+               {"<", "&lt;"},
+               {"<B", "&lt;B"}};
+  for (const auto& c : cases) EXPECT_EQ(SanitizeMessage(c.input), c.expected) << c.input;
 }
 
 }  // namespace

@@ -1,0 +1,230 @@
+// The front end's own tables (accounts, sessions, jobs) and its reads of the
+// component's tables, each test on an embedded database of its own.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+#include "schema/schema.h"
+#include "web/reads.h"
+#include "web/store.h"
+#include "web/tokens.h"
+
+namespace migprof::web {
+namespace {
+
+// The rows counted for table, -1 when it is not in counts.
+long long RowsOf(const std::vector<std::pair<std::string, long long>>& counts,
+                 const std::string& table) {
+  for (const auto& [name, rows] : counts) {
+    if (name == table) return rows;
+  }
+  return -1;
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::temp_directory_path() / ("mpweb_" + NewToken().substr(0, 12) + ".db");
+    schema::CreateEmbeddedDatabase(path_.string());
+    db_ = std::make_unique<Db>(DbSettings{"sqlite:" + path_.string(), "", ""});
+    EnsureWebTables(*db_);
+    store_ = std::make_unique<Store>(*db_);
+  }
+  void TearDown() override {
+    store_.reset();
+    db_.reset();
+    std::filesystem::remove(path_);
+  }
+
+  std::filesystem::path path_;
+  std::unique_ptr<Db> db_;
+  std::unique_ptr<Store> store_;
+};
+
+TEST_F(StoreTest, AccountsAddReplaceAndRemoveWithTheirSessions) {
+  EXPECT_FALSE(store_->HasUsers());
+  store_->AddUser("alice", "hash-1");
+  EnsureWebTables(*db_);  // again, on tables that exist and hold rows
+  store_->AddUser("alice", "hash-2");
+  store_->AddUser("o'brien", "hash-3");
+  EXPECT_EQ(store_->PasswordHash("alice"), "hash-2");
+  EXPECT_EQ(store_->PasswordHash("o'brien"), "hash-3");
+  EXPECT_EQ(store_->PasswordHash("ALICE"), std::nullopt) << "names are exact";
+  const std::string id = store_->NewSession("alice");
+  EXPECT_TRUE(store_->RemoveUser("alice"));
+  EXPECT_FALSE(store_->RemoveUser("alice"));
+  EXPECT_EQ(store_->PasswordHash("alice"), std::nullopt);
+  EXPECT_FALSE(store_->FindSession(id)) << "removing an account ends its sessions";
+}
+
+TEST_F(StoreTest, SessionsAreStoredHashedAndEndOnSignOut) {
+  const std::string id = store_->NewSession("alice");
+  std::optional<SessionRecord> session = store_->FindSession(id);
+  ASSERT_TRUE(session);
+  EXPECT_EQ(session->user, "alice");
+  EXPECT_EQ(session->csrf.size(), 64u);
+  // Only the hash is in the table: the cookie's id itself is nowhere.
+  EXPECT_EQ(db_->QueryNumber("select count(*) from mpweb_session where sidh = '" + id + "'"), 0);
+  EXPECT_EQ(
+      db_->QueryNumber("select count(*) from mpweb_session where sidh = '" + HashToken(id) + "'"),
+      1);
+  // Another session of the same user has its own CSRF token.
+  std::optional<SessionRecord> other = store_->FindSession(store_->NewSession("alice"));
+  ASSERT_TRUE(other);
+  EXPECT_NE(other->csrf, session->csrf);
+
+  // The flash is read once.
+  store_->SetFlash(session->id_hash, "Profile 14 created");
+  EXPECT_EQ(store_->TakeFlash(*store_->FindSession(id)), "Profile 14 created");
+  EXPECT_EQ(store_->TakeFlash(*store_->FindSession(id)), "");
+
+  store_->EndSession(session->id_hash);
+  EXPECT_FALSE(store_->FindSession(id));
+  EXPECT_TRUE(store_->FindSession(store_->NewSession("bob")));
+}
+
+TEST_F(StoreTest, UnknownMalformedAndExpiredSessionsAreRefused) {
+  const std::string id = store_->NewSession("alice");
+  EXPECT_FALSE(store_->FindSession(""));
+  EXPECT_FALSE(store_->FindSession(NewToken()));
+  EXPECT_FALSE(store_->FindSession(HashToken(id))) << "the stored hash is not a key";
+  db_->Execute("update mpweb_session set expi = 1");
+  EXPECT_FALSE(store_->FindSession(id));
+  EXPECT_EQ(db_->QueryNumber("select count(*) from mpweb_session"), 0) << "expired row removed";
+}
+
+TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
+  JobRecord job;
+  job.user = "alice";
+  job.source = 12;
+  job.target = -5;
+  job.vrc = "1_0_C";
+  job.tables = "xyuvw123,xyuvw124";
+  job.total = 40;
+  const std::string id = store_->NewJob(job);
+  store_->JobProgress(id, 17);
+  std::optional<JobRecord> running = store_->FindJob(id, "alice");
+  ASSERT_TRUE(running);
+  EXPECT_EQ(std::tie(running->state, running->done, running->target, running->tables),
+            std::make_tuple("running", 17, job.target, job.tables));
+  EXPECT_FALSE(store_->FindJob(id, "bob"));
+  EXPECT_LE(running->seconds_since_update, 1);
+  db_->Execute("update mpweb_job set updt = updt - 100");
+  EXPECT_GE(store_->FindJob(id, "alice")->seconds_since_update, 100);
+  store_->FinishJob(id, "failed", "110", "Domains <B>x</B> missing", 30);
+  std::optional<JobRecord> finished = store_->FindJob(id, "alice");
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(std::tie(finished->state, finished->error_number, finished->error_description,
+                     finished->done),
+            std::make_tuple("failed", "110", "Domains <B>x</B> missing", 30));
+}
+
+class ReadsTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    for (const char* app : {"'A1', 1", "'A2', 1", "'A3', 1"}) {
+      db_->Execute(std::string("insert into qzddi100 (appl, extn) values (") + app + ")");
+    }
+    TOVRHandleMigProf object;
+    db_->settings().ApplyTo(object);
+    // 10 standard, 11 derived from it (under revision control), 20 bob's.
+    ASSERT_TRUE(
+        object
+            .InsertInMap100(10, "Customer's master", "A1", "A2", "1", "0", "C", "__", "N", "app",
+                            "alice")
+            .IsTrue() &&
+        object
+            .InsertInMap100(11, "Derived", "A1", "A2", "1U", "0", "D", "1_0_C", "Y", "app", "alice",
+                            "9", "9", "9")
+            .IsTrue() &&
+        object.InsertInMap100(20, "Other", "A2", "A3", "2", "0", "C", "__", "N", "app", "bob")
+            .IsTrue())
+        << object.ErrDescription();
+  }
+
+  void AddTableRule(Integer mprf, const Vrc& vrc, const std::string& code, int fields) {
+    TableKey key = *ParseTableCode(code);
+    const std::string head = std::to_string(mprf) + ", '" + vrc.vers + "', '" + vrc.rele + "', '" +
+                             vrc.cust + "', '" + key.tcpac + "', '" + key.tcmod + "', '" +
+                             key.tflno + "'";
+    db_->Execute(
+        "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, stat) "
+        "values (" +
+        head + ", 'X')");
+    for (int i = 0; i < fields; ++i) {
+      db_->Execute(
+          "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, "
+          "dnum) values (" +
+          head + ", 'F" + std::to_string(i) + "', 0)");
+    }
+  }
+};
+
+TEST_F(ReadsTest, ProfilesCarryTheirParentAndMatchTheSearch) {
+  std::vector<ProfileSummary> all = ListProfiles(*db_, "");
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].parent, std::nullopt);
+  EXPECT_EQ(all[1].parent, Integer{10});
+  EXPECT_EQ(all[1].depth, 2);
+  EXPECT_EQ(all[1].parent_vrc.Text(), "1_0_C");
+  struct {
+    const char* search;
+    std::vector<Integer> found;
+  } cases[] = {{"Deriv", {11}}, {"2", {20}}, {"1", {10, 11}}, {"'s", {10}}, {"none", {}}};
+  for (const auto& c : cases) {
+    std::vector<Integer> found;
+    for (const ProfileSummary& p : ListProfiles(*db_, c.search)) found.push_back(p.mprf);
+    EXPECT_EQ(found, c.found) << c.search;
+  }
+}
+
+TEST_F(ReadsTest, ProfileLookups) {
+  EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1U", "0", "D"}), Integer{11});
+  EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1", "0", "X"}), std::nullopt);
+  EXPECT_EQ(FindProfile(*db_, 99), std::nullopt);
+  EXPECT_EQ(DevelopmentVrc(*db_, 11), (Vrc{"9", "9", "9"}));
+  EXPECT_EQ(DevelopmentVrc(*db_, 10), std::nullopt);
+  std::vector<Level> levels = DerivationLevels(*db_, 11);
+  ASSERT_EQ(levels.size(), 2u);
+  EXPECT_EQ(levels[1].profile, "10");
+}
+
+TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
+  const Vrc own{"1", "0", "C"};
+  for (int i = 0; i < 7; ++i) AddTableRule(10, own, "xyuvw" + std::to_string(100 + i), i);
+  AddTableRule(10, Vrc{"9", "9", "9"}, "xyuvw200", 1);
+  EXPECT_EQ(CountTableRules(*db_, 10, own), 7);
+  std::vector<TableRuleSummary> page = ListTableRules(*db_, 10, own, 2, 3);
+  ASSERT_EQ(page.size(), 3u);
+  EXPECT_EQ(page[0].key.Code(), "xyuvw102");
+  EXPECT_EQ(page[0].fields, 2);
+  EXPECT_EQ(page[0].status, "X");
+  EXPECT_EQ(ListTableRules(*db_, 10, own, 6, 3).size(), 1u);
+  EXPECT_EQ(FieldRules(*db_, 10, own, page[2].key, 1, 2).size(), 2u);
+
+  const ProfileSummary profile = *FindProfile(*db_, 10);
+  EXPECT_EQ(ProfileVrcs(*db_, profile), (std::vector<Vrc>{own, Vrc{"9", "9", "9"}}));
+
+  auto counts =
+      RuleRowCounts(*db_, 10, own, {*ParseTableCode("xyuvw103"), *ParseTableCode("xyuvw105")});
+  EXPECT_EQ(RowsOf(counts, "qzmap120"), 2);
+  EXPECT_EQ(RowsOf(counts, "qzmap140"), 3 + 5);
+
+  std::vector<CopyCount> compare =
+      CompareCopy(*db_, 10, 20, Vrc{"2", "0", "C"}, {*ParseTableCode("xyuvw104")});
+  ASSERT_EQ(compare.size(), 1u);
+  EXPECT_EQ(compare[0].source[2], 4);
+  EXPECT_EQ(compare[0].target[2], 0);
+}
+
+TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {
+  auto counts = ProfileRowCounts(*db_, 11);
+  EXPECT_EQ(RowsOf(counts, "qzmap101"), 2);  // levels
+  EXPECT_EQ(RowsOf(counts, "qzusr110"), 1);  // owner
+  EXPECT_EQ(RowsOf(counts, "qzmap105"), 1);  // development VRC
+}
+
+}  // namespace
+}  // namespace migprof::web
