@@ -236,6 +236,17 @@ TEST(FaultInjection, MembersOnThePlainFailurePath) {
     long min_calls;
     bool long_only = false;
   };
+  auto copy = [](const char* list, Boolean use_list) {
+    return [=](TOVRHandleMigProf& o) -> std::optional<bool> {
+      return o
+          .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123", "J.Smith", Variant("p"),
+                            list, use_list)
+          .IsTrue();
+    };
+  };
+  auto expire = [](TOVRHandleMigProf& o) -> std::optional<bool> {
+    return o.Func_Expire(10, "V1", "R1", "C1", "calc", "alice", kTrue).IsTrue();
+  };
   const std::vector<Case> cases = {
       {"DeleteMap100", ProfileWithEverything,
        [](TOVRHandleMigProf& o) { return o.DeleteMap100(1).IsTrue(); }, true, 18},
@@ -256,36 +267,16 @@ TEST(FaultInjection, MembersOnThePlainFailurePath) {
                           kTrue);
        }),
        false, 3},
-      {"CopyToCurrentVRC, table list", CopySource,
-       [](TOVRHandleMigProf& o) {
-         return o
-             .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123", "J.Smith", Variant("p"),
-                               "xyuvw124", kTrue)
-             .IsTrue();
-       },
-       true, 11},
-      {"CopyToCurrentVRC, one table", CopySource,
-       [](TOVRHandleMigProf& o) {
-         return o
-             .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123", "J.Smith", Variant("p"),
-                               "", kFalse)
-             .IsTrue();
-       },
-       true, 11, true},
+      {"CopyToCurrentVRC, table list", CopySource, copy("xyuvw124", kTrue), true, 11},
+      {"CopyToCurrentVRC, one table", CopySource, copy("", kFalse), true, 11, true},
       {"Func_CopyToCurrentVRC", FunctionSource,
        [](TOVRHandleMigProf& o) {
          return o.Func_CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "f", "u").IsTrue();
        },
        false, 4},
-      {"Func_Expire, shared", [](ado::Connection& db) { ExpirableFunction(db, "Y"); },
-       [](TOVRHandleMigProf& o) {
-         return o.Func_Expire(10, "V1", "R1", "C1", "calc", "alice", kTrue).IsTrue();
-       },
+      {"Func_Expire, shared", [](ado::Connection& db) { ExpirableFunction(db, "Y"); }, expire,
        false, 3},
-      {"Func_Expire, not shared", [](ado::Connection& db) { ExpirableFunction(db, "N"); },
-       [](TOVRHandleMigProf& o) {
-         return o.Func_Expire(10, "V1", "R1", "C1", "calc", "alice", kTrue).IsTrue();
-       },
+      {"Func_Expire, not shared", [](ado::Connection& db) { ExpirableFunction(db, "N"); }, expire,
        false, 3},
   };
   for (const Case& c : cases) {
