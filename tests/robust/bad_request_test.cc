@@ -46,22 +46,25 @@ TEST(DeepRequest, IsRefusedByEveryWayIn) {
   const std::string deep = Nested(90000);
   const std::string limit = Nested(kMaxJsonDepth - 1, "\"x\"");  // args itself is one more level
   struct Case {
+    const char* what;
     std::vector<std::string> argv;  // after "migprof"
     std::string input;
     bool refused;
   };
   const std::vector<Case> cases = {
-      {{"session", "--database", db.dsn()},
+      {"session line",
+       {"session", "--database", db.dsn()},
        R"({"call":"DeleteMap100","args":)" + deep + "}\n",
        true},
-      {{"call", "--database", db.dsn(), "--args", deep, "DeleteMap100"}, "", true},
-      {{"call", "--database", db.dsn(), "DeleteMap100", "--", deep}, "", true},
-      {{"session", "--database", db.dsn()},
+      {"call --args", {"call", "--database", db.dsn(), "--args", deep, "DeleteMap100"}, "", true},
+      {"call word", {"call", "--database", db.dsn(), "DeleteMap100", "--", deep}, "", true},
+      {"session line at the limit",
+       {"session", "--database", db.dsn()},
        R"({"call":"DeleteMap100","args":)" + limit + "}\n",
        false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.argv[0] + " " + c.argv[3] + (c.refused ? "" : " at the limit"));
+    SCOPED_TRACE(c.what);
     const std::string out = RunInProcess(c.argv, c.input);
     const bool refused = out.find("nest more than 32 levels") != std::string::npos;
     EXPECT_EQ(refused, c.refused) << out.substr(0, 300);
