@@ -1,12 +1,13 @@
-// Requests that nest arrays far too deep are refused with a clear error
-// instead of exhausting the stack of the host.
+// Bad requests through the tool: requests that nest arrays far too deep are
+// refused with a clear error instead of exhausting the stack of the host, and
+// hostile or odd text arguments are stored exactly as written or refused
+// without changing anything.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "cli/app.h"
 #include "cli/json_depth.h"
-#include "cli/request.h"
 #include "testing/test_database.h"
 
 namespace migprof::cli {
@@ -16,12 +17,18 @@ std::string Nested(std::size_t depth, const std::string& inner = "1") {
   return std::string(depth, '[') + inner + std::string(depth, ']');
 }
 
+// `migprof <args...>` run in this process; its standard output and error.
+std::string RunInProcess(const std::vector<std::string>& args, const std::string& input = "") {
+  std::vector<const char*> argv{"migprof"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
+  return out.str() + err.str();
+}
+
 TEST(JsonNesting, DepthCountsBracketsOutsideStrings) {
-  struct Case {
-    std::string text;
-    std::size_t depth;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::string, std::size_t>> cases = {
       {"12", 0},
       {R"([1, {"binary": "00"}])", 2},
       {R"(["[[[", "\"[[", {"a": "}}}"}])", 2},
@@ -29,8 +36,8 @@ TEST(JsonNesting, DepthCountsBracketsOutsideStrings) {
       {"[[[", 3},  // not JSON: still measured
       {"]]][", 1},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(JsonNestingDepth(c.text), c.depth) << c.text.substr(0, 40);
+  for (const auto& [text, depth] : cases) {
+    EXPECT_EQ(JsonNestingDepth(text), depth) << text.substr(0, 40);
   }
 }
 
@@ -39,7 +46,7 @@ TEST(DeepRequest, IsRefusedByEveryWayIn) {
   const std::string deep = Nested(90000);
   const std::string limit = Nested(kMaxJsonDepth - 1, "\"x\"");  // args itself is one more level
   struct Case {
-    std::string what;
+    const char* what;
     std::vector<std::string> argv;  // after "migprof"
     std::string input;
     bool refused;
@@ -58,15 +65,53 @@ TEST(DeepRequest, IsRefusedByEveryWayIn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<const char*> argv{"migprof"};
-    for (const std::string& arg : c.argv) argv.push_back(arg.c_str());
-    std::istringstream in(c.input);
-    std::ostringstream out, err;
-    RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
-    const bool refused = out.str().find("nest more than 32 levels") != std::string::npos;
-    EXPECT_EQ(refused, c.refused) << out.str().substr(0, 300) << err.str();
-    EXPECT_EQ(out.str().rfind("{\"error\":", 0), c.refused ? 0u : std::string::npos)
-        << out.str().substr(0, 300);
+    const std::string out = RunInProcess(c.argv, c.input);
+    const bool refused = out.find("nest more than 32 levels") != std::string::npos;
+    EXPECT_EQ(refused, c.refused) << out.substr(0, 300);
+    EXPECT_EQ(out.rfind("{\"error\":", 0), c.refused ? 0u : std::string::npos)
+        << out.substr(0, 300);
+  }
+}
+
+TEST(BadTextArguments, AreStoredExactlyOrRefusedWithoutChanges) {
+  testing::TestDatabase db;
+  db.Exec(
+      "insert into qzmap100 (mprf, vers, rele, cust, sapp, tapp, dsca) values "
+      "(1, 'V1', 'R', 'C', 'S', 'T', 'keep')");
+  const auto sentinel = db.Rows("select mprf, vers, dsca from qzmap100");
+  struct Case {
+    std::string text;    // as it appears inside the JSON string
+    std::string stored;  // what a successful call stores
+  };
+  const std::vector<Case> cases = {
+      {R"(it's \"quoted\")", "it's \"quoted\""},
+      {"x'); delete from qzmap100; --", "x'); delete from qzmap100; --"},
+      {"a /* b */ -- c", "a /* b */ -- c"},
+      {std::string(100000, 'x'), std::string(100000, 'x')},
+      {"\xff\xfe\xc3", ""},  // invalid UTF-8
+      {"caf\xc3\xa9 \xe2\x80\x93 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x80\x93 \xe2\x82\xac"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    const std::string answer = RunInProcess(
+        {"call", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd(), "--args",
+         R"([2,")" + c.text + R"(","S2","T2","V2","R","C","__","N","app","alice"])",
+         "InsertInMap100"});
+    if (answer.find(R"("result":true)") != std::string::npos) {
+      EXPECT_EQ(db.Value("select dsca from qzmap100 where mprf = 2"), c.stored);
+      for (const char* table : {"qzmap100", "qzmap101", "qzusr110"}) {
+        db.Exec(std::string("delete from ") + table + " where mprf = 2");
+      }
+    } else {
+      // A refusal says why and leaves no row of the profile behind.
+      EXPECT_TRUE(answer.find(R"("error":)") != std::string::npos ||
+                  answer.find(R"("ErrDescription":"")") == std::string::npos)
+          << answer.substr(0, 300);
+      EXPECT_EQ(db.Count("qzmap100 where mprf = 2"), 0);
+      EXPECT_EQ(db.Count("qzmap101 where mprf = 2"), 0);
+    }
+    EXPECT_EQ(db.Rows("select mprf, vers, dsca from qzmap100"), sentinel);
+    EXPECT_EQ(db.Count("qzusr110"), 0);
   }
 }
 

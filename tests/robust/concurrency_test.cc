@@ -1,16 +1,16 @@
 // Several processes, and several objects on several threads, creating,
 // updating and deleting profiles on one database for a short while: every
 // call succeeds (no lock error reaches a member) and the database holds
-// exactly the profiles that should be left.
+// exactly the profiles that should be left. And two processes racing for one
+// profile number: exactly one wins, and its profile exists whole.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <atomic>
 #include <chrono>
 #include <set>
 #include <thread>
 
-#include "component/sqlite/dialect.h"
+#include "cli/request.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
 
@@ -19,47 +19,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One step of a worker's cycle on profile n: create it, change its
+// A worker's cycle on profile n, as requests: create it, change its
 // description, and delete it again when n is odd.
-struct Step {
-  enum Kind { kCreate, kUpdate, kDelete } kind;
-  int mprf;
-};
-
-std::vector<Step> Cycle(int mprf) {
-  std::vector<Step> steps{{Step::kCreate, mprf}, {Step::kUpdate, mprf}};
-  if (mprf % 2) steps.push_back({Step::kDelete, mprf});
-  return steps;
-}
-
-std::string Request(const Step& step) {
-  const std::string n = std::to_string(step.mprf), v = "V" + n;
-  switch (step.kind) {
-    case Step::kCreate:
-      return CreateRequest(step.mprf, v, "S" + v, "T" + v);
-    case Step::kUpdate:
-      return R"({"call":"UpdateMap100","args":[)" + n + R"(,"d2","N",")" + v +
-             R"(","R","C","l2","__","alice","path"]})";
-    case Step::kDelete:
-      return R"({"call":"DeleteMap100","args":[)" + n + "]}";
-  }
-  return "";
-}
-
-bool Call(TOVRHandleMigProf& object, const Step& step) {
-  const std::string n = std::to_string(step.mprf), v = "V" + n;
-  switch (step.kind) {
-    case Step::kCreate:
-      return object
-          .InsertInMap100(step.mprf, "d", "S" + v, "T" + v, v, "R", "C", "__", "N", "app", "alice")
-          .IsTrue();
-    case Step::kUpdate:
-      return object.UpdateMap100(step.mprf, "d2", "N", v, "R", "C", "l2", "__", "alice", "path")
-          .IsTrue();
-    case Step::kDelete:
-      return object.DeleteMap100(step.mprf).IsTrue();
-  }
-  return false;
+std::vector<std::string> Cycle(int mprf) {
+  const std::string n = std::to_string(mprf), v = "V" + n;
+  std::vector<std::string> requests{CreateRequest(mprf, v, "S" + v, "T" + v),
+                                    R"({"call":"UpdateMap100","args":[)" + n + R"(,"d2","N",")" +
+                                        v + R"(","R","C","l2","__","alice","path"]})"};
+  if (mprf % 2) requests.push_back(R"({"call":"DeleteMap100","args":[)" + n + "]}");
+  return requests;
 }
 
 // The profiles that must be left after workers that each did `done[w]`
@@ -81,19 +49,7 @@ void ExpectExactlyTheSurvivors(const TestDatabase& db, const std::vector<int>& d
   EXPECT_EQ(db.Count("qzmap101"), static_cast<long>(expected.size()));
   EXPECT_EQ(db.Count("qzusr110"), static_cast<long>(expected.size()));
   if (db.embedded()) {
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(db.path().c_str(), &raw), SQLITE_OK);
-    sqlite_dialect::Register(raw);
-    std::string result;
-    sqlite3_exec(
-        raw, "pragma integrity_check",
-        [](void* out, int, char** values, char**) {
-          *static_cast<std::string*>(out) += values[0] ? values[0] : "NULL";
-          return 0;
-        },
-        &result, nullptr);
-    sqlite3_close(raw);
-    EXPECT_EQ(result, "ok");
+    EXPECT_TRUE(FileIsSound(db.path()));
   }
 }
 
@@ -110,12 +66,12 @@ TEST(Concurrency, ProcessesShareOneDatabase) {
   const auto end = Clock::now() + RunTime();
   while (Clock::now() < end) {
     // Each worker gets a batch of cycles; all run at the same time.
-    std::vector<std::vector<Step>> sent(kWorkers);
+    std::vector<std::vector<std::string>> sent(kWorkers);
     for (int w = 0; w < kWorkers; ++w) {
       for (int k = 0; k < kBatch; ++k) {
-        for (const Step& step : Cycle((w + 1) * 5000 + done[w] + k)) {
-          sessions[w]->Send(Request(step));
-          sent[w].push_back(step);
+        for (const std::string& request : Cycle((w + 1) * 5000 + done[w] + k)) {
+          sessions[w]->Send(request);
+          sent[w].push_back(request);
         }
       }
     }
@@ -124,7 +80,7 @@ TEST(Concurrency, ProcessesShareOneDatabase) {
         const std::string answer = sessions[w]->Receive();
         if (!AnswerIsTrue(answer)) {
           ++failed;
-          ADD_FAILURE() << Request(sent[w][i]) << " -> " << answer;
+          ADD_FAILURE() << sent[w][i] << " -> " << answer;
         }
       }
       done[w] += kBatch;
@@ -150,11 +106,11 @@ TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
       object.DatabaseUser(db.uid());
       object.DatabasePassword(db.pwd());
       while (Clock::now() < end && failed == 0) {
-        for (const Step& step : Cycle((w + 1) * 5000 + done[w])) {
-          if (!Call(object, step)) {
+        for (const std::string& request : Cycle((w + 1) * 5000 + done[w])) {
+          const cli::Json answer = cli::AnswerLine(object, request, {});
+          if (answer.value("result", cli::Json()) != true) {
             ++failed;
-            ADD_FAILURE() << Request(step) << " -> " << object.ErrorNumber() << " "
-                          << object.ErrDescription();
+            ADD_FAILURE() << request << " -> " << answer.dump();
           }
         }
         ++done[w];
@@ -165,6 +121,30 @@ TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
   EXPECT_EQ(failed, 0);
   ExpectExactlyTheSurvivors(db, done);
   RecordProperty("cycles", done[0] + done[1] + done[2] + done[3]);
+}
+
+TEST(Concurrency, OneProfileNumberRacedByTwoProcesses) {
+  TestDatabase db;
+  ToolSession first(ToolOptions(db)), second(ToolOptions(db));
+  // Both sessions have connected before the race starts.
+  for (ToolSession* session : {&first, &second}) {
+    session->Send(R"({"call":"ErrorNumber"})");
+    ASSERT_FALSE(session->Receive().empty());
+  }
+  for (int round = 1; round <= Rounds(40, 300); ++round) {
+    const std::string a = "A" + std::to_string(round), b = "B" + std::to_string(round);
+    first.Send(CreateRequest(round, a, "S" + a, "T" + a));
+    second.Send(CreateRequest(round, b, "S" + b, "T" + b));
+    const bool first_true = AnswerIsTrue(first.Receive());
+    // The loser's number check or insert fails; the winner always stands.
+    ASSERT_NE(first_true, AnswerIsTrue(second.Receive())) << "round " << round;
+    // The acknowledged profile exists whole and alone: its row and its level.
+    const std::string winner = first_true ? a : b, number = std::to_string(round);
+    ASSERT_EQ(db.Rows("select vers from qzmap100 where mprf = " + number),
+              (std::vector<std::vector<std::string>>{{winner}}));
+    ASSERT_EQ(db.Rows("select levl, vers from qzmap101 where mprf = " + number),
+              (std::vector<std::vector<std::string>>{{"1", winner}}));
+  }
 }
 
 }  // namespace

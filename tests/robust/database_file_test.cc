@@ -1,4 +1,5 @@
-// The embedded database file as a whole: refused files stay untouched, rows
+// The embedded database file as a whole: refused files (missing, not a profile
+// database, read-only) stay untouched and nothing is created beside them, rows
 // reach the database file when the tool exits, backups and upgrades.
 #include "component/sqlite/database_file.h"
 
@@ -51,40 +52,13 @@ void RawSql(const std::string& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
-// The first column of a query's rows, read with SQLite itself.
-std::vector<std::string> Column(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  std::vector<std::string> values;
-  sqlite3_exec(
-      db, sql.c_str(),
-      [](void* out, int, char** row, char**) {
-        static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
-        return 0;
-      },
-      &values, nullptr);
-  sqlite3_close(db);
-  return values;
-}
-
 // The profile numbers in a database file read on its own: the file is
 // copied first, so rows that exist only in a -wal file beside it are missed.
-std::string NumbersInFileAlone(const TempFolder& folder, const std::string& path) {
+std::vector<std::string> NumbersInFileAlone(const TempFolder& folder, const std::string& path) {
   const std::string copy = folder.File("copy-" + fs::path(path).filename().string());
   fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(("file:" + copy + "?immutable=1").c_str(), &db,
-                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
-            SQLITE_OK);
-  std::string numbers;
-  sqlite3_exec(
-      db, "select mprf from qzmap100 order by mprf",
-      [](void* out, int, char** values, char**) {
-        *static_cast<std::string*>(out) += std::string(values[0] ? values[0] : "NULL") + ";";
-        return 0;
-      },
-      &numbers, nullptr);
-  sqlite3_close(db);
+  auto numbers =
+      SqliteColumn("file:" + copy + "?immutable=1", "select mprf from qzmap100 order by 1");
   fs::remove(copy);
   return numbers;
 }
@@ -107,6 +81,9 @@ TEST(RefusedDatabaseFile, IsLeftExactlyAsItWas) {
       {"text file", [](const std::string& p) { std::ofstream(p) << "name,value\n"; },
        "is not a profile database"},
       {"empty file", [](const std::string& p) { std::ofstream{p}; }, "is not a profile database"},
+      {"missing file", [](const std::string&) {}, errtext::kDataSourceNotFound},
+      {"folder", [](const std::string& p) { fs::create_directory(p); },
+       errtext::kDataSourceNotFound},
       {"read-only profile database",
        [](const std::string& p) {
          schema::CreateEmbeddedDatabase(p);
@@ -141,7 +118,7 @@ TEST(DatabaseFileAtExit, HoldsEveryCommittedRowOnItsOwn) {
                R"([7,"d","S","T","V","R","C","__","N","app","alice"])", "InsertInMap100"});
   ASSERT_TRUE(AnswerIsTrue(created.out)) << created.out;
   EXPECT_FALSE(fs::exists(path + "-wal"));
-  EXPECT_EQ(NumbersInFileAlone(folder, path), "7;");
+  EXPECT_EQ(NumbersInFileAlone(folder, path), std::vector<std::string>{"7"});
 }
 
 TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
@@ -149,7 +126,7 @@ TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
   const std::string path = folder.File("p.db");
   ASSERT_EQ(RunTool({"init", path}).status, 0);
   // A running session keeps the database open, its rows in the -wal file.
-  ToolSession session({"--database", "sqlite:" + path});
+  ToolSession session({"session", "--database", "sqlite:" + path});
   for (int mprf : {1, 2}) {
     const std::string v = "V" + std::to_string(mprf);
     session.Send(CreateRequest(mprf, v, "S" + v, "T" + v));
@@ -160,14 +137,14 @@ TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
   struct Case {
     std::vector<std::string> args;
     int status;
-    std::string numbers;  // in the copy; "" when none is made
+    std::vector<std::string> numbers;  // in the copy; none when none is made
   };
   const std::string copy = folder.File("copy.db");
   const std::vector<Case> cases = {
-      {{"backup", "--database", "sqlite:" + path, copy}, 0, "1;2;"},
-      {{"backup", "--database", "sqlite:" + path, copy}, 1, "1;2;"},  // never overwrites
-      {{"backup", "--database", "sqlite:" + folder.File("none.db"), folder.File("c2.db")}, 1, ""},
-      {{"backup", "--database", "somedsn", folder.File("c3.db")}, 1, ""},
+      {{"backup", "--database", "sqlite:" + path, copy}, 0, {"1", "2"}},
+      {{"backup", "--database", "sqlite:" + path, copy}, 1, {"1", "2"}},  // never overwrites
+      {{"backup", "--database", "sqlite:" + folder.File("none.db"), folder.File("c2.db")}, 1, {}},
+      {{"backup", "--database", "somedsn", folder.File("c3.db")}, 1, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[2]);
@@ -214,7 +191,7 @@ TEST(DatabaseUpgrade, AddsTheProfileKeysUnlessRowsBreakThem) {
     }
     EXPECT_EQ(failure.number(), c.status == 0 ? 0 : errc::kIntegrityViolation);
     EXPECT_NE(failure.description().find(c.failure), std::string::npos) << failure.description();
-    const std::vector<std::string> unique = Column(
+    const std::vector<std::string> unique = SqliteColumn(
         path, "select name from sqlite_master where sql like 'CREATE UNIQUE INDEX%' order by 1");
     const std::vector<std::string> keys = {"qzmap100_mprf", "qzmap101_mprf"};
     EXPECT_EQ(unique, c.unique_after ? keys : std::vector<std::string>());

@@ -1,23 +1,46 @@
 #include "robust/robust_support.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "component/sqlite/dialect.h"
+
 namespace migprof::testing {
 
 std::vector<std::string> FolderSnapshot(const std::string& folder) {
   std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
-    entries.push_back(entry.path().filename().string() + " " + std::to_string(bytes.str().size()) +
-                      " " + std::to_string(std::hash<std::string>{}(bytes.str())));
+    if (entry.is_regular_file()) bytes << in.rdbuf();
+    entries.push_back(entry.path().lexically_relative(folder).string() + " " +
+                      std::to_string(bytes.str().size()) + " " +
+                      std::to_string(std::hash<std::string>{}(bytes.str())));
   }
   std::sort(entries.begin(), entries.end());
   return entries;
+}
+
+std::vector<std::string> SqliteColumn(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::vector<std::string> values;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
+      SQLITE_OK) {
+    sqlite_dialect::Register(db);
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int, char** row, char**) {
+          static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
+          return 0;
+        },
+        &values, nullptr);
+  }
+  sqlite3_close(db);
+  return values;
 }
 
 }  // namespace migprof::testing

@@ -14,9 +14,9 @@ namespace migprof::testing {
 // MIGPROF_ROBUST_LONG is set.
 inline int Rounds(int quick, int full) { return std::getenv("MIGPROF_ROBUST_LONG") ? full : quick; }
 
-// The options that point a `migprof session` at db.
+// The arguments of a `migprof session` on db.
 inline std::vector<std::string> ToolOptions(const TestDatabase& db) {
-  return {"--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()};
+  return {"session", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()};
 }
 
 // A JSON request line calling InsertInMap100 for a standard profile.
@@ -26,9 +26,19 @@ inline std::string CreateRequest(int mprf, const std::string& vers, const std::s
          R"(",")" + tapp + R"(",")" + vers + R"(","R","C","__","N","app","alice"]})";
 }
 
-// Every file name in a folder with its size and contents, to see that
-// nothing was created or changed.
+// Every name in a folder and its sub-folders with its size and contents, to
+// see that nothing was created or changed.
 std::vector<std::string> FolderSnapshot(const std::string& folder);
+
+// The first column of a query's rows, read with SQLite itself, outside the
+// component (with the collation the profile tables declare). path may be a
+// "file:" URI.
+std::vector<std::string> SqliteColumn(const std::string& path, const std::string& sql);
+
+// Whether SQLite finds the database file sound.
+inline bool FileIsSound(const std::string& path) {
+  return SqliteColumn(path, "pragma integrity_check") == std::vector<std::string>{"ok"};
+}
 
 }  // namespace migprof::testing
 

@@ -50,26 +50,18 @@ int Reap(pid_t pid) {
 }  // namespace
 
 ToolRun RunTool(const std::vector<std::string>& args) {
-  int to_child = -1, from_child = -1;
-  pid_t pid = Spawn(args, &to_child, &from_child);
-  ::close(to_child);
+  ToolSession tool(args);
+  ::close(tool.to_child_);
+  tool.to_child_ = -1;
   ToolRun run;
-  char chunk[4096];
-  for (ssize_t got; (got = ::read(from_child, chunk, sizeof chunk)) != 0;) {
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) break;
-    run.out.append(chunk, static_cast<std::size_t>(got));
-  }
-  ::close(from_child);
-  run.status = Reap(pid);
+  for (std::string line; !(line = tool.Receive()).empty();) run.out += line + "\n";
+  run.status = tool.Finish();
   return run;
 }
 
-ToolSession::ToolSession(const std::vector<std::string>& options) {
+ToolSession::ToolSession(const std::vector<std::string>& args) {
   // A write to a session that died must fail, not end the test program.
   ::signal(SIGPIPE, SIG_IGN);
-  std::vector<std::string> args{"session"};
-  args.insert(args.end(), options.begin(), options.end());
   pid_ = Spawn(args, &to_child_, &from_child_);
 }
 
@@ -114,7 +106,7 @@ void ToolSession::Kill() {
 }
 
 int ToolSession::Finish() {
-  ::close(to_child_);
+  if (to_child_ >= 0) ::close(to_child_);
   to_child_ = -1;
   int status = Reap(pid_);
   pid_ = -1;

@@ -11,18 +11,20 @@
 
 namespace migprof::testing {
 
-// Runs `migprof <args...>` to its end; its exit status and standard output.
+// Runs `migprof <args...>` with no input to its end; its exit status and
+// standard output, up to its first empty line.
 struct ToolRun {
   int status = -1;
   std::string out;
 };
 ToolRun RunTool(const std::vector<std::string>& args);
 
-// A `migprof session` process with pipes to its standard input and output.
+// A `migprof <args...>` process, such as a session, with pipes to its
+// standard input and output.
 class ToolSession {
  public:
-  // options follow "session", such as {"--database", "sqlite:/tmp/p.db"}.
-  explicit ToolSession(const std::vector<std::string>& options);
+  // args follow "migprof", such as {"session", "--database", "sqlite:/tmp/p.db"}.
+  explicit ToolSession(const std::vector<std::string>& args);
   ~ToolSession();  // kills the process if it still runs
   ToolSession(const ToolSession&) = delete;
   ToolSession& operator=(const ToolSession&) = delete;
@@ -37,6 +39,7 @@ class ToolSession {
   int Finish();
 
  private:
+  friend ToolRun RunTool(const std::vector<std::string>& args);
   pid_t pid_ = -1;
   int to_child_ = -1;
   int from_child_ = -1;
