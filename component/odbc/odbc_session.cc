@@ -182,7 +182,13 @@ class OdbcSession final : public ado::detail::Session {
                  const std::vector<Variant>& set_values) override {
     RowStatement statement =
         UpdateRowStatement(traits_.server, table, key.columns, key_values, set_columns, set_values);
-    return Execute(statement.sql, statement.parameters).rows_affected;
+    const long changed = Execute(statement.sql, statement.parameters).rows_affected;
+    if (changed != 0 || traits_.server != Server::kMariaDb) return changed;
+    // MariaDB counts the rows an UPDATE changed, not the rows it found: a
+    // row given the values it already holds counts 0. Whether the row is
+    // still there decides between "written" and "not located".
+    RowStatement exists = RowExistsStatement(traits_.server, table, key.columns, key_values);
+    return Execute(exists.sql, exists.parameters).rows.empty() ? 0 : 1;
   }
 
   long DeleteRow(const String& table, const ado::detail::RowKey& key,

@@ -96,6 +96,17 @@ RowStatement UpdateRowStatement(Server server, const String& table,
   return statement;
 }
 
+RowStatement RowExistsStatement(Server server, const String& table,
+                                const std::vector<String>& columns,
+                                const std::vector<Variant>& original) {
+  RowStatement statement;
+  statement.sql = server == Server::kMariaDb ? "SELECT 1 FROM " : "SELECT TOP (1) 1 FROM ";
+  statement.sql += QuoteName(server, table);
+  statement.sql += RowMatch(server, columns, original, &statement.parameters);
+  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
+  return statement;
+}
+
 RowStatement DeleteRowStatement(Server server, const String& table,
                                 const std::vector<String>& columns,
                                 const std::vector<Variant>& original) {

@@ -40,6 +40,12 @@ RowStatement UpdateRowStatement(Server server, const String& table,
                                 const std::vector<String>& set_columns,
                                 const std::vector<Variant>& set_values);
 
+// Yields one row when a row whose columns hold the original values exists
+// (matched as for UpdateRowStatement).
+RowStatement RowExistsStatement(Server server, const String& table,
+                                const std::vector<String>& columns,
+                                const std::vector<Variant>& original);
+
 // Deletes the first row whose columns hold the original values (matched as
 // for UpdateRowStatement): DELETE ... LIMIT 1 on MariaDB, DELETE TOP (1) on
 // SQL Server.

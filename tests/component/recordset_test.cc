@@ -101,6 +101,12 @@ TEST_F(RecordsetTest, DeleteAndUpdateChangeExactlyTheCurrentRow) {
   }
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(rows, (std::vector<std::string>{"[ABC]1", "[abc ]1", "[abc]1", "[abc]2"}));
+  // Writing the value a row already holds is a successful update (MariaDB
+  // counts such a row as not changed).
+  auto same = Open("select * from qzmap140 where dnum = 2");
+  same->Fields()["dnum"].Value(Integer{2});
+  same->Update();
+  EXPECT_EQ(db_.Count("qzmap140 where dnum = 2"), 1);
 }
 
 TEST_F(RecordsetTest, ReopensWithThePropertiesOfTheLastOpen) {
