@@ -88,6 +88,15 @@ std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& r
   return profile;
 }
 
+ProfileRequest OpenProfileRequest(WebApp& app, const httplib::Request& req, httplib::Response& res,
+                                  bool changing) {
+  ProfileRequest opened;
+  opened.session = RequireSession(app, req, res);
+  if (!opened.session || (changing && !CheckCsrf(app, *opened.session, req, res))) return opened;
+  opened.profile = PathProfile(app, req, res);
+  return opened;
+}
+
 long PageNumber(const httplib::Request& req) {
   std::string text = Param(req, "page");
   if (text.empty() || text.size() > 6 ||

@@ -57,6 +57,17 @@ void SendProblem(httplib::Response& res, int status, const std::string& title,
 std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& req,
                                           httplib::Response& res);
 
+// The session and the path's profile of a request about one profile. When
+// the request cannot go on, `profile` is empty and the answer is sent: the
+// sign-in redirect, a 403 for a changing request without the session's CSRF
+// token, or the 404 of PathProfile.
+struct ProfileRequest {
+  std::optional<SessionRecord> session;
+  std::optional<ProfileSummary> profile;
+};
+ProfileRequest OpenProfileRequest(WebApp& app, const httplib::Request& req, httplib::Response& res,
+                                  bool changing);
+
 // Rows per page of every paged list.
 inline constexpr long kPageSize = 50;
 // The request's page number (1 when missing or not a number).

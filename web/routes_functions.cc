@@ -10,9 +10,7 @@ std::string FunctionsUrl(Integer mprf, const Vrc& vrc) {
 }
 
 void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const long page = PageNumber(req);
@@ -70,9 +68,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
 }
 
 void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::string action = Param(req, "action");

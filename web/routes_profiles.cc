@@ -223,9 +223,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
 }
 
 void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   auto slot = app.handles.For(session->id_hash);
   Outcome owner = CallMember(*slot, [&](TOVRHandleMigProf& object) {
@@ -306,9 +304,7 @@ void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   ProfileForm form = ProfileForm::FromRequest(req);
   // The profile's number, applications and own VRC are not changed here.
@@ -344,9 +340,7 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res,
                         const std::string& problem) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   Data data = ProfileData(*profile);
   List counts;
@@ -371,9 +365,7 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
 }
 
 void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   if (Param(req, "confirm") != std::to_string(profile->mprf)) {
     DeleteConfirmRoute(app, req, res, "Type the profile number to confirm the deletion.");
@@ -418,9 +410,7 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
   });
   server.Get(R"(/profiles/(-?\d+)/edit)",
              [&app](const httplib::Request& req, httplib::Response& res) {
-               std::optional<SessionRecord> session = RequireSession(app, req, res);
-               if (!session) return;
-               std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+               auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
                if (!profile) return;
                ShowForm(app, *session, res, false,
                         ProfileForm::FromProfile(*profile, DevelopmentVrc(app.db, profile->mprf)),

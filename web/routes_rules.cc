@@ -41,9 +41,7 @@ Data StatusData(const std::string& status) {
 }
 
 void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const long page = PageNumber(req);
@@ -94,9 +92,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
 }
 
 void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const TableKey key{Param(req, "tcpac"), Param(req, "tcmod"), Param(req, "tflno")};
@@ -154,9 +150,7 @@ void ShowRaised(WebApp& app, const SessionRecord& session, httplib::Response& re
 }
 
 void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
@@ -194,9 +188,7 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
@@ -226,9 +218,7 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
 }
 
 void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
@@ -254,9 +244,7 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   Data data;
@@ -310,9 +298,7 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
 }
 
 void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
-  std::optional<ProfileSummary> profile = PathProfile(app, req, res);
+  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   CopyRequest request;
   request.user = session->user;
