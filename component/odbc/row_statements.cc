@@ -52,6 +52,20 @@ std::string RowMatch(Server server, const std::vector<String>& columns,
   return where;
 }
 
+// A statement on the first row of table that holds the original values:
+// mariadb_head ... LIMIT 1 on MariaDB, sqlserver_head (with its TOP (1)) on
+// SQL Server.
+RowStatement FirstMatchingRow(Server server, const char* mariadb_head, const char* sqlserver_head,
+                              const String& table, const std::vector<String>& columns,
+                              const std::vector<Variant>& original) {
+  RowStatement statement;
+  statement.sql = server == Server::kMariaDb ? mariadb_head : sqlserver_head;
+  statement.sql += QuoteName(server, table);
+  statement.sql += RowMatch(server, columns, original, &statement.parameters);
+  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
+  return statement;
+}
+
 }  // namespace
 
 RowStatement InsertRowStatement(Server server, const String& table,
@@ -99,23 +113,14 @@ RowStatement UpdateRowStatement(Server server, const String& table,
 RowStatement RowExistsStatement(Server server, const String& table,
                                 const std::vector<String>& columns,
                                 const std::vector<Variant>& original) {
-  RowStatement statement;
-  statement.sql = server == Server::kMariaDb ? "SELECT 1 FROM " : "SELECT TOP (1) 1 FROM ";
-  statement.sql += QuoteName(server, table);
-  statement.sql += RowMatch(server, columns, original, &statement.parameters);
-  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
-  return statement;
+  return FirstMatchingRow(server, "SELECT 1 FROM ", "SELECT TOP (1) 1 FROM ", table, columns,
+                          original);
 }
 
 RowStatement DeleteRowStatement(Server server, const String& table,
                                 const std::vector<String>& columns,
                                 const std::vector<Variant>& original) {
-  RowStatement statement;
-  statement.sql = server == Server::kMariaDb ? "DELETE FROM " : "DELETE TOP (1) FROM ";
-  statement.sql += QuoteName(server, table);
-  statement.sql += RowMatch(server, columns, original, &statement.parameters);
-  if (server == Server::kMariaDb) statement.sql += " LIMIT 1";
-  return statement;
+  return FirstMatchingRow(server, "DELETE FROM ", "DELETE TOP (1) FROM ", table, columns, original);
 }
 
 }  // namespace migprof::odbc
