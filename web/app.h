@@ -98,6 +98,8 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app);
 void AddRuleRoutes(httplib::Server& server, WebApp& app);
 void AddFunctionRoutes(httplib::Server& server, WebApp& app);
 void AddJobRoutes(httplib::Server& server, WebApp& app);
+void AddCompareRoutes(httplib::Server& server, WebApp& app);
+void AddWhereUsedRoutes(httplib::Server& server, WebApp& app);
 
 }  // namespace migprof::web
 

@@ -30,6 +30,17 @@ String NumberText(double number) {
 
 }  // namespace
 
+bool CallCopy(TOVRHandleMigProf& object, const CopyRequest& request) {
+  const TableKey& main = request.tables.front();
+  const bool list_mode = request.tables.size() > 1;
+  return object
+      .CopyToCurrentVRC(
+          request.source, request.target, request.target_vrc.vers, request.target_vrc.rele,
+          request.target_vrc.cust, main.tcpac, main.tcmod, main.tflno, request.user, Variant(),
+          list_mode ? JoinCodes(request.tables) : String(), list_mode ? kTrue : kFalse)
+      .IsTrue();
+}
+
 JobRunner::~JobRunner() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (Running& running : threads_) running.thread.join();
@@ -92,13 +103,7 @@ void JobRunner::RunCopy(const String& id, const CopyRequest& request) {
     TOVRHandleMigProf object;
     db_.settings().ApplyTo(object);
     ado::ScopedStatementObserver observer([&](const String&) { ++statements; });
-    const TableKey& main = request.tables.front();
-    const bool list_mode = request.tables.size() > 1;
-    Boolean ok = object.CopyToCurrentVRC(
-        request.source, request.target, request.target_vrc.vers, request.target_vrc.rele,
-        request.target_vrc.cust, main.tcpac, main.tcmod, main.tflno, request.user, Variant(),
-        list_mode ? JoinCodes(request.tables) : String(), list_mode ? kTrue : kFalse);
-    if (ok.IsTrue()) state = "done";
+    if (CallCopy(object, request)) state = "done";
     number = NumberText(object.ErrorNumber());
     description = object.ErrDescription();
   } catch (...) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "migprof/handle_mig_prof.h"
 #include "web/reads.h"
 #include "web/store.h"
 
@@ -22,6 +23,10 @@ struct CopyRequest {
   Vrc target_vrc;
   std::vector<TableKey> tables;  // one: single-table mode; several: list mode
 };
+
+// CopyToCurrentVRC of the request on object: one table in single-table mode,
+// several as a list. Answers the member's result.
+bool CallCopy(TOVRHandleMigProf& object, const CopyRequest& request);
 
 class JobRunner {
  public:

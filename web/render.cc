@@ -17,10 +17,15 @@ std::string RenderTemplate(const std::string& name, const Data& data) {
   kainjow::mustache::mustache tmpl{std::string(asset->Text())};
   if (!tmpl.is_valid()) throw std::runtime_error("template " + name + ": " + tmpl.error_message());
   // The partials every template may use: {{>alert}} shows a member's
-  // outcome, {{>node}} one profile of the tree with its children.
+  // outcome, {{>node}} one profile of the tree with its children, {{>plan}}
+  // the rows a change would write, and {{>lineage}} one profile of a derived
+  // tree.
   Data with_partials = data;
   with_partials.set("alert", kainjow::mustache::partial([] { return TemplateSource("alert"); }));
   with_partials.set("node", kainjow::mustache::partial([] { return TemplateSource("tree_node"); }));
+  with_partials.set("plan", kainjow::mustache::partial([] { return TemplateSource("plan"); }));
+  with_partials.set("lineage",
+                    kainjow::mustache::partial([] { return TemplateSource("lineage_node"); }));
   std::string out = tmpl.render(with_partials);
   if (!tmpl.is_valid()) throw std::runtime_error("template " + name + ": " + tmpl.error_message());
   return out;

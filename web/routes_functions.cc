@@ -1,6 +1,7 @@
 // The function library of a profile and VRC: the functions with their status
 // and check-out, and copying, expiring, reinstating and deleting them.
 #include "web/app.h"
+#include "web/preview.h"
 
 namespace migprof::web {
 namespace {
@@ -74,43 +75,71 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   const std::string action = Param(req, "action");
   const std::string name = Param(req, "name");
   const std::string back = FunctionsUrl(profile->mprf, vrc);
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome;
-  std::string done;
+  MemberCall call;
+  std::string done, what, apply;
+  std::vector<Integer> profiles{profile->mprf};
   if (action == "copy") {
     std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
     if (!source || name.empty()) {
       RedirectWithFlash(app, *session, res, back, "Choose a source profile and a function name");
       return;
     }
-    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+    profiles.push_back(*source);
+    call = [&, source = *source](TOVRHandleMigProf& object) {
       return object
-          .Func_CopyToCurrentVRC(*source, profile->mprf, vrc.vers, vrc.rele, vrc.cust, name,
+          .Func_CopyToCurrentVRC(source, profile->mprf, vrc.vers, vrc.rele, vrc.cust, name,
                                  session->user)
           .IsTrue();
-    });
+    };
     done = "Function " + name + " copied from profile " + std::to_string(*source) + " into " +
            vrc.Text();
+    what = "Copy function " + name + " from profile " + std::to_string(*source) + " into " +
+           vrc.Text();
+    apply = "Copy function " + name;
   } else if (action == "expire" || action == "reinstate") {
     const bool expire = action == "expire";
-    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+    call = [&, expire](TOVRHandleMigProf& object) {
       return object
           .Func_Expire(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user,
                        expire ? kTrue : kFalse)
           .IsTrue();
-    });
+    };
     done = "Function " + name + (expire ? " expired" : " reinstated");
+    apply = (expire ? "Expire function " : "Reinstate function ") + name;
+    what = apply + " in " + vrc.Text();
   } else if (action == "delete") {
-    outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+    call = [&](TOVRHandleMigProf& object) {
       return object.Func_Delete(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user)
           .IsTrue();
-    });
+    };
     done = "Function " + name + " deleted from " + vrc.Text();
+    apply = "Delete function " + name;
+    what = apply + " from " + vrc.Text();
   } else {
     SendProblem(res, 400, "Unknown action",
                 "The form asked for an action this page does not know.");
     return;
   }
+  if (!ApplyRequested(req)) {
+    const std::string label = std::to_string(profile->mprf) + " " + profile->description;
+    ShowPreview(app, *session, req, res,
+                PendingChange{what,
+                              req.path,
+                              apply,
+                              back,
+                              {{"Profiles", "/profiles"},
+                               {label, ProfileUrl(profile->mprf)},
+                               {"Function library", back},
+                               {"Preview", ""}},
+                              profiles,
+                              "",
+                              "",
+                              /*destructive=*/action == "delete"},
+                call);
+    return;
+  }
+  auto slot = app.handles.For(session->id_hash);
+  Outcome outcome = CallMember(*slot, call);
   if (!outcome.ok) {
     Data data;
     data.set("what", action == "copy" ? "Copying " + name : "Function " + name);

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "web/app.h"
+#include "web/preview.h"
 #include "web/reads.h"
 
 namespace migprof::web {
@@ -289,13 +290,32 @@ void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     ShowForm(app, *session, res, true, form, check);
     return;
   }
-  Outcome outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+  const MemberCall insert = [&](TOVRHandleMigProf& object) {
     return object
         .InsertInMap100(*mprf, form.description, form.sapp, form.tapp, form.vers, form.rele,
                         form.cust, form.parent, form.scme, form.apln, session->user, form.dver,
                         form.drel, form.dcus)
         .IsTrue();
-  });
+  };
+  if (!ApplyRequested(req)) {
+    PendingChange change{"Create profile " + form.mprf,
+                         "/profiles",
+                         "Create profile " + form.mprf,
+                         "/profiles",
+                         {{"Profiles", "/profiles"}, {"New profile", ""}, {"Preview", ""}},
+                         {*mprf},
+                         "",
+                         "",
+                         false};
+    PreviewResult preview = RunPreview(app, change.profiles, insert);
+    if (!preview.outcome.ok) {
+      ShowForm(app, *session, res, true, form, preview.outcome);
+      return;
+    }
+    SendPreview(app, *session, req, res, change, preview);
+    return;
+  }
+  Outcome outcome = CallMember(*slot, insert);
   if (!outcome.ok) {
     ShowForm(app, *session, res, true, form, outcome);
     return;
@@ -323,45 +343,65 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
       return;
     }
   }
-  Outcome outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+  const MemberCall update = [&](TOVRHandleMigProf& object) {
     return object
         .UpdateMap100(profile->mprf, form.description, form.scme, form.vers, form.rele, form.cust,
                       form.apln, form.parent, session->user, "", form.dver, form.drel, form.dcus)
         .IsTrue();
-  });
-  if (!outcome.ok) {
+  };
+  auto refuse = [&](Outcome outcome) {
     if (outcome.description.empty()) outcome.description = "The profile was not changed.";
     ShowForm(app, *session, res, false, form, outcome);
+  };
+  if (!ApplyRequested(req)) {
+    const std::string label = std::to_string(profile->mprf) + " " + profile->description;
+    PendingChange change{"Change profile " + form.mprf,
+                         ProfileUrl(profile->mprf) + "/edit",
+                         "Save profile " + form.mprf,
+                         ProfileUrl(profile->mprf),
+                         {{"Profiles", "/profiles"},
+                          {label, ProfileUrl(profile->mprf)},
+                          {"Edit", ProfileUrl(profile->mprf) + "/edit"},
+                          {"Preview", ""}},
+                         {profile->mprf},
+                         "",
+                         "",
+                         false};
+    PreviewResult preview = RunPreview(app, change.profiles, update);
+    if (!preview.outcome.ok) {
+      refuse(preview.outcome);
+      return;
+    }
+    SendPreview(app, *session, req, res, change, preview);
+    return;
+  }
+  Outcome outcome = CallMember(*slot, update);
+  if (!outcome.ok) {
+    refuse(outcome);
     return;
   }
   RedirectWithFlash(app, *session, res, ProfileUrl(profile->mprf),
                     "Profile " + form.mprf + " updated");
 }
 
+// The deletion's preview, with the profile number to type again.
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res,
                         const std::string& problem) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
-  Data data = ProfileData(*profile);
-  List counts;
-  for (const auto& [table, rows] : ProfileRowCounts(app.db, profile->mprf)) {
-    if (rows == 0) continue;
-    Data row;
-    row.set("table", table);
-    row.set("rows", std::to_string(rows));
-    counts.push_back(row);
-  }
-  data.set("counts", counts);
-  data.set("problem", problem);
-  data.set("has_problem", Flag(!problem.empty()));
-  const std::string label = std::to_string(profile->mprf) + " " + profile->description;
-  SendHtml(
-      res,
-      RenderPage(
-          Frame(app, *session, "Delete profile " + label,
-                {{"Profiles", "/profiles"}, {label, ProfileUrl(profile->mprf)}, {"Delete", ""}}),
-          "profile_delete", data),
-      problem.empty() ? 200 : 422);
+  const Integer mprf = profile->mprf;
+  const std::string label = std::to_string(mprf) + " " + profile->description;
+  PendingChange change{"Delete profile " + label,
+                       ProfileUrl(mprf) + "/delete",
+                       "Delete profile " + std::to_string(mprf),
+                       ProfileUrl(mprf),
+                       {{"Profiles", "/profiles"}, {label, ProfileUrl(mprf)}, {"Delete", ""}},
+                       {mprf},
+                       std::to_string(mprf),
+                       problem,
+                       /*destructive=*/true};
+  ShowPreview(app, *session, req, res, change,
+              [mprf](TOVRHandleMigProf& object) { return object.DeleteMap100(mprf).IsTrue(); });
 }
 
 void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {

@@ -2,6 +2,7 @@
 // expiring, reinstating and deleting them, and copying rules from another
 // profile (which runs as a job).
 #include "web/app.h"
+#include "web/preview.h"
 #include "web/reads.h"
 
 namespace migprof::web {
@@ -22,6 +23,11 @@ std::string CodeList(const std::vector<TableKey>& tables) {
   std::string out;
   for (const TableKey& key : tables) out += (out.empty() ? "" : ",") + key.Code();
   return out;
+}
+
+// "1 table" / "3 tables".
+std::string TableCount(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " table" : " tables");
 }
 
 std::vector<Crumb> RuleCrumbs(const ProfileSummary& profile, const Vrc& vrc, bool current) {
@@ -169,13 +175,24 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   }
   const bool expire = action == "expire";
   const bool list_mode = tables.size() > 1;
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
+  const MemberCall call = [&](TOVRHandleMigProf& object) {
     object.ExpireMapRules(profile->mprf, vrc.vers, vrc.rele, vrc.cust, tables[0].tcpac,
                           tables[0].tcmod, tables[0].tflno, list_mode ? CodeList(tables) : "",
                           list_mode ? kTrue : kFalse, expire ? kTrue : kFalse);
     return true;
-  });
+  };
+  if (!ApplyRequested(req)) {
+    const std::string what =
+        std::string(expire ? "Expire" : "Reinstate") + " the rules of " + TableCount(tables.size());
+    std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
+    crumbs.push_back({"Preview", ""});
+    ShowPreview(app, *session, req, res,
+                PendingChange{what, req.path, what, back, crumbs, {profile->mprf}, "", "", false},
+                call);
+    return;
+  }
+  auto slot = app.handles.For(session->id_hash);
+  Outcome outcome = CallMember(*slot, call);
   if (!outcome.ok) {
     ShowRaised(app, *session, res, *profile, vrc, outcome, expire ? "Expiring" : "Reinstating");
     return;
@@ -187,34 +204,44 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   RedirectWithFlash(app, *session, res, back, flash);
 }
 
+// The deletion's preview; Apply posts to DeleteRoute.
+void ShowDeletePreview(WebApp& app, const SessionRecord& session, const httplib::Request& req,
+                       httplib::Response& res, const ProfileSummary& profile, const Vrc& vrc,
+                       const std::vector<TableKey>& tables) {
+  const bool list_mode = tables.size() > 1;
+  const Integer mprf = profile.mprf;
+  const std::string what = "Delete the rules of " + TableCount(tables.size());
+  std::vector<Crumb> crumbs = RuleCrumbs(profile, vrc, false);
+  crumbs.push_back({"Delete", ""});
+  ShowPreview(app, session, req, res,
+              PendingChange{what + " from " + vrc.Text(),
+                            ProfileUrl(mprf) + "/rules/delete",
+                            what,
+                            ProfileUrl(mprf) + "/rules" + VrcQuery(vrc),
+                            crumbs,
+                            {mprf},
+                            "",
+                            "",
+                            /*destructive=*/true},
+              [&](TOVRHandleMigProf& object) {
+                object.DeleteMapRules(
+                    mprf, vrc.vers, vrc.rele, vrc.cust, tables[0].tcpac, tables[0].tcmod,
+                    tables[0].tflno, list_mode ? CodeList(tables) : "", list_mode ? kTrue : kFalse);
+                return true;
+              });
+}
+
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
-  Data data;
-  data.set("mprf", std::to_string(profile->mprf));
-  data.set("url", ProfileUrl(profile->mprf));
-  data.set("vrc", vrc.Text());
-  data.set("vers", vrc.vers);
-  data.set("rele", vrc.rele);
-  data.set("cust", vrc.cust);
-  data.set("back_url", ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc));
-  List codes;
-  for (const TableKey& key : tables) codes.push_back(Data(key.Code()));
-  data.set("tables", codes);
-  data.set("table_count", std::to_string(tables.size()));
-  List counts;
-  for (const auto& [table, rows] : RuleRowCounts(app.db, profile->mprf, vrc, tables)) {
-    Data row;
-    row.set("table", table);
-    row.set("rows", std::to_string(rows));
-    counts.push_back(row);
+  if (tables.empty()) {
+    RedirectWithFlash(app, *session, res, ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc),
+                      "Select at least one table first");
+    return;
   }
-  data.set("counts", counts);
-  std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
-  crumbs.push_back({"Delete", ""});
-  SendHtml(res, RenderPage(Frame(app, *session, "Delete rules", crumbs), "rules_delete", data));
+  ShowDeletePreview(app, *session, req, res, *profile, vrc, tables);
 }
 
 void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
@@ -225,6 +252,10 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   const std::string back = ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc);
   if (tables.empty()) {
     RedirectWithFlash(app, *session, res, back, "Select at least one table first");
+    return;
+  }
+  if (!ApplyRequested(req)) {
+    ShowDeletePreview(app, *session, req, res, *profile, vrc, tables);
     return;
   }
   const bool list_mode = tables.size() > 1;
@@ -314,6 +345,26 @@ void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     return;
   }
   request.source = *source;
+  if (!ApplyRequested(req)) {
+    const std::string what = "Copy " + TableCount(request.tables.size()) + " from profile " +
+                             std::to_string(request.source);
+    std::vector<Crumb> crumbs = RuleCrumbs(*profile, request.target_vrc, false);
+    crumbs.push_back({"Copy", ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.target_vrc) +
+                                  "&source=" + std::to_string(request.source)});
+    crumbs.push_back({"Preview", ""});
+    ShowPreview(app, *session, req, res,
+                PendingChange{what + " into " + request.target_vrc.Text(),
+                              req.path,
+                              "Copy " + TableCount(request.tables.size()),
+                              crumbs[4].href,
+                              crumbs,
+                              {request.source, request.target},
+                              "",
+                              "",
+                              false},
+                [&request](TOVRHandleMigProf& object) { return CallCopy(object, request); });
+    return;
+  }
   std::string id = app.jobs.StartCopy(request);
   res.status = 303;
   res.set_header("Location", "/jobs/" + id);

@@ -65,6 +65,8 @@ void ConfigureServer(httplib::Server& server, WebApp& app) {
   AddRuleRoutes(server, app);
   AddFunctionRoutes(server, app);
   AddJobRoutes(server, app);
+  AddCompareRoutes(server, app);
+  AddWhereUsedRoutes(server, app);
 }
 
 std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {

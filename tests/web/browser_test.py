@@ -187,6 +187,8 @@ class FrontEndCase(unittest.TestCase):
             element.send_keys(value)
         driver.find_element(By.CSS_SELECTOR, f"#parent option[value='{parent}']").click()
         submit(driver, driver.find_element(By.ID, "save-profile"))
+        for apply in driver.find_elements(By.ID, "apply-change"):  # the preview, when it would work
+            submit(driver, apply)
 
     def flash(self, driver):
         return self.text(driver, "flash")
@@ -221,6 +223,7 @@ class FrontEnd(FrontEndCase):
         description.clear()
         description.send_keys("Customer master 2026")
         submit(d, d.find_element(By.ID, "save-profile"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertEqual(self.flash(d), "Profile 1000 updated")
         self.assertEqual(self.text(d, "profile-description"), "Customer master 2026")
         d.get(self.base + "/profiles")
@@ -257,20 +260,21 @@ class FrontEnd(FrontEndCase):
         for table in ("orsls400", "orsls401"):
             d.find_element(By.ID, "c-" + table).click()
         submit(d, d.find_element(By.ID, "start-copy"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         wait_for_job(d)
         self.assertIn("complete", self.text(d, "job-outcome"))
         counts = self.text(d, "copy-counts")
         self.assertIn("4 of 4", counts)
         self.assertIn("8 of 8", counts)
         self.shot(d, "copy")
-        # Copying again is refused by the component; the page says so and
-        # what the target holds.
+        # Copying again is refused by the component; its preview says so and
+        # offers no Apply.
         d.get(self.base + "/profiles/1060/copy?source=100")
         d.find_element(By.ID, "c-orsls400").click()
         submit(d, d.find_element(By.ID, "start-copy"))
-        wait_for_job(d)
-        self.assertIn("Record Already Exists With the User Profile", self.text(d, "job-outcome"))
-        self.assertIn("4 of 4", self.text(d, "copy-counts"))
+        self.assertIn("Record Already Exists With the User Profile",
+                      self.text(d, "component-message"))
+        self.assertEqual(d.find_elements(By.ID, "apply-change"), [])
         d.get(self.base + "/profiles/1060/rules")
         row = "#rule-tables tr[data-table='orsls401']"
         self.assertIn("8", d.find_element(By.CSS_SELECTOR, row).text)
@@ -278,13 +282,14 @@ class FrontEnd(FrontEndCase):
                               ("reinstate-selected", "M reinstated")):
             d.find_element(By.ID, "t-orsls401").click()
             submit(d, d.find_element(By.ID, action))
+            submit(d, d.find_element(By.ID, "apply-change"))
             self.assertIn("1 table rule", self.flash(d))
             self.assertEqual(d.find_element(By.CSS_SELECTOR, row + " .rule-status").text, badge)
         self.shot(d, "rules")
         d.find_element(By.ID, "t-orsls400").click()
         submit(d, d.find_element(By.ID, "delete-selected"))
-        self.assertIn("qzmap140 4", self.text(d, "delete-counts"))
-        submit(d, d.find_element(By.ID, "confirm-delete"))
+        self.assertIn("qzmap140 0 0 4", self.text(d, "plan-summary"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertEqual(self.flash(d), "Rules of orsls400 deleted from 6_0_T")
         self.assertEqual(d.find_elements(By.CSS_SELECTOR, "tr[data-table='orsls400']"), [])
         self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, row)), 1)
@@ -293,12 +298,12 @@ class FrontEnd(FrontEndCase):
         d = self.alice
         self.create_profile(d, 1070, "Short lived", sapp="LEGA", tapp="LEGB", vers="7", cust="Z")
         d.get(self.base + "/profiles/1070/delete")
-        self.assertIn("qzmap100", self.text(d, "delete-counts"))
+        self.assertIn("qzmap100 0 0 1", self.text(d, "plan-summary"))
         d.find_element(By.ID, "confirm").send_keys("1071")
-        submit(d, d.find_element(By.ID, "confirm-delete"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertIn("Type the profile number", d.page_source)
         d.find_element(By.ID, "confirm").send_keys("1070")
-        submit(d, d.find_element(By.ID, "confirm-delete"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertEqual(self.flash(d), "Profile 1070 deleted")
         d.get(self.base + "/profiles/1070")
         self.assertIn("No such profile", d.page_source)
@@ -361,12 +366,15 @@ class FrontEnd(FrontEndCase):
         d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
         d.find_element(By.ID, "fname").send_keys("conv_date")
         submit(d, d.find_element(By.ID, "copy-function"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertEqual(self.flash(d), "Function conv_date copied from profile 100 into 6_0_T")
         row = d.find_element(By.CSS_SELECTOR, "#functions tbody tr")
         self.assertIn("conv_date", row.text)
         submit(d, row.find_element(By.CSS_SELECTOR, "button[value=expire]"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertIn("X expired", self.text(d, "functions"))
         submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=reinstate]"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertIn("reinstated", self.flash(d))
         self.shot(d, "functions")
         # A second copy is refused by the component, and the page says so.
@@ -375,10 +383,8 @@ class FrontEnd(FrontEndCase):
         submit(d, d.find_element(By.ID, "copy-function"))
         self.assertIn("Function already exist in users VRC", self.text(d, "component-message"))
         d.get(self.base + "/profiles/1060/functions")
-        d.execute_script("window.oldPage = true")
-        d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]").click()
-        d.switch_to.alert.accept()  # the script's confirmation
-        wait_for_next_page(d)
+        submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=delete]"))
+        submit(d, d.find_element(By.ID, "apply-change"))
         self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
         self.assertIn("No functions", self.text(d, "functions"))
 

@@ -1,0 +1,215 @@
+// Compare: the mapping rules and library functions of two profile/VRC pairs,
+// rule by rule, by default a derived profile against its parent.
+#include "migprof/com_error.h"
+#include "migprof/insight.h"
+#include "web/app.h"
+
+namespace migprof::web {
+namespace {
+
+using Json = insight::Json;
+
+// What the rows of each compared table are.
+std::string TableLabel(const std::string& table) {
+  static const std::pair<const char*, const char*> kLabels[] = {
+      {"qzmap120", "table rules"}, {"qzmap130", "source tables"},
+      {"qzmap140", "field rules"}, {"qzmap160", "rule functions"},
+      {"qzmap170", "table links"}, {"qzlib100", "library functions"},
+  };
+  for (const auto& [name, label] : kLabels) {
+    if (table == name) return label;
+  }
+  return "";
+}
+
+std::string ValueText(const Json& value) {
+  if (value.is_null()) return "NULL";
+  if (value.is_string()) return value.get<std::string>();
+  if (value.is_object() && value.contains("binary")) {
+    return "0x" + value["binary"].get<std::string>();
+  }
+  return value.dump();
+}
+
+// A side of the comparison from the request: profile number and an optional
+// VRC; nullopt when the number is missing or not a number.
+std::optional<insight::RuleSet> RequestSide(const httplib::Request& req, const char* number,
+                                            const char* vrc_field, std::string& vrc_text) {
+  std::optional<Integer> mprf = ParseProfileNumber(Param(req, number));
+  vrc_text = Param(req, vrc_field);
+  if (!mprf) return std::nullopt;
+  insight::RuleSet set{*mprf, std::nullopt};
+  if (std::optional<Vrc> vrc = ParseVrc(vrc_text)) {
+    set.vrc = std::vector<String>{vrc->vers, vrc->rele, vrc->cust};
+  }
+  return set;
+}
+
+List ProfileOptions(const std::vector<ProfileSummary>& profiles, std::optional<Integer> selected) {
+  List options;
+  for (const ProfileSummary& p : profiles) {
+    Data option;
+    option.set("value", std::to_string(p.mprf));
+    option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
+    option.set("selected", Flag(selected && *selected == p.mprf));
+    options.push_back(option);
+  }
+  return options;
+}
+
+Data SideData(const Json& side) {
+  Data d;
+  d.set("mprf", std::to_string(side["mprf"].get<long>()));
+  d.set("url", ProfileUrl(static_cast<Integer>(side["mprf"].get<long>())));
+  d.set("vrc", side["vers"].get<std::string>() + "_" + side["rele"].get<std::string>() + "_" +
+                   side["cust"].get<std::string>());
+  return d;
+}
+
+// The comparison as template data: per table its rules of this page, and
+// counts of statuses and lineage.
+Data ResultData(const Json& result, bool only_differences, long page) {
+  Data data;
+  data.set("left", SideData(result["left"]));
+  data.set("right", SideData(result["right"]));
+  data.set("right_is_parent", Flag(result["right_is_parent"].get<bool>()));
+  for (const char* status : {"same", "changed", "only_left", "only_right"}) {
+    data.set(std::string("count_") + status, std::to_string(result["summary"][status].get<long>()));
+  }
+  long lineage[3] = {};
+  const long offset = (page - 1) * kPageSize;
+  bool more = false;
+  List tables;
+  for (const auto& [name, entries] : result["tables"].items()) {
+    List rows;
+    long shown = 0, differences = 0;
+    for (const Json& entry : entries) {
+      const std::string status = entry["status"].get<std::string>();
+      if (entry.contains("lineage")) {
+        const std::string l = entry["lineage"].get<std::string>();
+        ++lineage[l == "inherited" ? 0 : l == "overridden" ? 1 : 2];
+      }
+      if (status != "same") ++differences;
+      if (only_differences && status == "same") continue;
+      if (shown++ < offset || shown > offset + kPageSize) continue;
+      Data r;
+      std::string key;
+      for (const auto& [column, value] : entry["key"].items()) {
+        key += (key.empty() ? "" : " · ") + column + " " + ValueText(value);
+      }
+      r.set("key", key);
+      r.set("status", status);
+      r.set("same", Flag(status == "same"));
+      r.set("changed", Flag(status == "changed"));
+      r.set("only_left", Flag(status == "only_left"));
+      r.set("only_right", Flag(status == "only_right"));
+      r.set("lineage", entry.value("lineage", ""));
+      r.set("inherited", Flag(entry.value("lineage", "") == "inherited"));
+      r.set("overridden", Flag(entry.value("lineage", "") == "overridden"));
+      r.set("local", Flag(entry.value("lineage", "") == "local"));
+      List changes;
+      if (entry.contains("changes")) {
+        for (const auto& [column, values] : entry["changes"].items()) {
+          Data c;
+          c.set("column", column);
+          c.set("left", ValueText(values["left"]));
+          c.set("right", ValueText(values["right"]));
+          changes.push_back(c);
+        }
+      }
+      r.set("changes", changes);
+      rows.push_back(r);
+    }
+    more = more || shown > offset + kPageSize;
+    if (only_differences && differences == 0) continue;
+    Data t;
+    t.set("table", name);
+    t.set("label", TableLabel(name));
+    t.set("rules", std::to_string(entries.size()));
+    t.set("differences", std::to_string(differences));
+    t.set("rows", rows);
+    t.set("has_rows", Flag(!rows.empty()));
+    tables.push_back(t);
+  }
+  data.set("tables", tables);
+  data.set("has_tables", Flag(!tables.empty()));
+  data.set("count_inherited", std::to_string(lineage[0]));
+  data.set("count_overridden", std::to_string(lineage[1]));
+  data.set("count_local", std::to_string(lineage[2]));
+  data.set("has_more", Flag(more));
+  return data;
+}
+
+void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  if (!session) return;
+  std::string left_vrc, right_vrc;
+  std::optional<insight::RuleSet> left = RequestSide(req, "left", "left_vrc", left_vrc);
+  std::optional<insight::RuleSet> right = RequestSide(req, "right", "right_vrc", right_vrc);
+  // Without a right side, a derived profile is compared with its parent.
+  if (left && !right && Param(req, "right").empty()) {
+    if (std::optional<ProfileSummary> profile = FindProfile(app.db, left->mprf);
+        profile && !profile->parent_vrc.Empty()) {
+      if (std::optional<Integer> parent = FindProfileByVrc(app.db, profile->parent_vrc)) {
+        right = insight::RuleSet{*parent, std::nullopt};
+      }
+    }
+  }
+  const bool only_differences = Param(req, "only") == "differences";
+  const long page = PageNumber(req);
+  std::vector<ProfileSummary> profiles = ListProfiles(app.db, "");
+  Data data;
+  data.set("left_options",
+           ProfileOptions(profiles, left ? std::optional(left->mprf) : std::nullopt));
+  data.set("right_options",
+           ProfileOptions(profiles, right ? std::optional(right->mprf) : std::nullopt));
+  data.set("left_vrc", left_vrc);
+  data.set("right_vrc", right_vrc);
+  data.set("only_differences", Flag(only_differences));
+  data.set("has_result", Flag(false));
+  data.set("has_refusal", Flag(false));
+  if (left && right) {
+    try {
+      Json result =
+          insight::Compare(insight::DataSource{app.db.settings().database, app.db.settings().user,
+                                               app.db.settings().password},
+                           *left, *right);
+      Data shown = ResultData(result, only_differences, page);
+      for (const char* key : {"left", "right", "right_is_parent", "count_same", "count_changed",
+                              "count_only_left", "count_only_right", "count_inherited",
+                              "count_overridden", "count_local", "tables", "has_tables"}) {
+        data.set(key, *shown.get(key));
+      }
+      data.set("has_result", Flag(true));
+      const std::string base =
+          "/compare?left=" + std::to_string(left->mprf) + "&left_vrc=" + UrlEncode(left_vrc) +
+          "&right=" + std::to_string(right->mprf) + "&right_vrc=" + UrlEncode(right_vrc) +
+          (only_differences ? "&only=differences" : "");
+      data.set("page", std::to_string(page));
+      data.set("paged", Flag(page > 1 || shown.get("has_more")->is_true()));
+      data.set("has_prev", Flag(page > 1));
+      data.set("has_next", Flag(shown.get("has_more")->is_true()));
+      data.set("prev_url", base + "&page=" + std::to_string(page - 1));
+      data.set("next_url", base + "&page=" + std::to_string(page + 1));
+      data.set("all_url", base.substr(0, base.find("&only=")));
+      data.set("differences_url", base.substr(0, base.find("&only=")) + "&only=differences");
+    } catch (const ComError& error) {
+      if (error.number() != insight::kInsightRefused) throw;
+      data.set("has_refusal", Flag(true));
+      data.set("refusal", error.description());
+    }
+  }
+  SendHtml(res, RenderPage(Frame(app, *session, "Compare rules",
+                                 {{"Profiles", "/profiles"}, {"Compare", ""}}),
+                           "compare", data));
+}
+
+}  // namespace
+
+void AddCompareRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/compare", [&app](const httplib::Request& req, httplib::Response& res) {
+    CompareRoute(app, req, res);
+  });
+}
+
+}  // namespace migprof::web
