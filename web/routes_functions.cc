@@ -38,6 +38,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
        ListLibraryFunctions(app.db, profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
     Data d;
     d.set("name", f.name);
+    d.set("where_used_url", "/where-used?function=" + UrlEncode(f.name));
     d.set("description", f.description);
     d.set("status", f.status);
     d.set("checked_out", Flag(f.status == "C"));

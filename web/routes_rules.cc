@@ -110,6 +110,7 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
   const long page = PageNumber(req);
   Data data = StatusData(rule->status);
   data.set("code", key.Code());
+  data.set("where_used_url", "/where-used?table=" + UrlEncode(key.Code()));
   data.set("vrc", vrc.Text());
   data.set("comment", rule->comment);
   data.set("last_user", rule->last_user);

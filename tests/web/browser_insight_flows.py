@@ -99,7 +99,7 @@ class InsightFlows(FrontEndCase):
         submit(d, d.find_element(By.ID, "compare-link"))
         self.assertIn("its parent", self.text(d, "compare-summary"))
         rules = d.find_elements(By.CSS_SELECTOR, "#compare-qzmap120 tbody tr")
-        lineage = {row.find_element(By.TAG_NAME, "code").text: row.get_attribute("data-lineage")
+        lineage = {row.find_element(By.CLASS_NAME, "rule-key").text: row.get_attribute("data-lineage")
                    for row in rules}
         self.assertEqual(sorted(lineage.values()), ["inherited", "overridden"], lineage)
         overridden = [key for key, kind in lineage.items() if kind == "overridden"]
