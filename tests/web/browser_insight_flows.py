@@ -33,7 +33,7 @@ class InsightFlows(FrontEndCase):
     def test_a_copy_is_previewed_then_cancelled_or_applied(self):
         d = self.alice
         self.create_profile(d, 750, "Preview target", sapp="LEGCRM", tapp="ORVOERP", vers="75",
-                            cust="I")
+                            cust="I", parent="V10_R1_STD")  # derived from demo profile 100
         tables = ("orsls400", "orsls401")
         self.start_copy(750, 100, tables)
         self.assertIn("Nothing has been changed", self.text(d, "preview-verdict"))
