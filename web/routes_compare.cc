@@ -39,9 +39,10 @@ std::optional<insight::RuleSet> RequestSide(const httplib::Request& req, const c
   vrc_text = Param(req, vrc_field);
   if (!mprf) return std::nullopt;
   insight::RuleSet set{*mprf, std::nullopt};
-  if (std::optional<Vrc> vrc = ParseVrc(vrc_text)) {
-    set.vrc = std::vector<String>{vrc->vers, vrc->rele, vrc->cust};
-  }
+  if (vrc_text.empty()) return set;
+  std::optional<Vrc> vrc = ParseVrc(vrc_text);
+  if (!vrc) return std::nullopt;
+  set.vrc = std::vector<String>{vrc->vers, vrc->rele, vrc->cust};
   return set;
 }
 
@@ -143,6 +144,8 @@ Data ResultData(const Json& result, bool only_differences, long page) {
 void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   std::optional<SessionRecord> session = RequireSession(app, req, res);
   if (!session) return;
+  Data data;
+  data.set("has_refusal", Flag(false));
   std::string left_vrc, right_vrc;
   std::optional<insight::RuleSet> left = RequestSide(req, "left", "left_vrc", left_vrc);
   std::optional<insight::RuleSet> right = RequestSide(req, "right", "right_vrc", right_vrc);
@@ -155,10 +158,16 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
       }
     }
   }
+  for (const std::string* text : {&left_vrc, &right_vrc}) {
+    if (!text->empty() && !ParseVrc(*text)) {
+      data.set("has_refusal", Flag(true));
+      data.set("refusal",
+               "A VRC is written vers_rele_cust, such as 1_0_C; \"" + *text + "\" is not one.");
+    }
+  }
   const bool only_differences = Param(req, "only") == "differences";
   const long page = PageNumber(req);
   std::vector<ProfileSummary> profiles = ListProfiles(app.db, "");
-  Data data;
   data.set("left_options",
            ProfileOptions(profiles, left ? std::optional(left->mprf) : std::nullopt));
   data.set("right_options",
@@ -167,7 +176,6 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   data.set("right_vrc", right_vrc);
   data.set("only_differences", Flag(only_differences));
   data.set("has_result", Flag(false));
-  data.set("has_refusal", Flag(false));
   if (left && right) {
     try {
       Json result =

@@ -349,15 +349,17 @@ void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   if (!ApplyRequested(req)) {
     const std::string what = "Copy " + TableCount(request.tables.size()) + " from profile " +
                              std::to_string(request.source);
+    const std::string form_url = ProfileUrl(profile->mprf) + "/copy" +
+                                 VrcQuery(request.target_vrc) +
+                                 "&source=" + std::to_string(request.source);
     std::vector<Crumb> crumbs = RuleCrumbs(*profile, request.target_vrc, false);
-    crumbs.push_back({"Copy", ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.target_vrc) +
-                                  "&source=" + std::to_string(request.source)});
+    crumbs.push_back({"Copy", form_url});
     crumbs.push_back({"Preview", ""});
     ShowPreview(app, *session, req, res,
                 PendingChange{what + " into " + request.target_vrc.Text(),
                               req.path,
                               "Copy " + TableCount(request.tables.size()),
-                              crumbs[4].href,
+                              form_url,
                               crumbs,
                               {request.source, request.target},
                               "",

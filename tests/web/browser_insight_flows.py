@@ -32,8 +32,10 @@ class InsightFlows(FrontEndCase):
 
     def test_a_copy_is_previewed_then_cancelled_or_applied(self):
         d = self.alice
-        self.create_profile(d, 750, "Preview target", sapp="LEGCRM", tapp="ORVOERP", vers="75",
-                            cust="I", parent="V10_R1_STD")  # derived from demo profile 100
+        # Derived from demo profile 100, so that no other flow's profile holds the
+        # application pair.
+        self.create_profile(d, 750, "Preview target", sapp="LEGERP", tapp="ORVOERP", vers="75U",
+                            cust="I", parent="V10_R1_STD")
         tables = ("orsls400", "orsls401")
         self.start_copy(750, 100, tables)
         self.assertIn("Nothing has been changed", self.text(d, "preview-verdict"))
@@ -70,7 +72,8 @@ class InsightFlows(FrontEndCase):
         submit(d, d.find_element(By.ID, "cancel-change"))
         self.assertEqual(self.rule_tables(750), before)
 
-        self.create_profile(d, 752, "Throwaway", sapp="LEGA", tapp="LEGB", vers="75", cust="Z")
+        self.create_profile(d, 752, "Throwaway", sapp="LEGERP", tapp="ORVOERP", vers="75U",
+                            cust="Z", parent="75U_0_I")
         d.get(self.base + "/profiles/752/delete")
         self.assertEqual(summary_counts(d)["qzmap100"], (0, 0, 1))
         removed = d.find_element(By.CSS_SELECTOR, "#plan-qzmap100 tr[data-change=removed]")
@@ -81,8 +84,8 @@ class InsightFlows(FrontEndCase):
 
     def test_c_compare_a_derived_profile_with_its_parent(self):
         d = self.alice
-        self.create_profile(d, 751, "Preview child", sapp="LEGCRM", tapp="ORVOERP", vers="75",
-                            cust="J", parent="75_0_I")
+        self.create_profile(d, 751, "Preview child", sapp="LEGERP", tapp="ORVOERP", vers="75U",
+                            cust="J", parent="75U_0_I")
         self.start_copy(751, 750, ["orsls400", "orsls401"])
         submit(d, d.find_element(By.ID, "apply-change"))
         wait_for_job(d)
