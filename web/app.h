@@ -98,6 +98,7 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app);
 void AddRuleRoutes(httplib::Server& server, WebApp& app);
 void AddFunctionRoutes(httplib::Server& server, WebApp& app);
 void AddJobRoutes(httplib::Server& server, WebApp& app);
+void AddRevisionRoutes(httplib::Server& server, WebApp& app);
 
 }  // namespace migprof::web
 

@@ -309,4 +309,33 @@ std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
   return out;
 }
 
+// Revision screens.
+
+std::optional<FunctionDetail> FindFunction(const Db& db, Integer mprf, const Vrc& vrc,
+                                           const String& name) {
+  std::optional<Row> r =
+      db.QueryOne("select fnam, dsca, fdef, comt, stat, curn, lurn, ldat from qzlib100 where " +
+                  VrcCondition(mprf, vrc) + " and fnam = " + Q(name));
+  if (!r) return std::nullopt;
+  const Row& c = *r;
+  return FunctionDetail{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+}
+
+std::optional<std::vector<std::pair<String, String>>> FieldRuleValues(const Db& db, Integer mprf,
+                                                                      const Vrc& vrc,
+                                                                      const TableKey& key,
+                                                                      const String& fdnm) {
+  String columns;
+  for (const char* column : kFieldRuleColumns)
+    columns += (columns.empty() ? "" : ", ") + String(column);
+  std::optional<Row> r =
+      db.QueryOne("select " + columns + " from qzmap140 where " + VrcCondition(mprf, vrc) +
+                  " and " + TableCondition(key) + " and fdnm = " + Q(fdnm) + " order by dnum");
+  if (!r) return std::nullopt;
+  std::vector<std::pair<String, String>> values;
+  std::size_t i = 0;
+  for (const char* column : kFieldRuleColumns) values.emplace_back(column, (*r)[i++]);
+  return values;
+}
+
 }  // namespace migprof::web

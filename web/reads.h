@@ -123,6 +123,23 @@ struct CopyCount {
 std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
                                    const Vrc& target_vrc, const std::vector<TableKey>& tables);
 
+// Revision screens: one library function with its definition, and the
+// columns of one field rule that an edit may change.
+struct FunctionDetail {
+  String name, description, definition, comment, status, checked_out_by, last_user, last_date;
+};
+std::optional<FunctionDetail> FindFunction(const Db& db, Integer mprf, const Vrc& vrc,
+                                           const String& name);
+// The qzmap140 columns a field rule's edit form shows: not the key, nor the
+// element number, which tells the rows of one field apart.
+inline constexpr const char* kFieldRuleColumns[] = {"mrul", "type", "stat", "txtn"};
+// (column, value) for each of kFieldRuleColumns of field fdnm's rule; nullopt
+// when the table rule has no rule for that field.
+std::optional<std::vector<std::pair<String, String>>> FieldRuleValues(const Db& db, Integer mprf,
+                                                                      const Vrc& vrc,
+                                                                      const TableKey& key,
+                                                                      const String& fdnm);
+
 }  // namespace migprof::web
 
 #endif  // MIGPROF_WEB_READS_H_

@@ -65,6 +65,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app) {
   AddRuleRoutes(server, app);
   AddFunctionRoutes(server, app);
   AddJobRoutes(server, app);
+  AddRevisionRoutes(server, app);
 }
 
 std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {
