@@ -95,6 +95,7 @@ Data ItemData(const Item& item) {
   data.set("is_function", Flag(item.kind == ItemKind::kFunction));
   data.set("is_rule", Flag(item.kind == ItemKind::kRule));
   data.set("label", item.kind == ItemKind::kFunction ? "Function" : "Table rule");
+  data.set("label_lower", item.kind == ItemKind::kFunction ? "function" : "table rule");
   data.set("item_url", ItemUrl(item));
   data.set("post_url", ProfileUrl(item.mprf) + "/revisions");
   data.set("history_url", HistoryUrl(item));
@@ -253,6 +254,7 @@ void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
     data.set("holder", held->holder.empty() ? "an unknown user" : held->holder);
     data.set("since", DateText(held->since));
     data.set("age", AgeText(DateText(held->since), DateTime::Now()));
+    data.set("since_known", Flag(!DateText(held->since).empty()));
     data.set("undo_url", "/checkouts/confirm" + ItemQuery(item) +
                              "&mprf=" + std::to_string(item.mprf) + "&action=undo");
     data.set("takeover_url", "/checkouts/confirm" + ItemQuery(item) +
@@ -532,6 +534,7 @@ void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response&
     d.set("holder", held.holder.empty() ? "unknown" : held.holder);
     d.set("mine", Flag(mine));
     d.set("since", DateText(held.since));
+    d.set("since_known", Flag(!DateText(held.since).empty()));
     d.set("age", AgeText(DateText(held.since), now));
     d.set("confirm_url",
           "/checkouts/confirm" + ItemQuery(held.item) + "&mprf=" + std::to_string(held.item.mprf));
@@ -578,6 +581,7 @@ void ShowCheckoutConfirm(WebApp& app, const httplib::Request& req, httplib::Resp
   data.set("mine", Flag(held->holder == session.user));
   data.set("since", DateText(held->since));
   data.set("age", AgeText(DateText(held->since), DateTime::Now()));
+  data.set("since_known", Flag(!DateText(held->since).empty()));
   data.set("recorded", Flag(held->recorded));
   if (held->recorded) {
     // What the holder changed since the check-out: undoing throws it away,
