@@ -1,5 +1,9 @@
 """Revision control in the browser: check-out, editing, check-in, history with
 the diff, restore, and the check-outs overview. Profiles 700-749 only."""
+import urllib.error
+import urllib.parse
+import urllib.request
+
 from browser_test import FrontEndCase, submit, wait_for_job, wait_for_next_page
 from selenium.webdriver.common.by import By
 
@@ -32,7 +36,7 @@ class RevisionFlows(FrontEndCase):
     def test_a_function_check_out_edit_check_in_history_restore(self):
         d = self.alice
         d.get(self.base + "/profiles/new")
-        for name, value in {"mprf": "700", "description": "Revised orders", "sapp": "LEGCRM",
+        for name, value in {"mprf": "700", "description": "Revised orders", "sapp": "LEGB",
                             "tapp": "ORVOERP", "vers": "70", "rele": "0", "cust": "R",
                             "apln": "test", "dver": "71", "drel": "0", "dcus": "R"}.items():
             self.set_field(d, name, value)
@@ -150,3 +154,17 @@ class RevisionFlows(FrontEndCase):
         self.assertEqual(len(actions), 2)
         self.assertIn("bob", actions[0])
         self.assertIn("check-out taken over from alice", actions[0])
+        # Without the session's token nothing changes.
+        cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
+        item = {"vers": "71", "rele": "0", "cust": "R", "kind": "rule", "name": "orsls401"}
+        for path, fields in (("/profiles/700/revisions", {"action": "checkout"}),
+                             ("/profiles/700/revisions/restore", {"revision": "1"}),
+                             ("/checkouts", {"mprf": "700", "action": "takeover"})):
+            request = urllib.request.Request(
+                self.base + path, data=urllib.parse.urlencode({**item, **fields}).encode(),
+                headers={"Cookie": cookie})
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(request)
+            self.assertEqual(refused.exception.code, 403, path)
+        d.get(self.base + RULE_PAGE)
+        self.assertIn("Checked in", self.text(d, "checkout-state"))
