@@ -107,14 +107,13 @@ Data ItemData(const Item& item) {
 std::vector<Crumb> ItemCrumbs(const ProfileSummary& profile, const Item& item, bool current) {
   const std::string label = std::to_string(profile.mprf) + " " + profile.description;
   const Vrc vrc = PageVrc(item.vrc);
-  std::vector<Crumb> crumbs = {{"Profiles", "/profiles"}, {label, ProfileUrl(profile.mprf)}};
-  if (item.kind == ItemKind::kFunction) {
-    crumbs.push_back({"VRC " + vrc.Text(), ""});
-    crumbs.push_back({"Function library", ProfileUrl(profile.mprf) + "/functions" + VrcQuery(vrc)});
-  } else {
-    crumbs.push_back({"VRC " + vrc.Text(), ""});
-    crumbs.push_back({"Rules", ProfileUrl(profile.mprf) + "/rules" + VrcQuery(vrc)});
-  }
+  const bool function = item.kind == ItemKind::kFunction;
+  std::vector<Crumb> crumbs = {
+      {"Profiles", "/profiles"},
+      {label, ProfileUrl(profile.mprf)},
+      {"VRC " + vrc.Text(), ""},
+      {function ? "Function library" : "Rules",
+       ProfileUrl(profile.mprf) + (function ? "/functions" : "/rules") + VrcQuery(vrc)}};
   crumbs.push_back({item.name, current ? "" : ItemUrl(item)});
   return crumbs;
 }
@@ -171,79 +170,94 @@ struct Attempt {
   std::map<std::string, std::string> typed;
 };
 
+// A function's columns; false after answering 404 when it does not exist.
+bool AddFunctionData(WebApp& app, httplib::Response& res, const Item& item, const Attempt& attempt,
+                     Data& data) {
+  std::optional<FunctionDetail> function =
+      FindFunction(app.db, item.mprf, PageVrc(item.vrc), item.name);
+  if (!function) {
+    SendProblem(res, 404, "No such function", "This VRC of the profile has no such function.");
+    return false;
+  }
+  auto typed = [&](const std::string& field, const std::string& stored) {
+    auto found = attempt.typed.find(field);
+    return attempt.form == "edit" && found != attempt.typed.end() ? found->second : stored;
+  };
+  data.set("description", typed("description", function->description));
+  data.set("definition", typed("definition", function->definition));
+  data.set("comment", typed("comment", function->comment));
+  data.set("status", function->status);
+  data.set("last_user", function->last_user);
+  data.set("last_date", function->last_date);
+  return true;
+}
+
+// A table rule's summary, a page of its field rules and the edit form of
+// the chosen field; false after answering 404 when the rule does not exist.
+bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& res, const Item& item,
+                 const Attempt& attempt, Data& data) {
+  const Vrc vrc = PageVrc(item.vrc);
+  const TableKey key = RuleKey(item);
+  std::optional<TableRuleSummary> rule = FindTableRule(app.db, item.mprf, vrc, key);
+  if (!rule) {
+    SendProblem(res, 404, "No such table rule", "This VRC holds no rule for that table.");
+    return false;
+  }
+  data.set("status", rule->status);
+  data.set("last_user", rule->last_user);
+  data.set("rule_comment", rule->comment);
+  data.set("has_rule_comment", Flag(!rule->comment.empty()));
+  data.set("field_count", std::to_string(rule->fields));
+  const long page = PageNumber(req);
+  const std::string field =
+      attempt.form == "field" ? attempt.typed.at("field") : Param(req, "field");
+  List fields;
+  for (const Row& row :
+       FieldRules(app.db, item.mprf, vrc, key, (page - 1) * kPageSize, kPageSize)) {
+    Data f;
+    List cells;
+    for (const String& cell : row) cells.push_back(Data(cell));
+    f.set("cells", cells);
+    f.set("fdnm", row[0]);
+    f.set("edit_url", ItemUrl(item) + "&field=" + UrlEncode(row[0]) + "#field-form");
+    f.set("selected", Flag(row[0] == field));
+    fields.push_back(f);
+  }
+  data.set("fields", fields);
+  SetPaging(data, ItemUrl(item), page, rule->fields);
+  std::optional<Values> values;
+  if (!field.empty()) values = FieldRuleValues(app.db, item.mprf, vrc, key, field);
+  data.set("has_field", Flag(values.has_value()));
+  if (!values) return true;
+  static const std::map<std::string, std::string> kLabels = {
+      {"mrul", "Rule"}, {"type", "Type"}, {"stat", "Status"}, {"txtn", "Text"}};
+  data.set("field", field);
+  List inputs;
+  for (const auto& [column, value] : *values) {
+    Data input;
+    input.set("column", column);
+    auto label = kLabels.find(column);
+    input.set("label", label == kLabels.end() ? column : label->second);
+    auto found = attempt.typed.find(column);
+    input.set("value",
+              attempt.form == "field" && found != attempt.typed.end() ? found->second : value);
+    inputs.push_back(input);
+  }
+  data.set("field_values", inputs);
+  return true;
+}
+
 void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
               const SessionRecord& session, const ProfileSummary& profile, const Item& item,
               const Attempt& attempt, int status) {
+  Data data = ItemData(item);
+  const bool found = item.kind == ItemKind::kFunction
+                         ? AddFunctionData(app, res, item, attempt, data)
+                         : AddRuleData(app, req, res, item, attempt, data);
+  if (!found) return;
   auto connection = Connect(app);
   RevisionControl control(connection, session.user);
   const Vrc vrc = PageVrc(item.vrc);
-  Data data = ItemData(item);
-  if (item.kind == ItemKind::kFunction) {
-    std::optional<FunctionDetail> function = FindFunction(app.db, item.mprf, vrc, item.name);
-    if (!function) {
-      SendProblem(res, 404, "No such function", "This VRC of the profile has no such function.");
-      return;
-    }
-    auto typed = [&](const std::string& field, const std::string& stored) {
-      auto found = attempt.typed.find(field);
-      return attempt.form == "edit" && found != attempt.typed.end() ? found->second : stored;
-    };
-    data.set("description", typed("description", function->description));
-    data.set("definition", typed("definition", function->definition));
-    data.set("comment", typed("comment", function->comment));
-    data.set("status", function->status);
-    data.set("last_user", function->last_user);
-    data.set("last_date", function->last_date);
-  } else {
-    const TableKey key = RuleKey(item);
-    std::optional<TableRuleSummary> rule = FindTableRule(app.db, item.mprf, vrc, key);
-    if (!rule) {
-      SendProblem(res, 404, "No such table rule", "This VRC holds no rule for that table.");
-      return;
-    }
-    data.set("status", rule->status);
-    data.set("last_user", rule->last_user);
-    data.set("rule_comment", rule->comment);
-    data.set("has_rule_comment", Flag(!rule->comment.empty()));
-    data.set("field_count", std::to_string(rule->fields));
-    const long page = PageNumber(req);
-    const std::string field =
-        attempt.form == "field" ? attempt.typed.at("field") : Param(req, "field");
-    List fields;
-    for (const Row& row :
-         FieldRules(app.db, item.mprf, vrc, key, (page - 1) * kPageSize, kPageSize)) {
-      Data f;
-      List cells;
-      for (const String& cell : row) cells.push_back(Data(cell));
-      f.set("cells", cells);
-      f.set("fdnm", row[0]);
-      f.set("edit_url", ItemUrl(item) + "&field=" + UrlEncode(row[0]) + "#field-form");
-      f.set("selected", Flag(row[0] == field));
-      fields.push_back(f);
-    }
-    data.set("fields", fields);
-    SetPaging(data, ItemUrl(item), page, rule->fields);
-    std::optional<Values> values;
-    if (!field.empty()) values = FieldRuleValues(app.db, item.mprf, vrc, key, field);
-    data.set("has_field", Flag(values.has_value()));
-    if (values) {
-      data.set("field", field);
-      List inputs;
-      static const std::map<std::string, std::string> kLabels = {
-          {"mrul", "Rule"}, {"type", "Type"}, {"stat", "Status"}, {"txtn", "Text"}};
-      for (const auto& [column, value] : *values) {
-        Data input;
-        input.set("column", column);
-        auto label = kLabels.find(column);
-        input.set("label", label == kLabels.end() ? column : label->second);
-        auto found = attempt.typed.find(column);
-        input.set("value",
-                  attempt.form == "field" && found != attempt.typed.end() ? found->second : value);
-        inputs.push_back(input);
-      }
-      data.set("field_values", inputs);
-    }
-  }
   std::optional<CheckOutRecord> held = configmgt::FindCheckOut(connection, item);
   const bool mine = held && held->holder == session.user;
   data.set("checked_out", Flag(held.has_value()));
