@@ -229,22 +229,6 @@ std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, co
   return out;
 }
 
-long long CountCheckouts(const Db& db) {
-  return db.QueryNumber("select count(*) from qzlib100 where stat = 'C'");
-}
-
-std::vector<CheckedOutFunction> ListCheckouts(const Db& db, long offset, long count) {
-  std::vector<CheckedOutFunction> out;
-  for (const Row& r :
-       db.Query("select mprf, vers, rele, cust, fnam, dsca, curn, ldat from qzlib100 "
-                "where stat = 'C' order by mprf, vers, rele, cust, fnam" +
-                db.PageClause(offset, count))) {
-    out.push_back(CheckedOutFunction{static_cast<Integer>(std::stoi(r[0])), Vrc{r[1], r[2], r[3]},
-                                     r[4], r[5], r[6], r[7]});
-  }
-  return out;
-}
-
 std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf) {
   static constexpr const char* kTables[] = {
       "qzmap100", "qzmap101", "qzmap105", "qzmap110", "qzmap120", "qzmap125",

@@ -98,16 +98,6 @@ long long CountLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc);
 std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc,
                                                   long offset, long count);
 
-// Library functions checked out (status "C") in any profile and VRC, by
-// profile, VRC and name.
-struct CheckedOutFunction {
-  Integer mprf = 0;
-  Vrc vrc;
-  String name, description, user, last_date;
-};
-long long CountCheckouts(const Db& db);
-std::vector<CheckedOutFunction> ListCheckouts(const Db& db, long offset, long count);
-
 // (table, rows) for every table a profile deletion empties of this profile.
 std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf);
 // (table, rows) under the given tables of a profile and VRC.
