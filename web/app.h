@@ -100,6 +100,7 @@ void AddFunctionRoutes(httplib::Server& server, WebApp& app);
 void AddJobRoutes(httplib::Server& server, WebApp& app);
 void AddCompareRoutes(httplib::Server& server, WebApp& app);
 void AddWhereUsedRoutes(httplib::Server& server, WebApp& app);
+void AddRevisionRoutes(httplib::Server& server, WebApp& app);
 
 }  // namespace migprof::web
 

@@ -229,22 +229,6 @@ std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, co
   return out;
 }
 
-long long CountCheckouts(const Db& db) {
-  return db.QueryNumber("select count(*) from qzlib100 where stat = 'C'");
-}
-
-std::vector<CheckedOutFunction> ListCheckouts(const Db& db, long offset, long count) {
-  std::vector<CheckedOutFunction> out;
-  for (const Row& r :
-       db.Query("select mprf, vers, rele, cust, fnam, dsca, curn, ldat from qzlib100 "
-                "where stat = 'C' order by mprf, vers, rele, cust, fnam" +
-                db.PageClause(offset, count))) {
-    out.push_back(CheckedOutFunction{static_cast<Integer>(std::stoi(r[0])), Vrc{r[1], r[2], r[3]},
-                                     r[4], r[5], r[6], r[7]});
-  }
-  return out;
-}
-
 std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf) {
   static constexpr const char* kTables[] = {
       "qzmap100", "qzmap101", "qzmap105", "qzmap110", "qzmap120", "qzmap125",
@@ -307,6 +291,35 @@ std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
     out.push_back(count);
   }
   return out;
+}
+
+// Revision screens.
+
+std::optional<FunctionDetail> FindFunction(const Db& db, Integer mprf, const Vrc& vrc,
+                                           const String& name) {
+  std::optional<Row> r =
+      db.QueryOne("select fnam, dsca, fdef, comt, stat, curn, lurn, ldat from qzlib100 where " +
+                  VrcCondition(mprf, vrc) + " and fnam = " + Q(name));
+  if (!r) return std::nullopt;
+  const Row& c = *r;
+  return FunctionDetail{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+}
+
+std::optional<std::vector<std::pair<String, String>>> FieldRuleValues(const Db& db, Integer mprf,
+                                                                      const Vrc& vrc,
+                                                                      const TableKey& key,
+                                                                      const String& fdnm) {
+  String columns;
+  for (const char* column : kFieldRuleColumns)
+    columns += (columns.empty() ? "" : ", ") + String(column);
+  std::optional<Row> r =
+      db.QueryOne("select " + columns + " from qzmap140 where " + VrcCondition(mprf, vrc) +
+                  " and " + TableCondition(key) + " and fdnm = " + Q(fdnm) + " order by dnum");
+  if (!r) return std::nullopt;
+  std::vector<std::pair<String, String>> values;
+  std::size_t i = 0;
+  for (const char* column : kFieldRuleColumns) values.emplace_back(column, (*r)[i++]);
+  return values;
 }
 
 }  // namespace migprof::web

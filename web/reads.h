@@ -98,16 +98,6 @@ long long CountLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc);
 std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc,
                                                   long offset, long count);
 
-// Library functions checked out (status "C") in any profile and VRC, by
-// profile, VRC and name.
-struct CheckedOutFunction {
-  Integer mprf = 0;
-  Vrc vrc;
-  String name, description, user, last_date;
-};
-long long CountCheckouts(const Db& db);
-std::vector<CheckedOutFunction> ListCheckouts(const Db& db, long offset, long count);
-
 // (table, rows) for every table a profile deletion empties of this profile.
 std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf);
 // (table, rows) under the given tables of a profile and VRC.
@@ -122,6 +112,23 @@ struct CopyCount {
 };
 std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
                                    const Vrc& target_vrc, const std::vector<TableKey>& tables);
+
+// Revision screens: one library function with its definition, and the
+// columns of one field rule that an edit may change.
+struct FunctionDetail {
+  String name, description, definition, comment, status, checked_out_by, last_user, last_date;
+};
+std::optional<FunctionDetail> FindFunction(const Db& db, Integer mprf, const Vrc& vrc,
+                                           const String& name);
+// The qzmap140 columns a field rule's edit form shows: not the key, nor the
+// element number, which tells the rows of one field apart.
+inline constexpr const char* kFieldRuleColumns[] = {"mrul", "type", "stat", "txtn"};
+// (column, value) for each of kFieldRuleColumns of field fdnm's rule; nullopt
+// when the table rule has no rule for that field.
+std::optional<std::vector<std::pair<String, String>>> FieldRuleValues(const Db& db, Integer mprf,
+                                                                      const Vrc& vrc,
+                                                                      const TableKey& key,
+                                                                      const String& fdnm);
 
 }  // namespace migprof::web
 

@@ -46,6 +46,8 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     d.set("checked_out_by", f.checked_out_by);
     d.set("last_user", f.last_user);
     d.set("last_date", f.last_date);
+    d.set("revisions_url", ProfileUrl(profile->mprf) + "/revisions" + VrcQuery(vrc) +
+                               "&kind=function&name=" + UrlEncode(f.name));
     functions.push_back(d);
   }
   data.set("functions", functions);
@@ -159,39 +161,9 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   RedirectWithFlash(app, *session, res, back, done);
 }
 
-void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
-  if (!session) return;
-  const long page = PageNumber(req);
-  const long long total = CountCheckouts(app.db);
-  List rows;
-  for (const CheckedOutFunction& f : ListCheckouts(app.db, (page - 1) * kPageSize, kPageSize)) {
-    Data d;
-    d.set("mprf", std::to_string(f.mprf));
-    d.set("url", FunctionsUrl(f.mprf, f.vrc));
-    d.set("vrc", f.vrc.Text());
-    d.set("name", f.name);
-    d.set("description", f.description);
-    d.set("user", f.user);
-    d.set("mine", Flag(f.user == session->user));
-    d.set("last_date", f.last_date);
-    rows.push_back(d);
-  }
-  Data data;
-  data.set("functions", rows);
-  data.set("has_functions", Flag(total > 0));
-  data.set("total", std::to_string(total));
-  SetPaging(data, "/checkouts?", page, total);
-  SendHtml(res,
-           RenderPage(Frame(app, *session, "Check-outs", {{"Check-outs", ""}}), "checkouts", data));
-}
-
 }  // namespace
 
 void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
-  server.Get("/checkouts", [&app](const httplib::Request& req, httplib::Response& res) {
-    CheckoutsRoute(app, req, res);
-  });
   server.Get(
       R"(/profiles/(-?\d+)/functions)",
       [&app](const httplib::Request& req, httplib::Response& res) { ListRoute(app, req, res); });

@@ -114,6 +114,8 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
   data.set("vrc", vrc.Text());
   data.set("comment", rule->comment);
   data.set("last_user", rule->last_user);
+  data.set("revisions_url", ProfileUrl(profile->mprf) + "/revisions" + VrcQuery(vrc) +
+                                "&kind=rule&name=" + UrlEncode(key.Code()));
   auto rows_data = [](const std::vector<Row>& rows) {
     List list;
     for (const Row& row : rows) {

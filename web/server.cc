@@ -67,6 +67,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app) {
   AddJobRoutes(server, app);
   AddCompareRoutes(server, app);
   AddWhereUsedRoutes(server, app);
+  AddRevisionRoutes(server, app);
 }
 
 std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {
