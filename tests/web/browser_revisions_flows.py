@@ -42,11 +42,13 @@ class RevisionFlows(FrontEndCase):
             self.set_field(d, name, value)
         d.find_element(By.ID, "scme").click()
         self.click(d, "save-profile")
+        self.click(d, "apply-change")  # past the preview
         self.assertEqual(self.flash(d), "Profile 700 created")
         d.get(self.base + "/profiles/700/functions?" + DEV)
         d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
         self.set_field(d, "fname", "conv_date")
         self.click(d, "copy-function")
+        self.click(d, "apply-change")  # past the preview
         submit(d, d.find_element(By.LINK_TEXT, "conv_date"))
         bob = self.browser("bob")
         bob.get(self.base + FUNCTION_PAGE)  # before alice checks it out
@@ -111,6 +113,7 @@ class RevisionFlows(FrontEndCase):
         d.get(self.base + "/profiles/700/copy?source=100&" + DEV)
         d.find_element(By.ID, "c-orsls401").click()
         self.click(d, "start-copy")
+        self.click(d, "apply-change")  # past the preview
         wait_for_job(d)
         d.get(self.base + "/profiles/700/rules/table?" + DEV + "&tcpac=or&tcmod=sls&tflno=401")
         self.click(d, "rule-revisions")
