@@ -22,4 +22,16 @@ void HandlePool::Drop(const std::string& session_hash) {
   slots_.erase(session_hash);
 }
 
+void HandlePool::Close() {
+  std::map<std::string, std::shared_ptr<HandleSlot>> slots;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots.swap(slots_);
+  }
+  for (auto& [hash, slot] : slots) {
+    // Waits for a call still running on the object.
+    std::lock_guard<std::mutex> busy(slot->mutex);
+  }
+}
+
 }  // namespace migprof::web

@@ -42,6 +42,9 @@ class HandlePool {
   // The object of the session with this id hash, created on first use.
   std::shared_ptr<HandleSlot> For(const std::string& session_hash);
   void Drop(const std::string& session_hash);
+  // Lets every object go, each once its call in progress has returned, so
+  // that the connections they keep are closed. For a server that stops.
+  void Close();
 
  private:
   DbSettings settings_;
