@@ -13,8 +13,8 @@
 # started here is stopped at the end, also on failure.
 #
 # Usage: bash .ci/scaleout.sh [--full-load] [--screenshots DIR]
-#   --full-load  also 32 clients x 60 s against one instance alone and
-#                against both behind nginx (the figures of docs/performance.md)
+#   --full-load  also 32 clients x 60 s against instance A alone and against
+#                both, each behind nginx (the figures of docs/performance.md)
 # Needs build/cli/migprof and build/bench/migprof_web_load (scripts/test.sh
 # builds both) and nginx (scripts/install_deps.sh).
 set -euo pipefail
@@ -75,10 +75,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A port nobody listens on and not handed out before (in $taken).
+taken=" "
 free_port() {
   local candidate
   for _ in $(seq 50); do
     candidate=$((20000 + RANDOM % 20000))
+    [[ $taken == *" $candidate "* ]] && continue
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
       echo "$candidate"
       return
@@ -134,9 +137,11 @@ run_load() {
 
 # --- database, instances, proxy ----------------------------------------------
 /usr/bin/python3 "$root/tests/web/scaleout_flows.py" prepare "$migprof" "$MIGPROF_LOAD_PASSWORD"
-port_a=$(free_port)
-port_b=$(free_port)
-port_proxy=$(free_port)
+for name in a b proxy one; do
+  port=$(free_port)
+  taken+="$port "
+  printf -v "port_$name" '%s' "$port"
+done
 start_instance a "$port_a"
 start_instance b "$port_b"
 
@@ -169,6 +174,19 @@ http {
     server 127.0.0.1:$port_a max_fails=1 fail_timeout=10s;
     server 127.0.0.1:$port_b max_fails=1 fail_timeout=10s;
   }
+  # A alone behind the same proxy, for the load's comparison.
+  upstream migprof_one {
+    server 127.0.0.1:$port_a;
+  }
+  server {
+    listen 127.0.0.1:$port_one;
+    location / {
+      proxy_pass http://migprof_one;
+      proxy_set_header Host \$host;
+      proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
+      proxy_set_header X-Forwarded-Proto \$scheme;
+    }
+  }
   server {
     listen 127.0.0.1:$port_proxy;
     location / {
@@ -176,7 +194,7 @@ http {
       proxy_set_header Host \$host;
       proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
       proxy_set_header X-Forwarded-Proto \$scheme;
-      proxy_next_upstream error timeout http_502 http_503;
+      proxy_next_upstream error timeout;
       proxy_connect_timeout 2s;
       proxy_read_timeout 60s;
       add_header X-Served-By \$upstream_addr always;
@@ -212,7 +230,7 @@ served=$(tail -n +$((before + 1)) "$work/nginx/access.log" |
   awk '$NF ~ /^127\.0\.0\.1:/ {print $NF}' | sort -u | wc -l)
 [[ $served -eq 2 ]] || { log "the load did not reach both instances"; exit 1; }
 if [[ $full_load -eq 1 ]]; then
-  run_load "one instance" "http://127.0.0.1:$port_a" 32 60
+  run_load "one instance behind nginx" "http://127.0.0.1:$port_one" 32 60
   run_load "two instances behind nginx" "$proxy" 32 60
 fi
 

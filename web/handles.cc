@@ -11,7 +11,7 @@ std::shared_ptr<HandleSlot> HandlePool::For(const std::string& session_hash) {
   std::shared_ptr<HandleSlot>& slot = slots_[session_hash];
   if (!slot) {
     slot = std::make_shared<HandleSlot>();
-    settings_.ApplyTo(slot->object);
+    slot->settings = settings_;
   }
   slot->last_use = now;
   return slot;
