@@ -54,6 +54,22 @@ ClientView RequestClient(const TrustedProxies& proxies, const httplib::Request& 
                    AllValues(req, "X-Forwarded-Proto"));
 }
 
+// A request path as an access-log line shows it: control characters and
+// quotes (a decoded path may hold any byte) as \xHH, so that a request
+// cannot forge log lines.
+std::string LoggedPath(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 void SendHealth(httplib::Response& res, const HealthAnswer& answer) {
   res.status = answer.status;
   res.set_header("Cache-Control", "no-store");
@@ -93,8 +109,8 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
           static std::mutex mutex;
           const ClientView client = RequestClient(proxies, req);
           std::lock_guard<std::mutex> lock(mutex);
-          *access_log << client.address << " \"" << req.method << ' ' << req.path << "\" "
-                      << res.status << std::endl;
+          *access_log << client.address << " \"" << req.method << ' ' << LoggedPath(req.path)
+                      << "\" " << res.status << std::endl;
         });
   }
   server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
