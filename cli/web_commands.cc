@@ -46,7 +46,7 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream& in, std::ostrea
   serve
       ->add_option("--shutdown-timeout", state->shutdown_seconds,
                    "Seconds a stop waits for requests in flight and running copies")
-      ->check(CLI::Range(0, 3600))
+      ->check(CLI::Range(1, 3600))
       ->capture_default_str();
   serve->add_flag("--access-log", state->serve.access_log,
                   "Write one line per request (client, method, path, status) to standard output");
