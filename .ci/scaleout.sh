@@ -7,7 +7,8 @@
 #      killed (SIGKILL) mid-session and the next requests go on on B;
 #   2. A started again, a short load through nginx (8 clients, 10 s): fails on
 #      any error or lost change;
-#   3. both instances stopped with SIGTERM: each must exit 0.
+#   3. both instances stopped with SIGTERM: each must exit 0, and (without
+#      connection pooling) the database server logs no aborted connection.
 # nginx runs from a configuration of its own (own conf, pid, logs and temp
 # directories, a loopback port, `daemon off` in the background). Everything
 # started here is stopped at the end, also on failure.
@@ -223,6 +224,10 @@ for name in a b; do
 done
 
 # --- load ----------------------------------------------------------------------
+# The database server's log (odbc_suite.sh keeps it beside its odbc.ini): from
+# here on, with A's connections killed behind us, nothing may end aborted.
+server_log=$(dirname "$ODBCINI")/mariadb.err
+logged=$(wc -l <"$server_log" 2>/dev/null || echo 0)
 start_instance a "$port_a"
 # nginx takes A back once its fail_timeout has passed.
 sleep 10
@@ -239,4 +244,12 @@ fi
 # --- clean stop -----------------------------------------------------------------
 stop_instance a
 stop_instance b
+# Without the driver manager's pooling every connection is closed by then.
+if [[ -f $server_log && ${MIGPROF_ODBC_POOLING:-0} != 1 ]]; then
+  sleep 1
+  if tail -n +$((logged + 1)) "$server_log" | grep "Aborted connection"; then
+    log "the database server logged aborted connections"
+    exit 1
+  fi
+fi
 log "both instances stopped cleanly"
