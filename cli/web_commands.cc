@@ -1,5 +1,6 @@
 #include "cli/web_commands.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@ struct WebCommandState {
   web::ServeOptions serve;
   std::string option_file;
   std::string paging = "limit";
+  int shutdown_seconds = 10;
   std::string user_name;
   web::DbSettings user_db;
   std::string user_option_file;
@@ -36,6 +38,18 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream& in, std::ostrea
                    "How the server pages lists: limit (embedded, MariaDB) or offset-fetch "
                    "(SQL Server)")
       ->check(CLI::IsMember({"limit", "offset-fetch"}));
+  serve
+      ->add_option("--trusted-proxy", state->serve.trusted_proxies,
+                   "Address or network (such as 127.0.0.1 or 10.0.0.0/8) of a reverse proxy whose "
+                   "X-Forwarded-For and X-Forwarded-Proto headers are believed; repeatable")
+      ->take_all();
+  serve
+      ->add_option("--shutdown-timeout", state->shutdown_seconds,
+                   "Seconds a stop waits for requests in flight and running copies")
+      ->check(CLI::Range(1, 3600))
+      ->capture_default_str();
+  serve->add_flag("--access-log", state->serve.access_log,
+                  "Write one line per request (client, method, path, status) to standard output");
   serve->footer(
       "The database login comes from MIGPROF_DB_USER and MIGPROF_DB_PASSWORD or the option "
       "file, never from the command line. Without accounts the server listens on loopback only.");
@@ -60,6 +74,7 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream& in, std::ostrea
       if (!web::LoadDatabaseLogin(state->option_file, state->serve.db, err)) return 1;
       state->serve.db.paging =
           state->paging == "offset-fetch" ? web::Paging::kOffsetFetch : web::Paging::kLimitOffset;
+      state->serve.shutdown_grace = std::chrono::seconds(state->shutdown_seconds);
       return web::RunServe(state->serve, out, err);
     }
     if (add->parsed() || remove->parsed()) {

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libkainjow-mustache-dev libjs-bootstrap5 libsodium-dev
   chromium chromium-driver python3-selenium
+  nginx
   help2man lintian
 )
 sudo=""

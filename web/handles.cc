@@ -11,7 +11,7 @@ std::shared_ptr<HandleSlot> HandlePool::For(const std::string& session_hash) {
   std::shared_ptr<HandleSlot>& slot = slots_[session_hash];
   if (!slot) {
     slot = std::make_shared<HandleSlot>();
-    settings_.ApplyTo(slot->object);
+    slot->settings = settings_;
   }
   slot->last_use = now;
   return slot;
@@ -20,6 +20,18 @@ std::shared_ptr<HandleSlot> HandlePool::For(const std::string& session_hash) {
 void HandlePool::Drop(const std::string& session_hash) {
   std::lock_guard<std::mutex> lock(mutex_);
   slots_.erase(session_hash);
+}
+
+void HandlePool::Close() {
+  std::map<std::string, std::shared_ptr<HandleSlot>> slots;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots.swap(slots_);
+  }
+  for (auto& [hash, slot] : slots) {
+    // Waits for a call still running on the object.
+    std::lock_guard<std::mutex> busy(slot->mutex);
+  }
 }
 
 }  // namespace migprof::web

@@ -1,7 +1,10 @@
-// One component object per signed-in browser session. Calls on one object
-// never overlap (each object has its own mutex); objects of different
-// sessions work at once. The object holds nothing that matters between
-// calls, so losing one (another server, a restart) loses nothing.
+// The component objects of signed-in browser sessions. Calls of one session
+// never overlap (each session has its own mutex); sessions work at once. Each
+// call gets an object of its own, made for it and let go with its outcome:
+// an object keeps connections open between calls, and a session may visit
+// every server behind a proxy, so objects kept per session would hold a few
+// connections per session on each server for as long as it lasts. Nothing an
+// object holds matters between calls.
 #ifndef MIGPROF_WEB_HANDLES_H_
 #define MIGPROF_WEB_HANDLES_H_
 
@@ -18,7 +21,7 @@ namespace migprof::web {
 
 struct HandleSlot {
   std::mutex mutex;
-  TOVRHandleMigProf object;
+  DbSettings settings;
   std::chrono::steady_clock::time_point last_use;
 };
 
@@ -35,13 +38,16 @@ class HandlePool {
  public:
   explicit HandlePool(DbSettings settings) : settings_(std::move(settings)) {}
 
-  // Objects unused this long are let go (their sessions have expired or moved
+  // Slots unused this long are let go (their sessions have expired or moved
   // to another server).
   static constexpr std::chrono::hours kIdle{8};
 
-  // The object of the session with this id hash, created on first use.
+  // The slot of the session with this id hash, created on first use.
   std::shared_ptr<HandleSlot> For(const std::string& session_hash);
   void Drop(const std::string& session_hash);
+  // Lets every slot go, each once its call in progress has returned (and
+  // its object with the connections it opened). For a server that stops.
+  void Close();
 
  private:
   DbSettings settings_;
@@ -49,8 +55,9 @@ class HandlePool {
   std::map<std::string, std::shared_ptr<HandleSlot>> slots_;
 };
 
-// Runs call(object) under the slot's lock. call returns the member's
-// success; a raised failure becomes an Outcome with raised set.
+// Runs call(object) under the slot's lock on a new object with the slot's
+// settings. call returns the member's success; a raised failure becomes an
+// Outcome with raised set.
 template <typename Call>
 Outcome CallMember(HandleSlot& slot, Call&& call);
 
@@ -63,9 +70,11 @@ namespace migprof::web {
 template <typename Call>
 Outcome CallMember(HandleSlot& slot, Call&& call) {
   std::lock_guard<std::mutex> lock(slot.mutex);
+  TOVRHandleMigProf object;
+  slot.settings.ApplyTo(object);
   try {
-    bool ok = call(slot.object);
-    return Outcome{ok, false, slot.object.ErrorNumber(), slot.object.ErrDescription()};
+    bool ok = call(object);
+    return Outcome{ok, false, object.ErrorNumber(), object.ErrDescription()};
   } catch (...) {
     ComError error = CurrentFailure();
     return Outcome{false, true, static_cast<double>(error.number()), error.description()};

@@ -46,6 +46,37 @@ JobRunner::~JobRunner() {
   for (Running& running : threads_) running.thread.join();
 }
 
+void JobRunner::Stop(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto running = [this] {
+    for (const Running& r : threads_) {
+      if (!r.progress->finished.load()) return true;
+    }
+    return false;
+  };
+  while (running() && std::chrono::steady_clock::now() < deadline) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    lock.lock();
+  }
+  stopping_ = true;
+  for (Running& r : threads_) r.thread.join();
+  threads_.clear();
+}
+
+void JobRunner::Abandon() {
+  stopping_ = true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Running& r : threads_) {
+    if (r.progress->finished.load()) continue;
+    try {
+      store_.FinishJob(r.progress->id, "failed", "", kStoppedText, r.progress->statements.load());
+    } catch (...) {
+      // Unrecorded, the job reads as lost once its progress stops moving.
+    }
+  }
+}
+
 String JobRunner::StartCopy(const CopyRequest& request) {
   JobRecord job;
   job.user = request.user;
@@ -64,24 +95,27 @@ String JobRunner::StartCopy(const CopyRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   // Threads of copies that have ended are joined here, so the list stays short.
   for (auto it = threads_.begin(); it != threads_.end();) {
-    if (it->finished->load()) {
+    if (it->progress->finished.load()) {
       it->thread.join();
       it = threads_.erase(it);
     } else {
       ++it;
     }
   }
-  auto finished = std::make_shared<std::atomic<bool>>(false);
-  threads_.push_back(Running{std::thread([this, id, request, finished] {
-                               RunCopy(id, request);
-                               finished->store(true);
+  auto progress = std::make_shared<Progress>();
+  progress->id = id;
+  threads_.push_back(Running{std::thread([this, request, progress] {
+                               RunCopy(*progress, request);
+                               progress->finished.store(true);
                              }),
-                             finished});
+                             progress});
   return id;
 }
 
-void JobRunner::RunCopy(const String& id, const CopyRequest& request) {
-  std::atomic<long long> statements{0};
+void JobRunner::RunCopy(Progress& progress, const CopyRequest& request) {
+  const String& id = progress.id;
+  std::atomic<long long>& statements = progress.statements;
+  bool stopped = false;
   std::mutex mutex;
   std::condition_variable finished;
   bool done = false;
@@ -102,7 +136,15 @@ void JobRunner::RunCopy(const String& id, const CopyRequest& request) {
   try {
     TOVRHandleMigProf object;
     db_.settings().ApplyTo(object);
-    ado::ScopedStatementObserver observer([&](const String&) { ++statements; });
+    // A stopping server fails the copy's next statement, as a lost
+    // connection would; the member's own failure path then runs.
+    ado::ScopedStatementObserver observer([&](const String&) {
+      if (stopping_.load()) {
+        stopped = true;
+        throw ComError(errc::kProviderFailure, "The server is stopping.");
+      }
+      ++statements;
+    });
     if (CallCopy(object, request)) state = "done";
     number = NumberText(object.ErrorNumber());
     description = object.ErrDescription();
@@ -117,6 +159,11 @@ void JobRunner::RunCopy(const String& id, const CopyRequest& request) {
   }
   finished.notify_all();
   reporter.join();
+  if (stopped) {
+    state = "failed";
+    number.clear();
+    description = kStoppedText;
+  }
   try {
     store_.FinishJob(id, state, number, description, statements.load());
   } catch (...) {

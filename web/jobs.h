@@ -5,6 +5,7 @@
 #define MIGPROF_WEB_JOBS_H_
 
 #include <atomic>
+#include <chrono>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -37,14 +38,32 @@ class JobRunner {
   // Records the job and starts it; returns its id.
   String StartCopy(const CopyRequest& request);
 
+  // For a server that stops: waits until deadline for the running copies;
+  // those still running then fail at their next statement and are recorded
+  // as failed with kStoppedText. Returns when every copy thread has ended.
+  void Stop(std::chrono::steady_clock::time_point deadline);
+  // For a process about to end at once: records every running copy as failed
+  // with kStoppedText and tells it to fail at its next statement, without
+  // waiting.
+  void Abandon();
+
+  static constexpr const char* kStoppedText =
+      "The server stopped before the copy ended. The table below shows what the target holds.";
+
  private:
-  void RunCopy(const String& id, const CopyRequest& request);
+  struct Progress {
+    String id;
+    std::atomic<bool> finished{false};
+    std::atomic<long long> statements{0};
+  };
+  void RunCopy(Progress& progress, const CopyRequest& request);
 
   const Db& db_;
   Store& store_;
+  std::atomic<bool> stopping_{false};
   struct Running {
     std::thread thread;
-    std::shared_ptr<std::atomic<bool>> finished;
+    std::shared_ptr<Progress> progress;
   };
   std::mutex mutex_;
   std::list<Running> threads_;

@@ -1,10 +1,15 @@
 #include "web/server.h"
 
+#include <arpa/inet.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "component/failure.h"
@@ -34,13 +39,80 @@ void AddStaticRoute(httplib::Server& server) {
              });
 }
 
-void ConfigureServer(httplib::Server& server, WebApp& app) {
-  server.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+// Every value of a header, comma-joined (a proxy chain may send several).
+std::string AllValues(const httplib::Request& req, const char* name) {
+  std::string out;
+  for (std::size_t i = 0, n = req.get_header_value_count(name); i < n; ++i) {
+    if (!out.empty()) out += ", ";
+    out += req.get_header_value(name, i);
+  }
+  return out;
+}
+
+ClientView RequestClient(const TrustedProxies& proxies, const httplib::Request& req) {
+  return SeeClient(proxies, req.remote_addr, AllValues(req, "X-Forwarded-For"),
+                   AllValues(req, "X-Forwarded-Proto"));
+}
+
+// A request path as an access-log line shows it: control characters and
+// quotes (a decoded path may hold any byte) as \xHH, so that a request
+// cannot forge log lines.
+std::string LoggedPath(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void SendHealth(httplib::Response& res, const HealthAnswer& answer) {
+  res.status = answer.status;
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(answer.body, "application/json");
+}
+
+// Liveness and readiness for the proxy and the service manager; no sign-in.
+void AddHealthRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/healthz", [](const httplib::Request&, httplib::Response& res) {
+    SendHealth(res, LivenessAnswer());
+  });
+  server.Get("/readyz", [&app](const httplib::Request&, httplib::Response& res) {
+    SendHealth(res,
+               ReadinessAnswer([&app] { app.db.QueryNumber("select count(*) from mpweb_user"); }));
+  });
+}
+
+void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
+                     std::ostream* access_log) {
+  // Headers and body go out in separate writes; without this the body waits
+  // for the client's delayed acknowledgement (about 40 ms a page).
+  server.set_tcp_nodelay(true);
+  server.set_post_routing_handler([&proxies](const httplib::Request& req, httplib::Response& res) {
     res.set_header("Content-Security-Policy", kContentSecurityPolicy);
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("Referrer-Policy", "same-origin");
     res.set_header("X-Frame-Options", "DENY");
+    // Behind a trusted proxy that the browser reached over HTTPS, cookies are
+    // sent back over HTTPS only.
+    if (proxies.Empty() || !RequestClient(proxies, req).https) return;
+    auto [first, last] = res.headers.equal_range("Set-Cookie");
+    for (auto it = first; it != last; ++it) it->second += "; Secure";
   });
+  if (access_log != nullptr) {
+    server.set_logger(
+        [&proxies, access_log](const httplib::Request& req, const httplib::Response& res) {
+          static std::mutex mutex;
+          const ClientView client = RequestClient(proxies, req);
+          std::lock_guard<std::mutex> lock(mutex);
+          *access_log << client.address << " \"" << req.method << ' ' << LoggedPath(req.path)
+                      << "\" " << res.status << std::endl;
+        });
+  }
   server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
                                   std::exception_ptr failure) {
     try {
@@ -60,6 +132,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app) {
     }
   });
   AddStaticRoute(server);
+  AddHealthRoutes(server, app);
   AddAuthRoutes(server, app);
   AddProfileRoutes(server, app);
   AddRuleRoutes(server, app);
@@ -114,6 +187,112 @@ bool IsLoopback(const std::string& host) {
   return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
 }
 
+std::optional<AddressRange> ParseAddressRange(const std::string& text) {
+  std::string address = text;
+  int prefix = -1;
+  if (std::size_t slash = text.find('/'); slash != std::string::npos) {
+    const std::string digits = text.substr(slash + 1);
+    if (digits.empty() || digits.size() > 3 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      return std::nullopt;
+    }
+    prefix = std::stoi(digits);
+    address = text.substr(0, slash);
+  }
+  AddressRange range;
+  if (inet_pton(AF_INET, address.c_str(), range.bytes) == 1) {
+    range.family = AF_INET;
+    if (prefix > 32) return std::nullopt;
+    range.prefix = prefix < 0 ? 32 : prefix;
+  } else if (inet_pton(AF_INET6, address.c_str(), range.bytes) == 1) {
+    range.family = AF_INET6;
+    if (prefix > 128) return std::nullopt;
+    range.prefix = prefix < 0 ? 128 : prefix;
+    static constexpr unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (std::memcmp(range.bytes, kMapped, 12) == 0 && range.prefix >= 96) {
+      std::memmove(range.bytes, range.bytes + 12, 4);
+      std::memset(range.bytes + 4, 0, 12);
+      range.family = AF_INET;
+      range.prefix -= 96;
+    }
+  } else {
+    return std::nullopt;
+  }
+  return range;
+}
+
+bool TrustedProxies::Add(const std::string& text) {
+  std::optional<AddressRange> range = ParseAddressRange(text);
+  if (!range) return false;
+  ranges_.push_back(*range);
+  return true;
+}
+
+bool TrustedProxies::Trusts(const std::string& address) const {
+  std::optional<AddressRange> peer = ParseAddressRange(address);
+  if (!peer || address.find('/') != std::string::npos) return false;
+  for (const AddressRange& range : ranges_) {
+    if (range.family != peer->family) continue;
+    const int whole = range.prefix / 8, rest = range.prefix % 8;
+    if (std::memcmp(range.bytes, peer->bytes, static_cast<std::size_t>(whole)) != 0) continue;
+    const auto mask = static_cast<unsigned char>(0xff << (8 - rest));
+    if (rest == 0 || ((range.bytes[whole] ^ peer->bytes[whole]) & mask) == 0) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> CommaList(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    items.push_back(Trimmed(text.substr(start, comma - start)));
+    start = comma + 1;
+  }
+  return items;
+}
+
+}  // namespace
+
+ClientView SeeClient(const TrustedProxies& proxies, const std::string& peer,
+                     const std::string& forwarded_for, const std::string& forwarded_proto) {
+  ClientView view{peer, false};
+  if (!proxies.Trusts(peer)) return view;
+  if (!forwarded_for.empty()) {
+    std::vector<std::string> hops = CommaList(forwarded_for);
+    for (auto hop = hops.rbegin(); hop != hops.rend(); ++hop) {
+      if (!ParseAddressRange(*hop) || hop->find('/') != std::string::npos) break;
+      view.address = *hop;
+      if (!proxies.Trusts(*hop)) break;
+    }
+  }
+  // The proxy next to the server sets the scheme; its value is the last one.
+  std::string scheme = CommaList(forwarded_proto).back();
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  view.https = scheme == "https";
+  return view;
+}
+
+HealthAnswer LivenessAnswer() { return HealthAnswer{200, R"({"status":"alive"})"}; }
+
+HealthAnswer ReadinessAnswer(const std::function<void()>& probe) {
+  try {
+    probe();
+  } catch (...) {
+    return HealthAnswer{503, R"({"status":"unavailable","reason":"the database did not answer"})"};
+  }
+  return HealthAnswer{200, R"({"status":"ready"})"};
+}
+
 bool LoadDatabaseLogin(const std::string& option_file, DbSettings& db, std::ostream& err) {
   if (const char* user = std::getenv("MIGPROF_DB_USER")) db.user = user;
   if (const char* password = std::getenv("MIGPROF_DB_PASSWORD")) db.password = password;
@@ -138,6 +317,15 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "migprof serve: --listen takes host:port, such as 127.0.0.1:8080\n";
     return 1;
   }
+  TrustedProxies proxies;
+  for (const std::string& proxy : options.trusted_proxies) {
+    if (!proxies.Add(proxy)) {
+      err << "migprof serve: --trusted-proxy takes an address or a network such as 127.0.0.1 or "
+             "10.0.0.0/8, not "
+          << proxy << '\n';
+      return 1;
+    }
+  }
   // Signals go to the waiting thread below, not to the server's threads.
   sigset_t signals;
   sigemptyset(&signals);
@@ -149,10 +337,18 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   try {
     InitSodium();
     EnsureWebTables(app.db);
-    if (!IsLoopback(host) && !app.store.HasUsers()) {
+    const bool accounts = app.store.HasUsers();
+    if (!IsLoopback(host) && !accounts) {
       err << "migprof serve: refusing to listen on " << host
           << " without accounts; add one with `migprof user add <name>` first, or listen on "
              "127.0.0.1\n";
+      return 1;
+    }
+    // Behind a proxy every request comes from the proxy's address, which may
+    // well be loopback: signing in with a name alone would be open to all.
+    if (!proxies.Empty() && !accounts) {
+      err << "migprof serve: refusing to trust a proxy without accounts; add one with `migprof "
+             "user add <name>` first\n";
       return 1;
     }
   } catch (const std::exception& failure) {
@@ -160,7 +356,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     return 1;
   }
   httplib::Server server;
-  ConfigureServer(server, app);
+  ConfigureServer(server, app, proxies, options.access_log ? &out : nullptr);
   if (port == 0) {
     port = server.bind_to_any_port(host);
   } else if (!server.bind_to_port(host, port)) {
@@ -172,14 +368,49 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   }
   out << "Serving http://" << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":"
       << port << "/ (Ctrl-C stops)" << std::endl;
-  std::thread stopper([&server, signals] {
+
+  // The stopper waits for a signal, stops accepting and gives the requests in
+  // flight until the deadline; the serving thread tells it when they are done.
+  std::mutex mutex;
+  std::condition_variable served;
+  bool serving = true;
+  auto deadline = std::chrono::steady_clock::time_point::max();
+  std::thread stopper([&] {
     int received = 0;
     sigwait(&signals, &received);
+    // A signal that comes before the server listens would find nothing to
+    // stop yet.
+    auto started = [&] {
+      std::lock_guard<std::mutex> lock(mutex);
+      return !serving || server.is_running();
+    };
+    while (!started()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::unique_lock<std::mutex> lock(mutex);
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+      deadline = std::chrono::steady_clock::now() + options.shutdown_grace;
+    }
     server.stop();
+    if (served.wait_until(lock, deadline, [&] { return !serving; })) return;
+    err << "migprof serve: requests still running after " << options.shutdown_grace.count()
+        << " s; stopping without them" << std::endl;
+    app.jobs.Abandon();
+    std::_Exit(1);
   });
   server.listen_after_bind();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    serving = false;
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+      deadline = std::chrono::steady_clock::now() + options.shutdown_grace;
+    }
+  }
+  served.notify_all();
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
+  // What is left of the grace period goes to running copies; the component
+  // objects of the sessions then release their connections.
+  app.jobs.Stop(deadline);
+  app.handles.Close();
   return 0;
 }
 
