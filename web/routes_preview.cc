@@ -132,9 +132,9 @@ PreviewResult RunPreview(WebApp& app, const std::vector<Integer>& profiles,
       insight::Preview(insight::DataSource{settings.database, settings.user, settings.password},
                        profiles, [&](const insight::DataSource& snapshot) {
                          HandleSlot slot;
-                         slot.object.DatabaseName(snapshot.name);
-                         slot.object.DatabaseUser(snapshot.user);
-                         slot.object.DatabasePassword(snapshot.password);
+                         slot.settings.database = snapshot.name;
+                         slot.settings.user = snapshot.user;
+                         slot.settings.password = snapshot.password;
                          outcome = CallMember(slot, call);
                          return Json{{"ok", outcome.ok}};
                        });
