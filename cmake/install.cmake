@@ -38,7 +38,11 @@ endif()
 
 # The tool.
 install(TARGETS migprof RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql
+# The front end's tables (web_*) and configuration management's scripts go
+# with the component's, so a server database can be set up from the install.
+file(GLOB migprof_configmgt_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/configmgt/*.sql)
+install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql schema/web_mariadb.sql
+              schema/web_sqlserver.sql ${migprof_configmgt_scripts}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/migprof/schema COMPONENT tool)
 
 # The library, its headers and the packages that find it.

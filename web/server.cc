@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "component/failure.h"
+#include "web/api_routes.h"
 #include "web/app.h"
 #include "web/assets.h"
 #include "web/tokens.h"
@@ -65,6 +66,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app) {
   AddRuleRoutes(server, app);
   AddFunctionRoutes(server, app);
   AddJobRoutes(server, app);
+  AddApiRoutes(server, app);
 }
 
 std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {
@@ -128,6 +130,27 @@ bool LoadDatabaseLogin(const std::string& option_file, DbSettings& db, std::ostr
   return true;
 }
 
+std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::string& host) {
+  if (options.tls_cert.empty() != options.tls_key.empty()) {
+    return "--tls-cert and --tls-key go together: give both, or neither";
+  }
+  if (!options.tls_cert.empty() || options.behind_tls_proxy || IsLoopback(host)) {
+    return std::nullopt;
+  }
+  return "refusing to listen on " + host +
+         " without TLS: passwords and API tokens would cross the network in clear. Give "
+         "--tls-cert and --tls-key, or --behind-tls-proxy when a proxy in front (such as nginx) "
+         "terminates TLS, or listen on 127.0.0.1";
+}
+
+std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options) {
+  if (options.tls_cert.empty()) return std::make_unique<httplib::Server>();
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tls_cert.c_str(), options.tls_key.c_str());
+  if (!server->is_valid()) return nullptr;
+  return server;
+}
+
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) {
   std::string host;
   int port = 0;
@@ -156,25 +179,35 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "migprof serve: " << failure.what() << '\n';
     return 1;
   }
-  httplib::Server server;
-  ConfigureServer(server, app);
+  if (std::optional<std::string> refusal = TlsRefusal(options, host)) {
+    err << "migprof serve: " << *refusal << '\n';
+    return 1;
+  }
+  std::unique_ptr<httplib::Server> server = NewServer(options);
+  if (!server) {
+    err << "migprof serve: cannot load the TLS certificate " << options.tls_cert << " and key "
+        << options.tls_key << " (PEM files that belong together)\n";
+    return 1;
+  }
+  ConfigureServer(*server, app);
   if (port == 0) {
-    port = server.bind_to_any_port(host);
-  } else if (!server.bind_to_port(host, port)) {
+    port = server->bind_to_any_port(host);
+  } else if (!server->bind_to_port(host, port)) {
     port = -1;
   }
   if (port < 0) {
     err << "migprof serve: cannot listen on " << options.listen << '\n';
     return 1;
   }
-  out << "Serving http://" << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":"
-      << port << "/ (Ctrl-C stops)" << std::endl;
+  out << "Serving " << (options.tls_cert.empty() ? "http" : "https") << "://"
+      << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":" << port
+      << "/ (Ctrl-C stops)" << std::endl;
   std::thread stopper([&server, signals] {
     int received = 0;
     sigwait(&signals, &received);
-    server.stop();
+    server->stop();
   });
-  server.listen_after_bind();
+  server->listen_after_bind();
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
   return 0;
