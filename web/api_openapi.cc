@@ -148,6 +148,17 @@ Json CommandPaths() {
                                  JsonContent(Json{
                                      { "type",
                                        "object" }}) }};
+  Json revision = CommandOperation(
+      "revision", "A revision-control command, acting as the token's account",
+      Json::array({Parameter("command", "path", true,
+                             "checkout, checkin, undo-checkout, edit-function, edit-rule, "
+                             "history, diff, restore or checkouts")}));
+  revision["requestBody"] =
+      Json{{"required", false},
+           {"description",
+            "The words after `migprof <command>` (profile, VRC, function, options), without "
+            "--database, --user, --password or --as"},
+           {"content", JsonContent(Json{{"type", "array"}, {"items", Json{{"type", "string"}}}})}};
   return Json{
       {"/api/v1/preview/{member}", Json{{"post", preview}}},
       {"/api/v1/compare",
@@ -170,6 +181,7 @@ Json CommandPaths() {
              CommandOperation("export", "A profile and its rules as one JSON document",
                               Json::array({Parameter("mprf", "path", true, "Profile number")}))}}},
       {"/api/v1/import", Json{{"post", import}}},
+      {"/api/v1/revision/{command}", Json{{"post", revision}}},
   };
 }
 

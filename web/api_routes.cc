@@ -2,15 +2,19 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "cli/call_member.h"
 #include "cli/commands.h"
 #include "cli/insight_commands.h"
 #include "cli/json_depth.h"
+#include "cli/revision_commands.h"
 #include "component/failure.h"
 #include "migprof/dispatch.h"
 #include "web/api_openapi.h"
@@ -207,6 +211,69 @@ void AddInsightRoutes(httplib::Server& server, WebApp& app) {
               }));
 }
 
+// The revision-control commands, each run as the tool runs it.
+constexpr std::string_view kRevisionCommands[] = {"checkout",      "checkin",   "undo-checkout",
+                                                  "edit-function", "edit-rule", "history",
+                                                  "diff",          "restore",   "checkouts"};
+// Options a request may not give: the database and its login are the
+// server's, the acting user is the token's account.
+constexpr std::string_view kServerOptions[] = {"--database", "--user", "--password",
+                                               "--as",       "--help", "-h"};
+
+bool IsOneOf(std::string_view word, const auto& list) {
+  return std::find(std::begin(list), std::end(list), word) != std::end(list);
+}
+
+void AddRevisionRoute(httplib::Server& server, WebApp& app) {
+  server.Post(
+      R"(/api/v1/revision/([a-z-]+))",
+      Authenticated(app, [&app](const std::string& user, const httplib::Request& req,
+                                httplib::Response& res) {
+        const std::string command = req.matches[1].str();
+        if (!IsOneOf(command, kRevisionCommands)) {
+          SendError(res, 400, "no revision command named \"" + command + "\"");
+          return;
+        }
+        std::optional<Json> args = ArgumentsOf(req, res);
+        if (!args) return;
+        // The words of the command line after the command's name.
+        std::vector<std::string> words{command};
+        for (const Json& word : *args) {
+          const std::string text = word.is_string() ? word.get<std::string>() : "";
+          if (!word.is_string() || IsOneOf(text.substr(0, text.find('=')), kServerOptions)) {
+            SendError(res, 400,
+                      "the body must be the words after `migprof " + command +
+                          "` as strings, without --database, --user, --password or --as");
+            return;
+          }
+          words.push_back(text);
+        }
+        const DbSettings& db = app.db.settings();
+        for (const std::string& word :
+             {std::string("--database"), db.database, std::string("--as"), user}) {
+          words.push_back(word);
+        }
+        if (!db.user.empty()) {
+          for (const std::string& word :
+               {std::string("--user"), db.user, std::string("--password"), db.password}) {
+            words.push_back(word);
+          }
+        }
+        CLI::App line;
+        line.require_subcommand(1);
+        cli::RevisionCommands revisions(line);
+        std::vector<std::string> reversed(words.rbegin(), words.rend());
+        try {
+          line.parse(reversed);
+        } catch (const CLI::ParseError& error) {
+          SendError(res, 400, error.what());
+          return;
+        }
+        std::ostringstream out, err;
+        SendCommand(res, revisions.RunChosen(out, err).value_or(cli::kExitBadRequest), out, err);
+      }));
+}
+
 }  // namespace
 
 void AddApiRoutes(httplib::Server& server, WebApp& app) {
@@ -216,6 +283,7 @@ void AddApiRoutes(httplib::Server& server, WebApp& app) {
   });
   AddMemberRoute(server, app);
   AddInsightRoutes(server, app);
+  AddRevisionRoute(server, app);
 }
 
 }  // namespace migprof::web

@@ -246,6 +246,42 @@ TEST_F(ApiTest, MalformedRequestsAre400AndLeaveRowsAndErrorStateAlone) {
   EXPECT_EQ(state["result"], 2) << "the object's error state is untouched";
 }
 
+TEST_F(ApiTest, CommandsAnswerAsTheToolAndActAsTheAccount) {
+  httplib::Client client("127.0.0.1", port_);
+  const httplib::Headers auth{{"Authorization", "Bearer " + token_}};
+  struct Case {
+    std::string name, path, body;  // GET without a body
+    int status;
+    std::string contains;
+  };
+  const std::vector<Case> cases = {
+      {"compare", "/api/v1/compare?left=110&right=100", "", 200, "\"right_is_parent\": true"},
+      {"where-used", "/api/v1/where-used?function=map_uom", "", 200, "\"function\": \"map_uom\""},
+      {"where-used of nothing", "/api/v1/where-used", "", 400, "give one of"},
+      {"export", "/api/v1/profiles/110/export", "", 200, "\"mprf\""},
+      {"export of no profile", "/api/v1/profiles/999/export", "", 422, "999"},
+      {"preview", "/api/v1/preview/DeleteMap100", "[300]", 200, "\"removed\""},
+      {"preview of a reading member", "/api/v1/preview/ErrorNumber", "[]", 400, "changes"},
+      {"check-out", "/api/v1/revision/checkout", R"(["100", "V11_R1_STD", "conv_date"])", 200,
+       "checkedOut"},
+      {"check-in", "/api/v1/revision/checkin",
+       R"(["100", "V11_R1_STD", "conv_date", "--comment", "by script"])", 200, "\"revision\""},
+      {"history", "/api/v1/revision/history", R"(["100", "V11_R1_STD", "conv_date"])", 200,
+       std::string("\"user\":\"") + kAccount + "\""},
+      {"acting as another", "/api/v1/revision/checkout",
+       R"(["100", "V11_R1_STD", "conv_date", "--as", "alice"])", 400, "--as"},
+      {"unknown command", "/api/v1/revision/rm", "[]", 400, "rm"},
+  };
+  for (const Case& c : cases) {
+    httplib::Result res = c.body.empty() ? client.Get(c.path, auth)
+                                         : client.Post(c.path, auth, c.body, "application/json");
+    ASSERT_TRUE(res) << c.name;
+    EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
+    EXPECT_NE(res->body.find(c.contains), std::string::npos) << c.name << ": " << res->body;
+  }
+  EXPECT_EQ(db_.Count("qzmap100"), 5) << "the preview deleted nothing";
+}
+
 // Collects every "$ref" of a document.
 void CollectRefs(const Json& node, std::vector<std::string>& refs) {
   if (node.is_object()) {
