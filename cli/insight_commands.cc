@@ -163,18 +163,26 @@ int RunExportCommand(const DatabaseSettings& settings, const std::string& mprf, 
 
 int RunImportCommand(const DatabaseSettings& settings, const std::string& file, bool dry_run,
                      std::ostream& out, std::ostream& err) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    err << "migprof import: cannot read " << file << '\n';
+    return kExitBadRequest;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return RunImportDocument(settings, text.str(), dry_run, out, err);
+}
+
+int RunImportDocument(const DatabaseSettings& settings, const std::string& document, bool dry_run,
+                      std::ostream& out, std::ostream& err) {
   return Guarded("import", err, [&] {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw BadRequest("cannot read " + file);
-    std::ostringstream text;
-    text << in.rdbuf();
     insight::DataSource target = DataSourceOf(settings);
     if (!dry_run) {
-      WriteJson(out, insight::ImportProfile(target, text.str()));
+      WriteJson(out, insight::ImportProfile(target, document));
       return;
     }
     WriteJson(out, insight::Preview(target, {}, [&](const insight::DataSource& snapshot) {
-                return insight::ImportProfile(snapshot, text.str());
+                return insight::ImportProfile(snapshot, document);
               }));
   });
 }

@@ -79,6 +79,9 @@ int RunExportCommand(const DatabaseSettings& settings, const std::string& mprf, 
 // Imports the document in file; with dry_run, previews the import instead.
 int RunImportCommand(const DatabaseSettings& settings, const std::string& file, bool dry_run,
                      std::ostream& out, std::ostream& err);
+// The same for a document already read.
+int RunImportDocument(const DatabaseSettings& settings, const std::string& document, bool dry_run,
+                      std::ostream& out, std::ostream& err);
 
 }  // namespace migprof::cli
 

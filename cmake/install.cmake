@@ -38,8 +38,16 @@ endif()
 
 # The tool.
 install(TARGETS migprof RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql
+# The front end's tables (web_*) and configuration management's (configmgt_*,
+# named so as not to meet the component's scripts of the same file names) go
+# with the component's, so a server database can be set up from the install.
+install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql schema/web_mariadb.sql
+              schema/web_sqlserver.sql
         DESTINATION ${CMAKE_INSTALL_DATADIR}/migprof/schema COMPONENT tool)
+foreach(dialect sqlite sqlserver mariadb)
+  install(FILES configmgt/${dialect}.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/migprof/schema
+          RENAME configmgt_${dialect}.sql COMPONENT tool)
+endforeach()
 
 # The library, its headers and the packages that find it.
 install(TARGETS ${migprof_libraries} EXPORT migprofTargets

@@ -27,3 +27,13 @@ CREATE TABLE mpweb_job (
   stat varchar(10) NOT NULL, done bigint NOT NULL, totl bigint NOT NULL,
   errn varchar(32) NOT NULL DEFAULT '', errd varchar(4000) NOT NULL DEFAULT '',
   updt bigint NOT NULL);
+
+-- API tokens of scripts: id, account, hash of the token (the token itself is
+-- shown once and never stored), creation time (seconds since 1970). A
+-- database set up before API tokens existed needs only this statement.
+CREATE TABLE mpweb_apitoken (
+  apid varchar(16) COLLATE Latin1_General_BIN2 NOT NULL PRIMARY KEY,
+  usrn varchar(64) COLLATE Latin1_General_BIN2 NOT NULL,
+  tkhs varchar(64) COLLATE Latin1_General_BIN2 NOT NULL UNIQUE,
+  crea bigint NOT NULL);
+CREATE INDEX mpweb_apitoken_usrn ON mpweb_apitoken (usrn);

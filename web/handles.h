@@ -23,6 +23,10 @@ struct HandleSlot {
   std::mutex mutex;
   DbSettings settings;
   std::chrono::steady_clock::time_point last_use;
+  // The object of an API account, kept between its calls (under mutex): a
+  // script reads the error state a call left, as a host reads it from its
+  // object. Browser sessions leave it empty.
+  std::unique_ptr<TOVRHandleMigProf> kept;
 };
 
 // What a member call reported: its result, and the error state the front end

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "component/failure.h"
+#include "web/api_routes.h"
 #include "web/app.h"
 #include "web/assets.h"
 #include "web/tokens.h"
@@ -141,6 +142,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   AddCompareRoutes(server, app);
   AddWhereUsedRoutes(server, app);
   AddRevisionRoutes(server, app);
+  AddApiRoutes(server, app);
 }
 
 std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {
@@ -310,6 +312,27 @@ bool LoadDatabaseLogin(const std::string& option_file, DbSettings& db, std::ostr
   return true;
 }
 
+std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::string& host) {
+  if (options.tls_cert.empty() != options.tls_key.empty()) {
+    return "--tls-cert and --tls-key go together: give both, or neither";
+  }
+  if (!options.tls_cert.empty() || options.behind_tls_proxy || IsLoopback(host)) {
+    return std::nullopt;
+  }
+  return "refusing to listen on " + host +
+         " without TLS: passwords and API tokens would cross the network in clear. Give "
+         "--tls-cert and --tls-key, or --behind-tls-proxy when a proxy in front (such as nginx) "
+         "terminates TLS, or listen on 127.0.0.1";
+}
+
+std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options) {
+  if (options.tls_cert.empty()) return std::make_unique<httplib::Server>();
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tls_cert.c_str(), options.tls_key.c_str());
+  if (!server->is_valid()) return nullptr;
+  return server;
+}
+
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) {
   std::string host;
   int port = 0;
@@ -355,19 +378,29 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "migprof serve: " << failure.what() << '\n';
     return 1;
   }
-  httplib::Server server;
-  ConfigureServer(server, app, proxies, options.access_log ? &out : nullptr);
+  if (std::optional<std::string> refusal = TlsRefusal(options, host)) {
+    err << "migprof serve: " << *refusal << '\n';
+    return 1;
+  }
+  std::unique_ptr<httplib::Server> server = NewServer(options);
+  if (!server) {
+    err << "migprof serve: cannot load the TLS certificate " << options.tls_cert << " and key "
+        << options.tls_key << " (PEM files that belong together)\n";
+    return 1;
+  }
+  ConfigureServer(*server, app, proxies, options.access_log ? &out : nullptr);
   if (port == 0) {
-    port = server.bind_to_any_port(host);
-  } else if (!server.bind_to_port(host, port)) {
+    port = server->bind_to_any_port(host);
+  } else if (!server->bind_to_port(host, port)) {
     port = -1;
   }
   if (port < 0) {
     err << "migprof serve: cannot listen on " << options.listen << '\n';
     return 1;
   }
-  out << "Serving http://" << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":"
-      << port << "/ (Ctrl-C stops)" << std::endl;
+  out << "Serving " << (options.tls_cert.empty() ? "http" : "https") << "://"
+      << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":" << port
+      << "/ (Ctrl-C stops)" << std::endl;
 
   // The stopper waits for a signal, stops accepting and gives the requests in
   // flight until the deadline; the serving thread tells it when they are done.
@@ -382,21 +415,21 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     // stop yet.
     auto started = [&] {
       std::lock_guard<std::mutex> lock(mutex);
-      return !serving || server.is_running();
+      return !serving || server->is_running();
     };
     while (!started()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::unique_lock<std::mutex> lock(mutex);
     if (deadline == std::chrono::steady_clock::time_point::max()) {
       deadline = std::chrono::steady_clock::now() + options.shutdown_grace;
     }
-    server.stop();
+    server->stop();
     if (served.wait_until(lock, deadline, [&] { return !serving; })) return;
     err << "migprof serve: requests still running after " << options.shutdown_grace.count()
         << " s; stopping without them" << std::endl;
     app.jobs.Abandon();
     std::_Exit(1);
   });
-  server.listen_after_bind();
+  server->listen_after_bind();
   {
     std::lock_guard<std::mutex> lock(mutex);
     serving = false;

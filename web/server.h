@@ -2,9 +2,12 @@
 #ifndef MIGPROF_WEB_SERVER_H_
 #define MIGPROF_WEB_SERVER_H_
 
+#include <httplib.h>
+
 #include <chrono>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -24,6 +27,11 @@ struct ServeOptions {
   std::chrono::seconds shutdown_grace{10};
   // One line per request on out: client, method, path and status.
   bool access_log = false;
+  // HTTPS: PEM certificate (chain) and private key files.
+  std::string tls_cert;
+  std::string tls_key;
+  // Plain HTTP beyond loopback is allowed: a proxy in front terminates TLS.
+  bool behind_tls_proxy = false;
 };
 
 // An address or a network of addresses, IPv4 or IPv6.
@@ -81,12 +89,22 @@ bool SplitListenAddress(const std::string& listen, std::string& host, int& port)
 // True for 127.0.0.0/8, ::1 and "localhost".
 bool IsLoopback(const std::string& host);
 
+// Why the server may not listen on host with these options, or nothing: a
+// certificate needs its key and the other way round, and beyond loopback
+// passwords and tokens must not cross the network in clear, so it needs TLS
+// or behind_tls_proxy.
+std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::string& host);
+// An HTTPS server with the options' certificate and key, a plain one without
+// them; nullptr when the certificate or key cannot be loaded.
+std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options);
+
 // Serves until SIGINT or SIGTERM. Refuses (exit status 1, message on err) to
-// listen beyond loopback, or to trust a proxy, while there is no account. On
-// a signal it stops accepting, lets requests in flight and running copies end
-// within options.shutdown_grace (copies still running then are stopped and
-// recorded as failed), closes its connections and returns 0. Requests still
-// running after the grace period end the process with status 1.
+// listen beyond loopback, or to trust a proxy, while there is no account, and
+// as TlsRefusal says. On a signal it stops accepting, lets requests in flight
+// and running copies end within options.shutdown_grace (copies still running
+// then are stopped and recorded as failed), closes its connections and
+// returns 0. Requests still running after the grace period end the process
+// with status 1.
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err);
 
 // `migprof user add`: the password is read from in (without echo on a

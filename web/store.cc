@@ -21,6 +21,8 @@ constexpr const char* kCreateTables[] = {
     "tabs varchar(4000) not null, stat varchar(10) not null, done bigint not null, "
     "totl bigint not null, errn varchar(32) not null default '', "
     "errd varchar(4000) not null default '', updt bigint not null)",
+    "create table if not exists mpweb_apitoken (apid varchar(16) not null primary key, "
+    "usrn varchar(64) not null, tkhs varchar(64) not null unique, crea bigint not null)",
 };
 
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
@@ -35,7 +37,10 @@ void EnsureWebTables(const Db& db) {
     return;
   }
   try {
+    // mpweb_apitoken came later than the others; a database set up before
+    // needs its statement of the script.
     db.QueryNumber("select count(*) from mpweb_session");
+    db.QueryNumber("select count(*) from mpweb_apitoken");
   } catch (const ComError& error) {
     throw std::runtime_error(
         "the front end's tables (mpweb_*) are missing on this database; run "
@@ -55,6 +60,7 @@ void Store::AddUser(const String& name, const String& password_hash) {
 
 bool Store::RemoveUser(const String& name) {
   db_.Execute("delete from mpweb_session where usrn = " + Quoted(name));
+  db_.Execute("delete from mpweb_apitoken where usrn = " + Quoted(name));
   return db_.Execute("delete from mpweb_user where usrn = " + Quoted(name)) > 0;
 }
 
@@ -62,6 +68,38 @@ bool Store::HasUsers() const { return db_.QueryNumber("select count(*) from mpwe
 
 std::optional<String> Store::PasswordHash(const String& name) const {
   std::optional<Row> row = db_.QueryOne("select pwhs from mpweb_user where usrn = " + Quoted(name));
+  if (!row) return std::nullopt;
+  return (*row)[0];
+}
+
+std::pair<String, String> Store::NewApiToken(const String& user) {
+  String id = NewToken().substr(0, 12);
+  String token = NewToken();
+  db_.Execute("insert into mpweb_apitoken (apid, usrn, tkhs, crea) values (" + Quoted(id) + ", " +
+              Quoted(user) + ", " + Quoted(HashToken(token)) + ", " + SqlNumber(Now()) + ")");
+  return {id, token};
+}
+
+std::vector<ApiTokenRecord> Store::ApiTokens(const String& user) const {
+  std::vector<ApiTokenRecord> tokens;
+  for (const Row& row : db_.Query("select apid, usrn, crea from mpweb_apitoken" +
+                                  (user.empty() ? String() : " where usrn = " + Quoted(user)) +
+                                  " order by crea, apid")) {
+    tokens.push_back(ApiTokenRecord{row[0], row[1], std::stoll(row[2])});
+  }
+  return tokens;
+}
+
+bool Store::RevokeApiToken(const String& id) {
+  return db_.Execute("delete from mpweb_apitoken where apid = " + Quoted(id)) > 0;
+}
+
+std::optional<String> Store::ApiTokenUser(const String& token) const {
+  if (token.size() != 64 || token.find_first_not_of("0123456789abcdef") != String::npos) {
+    return std::nullopt;
+  }
+  std::optional<Row> row =
+      db_.QueryOne("select usrn from mpweb_apitoken where tkhs = " + Quoted(HashToken(token)));
   if (!row) return std::nullopt;
   return (*row)[0];
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "web/db.h"
 
@@ -23,6 +24,14 @@ struct SessionRecord {
   String user;
   String csrf;
   String flash;
+};
+
+// An API token of an account; the token itself is shown once and only its
+// hash is stored.
+struct ApiTokenRecord {
+  String id;
+  String user;
+  long long created = 0;  // seconds since 1970
 };
 
 // A copy in progress or finished.
@@ -50,9 +59,19 @@ class Store {
 
   // Accounts. AddUser replaces the password of an existing account.
   void AddUser(const String& name, const String& password_hash);
+  // RemoveUser also ends the account's sessions and revokes its API tokens.
   bool RemoveUser(const String& name);
   bool HasUsers() const;
   std::optional<String> PasswordHash(const String& name) const;
+
+  // API tokens for scripts. NewApiToken returns the id and the token (64
+  // hex digits); ApiTokens lists those of user, or of every account when
+  // user is empty, oldest first; ApiTokenUser answers the account of a token
+  // that exists and has not been revoked.
+  std::pair<String, String> NewApiToken(const String& user);
+  std::vector<ApiTokenRecord> ApiTokens(const String& user) const;
+  bool RevokeApiToken(const String& id);
+  std::optional<String> ApiTokenUser(const String& token) const;
 
   // Sessions. NewSession returns the id for the cookie; only its hash is
   // stored. FindSession answers sessions that have not expired and moves

@@ -1,0 +1,20 @@
+// The HTTP API for scripts, under /api/v1/: the component's members called
+// on the caller's own object, the tool's read-only insight commands, and the
+// OpenAPI document describing them. Requests authenticate with an API token
+// of an account ("Authorization: Bearer <token>", `migprof token add`), never
+// with the browser's session cookie, so they need no CSRF token. Every
+// answer is JSON; a refused request changes nothing.
+#ifndef MIGPROF_WEB_API_ROUTES_H_
+#define MIGPROF_WEB_API_ROUTES_H_
+
+#include <httplib.h>
+
+#include "web/app.h"
+
+namespace migprof::web {
+
+void AddApiRoutes(httplib::Server& server, WebApp& app);
+
+}  // namespace migprof::web
+
+#endif  // MIGPROF_WEB_API_ROUTES_H_
