@@ -8,6 +8,7 @@ packages=(
   libcpp-httplib-dev libkainjow-mustache-dev libjs-bootstrap5 libsodium-dev
   chromium chromium-driver python3-selenium
   help2man lintian
+  clang
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
