@@ -72,6 +72,8 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
       R"({"call": "ErrorNumber", "arg": []})",
       R"({"call": "ErrorNumber", "sql": "select 1"})",
       R"({"sql": 1})",
+      // A request the parser would read up to a NUL character, found by fuzzing.
+      R"({"sql": "select 1"})" + std::string(1, '\0') + "[[",
   };
   std::vector<std::string> lines = malformed;
   lines.push_back(Call("ErrorNumber"));
