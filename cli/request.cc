@@ -80,7 +80,7 @@ Json AnswerLine(TOVRHandleMigProf& object, std::string_view line, const RequestO
   Json request;
   try {
     request = Json::parse(line);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {  // a syntax error, or a number out of range
     // what() starts with the library's own tag, "[json.exception...] ",
     // which says nothing to the user.
     std::string text = error.what();
