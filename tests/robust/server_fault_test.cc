@@ -58,7 +58,7 @@ TEST(ServerFault, StoppedDuringALongCopyAndStartedAgain) {
   const char* control = std::getenv("MIGPROF_TEST_SERVER_CONTROL");
   if (control == nullptr) GTEST_SKIP() << "needs a server it may stop (.ci/odbc_suite.sh)";
   const int trials = Rounds(4, 12);
-  int interrupted = 0;
+  int interrupted = 0, statement_errors = 0;
   std::string figures;  // rows seen before the stop / rows found after, per trial
   for (int trial = 0; trial < trials; ++trial) {
     const std::string signal = trial % 2 == 0 ? "kill" : "term";
@@ -90,7 +90,12 @@ TEST(ServerFault, StoppedDuringALongCopyAndStartedAgain) {
 
     if (!completed) {
       ++interrupted;
-      EXPECT_EQ(object.ErrorNumber(), errc::kProviderFailure) << object.ErrDescription();
+      // The data-access layer's error for a lost server; a statement that a
+      // stopping server interrupts (SIGTERM) may report the statement error.
+      const Double number = object.ErrorNumber();
+      EXPECT_TRUE(number == errc::kProviderFailure || number == errc::kErrorsInCommand)
+          << number << " " << object.ErrDescription();
+      if (number == errc::kErrorsInCommand) ++statement_errors;
       EXPECT_FALSE(object.ErrDescription().empty());
     }
     // The same object, on a new connection to the restarted server.
@@ -116,8 +121,10 @@ TEST(ServerFault, StoppedDuringALongCopyAndStartedAgain) {
   }
   // The stops came while the copy was running.
   EXPECT_GT(interrupted, trials / 2);
-  std::cout << "server stopped during " << interrupted << " of " << trials
-            << " copies; elements seen before the stop / present after:" << figures << "\n";
+  std::cout << "server stopped during " << interrupted << " of " << trials << " copies ("
+            << statement_errors
+            << " reported as a statement error); elements seen before the stop / present after:"
+            << figures << "\n";
 }
 
 }  // namespace
