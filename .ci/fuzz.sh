@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (fuzz/) with clang++ in build-fuzz/ and runs
-# each on its seed corpus for MIGPROF_FUZZ_SECONDS seconds (60 by default).
-# New inputs go to a scratch corpus, so the checked-in seeds stay as they are;
+# each on its starting corpus for MIGPROF_FUZZ_SECONDS seconds (60 by default).
+# New inputs go to a scratch corpus, so the checked-in inputs stay as they are;
 # an input that breaks a target is kept in build-fuzz/findings/ and the script
 # fails. Prints the executions of each target.
 #
