@@ -30,9 +30,10 @@ failed=()
 for target in "${targets[@]}"; do
   mkdir -p "$scratch/$target/corpus" "$scratch/$target/cwd"
   log=$findings/$target.log
-  # Run from a scratch directory: the request reader's target may name
-  # database files relative to it.
-  if (cd "$scratch/$target/cwd" &&
+  # Run from a scratch directory, its temporary files there too: the request
+  # reader's target keeps a database and may name database files relative
+  # to the working directory.
+  if (cd "$scratch/$target/cwd" && TMPDIR=$PWD \
     "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
       -artifact_prefix="$findings/$target-" -print_final_stats=1 \
       "$scratch/$target/corpus" "$root/fuzz/corpus/$target") >"$log" 2>&1; then

@@ -22,13 +22,19 @@ namespace {
 
 namespace cli = migprof::cli;
 
-// A database made once per run in a directory of its own, removed at exit.
-// A plain array, so the exit handler still finds the name.
-char g_folder[] = "/tmp/migprof-fuzz.XXXXXX";
+// A database made once per run in a directory of its own under TMPDIR,
+// removed at exit (.ci/fuzz.sh points TMPDIR into its scratch folder, which
+// also goes when a run ends by a crash). A plain array, so the exit handler
+// still finds the name.
+char g_folder[4096];
 
 const std::string& Database() {
   static const std::string database = [] {
-    ::mkdtemp(g_folder);
+    const std::string pattern =
+        (std::filesystem::temp_directory_path() / "migprof-fuzz.XXXXXX").string();
+    FUZZ_CHECK(pattern.size() < sizeof g_folder);
+    pattern.copy(g_folder, pattern.size());
+    FUZZ_CHECK(::mkdtemp(g_folder) != nullptr);
     std::atexit([] { std::filesystem::remove_all(g_folder); });
     const std::string path = std::string(g_folder) + "/profiles.db";
     migprof::schema::CreateEmbeddedDatabase(path);
