@@ -7,7 +7,8 @@
 # database with the schema and a login with a password, writes a data source
 # into an odbc.ini of its own (ODBCSYSINI / ODBCINI), runs the test program
 # with MIGPROF_TEST_DSN, MIGPROF_TEST_UID and MIGPROF_TEST_PWD set, and stops
-# the server by its process id, also when anything fails. The system's own
+# the server by its process id, also when anything fails. Tests may stop and
+# restart the server through MIGPROF_TEST_SERVER_CONTROL (see below). The system's own
 # MariaDB service and ODBC configuration are not touched.
 #
 # Usage: bash .ci/odbc_suite.sh <test program> [test program arguments...]
@@ -33,18 +34,26 @@ log() { echo "odbc_suite: $*" >&2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/migprof-odbc.XXXXXX")
 server=""
+# A stopped server that its parent has not reaped yet is gone all the same.
+alive() { kill -0 "$1" 2>/dev/null && ! grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
+stop_server() {
+  alive "$1" || return 0
+  kill "$1"
+  for _ in $(seq 120); do
+    alive "$1" || return 0
+    sleep 0.5
+  done
+  log "server $1 did not stop; killing it"
+  kill -9 "$1"
+}
 cleanup() {
   local status=$?
-  if [[ -n $server ]] && kill -0 "$server" 2>/dev/null; then
-    kill "$server"
-    for _ in $(seq 120); do
-      kill -0 "$server" 2>/dev/null || break
-      sleep 0.5
-    done
-    if kill -0 "$server" 2>/dev/null; then
-      log "server $server did not stop; killing it"
-      kill -9 "$server"
-    fi
+  # A test may have stopped the first server and started another one.
+  local restarted
+  restarted=$(cat "$work/mariadb.pid" 2>/dev/null || true)
+  [[ -n $restarted && $restarted != "$server" ]] && stop_server "$restarted"
+  if [[ -n $server ]]; then
+    stop_server "$server"
     wait "$server" 2>/dev/null || true
   fi
   if [[ $status -ne 0 && -f $work/mariadb.err ]]; then
@@ -108,12 +117,13 @@ mariadb-install-db --no-defaults --datadir="$work/data" --user="$user" \
   --auth-root-authentication-method=socket --skip-test-db >"$work/install.log" 2>&1 ||
   { tail -n 20 "$work/install.log" >&2; log "mariadb-install-db failed"; exit 1; }
 
-mariadbd --no-defaults --datadir="$work/data" --user="$user" \
-  --socket="$socket" --port="$port" --bind-address=127.0.0.1 \
-  --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err" \
-  --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci \
-  --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 \
-  --max-connections=300 </dev/null >/dev/null 2>&1 &
+server_line=(mariadbd --no-defaults --datadir="$work/data" --user="$user"
+  --socket="$socket" --port="$port" --bind-address=127.0.0.1
+  --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err"
+  --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci
+  --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2
+  --max-connections=300)
+"${server_line[@]}" </dev/null >/dev/null 2>&1 &
 server=$!
 log "server $server on 127.0.0.1:$port"
 
@@ -162,10 +172,49 @@ PORT = $port
 DATABASE = $database
 INI
 
+# --- stopping and restarting the server from a test --------------------------
+# MIGPROF_TEST_SERVER_CONTROL names a script: "<script> term" or "<script> kill"
+# stops the server with SIGTERM or SIGKILL and waits until it has gone;
+# "<script> start" starts it again with the same line and waits until it
+# answers. The server's pid file tells which process to stop.
+control=$work/server_control.sh
+{
+  echo '#!/usr/bin/env bash'
+  echo 'set -euo pipefail'
+  printf 'pid_file=%q\nsocket=%q\nuser=%q\n' "$work/mariadb.pid" "$socket" "$user"
+  printf 'server_line=(%s)\n' "$(printf '%q ' "${server_line[@]}")"
+  cat <<'SCRIPT'
+# A stopped server that its parent has not reaped yet is gone all the same.
+alive() { kill -0 "$1" 2>/dev/null && ! grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
+answers() { mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1; }
+case ${1:-} in
+  term | kill)
+    pid=$(cat "$pid_file")
+    kill -s "${1^^}" "$pid"
+    for _ in $(seq 240); do alive "$pid" || exit 0; sleep 0.25; done
+    echo "server $pid did not stop" >&2
+    exit 1
+    ;;
+  start)
+    "${server_line[@]}" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 240); do answers && exit 0; sleep 0.25; done
+    echo "server did not start" >&2
+    exit 1
+    ;;
+  *)
+    echo "usage: $0 term|kill|start" >&2
+    exit 2
+    ;;
+esac
+SCRIPT
+} >"$control"
+chmod 755 "$control"
+
 # --- tests -------------------------------------------------------------------
 log "running $tests against $dsn"
 status=0
 ODBCSYSINI=$work ODBCINI=$work/odbc.ini \
   MIGPROF_TEST_DSN=$dsn MIGPROF_TEST_UID=$login MIGPROF_TEST_PWD=$password \
+  MIGPROF_TEST_SERVER_CONTROL=$control \
   "$tests" "$@" || status=$?
 exit "$status"

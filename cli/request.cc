@@ -71,10 +71,16 @@ Json AnswerLine(TOVRHandleMigProf& object, std::string_view line, const RequestO
     return ErrorJson("empty request line");
   }
   if (auto too_deep = NestingTooDeep(line)) return ErrorJson("request refused: " + *too_deep);
+  // The parser takes a NUL character for the end of the text and would carry
+  // out what stands before it; JSON has no unescaped NUL anywhere.
+  if (line.find('\0') != std::string_view::npos) {
+    return ErrorJson(
+        "request is not valid JSON: a NUL character (U+0000) must be escaped as \\u0000");
+  }
   Json request;
   try {
     request = Json::parse(line);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {  // a syntax error, or a number out of range
     // what() starts with the library's own tag, "[json.exception...] ",
     // which says nothing to the user.
     std::string text = error.what();

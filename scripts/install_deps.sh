@@ -9,6 +9,7 @@ packages=(
   chromium chromium-driver python3-selenium
   nginx
   help2man lintian
+  clang
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -1,6 +1,5 @@
 #include "component/sqlite/database_file.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,14 +86,19 @@ bool Exists(const String& path) {
 }
 
 // The first 100 bytes hold SQLite's header; an empty file is not a database
-// here, although SQLite would take it for an empty one.
-bool HasSqliteHeader(const String& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+// here, although SQLite would take it for an empty one. Read through the
+// connection's own descriptor: closing a descriptor of our own would drop
+// every POSIX lock this process holds on the file, the locks by which its
+// other connections keep other processes from removing the -wal and -shm
+// files they use.
+bool HasSqliteHeader(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr) {
+    return false;
+  }
   char header[100];
-  ssize_t got = ::read(fd, header, sizeof header);
-  ::close(fd);
-  return got == static_cast<ssize_t>(sizeof header) &&
+  return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK &&
          std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
@@ -112,7 +116,6 @@ void CheckProfileDatabase(const String& path) {
     Refuse(errtext::kDataSourceNotFound);
   }
   const String not_profile = "The file " + path + " is not a profile database.";
-  if (!HasSqliteHeader(path)) Refuse(not_profile);
   // Without a -wal file, the file alone holds the whole database and an
   // immutable open reads it without locks and without side files. With one,
   // the database is in use or was left by a crash; a normal read-only open
@@ -120,6 +123,7 @@ void CheckProfileDatabase(const String& path) {
   const bool has_wal = Exists(path + "-wal");
   Db db = has_wal ? OpenDb(path, SQLITE_OPEN_READONLY)
                   : OpenDb(FileUri(path) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+  if (!HasSqliteHeader(db.get())) Refuse(not_profile);
   std::vector<String> found;
   try {
     found = Column(db.get(), String("select name from sqlite_master where type = 'table' and "

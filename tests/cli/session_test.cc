@@ -72,6 +72,10 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
       R"({"call": "ErrorNumber", "arg": []})",
       R"({"call": "ErrorNumber", "sql": "select 1"})",
       R"({"sql": 1})",
+      // Found by fuzzing: a request the parser would read up to a NUL
+      // character, and a number beyond a double's range.
+      R"({"sql": "select 1"})" + std::string(1, '\0') + "[[",
+      R"({"call": "ErrorNumber", "args": [9e999]})",
   };
   std::vector<std::string> lines = malformed;
   lines.push_back(Call("ErrorNumber"));

@@ -121,6 +121,24 @@ TEST(DatabaseFileAtExit, HoldsEveryCommittedRowOnItsOwn) {
   EXPECT_EQ(NumbersInFileAlone(folder, path), std::vector<std::string>{"7"});
 }
 
+// A connection opened while others are in use checks the file without
+// dropping their locks: another process that opens and closes the database
+// meanwhile must not take itself for the last user and remove the -wal and
+// -shm files in use (the front end then failed with "disk I/O error").
+TEST(DatabaseFileInUse, ANewConnectionKeepsTheOpenOnesLocks) {
+  TestDatabase db;
+  if (!db.embedded()) GTEST_SKIP() << "the embedded database file";
+  auto first = db.Connect();
+  first->Execute("insert into qzmap100 (mprf) values (1)");
+  auto second = db.Connect();
+  ASSERT_EQ(RunTool({"sql", "--database", db.dsn(), "select 1"}).status, 0);
+  EXPECT_TRUE(fs::exists(db.path() + "-shm"));
+  first->Execute("insert into qzmap100 (mprf) values (2)");
+  second->Execute("insert into qzmap100 (mprf) values (3)");
+  EXPECT_EQ(db.Count("qzmap100"), 3);
+  EXPECT_TRUE(FileIsSound(db.path()));
+}
+
 TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
   TempFolder folder;
   const std::string path = folder.File("p.db");

@@ -1,0 +1,26 @@
+// The embedded database's translation on any statement text: it never fails
+// (no exception of any kind), gives the same text for the same input, and
+// every closed string literal of the input is still in its output.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "component/sqlite/dialect.h"
+#include "fuzz/check.h"
+#include "fuzz/literals.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view sql(reinterpret_cast<const char*>(data), size);
+  std::string translated;
+  try {
+    translated = migprof::sqlite_dialect::Translate(sql);
+  } catch (...) {
+    FUZZ_CHECK(!"Translate raised");
+  }
+  FUZZ_CHECK(migprof::sqlite_dialect::Translate(sql) == translated);
+  for (const std::string& literal : migprof::fuzz::PlainLiterals(sql)) {
+    FUZZ_CHECK(translated.find(literal) != std::string::npos);
+  }
+  return 0;
+}

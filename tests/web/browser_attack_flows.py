@@ -1,0 +1,228 @@
+"""The front end attacked: script-injection payloads in every value it renders,
+changing requests with missing, stale or foreign CSRF tokens, and a session
+used after its expiry. Profile numbers 800-849 only."""
+import hashlib
+import json
+import urllib.error
+import urllib.parse
+import urllib.request
+
+from selenium.common.exceptions import NoAlertPresentException
+from selenium.webdriver.common.by import By
+
+from browser_test import LOGIN, PASSWORDS, FrontEndCase, migprof, sign_in, submit
+
+PAYLOADS = ["<script>alert(1)</script>", "\"><img src=x onerror=alert(1)>",
+            "javascript:alert(1)", "{{#a}}{{{b}}}{{/a}}", "'><svg onload=alert(1)>"]
+SCRIPT, IMG, JS_URL, MUSTACHE, SVG = PAYLOADS
+# A user whose name is mark-up signs in and owns profile 800 (an owner name
+# is kept to 20 characters).
+HOSTILE_USER = "<script>alert(1)"
+VRC = {"vers": "K8", "rele": "0", "cust": "A"}
+TABLE = {"tcpac": "xy", "tcmod": SVG, "tflno": "1"}
+# Elements or attributes no page of the front end has, which a payload would add.
+INJECTED = ("script:not([src]), img[src='x'], svg, [onerror], [onload], "
+            "a[href^='javascript:' i], form[action^='javascript:' i]")
+
+
+def sql(database, statement):
+    """The rows a statement answers, through the tool."""
+    return json.loads(migprof("sql", "--database", database, *LOGIN, statement).stdout)["rows"]
+
+
+def q(text):
+    return "'" + text.replace("'", "''") + "'"
+
+
+def row_values(values):
+    return "(" + ", ".join(q(v) if isinstance(v, str) else str(v) for v in values) + ")"
+
+
+class NoRedirect(urllib.request.HTTPRedirectHandler):
+    def redirect_request(self, *args, **kwargs):
+        return None
+
+
+class AttackFlows(FrontEndCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+
+        def sql(statement):
+            migprof("sql", "--database", cls.database, *LOGIN, statement)
+        migprof("user", "add", HOSTILE_USER, "--database", cls.database, stdin="hostile-pass-3\n")
+        # Profile 800 through the component: description, applications, the
+        # application name and the (enciphered) owner are payloads.
+        migprof("call", "--database", cls.database, *LOGIN, "--args", json.dumps(
+            [800, SCRIPT, IMG, SVG, VRC["vers"], VRC["rele"], VRC["cust"], "__", "N", JS_URL,
+             HOSTILE_USER]), "InsertInMap100")
+        key = [800, VRC["vers"], VRC["rele"], VRC["cust"], TABLE["tcpac"], TABLE["tcmod"],
+               TABLE["tflno"]]
+        prefix = "mprf, vers, rele, cust, tcpac, tcmod, tflno"
+        sql(f"insert into qzmap120 ({prefix}, prtx, stat, comt, lusr) values "
+            + row_values(key + [JS_URL, "N", SCRIPT, IMG]))
+        sql(f"insert into qzmap140 ({prefix}, fdnm, dnum, mrul, type, stat) values "
+            + row_values(key + [IMG, 1, SCRIPT, SVG, "N"]))
+        sql(f"insert into qzmap130 ({prefix}, scpac, scmod, sflno, icod) values "
+            + row_values(key + [SCRIPT, IMG, JS_URL, MUSTACHE]))
+        sql(f"insert into qzmap160 ({prefix}, func) values " + row_values(key + [SVG]))
+        sql(f"insert into qzmap170 ({prefix.replace('tcpac, tcmod, tflno', 'bpac, bmod, bflno')}, "
+            "cpac, cmod, cflno) values " + row_values(key + [SCRIPT, IMG, MUSTACHE]))
+        # A checked-out function whose name, description, definition and users
+        # are payloads.
+        sql("insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca, lurn, ldat, fdef, comt, "
+            "stat, curn) values " + row_values(
+                [800, VRC["vers"], VRC["rele"], VRC["cust"], IMG, SCRIPT, SVG,
+                 "2026-01-02 03:04:05", SCRIPT + IMG, MUSTACHE, "C", JS_URL]))
+        # Profile 801 has the pair of applications a new profile will try to
+        # take: the refusal quotes its VRC, whose customer part is mark-up.
+        sql("insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, dsca, deph) values "
+            + row_values([801, "ATKS", "ATKT", "K9", "0", IMG, "echo", 1]))
+        # Profile 803 is bob's, for the token checks.
+        migprof("call", "--database", cls.database, *LOGIN, "--args", json.dumps(
+            [803, "Guarded 803", "ATKA", "ATKB", "K7", "0", "B", "__", "N", "app", "bob"]),
+            "InsertInMap100")
+
+    @classmethod
+    def tearDownClass(cls):
+        migprof("user", "remove", HOSTILE_USER, "--database", cls.database, check=False)
+        super().tearDownClass()
+
+    def assert_inert(self, driver, page):
+        """No alert is open and no element or attribute a payload would add is
+        in the DOM."""
+        with self.assertRaises(NoAlertPresentException, msg=page):
+            driver.switch_to.alert
+        injected = driver.execute_script(
+            f"return Array.from(document.querySelectorAll(\"{INJECTED}\"))"
+            ".map(e => e.outerHTML.slice(0, 80))")
+        self.assertEqual(injected, [], page)
+
+    def test_a_payloads_in_every_rendered_value_stay_text(self):
+        hostile = self.browser_as(HOSTILE_USER, "hostile-pass-3")
+        vrc = urllib.parse.urlencode(VRC)
+        table = urllib.parse.urlencode({**VRC, **TABLE})
+        # Page, and the payloads it must show as text.
+        pages = [
+            ("/profiles", [SCRIPT]),
+            ("/profiles/800", [SCRIPT, IMG, SVG, JS_URL, HOSTILE_USER]),
+            ("/profiles/800/edit", []),  # values inside form fields
+            ("/profiles/800/rules", [SCRIPT, IMG]),
+            (f"/profiles/800/rules/table?{table}", [SCRIPT, IMG, SVG, JS_URL, MUSTACHE]),
+            (f"/profiles/800/rules/delete?{vrc}&table=xy{urllib.parse.quote(SVG)}1", []),
+            (f"/profiles/800/copy?source=800&{vrc}", []),
+            (f"/profiles/800/functions?{vrc}", [IMG, SCRIPT, SVG]),
+            ("/checkouts", [IMG, SCRIPT, JS_URL]),
+            ("/profiles/800/delete", []),
+            ("/signin?next=" + urllib.parse.quote(JS_URL), []),
+        ]
+        for driver in (self.alice, hostile):
+            for path, shown in pages:
+                driver.get(self.base + path)
+                self.assert_inert(driver, path)
+                body = driver.find_element(By.TAG_NAME, "body").text
+                for payload in shown:
+                    self.assertIn(payload, body, path)
+        self.assertEqual(self.alice.find_element(By.NAME, "next").get_attribute("value"),
+                         "/profiles", "a sign-in never leads to a script URL")
+        hostile.get(self.base + "/profiles/800")
+        self.assertEqual(self.text(hostile, "signed-in-user"), HOSTILE_USER)
+        self.assertEqual(self.text(hostile, "profile-owner"), f"you ({HOSTILE_USER})")
+        self.shot(hostile, "attack_profile")
+        hostile.get(self.base + "/profiles/800/rules/table?" + table)
+        self.shot(hostile, "attack_rule_table")
+
+    def test_b_messages_echoing_input_stay_text(self):
+        d = self.alice
+        # The component's refusal quotes profile 801's VRC inside its <B> mark-up.
+        self.create_profile(d, 802, SCRIPT, sapp="ATKS", tapp="ATKT", vers="K6", cust="C")
+        message = self.text(d, "component-message")
+        self.assertIn(IMG, message)
+        self.assertIn("already exists", message)
+        self.assert_inert(d, "refused creation")
+        self.assertEqual(d.find_element(By.ID, "description").get_attribute("value"), SCRIPT)
+        # The flash message names the function the request named.
+        d.get(self.base + "/profiles/800/functions?" + urllib.parse.urlencode(VRC))
+        submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=expire]"))
+        self.assertIn(IMG, self.flash(d))
+        self.assert_inert(d, "flash")
+        self.shot(d, "attack_message")
+
+    def session_of(self, driver):
+        """The session cookie and the page's CSRF token."""
+        return driver.get_cookie("mpsid")["value"], \
+            driver.find_element(By.NAME, "csrf").get_attribute("value")
+
+    def post(self, path, cookie, token, fields):
+        body = dict(fields)
+        if token is not None:
+            body["csrf"] = token
+        request = urllib.request.Request(self.base + path,
+                                         data=urllib.parse.urlencode(body).encode(),
+                                         headers={"Cookie": "mpsid=" + cookie})
+        try:
+            return urllib.request.build_opener(NoRedirect).open(request).status, ""
+        except urllib.error.HTTPError as answer:
+            return answer.code, answer.headers.get("Location") or ""
+
+    def description(self, mprf):
+        return sql(self.database, f"select dsca from qzmap100 where mprf = {mprf}")[0][0]
+
+    def test_c_changing_requests_need_the_live_sessions_token(self):
+        bob = self.browser("bob")
+        bob.get(self.base + "/profiles/803/edit")
+        old_cookie, old_token = self.session_of(bob)
+        form = dict(bob.execute_script(
+            "return Array.from(new FormData(document.getElementById('save-profile').form))"))
+        submit(bob, bob.find_element(By.CSS_SELECTOR, "nav form button"))  # sign out
+        sign_in(bob, "bob", PASSWORDS["bob"])
+        bob.get(self.base + "/profiles/803/edit")
+        cookie, token = self.session_of(bob)
+        self.alice.get(self.base + "/profiles")
+        alice_cookie, alice_token = self.session_of(self.alice)
+        before = self.description(803)
+        change = {k: v for k, v in form.items() if k != "csrf"}
+        change["description"] = "Changed 803"
+        # A request without a session is sent to sign in; with one, refused.
+        cases = [
+            ("no token", cookie, None, 403),
+            ("an empty token", cookie, "", 403),
+            ("the token of bob's previous session", cookie, old_token, 403),
+            ("another session's token", cookie, alice_token, 403),
+            ("bob's token with alice's session", alice_cookie, token, 403),
+            ("after sign-out", old_cookie, old_token, 303),
+        ]
+        for what, use_cookie, use_token, status in cases:
+            for path, fields in (("/profiles/803/edit", change),
+                                 ("/profiles/803/delete", {"confirm": "803"}),
+                                 ("/signout", {})):
+                answer, location = self.post(path, use_cookie, use_token, fields)
+                self.assertEqual(answer, status, f"{what}: {path}")
+                if status == 303:
+                    self.assertTrue(location.startswith("/signin"), f"{what}: {path}")
+        self.assertEqual(self.description(803), before)
+        self.assertEqual(before, "Guarded 803")
+        # The same request with the live session's token does change it.
+        self.assertEqual(self.post("/profiles/803/edit", cookie, token, change)[0], 303)
+        self.assertEqual(self.description(803), "Changed 803")
+
+    def test_d_an_expired_session_is_not_accepted(self):
+        bob = self.browser("bob")
+        bob.get(self.base + "/profiles/803/edit")
+        cookie, token = self.session_of(bob)
+        # Age bob's session past its expiry: the store keeps the cookie's hash.
+        id_hash = hashlib.blake2b(cookie.encode(), digest_size=32).hexdigest()
+        sql(self.database, f"update mpweb_session set expi = 1 where sidh = '{id_hash}'")
+        before = self.description(803)
+        answer, location = self.post("/profiles/803/delete", cookie, token, {"confirm": "803"})
+        self.assertEqual((answer, location[:7]), (303, "/signin"))
+        bob.get(self.base + "/profiles/803")
+        self.assertIn("/signin", bob.current_url)
+        self.assertEqual(self.description(803), before)
+        self.assertEqual(
+            sql(self.database, f"select count(*) from mpweb_session where sidh = '{id_hash}'"),
+            [[0]], "the expired session is gone")
+
+    def browser_as(self, user, password):
+        PASSWORDS.setdefault(user, password)
+        return self.browser(user)
