@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "migprof/com_error.h"
+
 namespace migprof::tsql {
 
 enum class Kind {
@@ -85,14 +87,20 @@ class StatementPosition {
   bool in_select_list_ = false;
 };
 
+// Parentheses nested deeper than this are refused: the translations walk
+// the groups recursively, and no statement of the component comes near it.
+inline constexpr int kMaxNesting = 1000;
+
 // Nests tokens into groups: an Item {kind, text, children, closed} per token,
 // where an opening parenthesis holds the items up to its closing one (closed
 // = true) or to the end of the text. A surplus ')' stays an item. Tokens and
 // items are each dialect's own types (a dialect may keep rewritten texts);
-// both have `kind` and `text`.
+// both have `kind` and `text`. Raises errc::kErrorsInCommand beyond
+// kMaxNesting.
 template <typename Item, typename TokenT>
 std::vector<Item> BuildTree(const std::vector<TokenT>& tokens, std::size_t* pos = nullptr,
-                            bool* closed = nullptr) {
+                            bool* closed = nullptr, int depth = 0) {
+  if (depth > kMaxNesting) throw ComError(errc::kErrorsInCommand, errtext::kNestedTooDeeply);
   std::size_t start = 0;
   if (pos == nullptr) pos = &start;
   std::vector<Item> items;
@@ -103,7 +111,9 @@ std::vector<Item> BuildTree(const std::vector<TokenT>& tokens, std::size_t* pos 
       return items;
     }
     Item item{t.kind, t.text, {}, false};
-    if (t.kind == Kind::kOpen) item.children = BuildTree<Item>(tokens, pos, &item.closed);
+    if (t.kind == Kind::kOpen) {
+      item.children = BuildTree<Item>(tokens, pos, &item.closed, depth + 1);
+    }
     items.push_back(std::move(item));
   }
   return items;

@@ -88,6 +88,11 @@ inline constexpr const char* kSelectStatementOnly =
 // errc::kErrorsInCommand).
 inline constexpr const char* kOneStatementOnly =
     "Only one statement can be run at a time: text follows the first \";\".";
+// A text whose parentheses nest deeper than the translations follow
+// (tsql::kMaxNesting) is refused before it runs (errc::kErrorsInCommand).
+inline constexpr const char* kNestedTooDeeply =
+    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
+    "smaller queries.";
 inline constexpr const char* kWrongArgCount =
     "Wrong number of arguments or invalid property assignment";
 inline constexpr const char* kRowNotLocated =

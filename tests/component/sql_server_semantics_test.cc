@@ -94,6 +94,16 @@ TEST_F(SqlServerSemantics, ComparedSubqueryMustGiveAtMostOneValue) {
             (Rows{{"2"}}));
 }
 
+TEST_F(SqlServerSemantics, ParenthesesNestedTooDeeplyAreRefusedBeforeTheyRun) {
+  // 300,000 levels once overflowed the stack of the translation.
+  for (int levels : {1001, 300000}) {
+    const std::string text = "select " + std::string(levels, '(') + "1" + std::string(levels, ')');
+    const ComError error = testing::RaisedBy([&] { db_.Rows(text); });
+    EXPECT_EQ(error.number(), errc::kErrorsInCommand);
+    EXPECT_EQ(error.description(), errtext::kNestedTooDeeply);
+  }
+}
+
 TEST_F(SqlServerSemantics, UnsizedCastsCutTo30Characters) {
   // An e acute is two bytes in UTF-8 and one (0xE9) in the database.
   std::string forty, hex;
