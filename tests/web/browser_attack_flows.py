@@ -112,7 +112,7 @@ class AttackFlows(FrontEndCase):
             (f"/profiles/800/rules/delete?{vrc}&table=xy{urllib.parse.quote(SVG)}1", []),
             (f"/profiles/800/copy?source=800&{vrc}", []),
             (f"/profiles/800/functions?{vrc}", [IMG, SCRIPT, SVG]),
-            ("/checkouts", [IMG, SCRIPT, JS_URL]),
+            ("/checkouts", [IMG, JS_URL]),
             ("/profiles/800/delete", []),
             ("/signin?next=" + urllib.parse.quote(JS_URL), []),
         ]
@@ -144,8 +144,11 @@ class AttackFlows(FrontEndCase):
         # The flash message names the function the request named.
         d.get(self.base + "/profiles/800/functions?" + urllib.parse.urlencode(VRC))
         submit(d, d.find_element(By.CSS_SELECTOR, "#functions button[value=expire]"))
-        self.assertIn(IMG, self.flash(d))
-        self.assert_inert(d, "flash")
+        self.assert_inert(d, "preview")
+        for apply in d.find_elements(By.ID, "apply-change"):
+            submit(d, apply)
+        self.assertIn(IMG, d.find_element(By.TAG_NAME, "body").text)
+        self.assert_inert(d, "outcome")
         self.shot(d, "attack_message")
 
     def session_of(self, driver):
@@ -183,6 +186,7 @@ class AttackFlows(FrontEndCase):
         before = self.description(803)
         change = {k: v for k, v in form.items() if k != "csrf"}
         change["description"] = "Changed 803"
+        change["apply"] = "yes"  # past the preview: the change itself
         # A request without a session is sent to sign in; with one, refused.
         cases = [
             ("no token", cookie, None, 403),
@@ -194,7 +198,7 @@ class AttackFlows(FrontEndCase):
         ]
         for what, use_cookie, use_token, status in cases:
             for path, fields in (("/profiles/803/edit", change),
-                                 ("/profiles/803/delete", {"confirm": "803"}),
+                                 ("/profiles/803/delete", {"confirm": "803", "apply": "yes"}),
                                  ("/signout", {})):
                 answer, location = self.post(path, use_cookie, use_token, fields)
                 self.assertEqual(answer, status, f"{what}: {path}")
