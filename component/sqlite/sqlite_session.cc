@@ -14,6 +14,7 @@
 
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/statement_shape.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
@@ -36,6 +37,8 @@ using ado::detail::ResultRows;
       throw ComError(errc::kErrorsInCommand, text);
   }
 }
+
+thread_local std::function<void(const NativeStatement&)> native_trace;
 
 [[noreturn]] void RaiseNotFound() {
   throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
@@ -286,7 +289,7 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    sqlite3_stmt* stmt = handle_->Prepare(sql);
+    sqlite3_stmt* stmt = PrepareShaped(sql).stmt;
     std::vector<String> columns;
     int count = sqlite3_column_count(stmt);
     for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
@@ -301,8 +304,8 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    sqlite3_stmt* stmt = handle_->Prepare(sql);
-    return Step(stmt, {});
+    Shaped shaped = PrepareShaped(sql);
+    return Step(shaped.stmt, shaped.values);
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -390,11 +393,37 @@ class SqliteSession final : public ado::detail::Session {
     return target;
   }
 
+  struct Shaped {
+    sqlite3_stmt* stmt;
+    std::vector<Variant> values;
+  };
+
+  // The prepared statement of sql's shape with the values to bind. A shape
+  // SQLite refuses, or one whose translation does not keep its parameters,
+  // falls back to the text as written (which then gives SQLite's own error).
+  Shaped PrepareShaped(const String& sql) {
+    StatementShape shape = ShapeOf(sql);
+    if (!shape.values.empty()) {
+      try {
+        sqlite3_stmt* stmt = handle_->Prepare(shape.text);
+        if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == shape.values.size()) {
+          std::vector<Variant> values;
+          values.reserve(shape.values.size());
+          for (String& value : shape.values) values.emplace_back(std::move(value));
+          return {stmt, std::move(values)};
+        }
+      } catch (const ComError&) {
+      }
+    }
+    return {handle_->Prepare(sql), {}};
+  }
+
   // Statements the layer writes in SQLite's own dialect skip the translation.
   sqlite3_stmt* PrepareOwn(const String& sql) { return handle_->Prepare(String(1, '\0') + sql); }
 
   ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values) {
     sqlite3* db = handle_->db();
+    if (native_trace) native_trace({sqlite3_sql(stmt), values, handle_.get()});
     StatementUse use(stmt);
     for (std::size_t i = 0; i < values.size(); ++i) {
       Bind(db, stmt, static_cast<int>(i + 1), values[i]);
@@ -439,6 +468,13 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   session->SetCommandTimeout(command_timeout);
   return session;
 }
+
+ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
+    : previous_(std::move(native_trace)) {
+  native_trace = std::move(observer);
+}
+
+ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 void CloseIdleSessions(const String& path) { HandlePool::Instance().Drop(path); }
 
