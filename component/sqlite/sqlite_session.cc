@@ -59,6 +59,13 @@ class NativeHandle {
 
   sqlite3* db() const { return db_; }
 
+  // False once a statement prepared here may leave state on the connection
+  // that a new one would not have (a pragma, an attached database, a
+  // temporary table, index, view or trigger): such a handle is closed
+  // instead of being kept for reuse.
+  bool reusable() const { return reusable_; }
+  void WatchSessionState() { sqlite3_set_authorizer(db_, &NativeHandle::Authorize, this); }
+
   // The prepared statement for text, reset and ready to bind and step.
   sqlite3_stmt* Prepare(const String& text) {
     auto found = index_.find(text);
@@ -103,8 +110,26 @@ class NativeHandle {
   }
 
  private:
+  static int Authorize(void* self, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+      case SQLITE_PRAGMA:
+      case SQLITE_ATTACH:
+      case SQLITE_DETACH:
+      case SQLITE_CREATE_TEMP_INDEX:
+      case SQLITE_CREATE_TEMP_TABLE:
+      case SQLITE_CREATE_TEMP_TRIGGER:
+      case SQLITE_CREATE_TEMP_VIEW:
+        static_cast<NativeHandle*>(self)->reusable_ = false;
+        break;
+      default:
+        break;
+    }
+    return SQLITE_OK;
+  }
+
   static constexpr std::size_t kCacheSize = 96;
   sqlite3* db_;
+  bool reusable_ = true;
   std::list<std::pair<String, sqlite3_stmt*>> lru_;
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
 };
@@ -149,6 +174,13 @@ class HandlePool {
     }
   }
 
+  // Closes every idle handle; pooling goes on afterwards.
+  void CloseIdle() {
+    std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle;
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle.swap(idle_);
+  }
+
   // Closes the idle handles of every file that was at path.
   void Drop(const String& path) {
     std::vector<std::unique_ptr<NativeHandle>> closing;
@@ -184,6 +216,7 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   sqlite_dialect::Register(db);
   // Every committed statement must survive a crash or a power cut.
   handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  handle->WatchSessionState();
   return handle;
 }
 
@@ -273,6 +306,7 @@ class SqliteSession final : public ado::detail::Session {
       : key_(std::move(key)), handle_(std::move(handle)) {}
 
   ~SqliteSession() override {
+    if (!handle_->reusable()) return;  // closed with the session
     if (!sqlite3_get_autocommit(handle_->db())) {
       try {
         handle_->ExecScript("ROLLBACK");
@@ -477,6 +511,8 @@ ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)>
 ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 void CloseIdleSessions(const String& path) { HandlePool::Instance().Drop(path); }
+
+void CloseIdleSessions() { HandlePool::Instance().CloseIdle(); }
 
 void CreateDatabase(const String& path, const String& schema_sql) {
   struct stat info {};

@@ -21,6 +21,11 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
 // removed keeps no open handle behind. Sessions still open are not touched.
 void CloseIdleSessions(const String& path);
 
+// Closes the pooled idle handles of every file; the last handle of a file
+// to close checkpoints its -wal file into the database file. Pooling goes on
+// for handles released afterwards.
+void CloseIdleSessions();
+
 // Creates a new database file at path with the given schema script, in WAL
 // mode. Refuses (raises) when the file exists already.
 void CreateDatabase(const String& path, const String& schema_sql);
