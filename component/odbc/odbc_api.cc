@@ -52,11 +52,6 @@ void FreeConnection(SQLHDBC dbc) {
 void FreeEnvironmentIfUnused() {
   std::lock_guard<std::mutex> lock(environment_mutex);
   if (environment == SQL_NULL_HENV || allocated_connections > 0) return;
-  // unixODBC closes the connections of its pool that belong to an
-  // environment when that is freed, but only with pooling off at that
-  // moment; the next environment reads the configured pooling again.
-  SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
-                reinterpret_cast<SQLPOINTER>(SQL_CP_OFF), SQL_IS_UINTEGER);
   if (SQL_SUCCEEDED(SQLFreeHandle(SQL_HANDLE_ENV, environment))) environment = SQL_NULL_HENV;
 }
 

@@ -33,8 +33,9 @@ SQLHDBC AllocateConnection(DriverTraits traits);
 void FreeConnection(SQLHDBC dbc);
 
 // Frees the environment when no connection handle is allocated on it (the
-// next Environment() creates a new one). Freeing it closes the connections
-// the driver manager keeps in its pool, so that none is left open at exit.
+// next Environment() creates a new one). The driver manager may close the
+// connections of its own pool with it; unixODBC 2.3.11 with Pooling = Yes
+// was seen to keep them open until the process ended.
 void FreeEnvironmentIfUnused();
 
 // The first diagnostic record the last call left on a handle; all fields

@@ -91,7 +91,7 @@ void Disconnect(SQLHDBC dbc) {
 // Released connections, per connection string, for reuse instead of a new
 // login (which costs a server round trip per step of the handshake). Only a
 // connection that is exactly as a new one would be comes back here: see
-// OdbcSession::Reusable() and OdbcSession::Reset().
+// OdbcSession::NoteCallerStatement() and OdbcSession::Reset().
 class IdleConnections {
  public:
   static IdleConnections& Instance() {

@@ -43,8 +43,7 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& connection_strin
                                                   long login_timeout, long command_timeout);
 
 // Closes the kept connections, and frees the driver manager's environment
-// when no connection is in use, which closes the connections the driver
-// manager pools itself. Sessions opened afterwards connect anew.
+// when no connection is in use. Sessions opened afterwards connect anew.
 void CloseIdleSessions();
 
 }  // namespace migprof::odbc

@@ -230,7 +230,8 @@ class Recordset {
 // Closes every connection the process keeps open for reuse: released
 // connections of the embedded database (the last one of a file to close
 // writes its -wal file back into the database file) and of ODBC data
-// sources, and the driver manager's own pool. Connections in use are not
+// sources; with no ODBC connection in use it also frees the driver
+// manager's environment. Connections in use are not
 // touched. Safe to call at any time, also at exit; connections opened
 // afterwards are made as before. Call it before a process ends, so that a
 // database server does not see the kept connections drop unannounced.
