@@ -113,8 +113,8 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
     return app.exit(error, out, err);
   }
 
-  if (int status = run_web_command(); status >= 0) return status;
   const int status = [&] {
+    if (int web_status = run_web_command(); web_status >= 0) return web_status;
     if (init->parsed()) return RunInit(init_path, init_demo, out, err);
     if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
     if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
