@@ -16,7 +16,8 @@
 # MIGPROF_ODBC_EXTRA_SCHEMA names further scripts (paths relative to the
 # checkout, separated by blanks) run on the database after schema/mariadb.sql,
 # such as schema/web_mariadb.sql for the front end's tables.
-# Exit status: the test program's, or 1 when the server could not be set up.
+# Exit status: the test program's, or 1 when the server could not be set up
+# or its log shows a connection the program left open at its end.
 set -euo pipefail
 
 if [[ $# -lt 1 ]]; then
@@ -217,4 +218,15 @@ ODBCSYSINI=$work ODBCINI=$work/odbc.ini \
   MIGPROF_TEST_DSN=$dsn MIGPROF_TEST_UID=$login MIGPROF_TEST_PWD=$password \
   MIGPROF_TEST_SERVER_CONTROL=$control \
   "$tests" "$@" || status=$?
+
+# A connection a program leaves open when it ends shows in the server's log
+# as "Aborted connection ... (Got an error reading communication packets)":
+# every program must close the connections it keeps for reuse. The server
+# notes a dropped connection a moment after the program has ended.
+sleep 1
+if grep -q "Aborted connection" "$work/mariadb.err"; then
+  log "the server's log holds aborted connections:"
+  grep "Aborted connection" "$work/mariadb.err" | tail -n 5 >&2
+  [[ $status -ne 0 ]] || status=1
+fi
 exit "$status"

@@ -13,6 +13,7 @@
 #include "cli/session.h"
 #include "cli/version.h"
 #include "cli/web_commands.h"
+#include "migprof/ado.h"
 
 namespace migprof::cli {
 namespace {
@@ -112,15 +113,21 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
     return app.exit(error, out, err);
   }
 
-  if (int status = run_web_command(); status >= 0) return status;
-  if (init->parsed()) return RunInit(init_path, init_demo, out, err);
-  if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
-  if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
-  if (session->parsed()) return RunSession(session_settings, session_options, in, out);
-  if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
-  if (std::optional<int> status = revisions.RunChosen(out, err)) return *status;
-  if (insight.parsed()) return insight.Run(out, err);
-  return RunCallCommand(call_settings, member, words, args_json, call_options, out);
+  const int status = [&] {
+    if (int web_status = run_web_command(); web_status >= 0) return web_status;
+    if (init->parsed()) return RunInit(init_path, init_demo, out, err);
+    if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
+    if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
+    if (session->parsed()) return RunSession(session_settings, session_options, in, out);
+    if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
+    if (std::optional<int> chosen = revisions.RunChosen(out, err)) return *chosen;
+    if (insight.parsed()) return insight.Run(out, err);
+    return RunCallCommand(call_settings, member, words, args_json, call_options, out);
+  }();
+  // The command's objects are gone: close the connections kept for reuse,
+  // so that a database server sees each one end properly.
+  ado::CloseIdleConnections();
+  return status;
 }
 
 }  // namespace migprof::cli

@@ -4,6 +4,7 @@
 #include "component/ado/session.h"
 #include "component/odbc/odbc_session.h"
 #include "component/sqlite/sqlite_session.h"
+#include "migprof/ado.h"
 
 namespace migprof::ado::detail {
 namespace {
@@ -35,3 +36,12 @@ std::unique_ptr<Session> OpenSession(const String& connection_string,
 }
 
 }  // namespace migprof::ado::detail
+
+namespace migprof::ado {
+
+void CloseIdleConnections() {
+  sqlite::CloseIdleSessions();
+  odbc::CloseIdleSessions();
+}
+
+}  // namespace migprof::ado

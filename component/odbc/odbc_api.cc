@@ -1,25 +1,58 @@
 #include "component/odbc/odbc_api.h"
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "component/odbc/wide_text.h"
 
 namespace migprof::odbc {
 
-SQLHENV Environment() {
-  static const SQLHENV environment = []() -> SQLHENV {
+namespace {
+
+std::mutex environment_mutex;
+SQLHENV environment = SQL_NULL_HENV;
+long allocated_connections = 0;
+
+SQLHENV EnvironmentLocked() {
+  if (environment == SQL_NULL_HENV) {
     SQLHENV handle = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle))) {
-      return SQL_NULL_HENV;
+      throw ComError(errc::kProviderFailure, "The ODBC driver manager could not be initialised.");
     }
+
     SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    return handle;
-  }();
-  if (environment == SQL_NULL_HENV) {
-    throw ComError(errc::kProviderFailure, "The ODBC driver manager could not be initialised.");
+    environment = handle;
   }
   return environment;
+}
+
+}  // namespace
+
+SQLHENV Environment() {
+  std::lock_guard<std::mutex> lock(environment_mutex);
+  return EnvironmentLocked();
+}
+
+SQLHDBC AllocateConnection(DriverTraits traits) {
+  std::lock_guard<std::mutex> lock(environment_mutex);
+  const SQLHENV env = EnvironmentLocked();
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  Check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_HANDLE_ENV, env, Stage::kConnect, traits);
+  ++allocated_connections;
+  return dbc;
+}
+
+void FreeConnection(SQLHDBC dbc) {
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  std::lock_guard<std::mutex> lock(environment_mutex);
+  --allocated_connections;
+}
+
+void FreeEnvironmentIfUnused() {
+  std::lock_guard<std::mutex> lock(environment_mutex);
+  if (environment == SQL_NULL_HENV || allocated_connections > 0) return;
+  if (SQL_SUCCEEDED(SQLFreeHandle(SQL_HANDLE_ENV, environment))) environment = SQL_NULL_HENV;
 }
 
 namespace {

@@ -22,10 +22,21 @@ struct DriverTraits {
   bool wide = true;
 };
 
-// The process-wide ODBC 3 environment, created on first use and kept until
-// the process ends. Raises kProviderFailure when the driver manager refuses
-// to create it. Thread-safe.
+// The process-wide ODBC 3 environment, created on first use. Raises
+// kProviderFailure when the driver manager refuses to create it.
+// Thread-safe.
 SQLHENV Environment();
+
+// A connection handle allocated on the environment; the environment stays
+// while any is allocated. Raises like Environment() or Check().
+SQLHDBC AllocateConnection(DriverTraits traits);
+void FreeConnection(SQLHDBC dbc);
+
+// Frees the environment when no connection handle is allocated on it (the
+// next Environment() creates a new one). The driver manager may close the
+// connections of its own pool with it; unixODBC 2.3.11 with Pooling = Yes
+// was seen to keep them open until the process ended.
+void FreeEnvironmentIfUnused();
 
 // The first diagnostic record the last call left on a handle; all fields
 // empty when there is none.

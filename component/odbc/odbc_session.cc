@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -69,6 +72,121 @@ bool HasDefaultDataSource(SQLHENV environment) {
   }
 }
 
+// A connected driver connection and what its session learned when it
+// connected, kept for the next session on the same connection string.
+struct LiveConnection {
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  DriverTraits traits;
+  MariaDbTextType text_type;
+  long command_timeout = 0;
+  String connection_string;
+  std::chrono::steady_clock::time_point released;
+};
+
+void Disconnect(SQLHDBC dbc) {
+  SQLDisconnect(dbc);
+  FreeConnection(dbc);
+}
+
+// Released connections, per connection string, for reuse instead of a new
+// login (which costs a server round trip per step of the handshake). Only a
+// connection that is exactly as a new one would be comes back here: see
+// OdbcSession::NoteCallerStatement() and OdbcSession::Reset().
+class IdleConnections {
+ public:
+  static IdleConnections& Instance() {
+    static IdleConnections* idle = [] {
+      // Never destroyed, as sessions may end during exit; at exit the kept
+      // connections are closed, so that the server sees each one end.
+      std::atexit([] {
+        Instance().CloseAll(/*for_good=*/true);
+        FreeEnvironmentIfUnused();
+      });
+      return new IdleConnections();
+    }();
+    return *idle;
+  }
+
+  // A kept connection for connection_string that the driver still finds
+  // alive, or none.
+  std::optional<LiveConnection> Acquire(const String& connection_string) {
+    for (;;) {
+      LiveConnection live;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = idle_.find(connection_string);
+        if (found == idle_.end()) return std::nullopt;
+        live = std::move(found->second);
+        idle_.erase(found);
+      }
+      // One the server may have dropped meanwhile (idle too long, server
+      // restarted) is closed, as is one the driver reports dead.
+      SQLUINTEGER dead = SQL_CD_TRUE;
+      if (std::chrono::steady_clock::now() - live.released < kMaxIdle &&
+          SQL_SUCCEEDED(SQLGetConnectAttr(live.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+          dead == SQL_CD_FALSE) {
+        return live;
+      }
+      Disconnect(live.dbc);
+    }
+  }
+
+  void Release(LiveConnection live) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!closed_ && idle_.count(live.connection_string) < kMaxPerDataSource) {
+        live.released = std::chrono::steady_clock::now();
+        idle_.emplace(live.connection_string, std::move(live));
+        return;
+      }
+    }
+    Disconnect(live.dbc);
+  }
+
+  // Closes the kept connections; for_good (at exit) also those released
+  // afterwards.
+  void CloseAll(bool for_good = false) {
+    std::multimap<String, LiveConnection> closing;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = closed_ || for_good;
+      closing.swap(idle_);
+    }
+    for (auto& entry : closing) Disconnect(entry.second.dbc);
+  }
+
+ private:
+  static constexpr std::size_t kMaxPerDataSource = 8;
+  static constexpr std::chrono::seconds kMaxIdle{60};
+  std::mutex mutex_;
+  bool closed_ = false;
+  std::multimap<String, LiveConnection> idle_;
+};
+
+// Whether a statement of the caller's leaves the connection as it found it:
+// a query or a row change does; anything else (SET, USE, LOCK, CREATE
+// TEMPORARY, a transaction started by text, a user variable) may leave state
+// behind that a new connection would not have.
+bool LeavesNoSessionState(const String& sql) {
+  bool first = true;
+  for (const tsql::Token& token : tsql::Tokenize(sql)) {
+    if (token.kind == tsql::Kind::kSpace) continue;
+    if (token.kind != tsql::Kind::kString && token.kind != tsql::Kind::kQuoted &&
+        token.text.find('@') != std::string_view::npos) {
+      return false;
+    }
+    if (!first) continue;
+    first = false;
+    if (token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
+    const String word = tsql::Lower(token.text);
+    if (word != "select" && word != "insert" && word != "update" && word != "delete" &&
+        word != "with") {
+      return false;
+    }
+  }
+  return true;
+}
+
 class OdbcSession final : public ado::detail::Session {
  public:
   OdbcSession() = default;
@@ -77,13 +195,38 @@ class OdbcSession final : public ado::detail::Session {
 
   ~OdbcSession() override {
     if (dbc_ == SQL_NULL_HDBC) return;
+    if (connected_ && reusable_ && Reset()) {
+      IdleConnections::Instance().Release(
+          {dbc_, traits_, text_type_, command_timeout_, connection_string_, {}});
+      return;
+    }
     if (connected_) {
       // The standard leaves an open transaction in place on disconnect (and
       // refuses to disconnect); drivers differ, so it is ended here.
       if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
       SQLDisconnect(dbc_);
     }
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    FreeConnection(dbc_);
+  }
+
+  // Takes over a kept connection; returns false when there is none.
+  bool Reuse(const String& connection_string, long command_timeout) {
+    std::optional<LiveConnection> live = IdleConnections::Instance().Acquire(connection_string);
+    if (!live) return false;
+    dbc_ = live->dbc;
+    connected_ = true;
+    traits_ = live->traits;
+    text_type_ = live->text_type;
+    command_timeout_ = live->command_timeout;
+    connection_string_ = connection_string;
+    if (command_timeout_ != std::max(0L, command_timeout)) {
+      try {
+        SetCommandTimeout(command_timeout);
+      } catch (const ComError& error) {
+        throw ComError(errc::kProviderFailure, error.description());
+      }
+    }
+    return true;
   }
 
   void Connect(const String& connection_string, long login_timeout, long command_timeout) {
@@ -95,8 +238,7 @@ class OdbcSession final : public ado::detail::Session {
         !NamesADriver(connection_string) && !HasDefaultDataSource(environment)) {
       throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
     }
-    Check(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc_), SQL_HANDLE_ENV, environment,
-          Stage::kConnect, traits_);
+    dbc_ = AllocateConnection(traits_);
     // A driver that cannot apply the timeout still connects.
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, AsPointer(std::max(0L, login_timeout)), 0);
     // Connected through the narrow function, the driver manager hands narrow
@@ -138,6 +280,8 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
+    NoteCallerStatement(sql);
+    const FailureWatch watch(*this);
     StatementHandle statement = NewStatement();
     const String native = Native(sql);
     if (traits_.wide) {
@@ -169,7 +313,10 @@ class OdbcSession final : public ado::detail::Session {
     return keys.emplace(entry, std::move(key)).first->second;
   }
 
-  ResultRows Run(const String& sql) override { return Execute(Native(sql), {}); }
+  ResultRows Run(const String& sql) override {
+    NoteCallerStatement(sql);
+    return Execute(Native(sql), {});
+  }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
                  const std::vector<Variant>& values) override {
@@ -244,7 +391,8 @@ class OdbcSession final : public ado::detail::Session {
     return statement;
   }
 
-  ResultRows Execute(const String& native_sql, const std::vector<Variant>& parameters) const {
+  ResultRows Execute(const String& native_sql, const std::vector<Variant>& parameters) {
+    const FailureWatch watch(*this);
     StatementHandle statement = NewStatement();
     BoundParameters bound;
     bound.Bind(statement, parameters);
@@ -267,7 +415,40 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   // Statements of the session's own, in the server's dialect.
-  ResultRows RunOwn(const String& sql) const { return Execute(sql, {}); }
+  ResultRows RunOwn(const String& sql) { return Execute(sql, {}); }
+
+  // A connection stays reusable while the caller's statements leave no
+  // session state behind and no call on it failed: after a failure (a lost
+  // connection, a timeout, a batch the driver kept its lock after) the
+  // connection is in doubt, and a new one costs only a login.
+  void NoteCallerStatement(const String& sql) {
+    if (reusable_ && !LeavesNoSessionState(sql)) reusable_ = false;
+  }
+
+  class FailureWatch {
+   public:
+    explicit FailureWatch(OdbcSession& session)
+        : session_(session), exceptions_(std::uncaught_exceptions()) {}
+    ~FailureWatch() {
+      if (std::uncaught_exceptions() > exceptions_) session_.reusable_ = false;
+    }
+    FailureWatch(const FailureWatch&) = delete;
+    FailureWatch& operator=(const FailureWatch&) = delete;
+
+   private:
+    OdbcSession& session_;
+    int exceptions_;
+  };
+
+  // Makes a released connection as a new one is: no transaction, autocommit
+  // on. False when the driver refuses, and the connection is then closed.
+  bool Reset() {
+    if (!in_transaction_) return true;
+    in_transaction_ = false;
+    return SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK)) &&
+           SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, AsPointer(SQL_AUTOCOMMIT_ON),
+                                           SQL_IS_UINTEGER));
+  }
 
   // Text travels as UTF-8; literals compare by the database's collation, as
   // SQL Server's take the database default; a backslash in a literal is an
@@ -311,6 +492,7 @@ class OdbcSession final : public ado::detail::Session {
   MariaDbTextType text_type_;
   long command_timeout_ = 0;
   bool in_transaction_ = false;
+  bool reusable_ = true;
   String connection_string_;
 };
 
@@ -319,8 +501,15 @@ class OdbcSession final : public ado::detail::Session {
 std::unique_ptr<ado::detail::Session> OpenSession(const String& connection_string,
                                                   long login_timeout, long command_timeout) {
   auto session = std::make_unique<OdbcSession>();
-  session->Connect(connection_string, login_timeout, command_timeout);
+  if (!session->Reuse(connection_string, command_timeout)) {
+    session->Connect(connection_string, login_timeout, command_timeout);
+  }
   return session;
+}
+
+void CloseIdleSessions() {
+  IdleConnections::Instance().CloseAll();
+  FreeEnvironmentIfUnused();
 }
 
 }  // namespace migprof::odbc

@@ -14,6 +14,7 @@
 
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/statement_shape.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
@@ -37,6 +38,8 @@ using ado::detail::ResultRows;
   }
 }
 
+thread_local std::function<void(const NativeStatement&)> native_trace;
+
 [[noreturn]] void RaiseNotFound() {
   throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
 }
@@ -55,6 +58,13 @@ class NativeHandle {
   NativeHandle& operator=(const NativeHandle&) = delete;
 
   sqlite3* db() const { return db_; }
+
+  // False once a statement prepared here may leave state on the connection
+  // that a new one would not have (a pragma, an attached database, a
+  // temporary table, index, view or trigger): such a handle is closed
+  // instead of being kept for reuse.
+  bool reusable() const { return reusable_; }
+  void WatchSessionState() { sqlite3_set_authorizer(db_, &NativeHandle::Authorize, this); }
 
   // The prepared statement for text, reset and ready to bind and step.
   sqlite3_stmt* Prepare(const String& text) {
@@ -100,8 +110,26 @@ class NativeHandle {
   }
 
  private:
+  static int Authorize(void* self, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+      case SQLITE_PRAGMA:
+      case SQLITE_ATTACH:
+      case SQLITE_DETACH:
+      case SQLITE_CREATE_TEMP_INDEX:
+      case SQLITE_CREATE_TEMP_TABLE:
+      case SQLITE_CREATE_TEMP_TRIGGER:
+      case SQLITE_CREATE_TEMP_VIEW:
+        static_cast<NativeHandle*>(self)->reusable_ = false;
+        break;
+      default:
+        break;
+    }
+    return SQLITE_OK;
+  }
+
   static constexpr std::size_t kCacheSize = 96;
   sqlite3* db_;
+  bool reusable_ = true;
   std::list<std::pair<String, sqlite3_stmt*>> lru_;
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
 };
@@ -146,6 +174,13 @@ class HandlePool {
     }
   }
 
+  // Closes every idle handle; pooling goes on afterwards.
+  void CloseIdle() {
+    std::unordered_map<String, std::vector<std::unique_ptr<NativeHandle>>> idle;
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle.swap(idle_);
+  }
+
   // Closes the idle handles of every file that was at path.
   void Drop(const String& path) {
     std::vector<std::unique_ptr<NativeHandle>> closing;
@@ -181,6 +216,7 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   sqlite_dialect::Register(db);
   // Every committed statement must survive a crash or a power cut.
   handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  handle->WatchSessionState();
   return handle;
 }
 
@@ -270,6 +306,7 @@ class SqliteSession final : public ado::detail::Session {
       : key_(std::move(key)), handle_(std::move(handle)) {}
 
   ~SqliteSession() override {
+    if (!handle_->reusable()) return;  // closed with the session
     if (!sqlite3_get_autocommit(handle_->db())) {
       try {
         handle_->ExecScript("ROLLBACK");
@@ -286,7 +323,7 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    sqlite3_stmt* stmt = handle_->Prepare(sql);
+    sqlite3_stmt* stmt = PrepareShaped(sql).stmt;
     std::vector<String> columns;
     int count = sqlite3_column_count(stmt);
     for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
@@ -301,8 +338,8 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    sqlite3_stmt* stmt = handle_->Prepare(sql);
-    return Step(stmt, {});
+    Shaped shaped = PrepareShaped(sql);
+    return Step(shaped.stmt, shaped.values);
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -390,11 +427,37 @@ class SqliteSession final : public ado::detail::Session {
     return target;
   }
 
+  struct Shaped {
+    sqlite3_stmt* stmt;
+    std::vector<Variant> values;
+  };
+
+  // The prepared statement of sql's shape with the values to bind. A shape
+  // SQLite refuses, or one whose translation does not keep its parameters,
+  // falls back to the text as written (which then gives SQLite's own error).
+  Shaped PrepareShaped(const String& sql) {
+    StatementShape shape = ShapeOf(sql);
+    if (!shape.values.empty()) {
+      try {
+        sqlite3_stmt* stmt = handle_->Prepare(shape.text);
+        if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == shape.values.size()) {
+          std::vector<Variant> values;
+          values.reserve(shape.values.size());
+          for (String& value : shape.values) values.emplace_back(std::move(value));
+          return {stmt, std::move(values)};
+        }
+      } catch (const ComError&) {
+      }
+    }
+    return {handle_->Prepare(sql), {}};
+  }
+
   // Statements the layer writes in SQLite's own dialect skip the translation.
   sqlite3_stmt* PrepareOwn(const String& sql) { return handle_->Prepare(String(1, '\0') + sql); }
 
   ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values) {
     sqlite3* db = handle_->db();
+    if (native_trace) native_trace({sqlite3_sql(stmt), values, handle_.get()});
     StatementUse use(stmt);
     for (std::size_t i = 0; i < values.size(); ++i) {
       Bind(db, stmt, static_cast<int>(i + 1), values[i]);
@@ -440,7 +503,16 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   return session;
 }
 
+ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
+    : previous_(std::move(native_trace)) {
+  native_trace = std::move(observer);
+}
+
+ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
+
 void CloseIdleSessions(const String& path) { HandlePool::Instance().Drop(path); }
+
+void CloseIdleSessions() { HandlePool::Instance().CloseIdle(); }
 
 void CreateDatabase(const String& path, const String& schema_sql) {
   struct stat info {};

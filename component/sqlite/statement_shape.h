@@ -1,0 +1,31 @@
+// The shape of a statement: its text with the string literals of its
+// conditions and values replaced by parameters. Statements that differ only
+// in those values (the component builds one per key it looks up) then share
+// one translation and one prepared statement, and SQLite parses each shape
+// once per connection instead of once per value.
+#ifndef MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
+#define MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
+
+#include <vector>
+
+#include "migprof/automation.h"
+
+namespace migprof::sqlite {
+
+struct StatementShape {
+  String text;                 // the statement with "?1", "?2", ... for the values taken out
+  std::vector<String> values;  // the literals' values, in order
+};
+
+// Takes out the plain string literals ('...', not N'...', without NUL) that
+// follow the first WHERE, SET or VALUES of the statement's outermost level,
+// up to a set operator or ';' there: only there does a literal stand for a
+// value alone, never for a column's name (SQLite names a result column
+// after the literal written in the select list). A text that holds
+// parameters of its own, or no such literal, keeps its text and gets no
+// values.
+StatementShape ShapeOf(const String& sql);
+
+}  // namespace migprof::sqlite
+
+#endif  // MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
