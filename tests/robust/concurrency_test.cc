@@ -145,6 +145,9 @@ TEST(Concurrency, OneProfileNumberRacedByTwoProcesses) {
     ASSERT_EQ(db.Rows("select levl, vers from qzmap101 where mprf = " + number),
               (std::vector<std::vector<std::string>>{{"1", winner}}));
   }
+  // Ended by their input closing, the sessions close their connections.
+  EXPECT_EQ(first.Finish(), 0);
+  EXPECT_EQ(second.Finish(), 0);
 }
 
 }  // namespace
