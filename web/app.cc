@@ -23,9 +23,16 @@ std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request&
     }
   }
   if (std::optional<SessionRecord> session = app.store.FindSession(id)) return session;
-  std::string next = req.method == "GET" ? req.path : "/profiles";
-  res.status = 303;
-  res.set_header("Location", "/signin?next=" + UrlEncode(next));
+  if (req.method == "GET") {
+    res.status = 303;
+    res.set_header("Location", "/signin?next=" + UrlEncode(req.path));
+  } else {
+    // A change sent after sign-out or expiry is refused, not carried over a
+    // sign-in: the form it came from may be hours old.
+    SendProblem(res, 403, "Signed out",
+                "Your session has ended (you signed out, or it expired), so nothing was changed. "
+                "Sign in again and repeat the change.");
+  }
   return std::nullopt;
 }
 

@@ -31,8 +31,8 @@ class WebApp {
 
 inline constexpr const char* kSessionCookie = "mpsid";
 
-// The signed-in session of the request, or nullopt after answering with a
-// redirect to the sign-in page.
+// The signed-in session of the request, or nullopt after answering: a GET
+// with a redirect to the sign-in page, a changing request with 403.
 std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request& req,
                                             httplib::Response& res);
 // True when the request's "csrf" field matches the session's token;

@@ -85,7 +85,13 @@ void AddAuthRoutes(httplib::Server& server, WebApp& app) {
   });
   server.Post("/signout", [&app](const httplib::Request& req, httplib::Response& res) {
     std::optional<SessionRecord> session = RequireSession(app, req, res);
-    if (!session || !CheckCsrf(app, *session, req, res)) return;
+    if (!session) {  // already ended: nothing to sign out of
+      res = httplib::Response();
+      res.status = 303;
+      res.set_header("Location", "/signin");
+      return;
+    }
+    if (!CheckCsrf(app, *session, req, res)) return;
     app.store.EndSession(session->id_hash);
     app.handles.Drop(session->id_hash);
     res.set_header("Set-Cookie",

@@ -127,8 +127,12 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
                       "reachable.");
     }
   });
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.status == 404 && res.body.empty()) {
+  server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+    if (res.status != 404 || !res.body.empty()) return;
+    if (req.path.rfind("/api/", 0) == 0) {  // scripts read JSON
+      res.set_content(R"({"error":"no API route has this method and address"})",
+                      "application/json");
+    } else {
       SendProblem(res, 404, "Not found", "There is no page at this address.");
     }
   });
