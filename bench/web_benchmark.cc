@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/demo_estate.h"
+#include "commands/demo_estate.h"
 #include "migprof/ado.h"
 #include "migprof/handle_mig_prof.h"
 #include "schema/schema.h"

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/help_text.h"
-#include "cli/insight_commands.h"
-#include "cli/json_depth.h"
-#include "cli/revision_commands.h"
-#include "cli/session.h"
-#include "cli/version.h"
 #include "cli/web_commands.h"
+#include "commands/commands.h"
+#include "commands/help_text.h"
+#include "commands/insight_commands.h"
+#include "commands/json_depth.h"
+#include "commands/revision_commands.h"
+#include "commands/session.h"
+#include "commands/version.h"
 #include "migprof/ado.h"
 
 namespace migprof::cli {

@@ -3,7 +3,7 @@
 #ifndef MIGPROF_WEB_API_OPENAPI_H_
 #define MIGPROF_WEB_API_OPENAPI_H_
 
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 
 namespace migprof::web {
 

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/call_member.h"
-#include "cli/commands.h"
-#include "cli/insight_commands.h"
-#include "cli/json_depth.h"
-#include "cli/revision_commands.h"
+#include "commands/call_member.h"
+#include "commands/commands.h"
+#include "commands/insight_commands.h"
+#include "commands/json_depth.h"
+#include "commands/revision_commands.h"
 #include "component/failure.h"
 #include "migprof/dispatch.h"
 #include "web/api_openapi.h"

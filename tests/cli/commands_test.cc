@@ -1,14 +1,14 @@
 // The one-shot commands and the command line.
-#include "cli/commands.h"
+#include "commands/commands.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <fstream>
 
-#include "cli/demo_estate.h"
 #include "cli/run_cli.h"
-#include "cli/version.h"
+#include "commands/demo_estate.h"
+#include "commands/version.h"
 #include "migprof/dispatch.h"
 #include "migprof/version.h"
 #include "testing/test_database.h"

@@ -1,6 +1,6 @@
 // The demo estate that `migprof init --demo` creates (CliInit), checked
 // through the members a front end would call on it.
-#include "cli/demo_estate.h"
+#include "commands/demo_estate.h"
 
 #include <gtest/gtest.h>
 

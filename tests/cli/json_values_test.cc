@@ -1,11 +1,11 @@
 // Argument conversion from JSON and the JSON form of values and results.
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "cli/call_member.h"
+#include "commands/call_member.h"
 #include "migprof/com_error.h"
 
 namespace migprof::cli {

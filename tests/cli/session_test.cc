@@ -1,6 +1,6 @@
 // The session protocol end to end: request lines in, answer lines out, all
 // against one object and a real embedded database.
-#include "cli/session.h"
+#include "commands/session.h"
 
 #include <gtest/gtest.h>
 

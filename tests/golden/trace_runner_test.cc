@@ -24,7 +24,7 @@
 #include <map>
 #include <regex>
 
-#include "cli/call_member.h"
+#include "commands/call_member.h"
 #include "component/text/cp1252.h"
 #include "migprof/dispatch.h"
 #include "migprof/object_registry.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/demo_estate.h"
+#include "commands/demo_estate.h"
 #include "insight/rows.h"
 #include "insight/tables.h"
 #include "migprof/insight.h"

@@ -5,10 +5,10 @@
 
 #include <sstream>
 
-#include "cli/call_member.h"
-#include "cli/commands.h"
-#include "cli/insight_commands.h"
 #include "cli/run_cli.h"
+#include "commands/call_member.h"
+#include "commands/commands.h"
+#include "commands/insight_commands.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
 #include "insight_fixture.h"

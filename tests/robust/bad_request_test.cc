@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/app.h"
-#include "cli/json_depth.h"
+#include "commands/json_depth.h"
 #include "testing/test_database.h"
 
 namespace migprof::cli {

@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "cli/request.h"
+#include "commands/request.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
 

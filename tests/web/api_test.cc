@@ -13,8 +13,8 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/call_member.h"
-#include "cli/demo_estate.h"
+#include "commands/call_member.h"
+#include "commands/demo_estate.h"
 #include "testing/test_database.h"
 #include "web/api_routes.h"
 #include "web/api_tokens.h"

@@ -1,7 +1,7 @@
 // The texts of the tool's --help pages beyond what the option parser writes:
 // the JSON forms of each command, with examples.
-#ifndef MIGPROF_CLI_HELP_TEXT_H_
-#define MIGPROF_CLI_HELP_TEXT_H_
+#ifndef MIGPROF_COMMANDS_HELP_TEXT_H_
+#define MIGPROF_COMMANDS_HELP_TEXT_H_
 
 #include <string>
 
@@ -24,4 +24,4 @@ std::string CallFooter();
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_HELP_TEXT_H_
+#endif  // MIGPROF_COMMANDS_HELP_TEXT_H_

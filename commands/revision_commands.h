@@ -2,8 +2,8 @@
 // undo-checkout, edit-function, edit-rule, history, diff, restore and
 // checkouts. Each answers one JSON line on standard output; a refusal exits
 // with status 1 and its message on standard error.
-#ifndef MIGPROF_CLI_REVISION_COMMANDS_H_
-#define MIGPROF_CLI_REVISION_COMMANDS_H_
+#ifndef MIGPROF_COMMANDS_REVISION_COMMANDS_H_
+#define MIGPROF_COMMANDS_REVISION_COMMANDS_H_
 
 #include <CLI/CLI.hpp>
 #include <memory>
@@ -31,4 +31,4 @@ class RevisionCommands {
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_REVISION_COMMANDS_H_
+#endif  // MIGPROF_COMMANDS_REVISION_COMMANDS_H_

@@ -2,8 +2,8 @@
 // preview, compare, where-used, export, and import (which can be previewed).
 // Each writes JSON (export: the profile document) to out, a failure to err,
 // and returns the exit status of commands.h.
-#ifndef MIGPROF_CLI_INSIGHT_COMMANDS_H_
-#define MIGPROF_CLI_INSIGHT_COMMANDS_H_
+#ifndef MIGPROF_COMMANDS_INSIGHT_COMMANDS_H_
+#define MIGPROF_COMMANDS_INSIGHT_COMMANDS_H_
 
 #include <CLI/CLI.hpp>
 #include <optional>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session.h"
+#include "commands/session.h"
 #include "migprof/insight.h"
 
 namespace migprof::cli {
@@ -85,4 +85,4 @@ int RunImportDocument(const DatabaseSettings& settings, const std::string& docum
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_INSIGHT_COMMANDS_H_
+#endif  // MIGPROF_COMMANDS_INSIGHT_COMMANDS_H_

@@ -1,4 +1,4 @@
-#include "cli/session.h"
+#include "commands/session.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "cli/run_statement.h"
+#include "commands/run_statement.h"
 
 #include <memory>
 
-#include "cli/call_member.h"
+#include "commands/call_member.h"
 #include "component/failure.h"
 #include "migprof/ado.h"
 

@@ -1,7 +1,7 @@
 // Conversions between the JSON values of the tool's requests and responses
 // and the Automation values of the component's members.
-#ifndef MIGPROF_CLI_JSON_VALUES_H_
-#define MIGPROF_CLI_JSON_VALUES_H_
+#ifndef MIGPROF_COMMANDS_JSON_VALUES_H_
+#define MIGPROF_COMMANDS_JSON_VALUES_H_
 
 #include <nlohmann/json.hpp>
 
@@ -51,4 +51,4 @@ String HexFromBinary(const Binary& bytes);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_JSON_VALUES_H_
+#endif  // MIGPROF_COMMANDS_JSON_VALUES_H_

@@ -1,13 +1,13 @@
 // The session command: requests read line by line, answered line by line,
 // all against one component object.
-#ifndef MIGPROF_CLI_SESSION_H_
-#define MIGPROF_CLI_SESSION_H_
+#ifndef MIGPROF_COMMANDS_SESSION_H_
+#define MIGPROF_COMMANDS_SESSION_H_
 
 #include <istream>
 #include <optional>
 #include <ostream>
 
-#include "cli/request.h"
+#include "commands/request.h"
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::cli {
@@ -37,4 +37,4 @@ int RunSession(const DatabaseSettings& settings, const RequestOptions& options, 
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_SESSION_H_
+#endif  // MIGPROF_COMMANDS_SESSION_H_

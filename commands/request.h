@@ -3,14 +3,14 @@
 // A request is one JSON object, either
 //   {"call": "<member>", "args": [...]}   a member call (CallMember), or
 //   {"sql": "<statement>"}                one statement (RunStatement).
-#ifndef MIGPROF_CLI_REQUEST_H_
-#define MIGPROF_CLI_REQUEST_H_
+#ifndef MIGPROF_COMMANDS_REQUEST_H_
+#define MIGPROF_COMMANDS_REQUEST_H_
 
 #include <ostream>
 #include <stdexcept>
 #include <string_view>
 
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::cli {
@@ -44,4 +44,4 @@ void WriteAnswer(std::ostream& out, const Json& answer);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_REQUEST_H_
+#endif  // MIGPROF_COMMANDS_REQUEST_H_

@@ -1,4 +1,4 @@
-#include "cli/demo_estate.h"
+#include "commands/demo_estate.h"
 
 #include <memory>
 #include <set>

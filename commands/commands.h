@@ -1,16 +1,16 @@
 // The one-shot commands of the tool: init, sql and call. Each writes its
 // answer to out and returns the process exit status.
-#ifndef MIGPROF_CLI_COMMANDS_H_
-#define MIGPROF_CLI_COMMANDS_H_
+#ifndef MIGPROF_COMMANDS_COMMANDS_H_
+#define MIGPROF_COMMANDS_COMMANDS_H_
 
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "cli/json_values.h"
-#include "cli/request.h"
-#include "cli/session.h"
+#include "commands/json_values.h"
+#include "commands/request.h"
+#include "commands/session.h"
 
 namespace migprof::cli {
 
@@ -62,4 +62,4 @@ int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_COMMANDS_H_
+#endif  // MIGPROF_COMMANDS_COMMANDS_H_

@@ -1,4 +1,4 @@
-#include "cli/insight_commands.h"
+#include "commands/insight_commands.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,9 +7,9 @@
 #include <limits>
 #include <sstream>
 
-#include "cli/call_member.h"
-#include "cli/commands.h"
-#include "cli/request.h"
+#include "commands/call_member.h"
+#include "commands/commands.h"
+#include "commands/request.h"
 #include "component/failure.h"
 
 namespace migprof::cli {

@@ -1,4 +1,4 @@
-#include "cli/help_text.h"
+#include "commands/help_text.h"
 
 namespace migprof::cli {
 namespace {

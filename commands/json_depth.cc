@@ -1,4 +1,4 @@
-#include "cli/json_depth.h"
+#include "commands/json_depth.h"
 
 namespace migprof::cli {
 

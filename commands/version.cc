@@ -1,4 +1,4 @@
-#include "cli/version.h"
+#include "commands/version.h"
 
 #include <sql.h>
 #include <sqlext.h>

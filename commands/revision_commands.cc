@@ -1,4 +1,4 @@
-#include "cli/revision_commands.h"
+#include "commands/revision_commands.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/json_values.h"
-#include "cli/session.h"
+#include "commands/commands.h"
+#include "commands/json_values.h"
+#include "commands/session.h"
 #include "component/failure.h"
 #include "configmgt/messages.h"
 #include "configmgt/revision_control.h"

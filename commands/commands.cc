@@ -1,10 +1,10 @@
-#include "cli/commands.h"
+#include "commands/commands.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "cli/demo_estate.h"
-#include "cli/json_depth.h"
+#include "commands/demo_estate.h"
+#include "commands/json_depth.h"
 #include "component/failure.h"
 #include "component/sqlite/database_file.h"
 #include "schema/schema.h"

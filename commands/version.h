@@ -1,6 +1,6 @@
 // The text of `migprof --version`.
-#ifndef MIGPROF_CLI_VERSION_H_
-#define MIGPROF_CLI_VERSION_H_
+#ifndef MIGPROF_COMMANDS_VERSION_H_
+#define MIGPROF_COMMANDS_VERSION_H_
 
 #include <string>
 
@@ -17,4 +17,4 @@ std::string VersionText();
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_VERSION_H_
+#endif  // MIGPROF_COMMANDS_VERSION_H_

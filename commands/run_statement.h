@@ -1,8 +1,8 @@
 // One statement run on a new connection of the component, answered as JSON.
-#ifndef MIGPROF_CLI_RUN_STATEMENT_H_
-#define MIGPROF_CLI_RUN_STATEMENT_H_
+#ifndef MIGPROF_COMMANDS_RUN_STATEMENT_H_
+#define MIGPROF_COMMANDS_RUN_STATEMENT_H_
 
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::cli {
@@ -19,4 +19,4 @@ Json RunStatement(TOVRHandleMigProf& object, const String& statement);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_RUN_STATEMENT_H_
+#endif  // MIGPROF_COMMANDS_RUN_STATEMENT_H_

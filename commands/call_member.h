@@ -1,10 +1,10 @@
 // One late-bound call of a member of the component, answered as JSON.
-#ifndef MIGPROF_CLI_CALL_MEMBER_H_
-#define MIGPROF_CLI_CALL_MEMBER_H_
+#ifndef MIGPROF_COMMANDS_CALL_MEMBER_H_
+#define MIGPROF_COMMANDS_CALL_MEMBER_H_
 
 #include <vector>
 
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 #include "migprof/dispatch.h"
 #include "migprof/handle_mig_prof.h"
 
@@ -36,4 +36,4 @@ Json RaisedJson(const ComError& error);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_CALL_MEMBER_H_
+#endif  // MIGPROF_COMMANDS_CALL_MEMBER_H_

@@ -1,8 +1,8 @@
 // A small, realistic estate of migration profiles to try a maintenance front
 // end on: applications of both kinds with their data dictionary, standard and
 // derived profiles of two owners, mapping rules and a function library.
-#ifndef MIGPROF_CLI_DEMO_ESTATE_H_
-#define MIGPROF_CLI_DEMO_ESTATE_H_
+#ifndef MIGPROF_COMMANDS_DEMO_ESTATE_H_
+#define MIGPROF_COMMANDS_DEMO_ESTATE_H_
 
 #include <ostream>
 #include <span>
@@ -61,4 +61,4 @@ void WriteDemoSummary(std::ostream& out, const std::string& path);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_DEMO_ESTATE_H_
+#endif  // MIGPROF_COMMANDS_DEMO_ESTATE_H_

@@ -1,4 +1,4 @@
-#include "cli/json_values.h"
+#include "commands/json_values.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "cli/call_member.h"
+#include "commands/call_member.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "cli/request.h"
+#include "commands/request.h"
 
 #include <string>
 
-#include "cli/call_member.h"
-#include "cli/json_depth.h"
-#include "cli/run_statement.h"
+#include "commands/call_member.h"
+#include "commands/json_depth.h"
+#include "commands/run_statement.h"
 #include "migprof/dispatch.h"
 
 namespace migprof::cli {

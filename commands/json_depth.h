@@ -2,8 +2,8 @@
 // The component's arguments are flat values; a text that nests far deeper is
 // refused before it is parsed, so no part of the tool ever walks a value
 // deep enough to exhaust the stack.
-#ifndef MIGPROF_CLI_JSON_DEPTH_H_
-#define MIGPROF_CLI_JSON_DEPTH_H_
+#ifndef MIGPROF_COMMANDS_JSON_DEPTH_H_
+#define MIGPROF_COMMANDS_JSON_DEPTH_H_
 
 #include <cstddef>
 #include <optional>
@@ -24,4 +24,4 @@ std::optional<std::string> NestingTooDeep(std::string_view text);
 
 }  // namespace migprof::cli
 
-#endif  // MIGPROF_CLI_JSON_DEPTH_H_
+#endif  // MIGPROF_COMMANDS_JSON_DEPTH_H_
