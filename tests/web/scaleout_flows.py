@@ -110,6 +110,7 @@ class ScaleOut(FrontEndCase):
         for table in ("orsls400", "orsls401"):
             d.find_element(By.ID, "c-" + table).click()
         submit(d, d.find_element(By.ID, "start-copy"))
+        submit(d, d.find_element(By.ID, "apply-change"))  # past the preview
         self.assertRegex(d.current_url, r"/jobs/[0-9a-f]{32}$")
         wait_for_job(d)
         self.assertIn("complete", self.text(d, "job-outcome"))
@@ -145,6 +146,7 @@ class ScaleOut(FrontEndCase):
         description.clear()
         description.send_keys("Changed after a server died")
         submit(d, d.find_element(By.ID, "save-profile"))
+        submit(d, d.find_element(By.ID, "apply-change"))  # past the preview
         self.assertEqual(self.flash(d), "Profile 850 updated")
         served_by = set()
         for _ in range(4):
