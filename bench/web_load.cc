@@ -95,6 +95,7 @@ class Browser {
   }
   httplib::Result Post(const std::string& path, httplib::Params fields) {
     fields.emplace("csrf", csrf_);
+    fields.emplace("apply", "yes");  // the change itself, past its preview
     return http_.Post(path.c_str(), {{"Cookie", "mpsid=" + session_}}, fields);
   }
 
