@@ -104,6 +104,18 @@ ProfileRequest OpenProfileRequest(WebApp& app, const httplib::Request& req, http
   return opened;
 }
 
+void AddGet(httplib::Server& server, WebApp& app, const char* pattern, Route route) {
+  server.Get(pattern, [&app, route](const httplib::Request& req, httplib::Response& res) {
+    route(app, req, res);
+  });
+}
+
+void AddPost(httplib::Server& server, WebApp& app, const char* pattern, Route route) {
+  server.Post(pattern, [&app, route](const httplib::Request& req, httplib::Response& res) {
+    route(app, req, res);
+  });
+}
+
 long PageNumber(const httplib::Request& req) {
   std::string text = Param(req, "page");
   if (text.empty() || text.size() > 6 ||

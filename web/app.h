@@ -68,6 +68,11 @@ struct ProfileRequest {
 ProfileRequest OpenProfileRequest(WebApp& app, const httplib::Request& req, httplib::Response& res,
                                   bool changing);
 
+// A route of the front end, registered with its app by AddGet/AddPost.
+using Route = void (*)(WebApp&, const httplib::Request&, httplib::Response&);
+void AddGet(httplib::Server& server, WebApp& app, const char* pattern, Route route);
+void AddPost(httplib::Server& server, WebApp& app, const char* pattern, Route route);
+
 // Rows per page of every paged list.
 inline constexpr long kPageSize = 50;
 // The request's page number (1 when missing or not a number).

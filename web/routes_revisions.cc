@@ -656,17 +656,11 @@ void CheckoutActionRoute(WebApp& app, const httplib::Request& req, httplib::Resp
 }  // namespace
 
 void AddRevisionRoutes(httplib::Server& server, WebApp& app) {
-  auto get = [&server, &app](const char* pattern,
-                             void (*route)(WebApp&, const httplib::Request&, httplib::Response&)) {
-    server.Get(pattern, [&app, route](const httplib::Request& req, httplib::Response& res) {
-      route(app, req, res);
-    });
+  auto get = [&server, &app](const char* pattern, Route route) {
+    AddGet(server, app, pattern, route);
   };
-  auto post = [&server, &app](const char* pattern,
-                              void (*route)(WebApp&, const httplib::Request&, httplib::Response&)) {
-    server.Post(pattern, [&app, route](const httplib::Request& req, httplib::Response& res) {
-      route(app, req, res);
-    });
+  auto post = [&server, &app](const char* pattern, Route route) {
+    AddPost(server, app, pattern, route);
   };
   get(R"(/profiles/(-?\d+)/revisions)", ItemRoute);
   post(R"(/profiles/(-?\d+)/revisions)", ItemActionRoute);
