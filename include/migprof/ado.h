@@ -40,7 +40,7 @@ inline constexpr long adAffectCurrent = 1;
 
 namespace detail {
 class Session;
-class RowSource;
+struct RowSource;
 }  // namespace detail
 
 class Recordset;
