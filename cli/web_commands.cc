@@ -50,6 +50,12 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream& in, std::ostrea
                    "Seconds a stop waits for requests in flight and running copies")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
+  serve
+      ->add_option("--threads", state->serve.threads,
+                   "Requests served at once; an open browser connection holds one while idle, "
+                   "and each request in flight uses a few database connections")
+      ->check(CLI::Range(1, 1024))
+      ->capture_default_str();
   serve->add_flag("--access-log", state->serve.access_log,
                   "Write one line per request (client, method, path, status) to standard output");
   serve->add_option("--tls-cert", state->serve.tls_cert,

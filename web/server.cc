@@ -392,6 +392,9 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
         << options.tls_key << " (PEM files that belong together)\n";
     return 1;
   }
+  server->new_task_queue = [threads = options.threads] {
+    return new httplib::ThreadPool(static_cast<std::size_t>(threads));
+  };
   ConfigureServer(*server, app, proxies, options.access_log ? &out : nullptr);
   if (port == 0) {
     port = server->bind_to_any_port(host);

@@ -32,6 +32,11 @@ struct ServeOptions {
   std::string tls_key;
   // Plain HTTP beyond loopback is allowed: a proxy in front terminates TLS.
   bool behind_tls_proxy = false;
+  // Requests served at once. A browser keeps up to six connections to a
+  // server open between pages, and each open connection holds a thread while
+  // it waits for its next request (up to 5 s), so a few users already need
+  // more than a thread per core.
+  int threads = 32;
 };
 
 // An address or a network of addresses, IPv4 or IPv6.
