@@ -1,5 +1,7 @@
-// The ProgID registry. One process-wide table, guarded by a mutex, so that a
-// host may register components while objects on other threads create them.
+// The ProgID registry of late-bound components, which starts out with the
+// configuration-management component of this folder. One process-wide
+// table, guarded by a mutex, so that a host may register components while
+// objects on other threads create them.
 #include "migprof/object_registry.h"
 
 #include <algorithm>
