@@ -126,18 +126,24 @@ def sql_literal(value):
     return str(value)
 
 
-def copy_demo_estate(demo_file, database):
-    """Inserts the rows `migprof init --demo` wrote, table by table."""
-    source = sqlite3.connect(demo_file)
-    source.create_collation("SQLSERVER", lambda a, b: (a > b) - (a < b))  # only read here
-    tables = source.execute("select name from sqlite_master where type = 'table'").fetchall()
-    for (table,) in tables:
-        cursor = source.execute(f"select * from {table}")
-        rows = ",".join("(" + ",".join(map(sql_literal, row)) + ")" for row in cursor)
-        columns = ",".join(column[0] for column in cursor.description)
-        if rows:
-            migprof("sql", "--database", database, *LOGIN,
-                    f"insert into {table} ({columns}) values {rows}")
+def fill(database, demo_file=None, accounts=PASSWORDS):
+    """The rows `migprof init --demo` wrote into demo_file, table by table, the
+    applications of the flows and the accounts."""
+    statements = []
+    if demo_file:
+        source = sqlite3.connect(demo_file)
+        source.create_collation("SQLSERVER", lambda a, b: (a > b) - (a < b))  # only read here
+        tables = source.execute("select name from sqlite_master where type = 'table'").fetchall()
+        for (table,) in tables:
+            cursor = source.execute(f"select * from {table}")
+            rows = ",".join("(" + ",".join(map(sql_literal, row)) + ")" for row in cursor)
+            columns = ",".join(column[0] for column in cursor.description)
+            if rows:
+                statements.append(f"insert into {table} ({columns}) values {rows}")
+    for statement in statements + FIXTURE_SQL:
+        migprof("sql", "--database", database, *LOGIN, statement)
+    for name, password in accounts.items():
+        migprof("user", "add", name, "--database", database, stdin=password + "\n")
 
 
 class FrontEndCase(unittest.TestCase):
@@ -153,13 +159,8 @@ class FrontEndCase(unittest.TestCase):
         # A data source is shared by every area's flows: filled once.
         global DSN_FILLED
         if not (DSN and DSN_FILLED):
-            if DSN:
-                copy_demo_estate(db_path, DSN)
-                DSN_FILLED = True
-            for statement in FIXTURE_SQL:
-                migprof("sql", "--database", cls.database, *LOGIN, statement)
-            for name, password in PASSWORDS.items():
-                migprof("user", "add", name, "--database", cls.database, stdin=password + "\n")
+            fill(cls.database, db_path if DSN else None)
+            DSN_FILLED = bool(DSN)
         cls.server_log = os.path.join(cls.tmp, "serve.log")
         cls.server, cls.base = start_server(cls.database, cls.server_log)
         cls.drivers = []
@@ -276,16 +277,6 @@ class FrontEndCase(unittest.TestCase):
 
 
 class FrontEnd(FrontEndCase):
-    def test_a_sign_in_refuses_a_wrong_password(self):
-        driver = self.browser("bob")  # a good sign-in first
-        self.assertEqual(self.text(driver, "signed-in-user"), "bob")
-        submit(driver, driver.find_element(By.CSS_SELECTOR, "nav form button"))  # sign out
-        driver.get(self.base + "/profiles")
-        self.assertIn("/signin", driver.current_url)
-        sign_in(driver, "bob", "wrong")
-        self.assertIn("wrong", self.text(driver, "signin-problem"))
-        self.shot(driver, "signin")
-
     def test_b_create_derive_and_see_the_tree(self):
         d = self.alice
         self.create_profile(d, 1000, "Customer master")
@@ -335,8 +326,6 @@ class FrontEnd(FrontEndCase):
         self.assertIn("Nothing has been changed", self.text(d, "preview-verdict"))
         planned = self.summary_counts(d)
         self.assertEqual(planned["qzmap120"], (2, 0, 0), "one table rule per copied table")
-        self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-qzmap120 tr[data-change]")), 2)
-        self.assertTrue(all(table[5:] in self.text(d, "plan-qzmap120") for table in tables))
         self.shot(d, "preview-copy")
         self.click(d, "cancel-change")
         self.assertEqual(self.rule_tables(d, 1060), {}, "Cancel leaves the profile as it was")
@@ -405,8 +394,6 @@ class FrontEnd(FrontEndCase):
         d.find_element(By.ID, "t-orsls400").click()
         self.click(d, "delete-selected")
         self.assertEqual(self.summary_counts(d)["qzmap140"], (0, 0, before["orsls400"]))
-        self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-qzmap140 tr[data-change]")),
-                         before["orsls400"])
         self.shot(d, "preview-delete")
         self.click(d, "cancel-change")
         self.assertEqual(self.rule_tables(d, 1060), before)
@@ -432,7 +419,7 @@ class FrontEnd(FrontEndCase):
         d.get(self.base + "/profiles/1070")
         self.assertIn("No such profile", d.page_source)
 
-    def test_h_owners_and_the_kind_filter(self):
+    def test_h_owners_the_kind_filter_and_signing_out(self):
         bob = self.browser("bob")
         self.create_profile(bob, 1110, "Bob's profile", sapp="LEGA", tapp="ORVA", vers="11",
                             cust="B")
@@ -457,6 +444,13 @@ class FrontEnd(FrontEndCase):
             self.assertEqual(tree.find_elements(By.CSS_SELECTOR, hidden), [], kind)
         self.alice.get(self.base + "/checkouts")
         self.assertIn("map_uom", self.text(self.alice, "checkouts"))
+        # Signed out, bob is led to sign in again, where a wrong password is refused.
+        submit(bob, bob.find_element(By.CSS_SELECTOR, "nav form button"))
+        bob.get(self.base + "/profiles")
+        self.assertIn("/signin", bob.current_url)
+        sign_in(bob, "bob", "wrong")
+        self.assertIn("wrong", self.text(bob, "signin-problem"))
+        self.shot(bob, "signin")
 
     def test_i_function_library_copy_expire_reinstate_delete(self):
         d = self.alice
@@ -479,17 +473,6 @@ class FrontEnd(FrontEndCase):
         self.click(d, "apply-change")
         self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
         self.assertIn("No functions", self.text(d, "functions"))
-
-    def test_k_a_second_server_shares_sessions(self):
-        second, base = start_server(self.database, os.path.join(self.tmp, "second.log"))
-        try:
-            status, _, html = fetch(base + "/profiles/100", session_cookie(self.alice))
-            self.assertEqual(status, 200)
-            self.assertIn("signed-in-user\">alice<", html)
-            self.assertIn("you (alice)", html)
-        finally:
-            second.terminate()
-            second.wait(timeout=30)
 
     def test_l_without_accounts_only_loopback(self):
         db = os.path.join(self.tmp, "no-accounts.db")

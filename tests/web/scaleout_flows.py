@@ -31,16 +31,10 @@ PID_A = 0
 
 def prepare(password):
     """The demo estate, the browser flows' applications and three accounts."""
-    database = browser_test.DSN
     with tempfile.TemporaryDirectory() as tmp:
         demo = os.path.join(tmp, "demo.db")
         browser_test.migprof("init", "--demo", demo)
-        browser_test.copy_demo_estate(demo, database)
-    for statement in browser_test.FIXTURE_SQL:
-        browser_test.migprof("sql", "--database", database, *browser_test.LOGIN, statement)
-    accounts = dict(browser_test.PASSWORDS, load=password)
-    for name, secret in accounts.items():
-        browser_test.migprof("user", "add", name, "--database", database, stdin=secret + "\n")
+        browser_test.fill(browser_test.DSN, demo, dict(browser_test.PASSWORDS, load=password))
 
 
 class ScaleOut(FrontEndCase):
