@@ -143,19 +143,15 @@ class ReadsTest : public StoreTest {
   }
 
   void AddTableRule(Integer mprf, const Vrc& vrc, const std::string& code, int fields) {
-    TableKey key = *ParseTableCode(code);
+    const TableKey key = *ParseTableCode(code);
+    const std::string key_columns = "(mprf, vers, rele, cust, tcpac, tcmod, tflno, ";
     const std::string head = std::to_string(mprf) + ", '" + vrc.vers + "', '" + vrc.rele + "', '" +
                              vrc.cust + "', '" + key.tcpac + "', '" + key.tcmod + "', '" +
-                             key.tflno + "'";
-    db_->Execute(
-        "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, stat) "
-        "values (" +
-        head + ", 'X')");
+                             key.tflno + "', ";
+    db_->Execute("insert into qzmap120 " + key_columns + "stat) values (" + head + "'X')");
     for (int i = 0; i < fields; ++i) {
-      db_->Execute(
-          "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, "
-          "dnum) values (" +
-          head + ", 'F" + std::to_string(i) + "', 0)");
+      db_->Execute("insert into qzmap140 " + key_columns + "fdnm, dnum) values (" + head + "'F" +
+                   std::to_string(i) + "', 0)");
     }
   }
 };
