@@ -1,10 +1,6 @@
 """Revision control in the browser: check-out, editing, check-in, history with
 the diff, restore, and the check-outs overview. Profiles 700-749 only."""
-import urllib.error
-import urllib.parse
-import urllib.request
-
-from browser_test import FrontEndCase, submit, wait_for_job, wait_for_next_page
+from browser_test import FrontEndCase, submit, wait_for_next_page
 from selenium.webdriver.common.by import By
 
 DEV = "vers=71&rele=0&cust=R"
@@ -13,18 +9,6 @@ RULE_PAGE = "/profiles/700/revisions?" + DEV + "&kind=rule&name=orsls401"
 
 
 class RevisionFlows(FrontEndCase):
-    def set_field(self, driver, element_id, value):
-        element = driver.find_element(By.ID, element_id)
-        element.clear()
-        element.send_keys(value)
-
-    def click(self, driver, element_id):
-        button = driver.find_element(By.ID, element_id)
-        # Bootstrap scrolls smoothly: a click during the scroll lands elsewhere.
-        driver.execute_script("arguments[0].scrollIntoView({block: 'center', behavior: 'instant'})",
-                              button)
-        submit(driver, button)
-
     def diff_lines(self, driver, kind):
         return [e.get_attribute("textContent")
                 for e in driver.find_elements(By.CSS_SELECTOR, f"#diff .diff-{kind} .diff-text")]
@@ -35,19 +19,10 @@ class RevisionFlows(FrontEndCase):
 
     def test_a_function_check_out_edit_check_in_history_restore(self):
         d = self.alice
-        d.get(self.base + "/profiles/new")
-        for name, value in {"mprf": "700", "description": "Revised orders", "sapp": "LEGB",
-                            "tapp": "ORVOERP", "vers": "70", "rele": "0", "cust": "R",
-                            "apln": "test", "dver": "71", "drel": "0", "dcus": "R"}.items():
-            self.set_field(d, name, value)
-        d.find_element(By.ID, "scme").click()
-        self.click(d, "save-profile")
-        self.click(d, "apply-change")  # past the preview
+        self.create_profile(d, 700, "Revised orders", sapp="LEGB", tapp="ORVOERP", vers="70",
+                            cust="R", dver="71", drel="0", dcus="R", scme=True)
         self.assertEqual(self.flash(d), "Profile 700 created")
-        d.get(self.base + "/profiles/700/functions?" + DEV)
-        d.find_element(By.CSS_SELECTOR, "#fsource option[value='100']").click()
-        self.set_field(d, "fname", "conv_date")
-        self.click(d, "copy-function")
+        self.copy_function(d, 700, 100, "conv_date", "?" + DEV)
         self.click(d, "apply-change")  # past the preview
         submit(d, d.find_element(By.LINK_TEXT, "conv_date"))
         bob = self.browser("bob")
@@ -110,11 +85,7 @@ class RevisionFlows(FrontEndCase):
 
     def test_b_rule_edit_and_taking_over_from_the_overview(self):
         d = self.alice
-        d.get(self.base + "/profiles/700/copy?source=100&" + DEV)
-        d.find_element(By.ID, "c-orsls401").click()
-        self.click(d, "start-copy")
-        self.click(d, "apply-change")  # past the preview
-        wait_for_job(d)
+        self.copy_rules(d, 700, 100, ["orsls401"], "&" + DEV)
         d.get(self.base + "/profiles/700/rules/table?" + DEV + "&tcpac=or&tcmod=sls&tflno=401")
         self.click(d, "rule-revisions")
         self.click(d, "checkout")
@@ -157,17 +128,5 @@ class RevisionFlows(FrontEndCase):
         self.assertEqual(len(actions), 2)
         self.assertIn("bob", actions[0])
         self.assertIn("check-out taken over from alice", actions[0])
-        # Without the session's token nothing changes.
-        cookie = "mpsid=" + d.get_cookie("mpsid")["value"]
-        item = {"vers": "71", "rele": "0", "cust": "R", "kind": "rule", "name": "orsls401"}
-        for path, fields in (("/profiles/700/revisions", {"action": "checkout"}),
-                             ("/profiles/700/revisions/restore", {"revision": "1"}),
-                             ("/checkouts", {"mprf": "700", "action": "takeover"})):
-            request = urllib.request.Request(
-                self.base + path, data=urllib.parse.urlencode({**item, **fields}).encode(),
-                headers={"Cookie": cookie})
-            with self.assertRaises(urllib.error.HTTPError) as refused:
-                urllib.request.urlopen(request)
-            self.assertEqual(refused.exception.code, 403, path)
         d.get(self.base + RULE_PAGE)
         self.assertIn("Checked in", self.text(d, "checkout-state"))

@@ -1,8 +1,11 @@
 // The front end's own tables (accounts, sessions, jobs) and its reads of the
-// component's tables, each test on an embedded database of its own.
+// component's tables, each test on an embedded database of its own; the
+// tokens and password hashes they keep.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <tuple>
 
 #include "schema/schema.h"
@@ -13,14 +16,8 @@
 namespace migprof::web {
 namespace {
 
-// The rows counted for table, -1 when it is not in counts.
-long long RowsOf(const std::vector<std::pair<std::string, long long>>& counts,
-                 const std::string& table) {
-  for (const auto& [name, rows] : counts) {
-    if (name == table) return rows;
-  }
-  return -1;
-}
+// Row counts by table.
+using Counts = std::map<std::string, long long>;
 
 class StoreTest : public ::testing::Test {
  protected:
@@ -58,7 +55,7 @@ TEST_F(StoreTest, AccountsAddReplaceAndRemoveWithTheirSessions) {
   EXPECT_FALSE(store_->FindSession(id)) << "removing an account ends its sessions";
 }
 
-TEST_F(StoreTest, SessionsAreStoredHashedAndEndOnSignOut) {
+TEST_F(StoreTest, SessionsAreStoredHashedEndOnSignOutAndExpire) {
   const std::string id = store_->NewSession("alice");
   std::optional<SessionRecord> session = store_->FindSession(id);
   ASSERT_TRUE(session);
@@ -81,17 +78,18 @@ TEST_F(StoreTest, SessionsAreStoredHashedAndEndOnSignOut) {
 
   store_->EndSession(session->id_hash);
   EXPECT_FALSE(store_->FindSession(id));
-  EXPECT_TRUE(store_->FindSession(store_->NewSession("bob")));
-}
-
-TEST_F(StoreTest, UnknownMalformedAndExpiredSessionsAreRefused) {
-  const std::string id = store_->NewSession("alice");
+  // Unknown, malformed and expired sessions are refused; an expired row goes.
+  const std::string live = store_->NewSession("bob");
+  EXPECT_TRUE(store_->FindSession(live));
   EXPECT_FALSE(store_->FindSession(""));
   EXPECT_FALSE(store_->FindSession(NewToken()));
-  EXPECT_FALSE(store_->FindSession(HashToken(id))) << "the stored hash is not a key";
+  EXPECT_FALSE(store_->FindSession(HashToken(live))) << "the stored hash is not a key";
   db_->Execute("update mpweb_session set expi = 1");
-  EXPECT_FALSE(store_->FindSession(id));
-  EXPECT_EQ(db_->QueryNumber("select count(*) from mpweb_session"), 0) << "expired row removed";
+  EXPECT_FALSE(store_->FindSession(live));
+  EXPECT_EQ(
+      db_->QueryNumber("select count(*) from mpweb_session where sidh = '" + HashToken(live) + "'"),
+      0)
+      << "the expired row is removed";
 }
 
 TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
@@ -145,19 +143,15 @@ class ReadsTest : public StoreTest {
   }
 
   void AddTableRule(Integer mprf, const Vrc& vrc, const std::string& code, int fields) {
-    TableKey key = *ParseTableCode(code);
+    const TableKey key = *ParseTableCode(code);
+    const std::string key_columns = "(mprf, vers, rele, cust, tcpac, tcmod, tflno, ";
     const std::string head = std::to_string(mprf) + ", '" + vrc.vers + "', '" + vrc.rele + "', '" +
                              vrc.cust + "', '" + key.tcpac + "', '" + key.tcmod + "', '" +
-                             key.tflno + "'";
-    db_->Execute(
-        "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, stat) "
-        "values (" +
-        head + ", 'X')");
+                             key.tflno + "', ";
+    db_->Execute("insert into qzmap120 " + key_columns + "stat) values (" + head + "'X')");
     for (int i = 0; i < fields; ++i) {
-      db_->Execute(
-          "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, "
-          "dnum) values (" +
-          head + ", 'F" + std::to_string(i) + "', 0)");
+      db_->Execute("insert into qzmap140 " + key_columns + "fdnm, dnum) values (" + head + "'F" +
+                   std::to_string(i) + "', 0)");
     }
   }
 };
@@ -207,10 +201,11 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
   const ProfileSummary profile = *FindProfile(*db_, 10);
   EXPECT_EQ(ProfileVrcs(*db_, profile), (std::vector<Vrc>{own, Vrc{"9", "9", "9"}}));
 
-  auto counts =
+  auto rule_rows =
       RuleRowCounts(*db_, 10, own, {*ParseTableCode("xyuvw103"), *ParseTableCode("xyuvw105")});
-  EXPECT_EQ(RowsOf(counts, "qzmap120"), 2);
-  EXPECT_EQ(RowsOf(counts, "qzmap140"), 3 + 5);
+  Counts counts(rule_rows.begin(), rule_rows.end());
+  EXPECT_EQ(counts["qzmap120"], 2);
+  EXPECT_EQ(counts["qzmap140"], 3 + 5);
 
   std::vector<CopyCount> compare =
       CompareCopy(*db_, 10, 20, Vrc{"2", "0", "C"}, {*ParseTableCode("xyuvw104")});
@@ -220,10 +215,48 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
 }
 
 TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {
-  auto counts = ProfileRowCounts(*db_, 11);
-  EXPECT_EQ(RowsOf(counts, "qzmap101"), 2);  // levels
-  EXPECT_EQ(RowsOf(counts, "qzusr110"), 1);  // owner
-  EXPECT_EQ(RowsOf(counts, "qzmap105"), 1);  // development VRC
+  auto rows = ProfileRowCounts(*db_, 11);
+  Counts counts(rows.begin(), rows.end());
+  EXPECT_EQ(counts["qzmap101"], 2);  // levels
+  EXPECT_EQ(counts["qzusr110"], 1);  // owner
+  EXPECT_EQ(counts["qzmap105"], 1);  // development VRC
+}
+
+TEST(Tokens, AreRandomHexOfFixedLengthWithADistinctHash) {
+  std::set<std::string> seen;
+  for (int i = 0; i < 50; ++i) {
+    std::string token = NewToken();
+    ASSERT_EQ(token.size(), 64u);
+    EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(HashToken(token), HashToken(token));
+    EXPECT_NE(HashToken(token), token);
+    seen.insert(token);
+    seen.insert(HashToken(token));
+  }
+  EXPECT_EQ(seen.size(), 100u);
+}
+
+TEST(Tokens, CsrfComparison) {
+  const std::string token = NewToken();
+  std::string changed = token;
+  changed.back() = changed.back() == 'a' ? 'b' : 'a';
+  struct {
+    std::string expected, given;
+    bool match;
+  } cases[] = {
+      {token, token, true}, {token, changed, false}, {token, token.substr(1), false},
+      {token, "", false},   {"", "", false},  // a session without a token accepts nothing
+  };
+  for (const auto& c : cases) EXPECT_EQ(TokensEqual(c.expected, c.given), c.match) << c.given;
+}
+
+TEST(Passwords, HashVerifiesOnlyTheSamePassword) {
+  std::string stored = HashPassword("correct horse");
+  EXPECT_NE(stored.find("$argon2"), std::string::npos);
+  EXPECT_TRUE(PasswordMatches(stored, "correct horse"));
+  EXPECT_FALSE(PasswordMatches(stored, "correct horsE"));
+  EXPECT_FALSE(PasswordMatches(stored, ""));
+  EXPECT_NE(HashPassword("correct horse"), stored);  // salted
 }
 
 }  // namespace
