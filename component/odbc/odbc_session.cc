@@ -26,6 +26,8 @@ namespace {
 
 using ado::detail::ResultRows;
 
+thread_local std::function<void(const NativeStatement&)> native_trace;
+
 constexpr const char* kTransactionActive = "Only one transaction can be active on this session.";
 
 // MariaDB's largest lock wait (innodb_lock_wait_timeout), standing for "no
@@ -396,6 +398,7 @@ class OdbcSession final : public ado::detail::Session {
     StatementHandle statement = NewStatement();
     BoundParameters bound;
     bound.Bind(statement, parameters);
+    if (native_trace) native_trace({native_sql, parameters, dbc_});
     SQLRETURN rc;
     if (traits_.wide) {
       WideString text = ToWide(native_sql);
@@ -511,5 +514,12 @@ void CloseIdleSessions() {
   IdleConnections::Instance().CloseAll();
   FreeEnvironmentIfUnused();
 }
+
+ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
+    : previous_(std::move(native_trace)) {
+  native_trace = std::move(observer);
+}
+
+ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 }  // namespace migprof::odbc
