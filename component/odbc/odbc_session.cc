@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "component/odbc/bound_parameters.h"
+#include "component/odbc/connection_socket.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_api.h"
 #include "component/odbc/result_reader.h"
@@ -20,6 +21,7 @@
 #include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
+#include "component/sqlite/statement_shape.h"
 
 namespace migprof::odbc {
 namespace {
@@ -82,6 +84,7 @@ struct LiveConnection {
   MariaDbTextType text_type;
   long command_timeout = 0;
   String connection_string;
+  ConnectionSocket socket;
   std::chrono::steady_clock::time_point released;
 };
 
@@ -123,14 +126,27 @@ class IdleConnections {
       }
       // One the server may have dropped meanwhile (idle too long, server
       // restarted) is closed, as is one the driver reports dead.
-      SQLUINTEGER dead = SQL_CD_TRUE;
-      if (std::chrono::steady_clock::now() - live.released < kMaxIdle &&
-          SQL_SUCCEEDED(SQLGetConnectAttr(live.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
-          dead == SQL_CD_FALSE) {
-        return live;
-      }
+      if (std::chrono::steady_clock::now() - live.released < kMaxIdle && Alive(live)) return live;
       Disconnect(live.dbc);
     }
+  }
+
+  // A server that ends a connection closes its socket: while the socket is
+  // open with nothing to read, the connection is as it was released, and no
+  // round trip is needed. Otherwise the driver asks the server (a ping).
+  static bool Alive(const LiveConnection& live) {
+    switch (Probe(live.socket)) {
+      case SocketState::kOpen:
+        return true;
+      case SocketState::kClosed:
+        return false;
+      case SocketState::kUnknown:
+        break;
+    }
+    SQLUINTEGER dead = SQL_CD_TRUE;
+    return SQL_SUCCEEDED(
+               SQLGetConnectAttr(live.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_FALSE;
   }
 
   void Release(LiveConnection live) {
@@ -189,6 +205,67 @@ bool LeavesNoSessionState(const String& sql) {
   return true;
 }
 
+// Whether a statement of the caller's may change a table's columns or keys
+// (anything but a query or a row change).
+bool MayChangeTables(const String& sql) {
+  for (const tsql::Token& token : tsql::Tokenize(sql)) {
+    if (token.kind == tsql::Kind::kSpace || token.kind == tsql::Kind::kOpen) continue;
+    const String word = tsql::Lower(token.text);
+    return word != "select" && word != "insert" && word != "update" && word != "delete" &&
+           word != "with";
+  }
+  return false;
+}
+
+// What preparing a statement told about its columns and their table, per
+// data source and statement shape (the text with the literal values of its
+// conditions and values taken out, which decide neither): the component
+// opens the same few statements again and again, each on a new connection,
+// and differing only in those values. Preparing one costs a round trip to
+// the server. A statement of the caller's that may change tables, or any
+// failure of a statement, empties the cache of its data source, so that a
+// statement that no longer fits its tables is prepared, and fails, as
+// before.
+class DescribedStatements {
+ public:
+  struct Entry {
+    std::vector<String> columns;
+    bool has_target = false;
+    ado::detail::RowTarget target;
+  };
+
+  static DescribedStatements& Instance() {
+    static DescribedStatements* described = new DescribedStatements();
+    return *described;
+  }
+
+  std::optional<Entry> Find(const String& connection_string, const String& shape) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = entries_.find({connection_string, shape});
+    if (found == entries_.end()) return std::nullopt;
+    return found->second;
+  }
+
+  void Store(const String& connection_string, const String& shape, Entry entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (entries_.size() >= kMaxEntries) entries_.clear();
+    entries_[{connection_string, shape}] = std::move(entry);
+  }
+
+  void Forget(const String& connection_string) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto first = entries_.lower_bound({connection_string, String()});
+    auto last = first;
+    while (last != entries_.end() && last->first.first == connection_string) ++last;
+    entries_.erase(first, last);
+  }
+
+ private:
+  static constexpr std::size_t kMaxEntries = 4096;
+  std::mutex mutex_;
+  std::map<std::pair<String, String>, Entry> entries_;
+};
+
 class OdbcSession final : public ado::detail::Session {
  public:
   OdbcSession() = default;
@@ -199,7 +276,7 @@ class OdbcSession final : public ado::detail::Session {
     if (dbc_ == SQL_NULL_HDBC) return;
     if (connected_ && reusable_ && Reset()) {
       IdleConnections::Instance().Release(
-          {dbc_, traits_, text_type_, command_timeout_, connection_string_, {}});
+          {dbc_, traits_, text_type_, command_timeout_, connection_string_, socket_, {}});
       return;
     }
     if (connected_) {
@@ -221,6 +298,7 @@ class OdbcSession final : public ado::detail::Session {
     text_type_ = live->text_type;
     command_timeout_ = live->command_timeout;
     connection_string_ = connection_string;
+    socket_ = live->socket;
     if (command_timeout_ != std::max(0L, command_timeout)) {
       try {
         SetCommandTimeout(command_timeout);
@@ -284,6 +362,17 @@ class OdbcSession final : public ado::detail::Session {
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
     NoteCallerStatement(sql);
     const FailureWatch watch(*this);
+    if (MayChangeTables(sql)) DescribedStatements::Instance().Forget(connection_string_);
+    const String shape = sqlite::ShapeOf(sql).text;
+    if (std::optional<DescribedStatements::Entry> known =
+            DescribedStatements::Instance().Find(connection_string_, shape);
+        known && (known->has_target || target == nullptr)) {
+      if (traits_.server == Server::kMariaDb && tsql::HasSeveralStatements(sql)) {
+        throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
+      }
+      if (target) *target = known->target;
+      return known->columns;
+    }
     StatementHandle statement = NewStatement();
     const String native = Native(sql);
     if (traits_.wide) {
@@ -294,9 +383,15 @@ class OdbcSession final : public ado::detail::Session {
       statement.Check(
           SQLPrepare(statement.get(), Narrow(native), static_cast<SQLINTEGER>(native.size())));
     }
-    std::vector<String> columns = ColumnNames(statement);
-    if (target && !columns.empty()) *target = DescribeTarget(statement);
-    return columns;
+    DescribedStatements::Entry entry;
+    entry.columns = ColumnNames(statement);
+    if (target && !entry.columns.empty()) *target = DescribeTarget(statement);
+    if (target) {
+      entry.has_target = true;
+      entry.target = *target;
+    }
+    DescribedStatements::Instance().Store(connection_string_, shape, entry);
+    return entry.columns;
   }
 
   // The catalog is read once per data source and table in the process: the
@@ -317,6 +412,7 @@ class OdbcSession final : public ado::detail::Session {
 
   ResultRows Run(const String& sql) override {
     NoteCallerStatement(sql);
+    if (MayChangeTables(sql)) DescribedStatements::Instance().Forget(connection_string_);
     return Execute(Native(sql), {});
   }
 
@@ -433,7 +529,10 @@ class OdbcSession final : public ado::detail::Session {
     explicit FailureWatch(OdbcSession& session)
         : session_(session), exceptions_(std::uncaught_exceptions()) {}
     ~FailureWatch() {
-      if (std::uncaught_exceptions() > exceptions_) session_.reusable_ = false;
+      if (std::uncaught_exceptions() > exceptions_) {
+        session_.reusable_ = false;
+        DescribedStatements::Instance().Forget(session_.connection_string_);
+      }
     }
     FailureWatch(const FailureWatch&) = delete;
     FailureWatch& operator=(const FailureWatch&) = delete;
@@ -456,19 +555,25 @@ class OdbcSession final : public ado::detail::Session {
   // Text travels as UTF-8; literals compare by the database's collation, as
   // SQL Server's take the database default; a backslash in a literal is an
   // ordinary character; readers see committed rows only, as SQL Server's
-  // default isolation level has them.
+  // default isolation level has them. The server's port and the client's
+  // port as the server sees it find the connection's socket.
   void PrepareMariaDb() {
     RunOwn(
         "SET SESSION character_set_client = utf8mb4, character_set_results = utf8mb4, "
         "collation_connection = @@collation_database, sql_mode = CONCAT_WS(',', "
         "NULLIF(@@SESSION.sql_mode, ''), 'NO_BACKSLASH_ESCAPES')");
     RunOwn("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
-    ResultRows database = RunOwn("SELECT @@character_set_database, @@collation_database");
-    if (database.rows.size() == 1 && database.rows[0].size() == 2 &&
-        database.rows[0][0].type() == Variant::Type::kString &&
-        database.rows[0][1].type() == Variant::Type::kString) {
-      text_type_.charset = database.rows[0][0].AsString();
-      text_type_.collation = database.rows[0][1].AsString();
+    ResultRows database = RunOwn(
+        "SELECT @@character_set_database, @@collation_database, @@port, (SELECT HOST FROM "
+        "information_schema.PROCESSLIST WHERE ID = CONNECTION_ID())");
+    if (database.rows.size() != 1 || database.rows[0].size() != 4) return;
+    const std::vector<Variant>& row = database.rows[0];
+    if (row[0].type() == Variant::Type::kString && row[1].type() == Variant::Type::kString) {
+      text_type_.charset = row[0].AsString();
+      text_type_.collation = row[1].AsString();
+    }
+    if (row[2].type() == Variant::Type::kLong && row[3].type() == Variant::Type::kString) {
+      socket_ = FindConnectionSocket(ClientPortOf(row[3].AsString()), row[2].AsLong());
     }
   }
 
@@ -497,6 +602,7 @@ class OdbcSession final : public ado::detail::Session {
   bool in_transaction_ = false;
   bool reusable_ = true;
   String connection_string_;
+  ConnectionSocket socket_;
 };
 
 }  // namespace
