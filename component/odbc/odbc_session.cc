@@ -76,6 +76,9 @@ bool HasDefaultDataSource(SQLHENV environment) {
   }
 }
 
+// Statements with parameter markers a connection has prepared, by text.
+using PreparedStatements = std::map<String, StatementHandle>;
+
 // A connected driver connection and what its session learned when it
 // connected, kept for the next session on the same connection string.
 struct LiveConnection {
@@ -85,12 +88,14 @@ struct LiveConnection {
   long command_timeout = 0;
   String connection_string;
   ConnectionSocket socket;
+  PreparedStatements prepared;
   std::chrono::steady_clock::time_point released;
 };
 
-void Disconnect(SQLHDBC dbc) {
-  SQLDisconnect(dbc);
-  FreeConnection(dbc);
+void Disconnect(LiveConnection& live) {
+  live.prepared.clear();
+  SQLDisconnect(live.dbc);
+  FreeConnection(live.dbc);
 }
 
 // Released connections, per connection string, for reuse instead of a new
@@ -127,7 +132,7 @@ class IdleConnections {
       // One the server may have dropped meanwhile (idle too long, server
       // restarted) is closed, as is one the driver reports dead.
       if (std::chrono::steady_clock::now() - live.released < kMaxIdle && Alive(live)) return live;
-      Disconnect(live.dbc);
+      Disconnect(live);
     }
   }
 
@@ -158,7 +163,7 @@ class IdleConnections {
         return;
       }
     }
-    Disconnect(live.dbc);
+    Disconnect(live);
   }
 
   // Closes the kept connections; for_good (at exit) also those released
@@ -170,7 +175,7 @@ class IdleConnections {
       closed_ = closed_ || for_good;
       closing.swap(idle_);
     }
-    for (auto& entry : closing) Disconnect(entry.second.dbc);
+    for (auto& entry : closing) Disconnect(entry.second);
   }
 
  private:
@@ -275,10 +280,17 @@ class OdbcSession final : public ado::detail::Session {
   ~OdbcSession() override {
     if (dbc_ == SQL_NULL_HDBC) return;
     if (connected_ && reusable_ && Reset()) {
-      IdleConnections::Instance().Release(
-          {dbc_, traits_, text_type_, command_timeout_, connection_string_, socket_, {}});
+      IdleConnections::Instance().Release({dbc_,
+                                           traits_,
+                                           text_type_,
+                                           command_timeout_,
+                                           connection_string_,
+                                           socket_,
+                                           std::move(prepared_),
+                                           {}});
       return;
     }
+    prepared_.clear();
     if (connected_) {
       // The standard leaves an open transaction in place on disconnect (and
       // refuses to disconnect); drivers differ, so it is ended here.
@@ -299,6 +311,7 @@ class OdbcSession final : public ado::detail::Session {
     command_timeout_ = live->command_timeout;
     connection_string_ = connection_string;
     socket_ = live->socket;
+    prepared_ = std::move(live->prepared);
     if (command_timeout_ != std::max(0L, command_timeout)) {
       try {
         SetCommandTimeout(command_timeout);
@@ -348,6 +361,7 @@ class OdbcSession final : public ado::detail::Session {
 
   void SetCommandTimeout(long seconds) override {
     command_timeout_ = std::max(0L, seconds);
+    prepared_.clear();  // they carry the query timeout they were made with
     if (traits_.server != Server::kMariaDb) return;
     // SQL Server lets a statement wait for a lock until its query timeout;
     // MariaDB gives up after its own lock wait limits unless told otherwise.
@@ -491,6 +505,7 @@ class OdbcSession final : public ado::detail::Session {
 
   ResultRows Execute(const String& native_sql, const std::vector<Variant>& parameters) {
     const FailureWatch watch(*this);
+    if (!parameters.empty() && !traits_.wide) return ExecutePrepared(native_sql, parameters);
     StatementHandle statement = NewStatement();
     BoundParameters bound;
     bound.Bind(statement, parameters);
@@ -511,6 +526,40 @@ class OdbcSession final : public ado::detail::Session {
       return none;
     }
     return ReadResult(statement);
+  }
+
+  // A statement with parameter markers (the row changes of a recordset, the
+  // same few texts again and again) is prepared once per connection and
+  // executed with the values bound anew each time: the server parses it
+  // once, and each run is one message. A statement that failed is prepared
+  // anew next time.
+  ResultRows ExecutePrepared(const String& native_sql, const std::vector<Variant>& parameters) {
+    auto found = prepared_.find(native_sql);
+    try {
+      if (found == prepared_.end()) {
+        if (prepared_.size() >= kMaxPrepared) prepared_.erase(prepared_.begin());
+        StatementHandle statement = NewStatement();
+        statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
+                                   static_cast<SQLINTEGER>(native_sql.size())));
+        found = prepared_.emplace(native_sql, std::move(statement)).first;
+      }
+      const StatementHandle& statement = found->second;
+      BoundParameters bound;
+      bound.Bind(statement, parameters);
+      if (native_trace) native_trace({native_sql, parameters, dbc_});
+      ResultRows result;
+      if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
+        result.rows_affected = 0;  // a searched UPDATE or DELETE that found no row
+      } else {
+        result = ReadResult(statement);
+      }
+      SQLFreeStmt(statement.get(), SQL_CLOSE);
+      SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);
+      return result;
+    } catch (...) {
+      if (found != prepared_.end()) prepared_.erase(found);
+      throw;
+    }
   }
 
   // Statements of the session's own, in the server's dialect.
@@ -603,6 +652,8 @@ class OdbcSession final : public ado::detail::Session {
   bool reusable_ = true;
   String connection_string_;
   ConnectionSocket socket_;
+  PreparedStatements prepared_;
+  static constexpr std::size_t kMaxPrepared = 8;
 };
 
 }  // namespace
