@@ -186,40 +186,43 @@ class IdleConnections {
   std::multimap<String, LiveConnection> idle_;
 };
 
-// Whether a statement of the caller's leaves the connection as it found it:
-// a query or a row change does; anything else (SET, USE, LOCK, CREATE
-// TEMPORARY, a transaction started by text, a user variable) may leave state
-// behind that a new connection would not have.
-bool LeavesNoSessionState(const String& sql) {
+// What a statement of the caller's may leave behind, read in one pass.
+struct CallerStatement {
+  // A query or a row change leaves the connection as it found it; anything
+  // else (SET, USE, LOCK, CREATE TEMPORARY, a transaction started by text, a
+  // user variable) may leave state behind that a new connection would not
+  // have.
+  bool leaves_no_session_state = true;
+  // Anything but a query or a row change may change a table's columns or
+  // keys.
+  bool may_change_tables = false;
+};
+
+CallerStatement ReadCallerStatement(const String& sql) {
+  CallerStatement statement;
   bool first = true;
   for (const tsql::Token& token : tsql::Tokenize(sql)) {
     if (token.kind == tsql::Kind::kSpace) continue;
     if (token.kind != tsql::Kind::kString && token.kind != tsql::Kind::kQuoted &&
         token.text.find('@') != std::string_view::npos) {
-      return false;
+      statement.leaves_no_session_state = false;
     }
-    if (!first) continue;
+    if (!first || token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
     first = false;
-    if (token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
     const String word = tsql::Lower(token.text);
     if (word != "select" && word != "insert" && word != "update" && word != "delete" &&
         word != "with") {
-      return false;
+      statement.leaves_no_session_state = false;
+      statement.may_change_tables = true;
     }
   }
-  return true;
+  return statement;
 }
 
-// Whether a statement of the caller's may change a table's columns or keys
-// (anything but a query or a row change).
-bool MayChangeTables(const String& sql) {
-  for (const tsql::Token& token : tsql::Tokenize(sql)) {
-    if (token.kind == tsql::Kind::kSpace || token.kind == tsql::Kind::kOpen) continue;
-    const String word = tsql::Lower(token.text);
-    return word != "select" && word != "insert" && word != "update" && word != "delete" &&
-           word != "with";
-  }
-  return false;
+// Whether the text holds more than one statement; a text without ';' never
+// does.
+bool SeveralStatements(const String& sql) {
+  return sql.find(';') != String::npos && tsql::HasSeveralStatements(sql);
 }
 
 // What preparing a statement told about its columns and their table, per
@@ -374,14 +377,14 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    NoteCallerStatement(sql);
+    const bool may_change_tables = NoteCallerStatement(sql).may_change_tables;
     const FailureWatch watch(*this);
-    if (MayChangeTables(sql)) DescribedStatements::Instance().Forget(connection_string_);
+    if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
     const String shape = sqlite::ShapeOf(sql).text;
     if (std::optional<DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {
-      if (traits_.server == Server::kMariaDb && tsql::HasSeveralStatements(sql)) {
+      if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
         throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
       }
       if (target) *target = known->target;
@@ -425,8 +428,9 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    NoteCallerStatement(sql);
-    if (MayChangeTables(sql)) DescribedStatements::Instance().Forget(connection_string_);
+    if (NoteCallerStatement(sql).may_change_tables) {
+      DescribedStatements::Instance().Forget(connection_string_);
+    }
     return Execute(Native(sql), {});
   }
 
@@ -487,7 +491,7 @@ class OdbcSession final : public ado::detail::Session {
   // connection would carry that lock to the next thread that takes it.
   String Native(const String& sql) const {
     if (traits_.server != Server::kMariaDb) return sql;
-    if (tsql::HasSeveralStatements(sql)) {
+    if (SeveralStatements(sql)) {
       throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
     }
     return TranslateForMariaDb(sql, text_type_);
@@ -569,8 +573,10 @@ class OdbcSession final : public ado::detail::Session {
   // session state behind and no call on it failed: after a failure (a lost
   // connection, a timeout, a batch the driver kept its lock after) the
   // connection is in doubt, and a new one costs only a login.
-  void NoteCallerStatement(const String& sql) {
-    if (reusable_ && !LeavesNoSessionState(sql)) reusable_ = false;
+  CallerStatement NoteCallerStatement(const String& sql) {
+    const CallerStatement statement = ReadCallerStatement(sql);
+    if (!statement.leaves_no_session_state) reusable_ = false;
+    return statement;
   }
 
   class FailureWatch {
