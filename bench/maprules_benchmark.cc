@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/copy_fixture.h"
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/sqlite_session.h"
 #include "migprof/ado.h"
@@ -29,13 +30,8 @@ namespace {
 
 using migprof::ado::Connection;
 
-// Array fields of this depth make up the table's field elements.
-constexpr int kDepth = 10;
-
 // A database with source profile 1 holding the rules of table xy/uvw/123
-// (one table rule, two source-table rules, two function rules and one field
-// rule per field element) and target profile 2 whose application describes
-// the table with elements / kDepth array fields.
+// (bench/copy_fixture.h).
 class CopyDatabase {
  public:
   explicit CopyDatabase(int elements) {
@@ -45,41 +41,7 @@ class CopyDatabase {
     Remove();
     migprof::schema::CreateEmbeddedDatabase(path_);
     object_.DatabaseName("sqlite:" + path_);
-    std::shared_ptr<Connection> c = object_.getNewConnection();
-    c->BeginTrans();
-    c->Execute(
-        "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (1, 'SV', 'SR', 'SC', 'SAPP')");
-    c->Execute(
-        "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (2, 'UV', 'UR', 'UC', 'UAPP')");
-    const std::string key = "1, 'SV', 'SR', 'SC', 'xy', 'uvw', '123'";
-    c->Execute(
-        "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx, stat, comt, "
-        "isms) values (" +
-        key + ", ' rule ', 'A', ' note ', '0')");
-    for (const char* s : {"7", "8"}) {
-      c->Execute(
-          "insert into qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno, scpac, scmod, "
-          "sflno, icod, qury) values (" +
-          key + ", 'ab', 'cde', '" + s + "', 'I', 'q')");
-      c->Execute(
-          "insert into qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno, func) values (" +
-          key + ", 'f" + s + "')");
-    }
-    for (int field = 0; field < elements / kDepth; ++field) {
-      std::string name = "fld" + std::to_string(field);
-      c->Execute(
-          "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept) values ('UAPP', 'xy', "
-          "'uvw', '123', '" +
-          name + "', " + std::to_string(kDepth) + ")");
-      for (int i = 1; i <= kDepth; ++i) {
-        c->Execute(
-            "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, "
-            "mrul, type, stat) values (" +
-            key + ", '" + name + "(" + std::to_string(i) + ")', " + std::to_string(i) +
-            ", 'rule', 'T', 'A')");
-      }
-    }
-    c->CommitTrans();
+    migprof::bench::FillCopySource(*object_.getNewConnection(), elements);
   }
   ~CopyDatabase() { Remove(); }
 
@@ -87,12 +49,7 @@ class CopyDatabase {
   const std::string& path() const { return path_; }
 
   // Removes what a copy wrote into profile 2.
-  void ClearTarget() {
-    std::shared_ptr<Connection> c = object_.getNewConnection();
-    for (const char* table : {"qzmap120", "qzmap130", "qzmap140", "qzmap160"}) {
-      c->Execute(std::string("delete from ") + table + " where mprf = 2");
-    }
-  }
+  void ClearTarget() { migprof::bench::ClearCopyTarget(object_); }
 
   // The same rows as the component's copy, set-based: every source field
   // rule here belongs to an element of the dictionary.
@@ -124,10 +81,7 @@ class CopyDatabase {
     c->CommitTrans();
   }
 
-  long TargetFieldRules() {
-    auto rs = object_.getNewConnection()->Execute("select count(*) from qzmap140 where mprf = 2");
-    return rs->Fields().Item(migprof::Integer{0}).Value().ToLong();
-  }
+  long TargetFieldRules() { return migprof::bench::CopyTargetFieldRules(object_); }
 
  private:
   void Remove() {
@@ -142,12 +96,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool CopyRules(CopyDatabase& db) {
-  return db.object()
-      .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123", "Bench", migprof::Variant(), "",
-                        migprof::kFalse)
-      .IsTrue();
-}
+bool CopyRules(CopyDatabase& db) { return migprof::bench::CopyRules(db.object()); }
 
 // The statements a copy ran natively, replayed by plain SQLite calls.
 class RawReplay {

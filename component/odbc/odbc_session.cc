@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "component/odbc/bound_parameters.h"
+#include "component/odbc/connection_socket.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_api.h"
 #include "component/odbc/result_reader.h"
@@ -20,11 +21,14 @@
 #include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
+#include "component/sqlite/statement_shape.h"
 
 namespace migprof::odbc {
 namespace {
 
 using ado::detail::ResultRows;
+
+thread_local std::function<void(const NativeStatement&)> native_trace;
 
 constexpr const char* kTransactionActive = "Only one transaction can be active on this session.";
 
@@ -72,6 +76,9 @@ bool HasDefaultDataSource(SQLHENV environment) {
   }
 }
 
+// Statements with parameter markers a connection has prepared, by text.
+using PreparedStatements = std::map<String, StatementHandle>;
+
 // A connected driver connection and what its session learned when it
 // connected, kept for the next session on the same connection string.
 struct LiveConnection {
@@ -80,12 +87,15 @@ struct LiveConnection {
   MariaDbTextType text_type;
   long command_timeout = 0;
   String connection_string;
+  ConnectionSocket socket;
+  PreparedStatements prepared;
   std::chrono::steady_clock::time_point released;
 };
 
-void Disconnect(SQLHDBC dbc) {
-  SQLDisconnect(dbc);
-  FreeConnection(dbc);
+void Disconnect(LiveConnection& live) {
+  live.prepared.clear();
+  SQLDisconnect(live.dbc);
+  FreeConnection(live.dbc);
 }
 
 // Released connections, per connection string, for reuse instead of a new
@@ -121,14 +131,27 @@ class IdleConnections {
       }
       // One the server may have dropped meanwhile (idle too long, server
       // restarted) is closed, as is one the driver reports dead.
-      SQLUINTEGER dead = SQL_CD_TRUE;
-      if (std::chrono::steady_clock::now() - live.released < kMaxIdle &&
-          SQL_SUCCEEDED(SQLGetConnectAttr(live.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
-          dead == SQL_CD_FALSE) {
-        return live;
-      }
-      Disconnect(live.dbc);
+      if (std::chrono::steady_clock::now() - live.released < kMaxIdle && Alive(live)) return live;
+      Disconnect(live);
     }
+  }
+
+  // A server that ends a connection closes its socket: while the socket is
+  // open with nothing to read, the connection is as it was released, and no
+  // round trip is needed. Otherwise the driver asks the server (a ping).
+  static bool Alive(const LiveConnection& live) {
+    switch (Probe(live.socket)) {
+      case SocketState::kOpen:
+        return true;
+      case SocketState::kClosed:
+        return false;
+      case SocketState::kUnknown:
+        break;
+    }
+    SQLUINTEGER dead = SQL_CD_TRUE;
+    return SQL_SUCCEEDED(
+               SQLGetConnectAttr(live.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_FALSE;
   }
 
   void Release(LiveConnection live) {
@@ -140,7 +163,7 @@ class IdleConnections {
         return;
       }
     }
-    Disconnect(live.dbc);
+    Disconnect(live);
   }
 
   // Closes the kept connections; for_good (at exit) also those released
@@ -152,7 +175,7 @@ class IdleConnections {
       closed_ = closed_ || for_good;
       closing.swap(idle_);
     }
-    for (auto& entry : closing) Disconnect(entry.second.dbc);
+    for (auto& entry : closing) Disconnect(entry.second);
   }
 
  private:
@@ -163,29 +186,93 @@ class IdleConnections {
   std::multimap<String, LiveConnection> idle_;
 };
 
-// Whether a statement of the caller's leaves the connection as it found it:
-// a query or a row change does; anything else (SET, USE, LOCK, CREATE
-// TEMPORARY, a transaction started by text, a user variable) may leave state
-// behind that a new connection would not have.
-bool LeavesNoSessionState(const String& sql) {
+// What a statement of the caller's may leave behind, read in one pass.
+struct CallerStatement {
+  // A query or a row change leaves the connection as it found it; anything
+  // else (SET, USE, LOCK, CREATE TEMPORARY, a transaction started by text, a
+  // user variable) may leave state behind that a new connection would not
+  // have.
+  bool leaves_no_session_state = true;
+  // Anything but a query or a row change may change a table's columns or
+  // keys.
+  bool may_change_tables = false;
+};
+
+CallerStatement ReadCallerStatement(const String& sql) {
+  CallerStatement statement;
   bool first = true;
   for (const tsql::Token& token : tsql::Tokenize(sql)) {
     if (token.kind == tsql::Kind::kSpace) continue;
     if (token.kind != tsql::Kind::kString && token.kind != tsql::Kind::kQuoted &&
         token.text.find('@') != std::string_view::npos) {
-      return false;
+      statement.leaves_no_session_state = false;
     }
-    if (!first) continue;
+    if (!first || token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
     first = false;
-    if (token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
     const String word = tsql::Lower(token.text);
     if (word != "select" && word != "insert" && word != "update" && word != "delete" &&
         word != "with") {
-      return false;
+      statement.leaves_no_session_state = false;
+      statement.may_change_tables = true;
     }
   }
-  return true;
+  return statement;
 }
+
+// Whether the text holds more than one statement; a text without ';' never
+// does.
+bool SeveralStatements(const String& sql) {
+  return sql.find(';') != String::npos && tsql::HasSeveralStatements(sql);
+}
+
+// What preparing a statement told about its columns and their table, per
+// data source and statement shape (the text with the literal values of its
+// conditions and values taken out, which decide neither): the component
+// opens the same few statements again and again, each on a new connection,
+// and differing only in those values. Preparing one costs a round trip to
+// the server. A statement of the caller's that may change tables, or any
+// failure of a statement, empties the cache of its data source, so that a
+// statement that no longer fits its tables is prepared, and fails, as
+// before.
+class DescribedStatements {
+ public:
+  struct Entry {
+    std::vector<String> columns;
+    bool has_target = false;
+    ado::detail::RowTarget target;
+  };
+
+  static DescribedStatements& Instance() {
+    static DescribedStatements* described = new DescribedStatements();
+    return *described;
+  }
+
+  std::optional<Entry> Find(const String& connection_string, const String& shape) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = entries_.find({connection_string, shape});
+    if (found == entries_.end()) return std::nullopt;
+    return found->second;
+  }
+
+  void Store(const String& connection_string, const String& shape, Entry entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (entries_.size() >= kMaxEntries) entries_.clear();
+    entries_[{connection_string, shape}] = std::move(entry);
+  }
+
+  void Forget(const String& connection_string) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto first = entries_.lower_bound({connection_string, String()});
+    auto last = first;
+    while (last != entries_.end() && last->first.first == connection_string) ++last;
+    entries_.erase(first, last);
+  }
+
+ private:
+  static constexpr std::size_t kMaxEntries = 4096;
+  std::mutex mutex_;
+  std::map<std::pair<String, String>, Entry> entries_;
+};
 
 class OdbcSession final : public ado::detail::Session {
  public:
@@ -196,10 +283,17 @@ class OdbcSession final : public ado::detail::Session {
   ~OdbcSession() override {
     if (dbc_ == SQL_NULL_HDBC) return;
     if (connected_ && reusable_ && Reset()) {
-      IdleConnections::Instance().Release(
-          {dbc_, traits_, text_type_, command_timeout_, connection_string_, {}});
+      IdleConnections::Instance().Release({dbc_,
+                                           traits_,
+                                           text_type_,
+                                           command_timeout_,
+                                           connection_string_,
+                                           socket_,
+                                           std::move(prepared_),
+                                           {}});
       return;
     }
+    prepared_.clear();
     if (connected_) {
       // The standard leaves an open transaction in place on disconnect (and
       // refuses to disconnect); drivers differ, so it is ended here.
@@ -219,6 +313,8 @@ class OdbcSession final : public ado::detail::Session {
     text_type_ = live->text_type;
     command_timeout_ = live->command_timeout;
     connection_string_ = connection_string;
+    socket_ = live->socket;
+    prepared_ = std::move(live->prepared);
     if (command_timeout_ != std::max(0L, command_timeout)) {
       try {
         SetCommandTimeout(command_timeout);
@@ -268,6 +364,7 @@ class OdbcSession final : public ado::detail::Session {
 
   void SetCommandTimeout(long seconds) override {
     command_timeout_ = std::max(0L, seconds);
+    prepared_.clear();  // they carry the query timeout they were made with
     if (traits_.server != Server::kMariaDb) return;
     // SQL Server lets a statement wait for a lock until its query timeout;
     // MariaDB gives up after its own lock wait limits unless told otherwise.
@@ -280,8 +377,19 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    NoteCallerStatement(sql);
+    const bool may_change_tables = NoteCallerStatement(sql).may_change_tables;
     const FailureWatch watch(*this);
+    if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
+    const String shape = sqlite::ShapeOf(sql).text;
+    if (std::optional<DescribedStatements::Entry> known =
+            DescribedStatements::Instance().Find(connection_string_, shape);
+        known && (known->has_target || target == nullptr)) {
+      if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
+        throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
+      }
+      if (target) *target = known->target;
+      return known->columns;
+    }
     StatementHandle statement = NewStatement();
     const String native = Native(sql);
     if (traits_.wide) {
@@ -292,9 +400,15 @@ class OdbcSession final : public ado::detail::Session {
       statement.Check(
           SQLPrepare(statement.get(), Narrow(native), static_cast<SQLINTEGER>(native.size())));
     }
-    std::vector<String> columns = ColumnNames(statement);
-    if (target && !columns.empty()) *target = DescribeTarget(statement);
-    return columns;
+    DescribedStatements::Entry entry;
+    entry.columns = ColumnNames(statement);
+    if (target && !entry.columns.empty()) *target = DescribeTarget(statement);
+    if (target) {
+      entry.has_target = true;
+      entry.target = *target;
+    }
+    DescribedStatements::Instance().Store(connection_string_, shape, entry);
+    return entry.columns;
   }
 
   // The catalog is read once per data source and table in the process: the
@@ -314,7 +428,9 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    NoteCallerStatement(sql);
+    if (NoteCallerStatement(sql).may_change_tables) {
+      DescribedStatements::Instance().Forget(connection_string_);
+    }
     return Execute(Native(sql), {});
   }
 
@@ -375,7 +491,7 @@ class OdbcSession final : public ado::detail::Session {
   // connection would carry that lock to the next thread that takes it.
   String Native(const String& sql) const {
     if (traits_.server != Server::kMariaDb) return sql;
-    if (tsql::HasSeveralStatements(sql)) {
+    if (SeveralStatements(sql)) {
       throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
     }
     return TranslateForMariaDb(sql, text_type_);
@@ -393,9 +509,11 @@ class OdbcSession final : public ado::detail::Session {
 
   ResultRows Execute(const String& native_sql, const std::vector<Variant>& parameters) {
     const FailureWatch watch(*this);
+    if (!parameters.empty() && !traits_.wide) return ExecutePrepared(native_sql, parameters);
     StatementHandle statement = NewStatement();
     BoundParameters bound;
     bound.Bind(statement, parameters);
+    if (native_trace) native_trace({native_sql, parameters, dbc_});
     SQLRETURN rc;
     if (traits_.wide) {
       WideString text = ToWide(native_sql);
@@ -414,6 +532,40 @@ class OdbcSession final : public ado::detail::Session {
     return ReadResult(statement);
   }
 
+  // A statement with parameter markers (the row changes of a recordset, the
+  // same few texts again and again) is prepared once per connection and
+  // executed with the values bound anew each time: the server parses it
+  // once, and each run is one message. A statement that failed is prepared
+  // anew next time.
+  ResultRows ExecutePrepared(const String& native_sql, const std::vector<Variant>& parameters) {
+    auto found = prepared_.find(native_sql);
+    try {
+      if (found == prepared_.end()) {
+        if (prepared_.size() >= kMaxPrepared) prepared_.erase(prepared_.begin());
+        StatementHandle statement = NewStatement();
+        statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
+                                   static_cast<SQLINTEGER>(native_sql.size())));
+        found = prepared_.emplace(native_sql, std::move(statement)).first;
+      }
+      const StatementHandle& statement = found->second;
+      BoundParameters bound;
+      bound.Bind(statement, parameters);
+      if (native_trace) native_trace({native_sql, parameters, dbc_});
+      ResultRows result;
+      if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
+        result.rows_affected = 0;  // a searched UPDATE or DELETE that found no row
+      } else {
+        result = ReadResult(statement);
+      }
+      SQLFreeStmt(statement.get(), SQL_CLOSE);
+      SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);
+      return result;
+    } catch (...) {
+      if (found != prepared_.end()) prepared_.erase(found);
+      throw;
+    }
+  }
+
   // Statements of the session's own, in the server's dialect.
   ResultRows RunOwn(const String& sql) { return Execute(sql, {}); }
 
@@ -421,8 +573,10 @@ class OdbcSession final : public ado::detail::Session {
   // session state behind and no call on it failed: after a failure (a lost
   // connection, a timeout, a batch the driver kept its lock after) the
   // connection is in doubt, and a new one costs only a login.
-  void NoteCallerStatement(const String& sql) {
-    if (reusable_ && !LeavesNoSessionState(sql)) reusable_ = false;
+  CallerStatement NoteCallerStatement(const String& sql) {
+    const CallerStatement statement = ReadCallerStatement(sql);
+    if (!statement.leaves_no_session_state) reusable_ = false;
+    return statement;
   }
 
   class FailureWatch {
@@ -430,7 +584,10 @@ class OdbcSession final : public ado::detail::Session {
     explicit FailureWatch(OdbcSession& session)
         : session_(session), exceptions_(std::uncaught_exceptions()) {}
     ~FailureWatch() {
-      if (std::uncaught_exceptions() > exceptions_) session_.reusable_ = false;
+      if (std::uncaught_exceptions() > exceptions_) {
+        session_.reusable_ = false;
+        DescribedStatements::Instance().Forget(session_.connection_string_);
+      }
     }
     FailureWatch(const FailureWatch&) = delete;
     FailureWatch& operator=(const FailureWatch&) = delete;
@@ -453,19 +610,25 @@ class OdbcSession final : public ado::detail::Session {
   // Text travels as UTF-8; literals compare by the database's collation, as
   // SQL Server's take the database default; a backslash in a literal is an
   // ordinary character; readers see committed rows only, as SQL Server's
-  // default isolation level has them.
+  // default isolation level has them. The server's port and the client's
+  // port as the server sees it find the connection's socket.
   void PrepareMariaDb() {
     RunOwn(
         "SET SESSION character_set_client = utf8mb4, character_set_results = utf8mb4, "
         "collation_connection = @@collation_database, sql_mode = CONCAT_WS(',', "
         "NULLIF(@@SESSION.sql_mode, ''), 'NO_BACKSLASH_ESCAPES')");
     RunOwn("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
-    ResultRows database = RunOwn("SELECT @@character_set_database, @@collation_database");
-    if (database.rows.size() == 1 && database.rows[0].size() == 2 &&
-        database.rows[0][0].type() == Variant::Type::kString &&
-        database.rows[0][1].type() == Variant::Type::kString) {
-      text_type_.charset = database.rows[0][0].AsString();
-      text_type_.collation = database.rows[0][1].AsString();
+    ResultRows database = RunOwn(
+        "SELECT @@character_set_database, @@collation_database, @@port, (SELECT HOST FROM "
+        "information_schema.PROCESSLIST WHERE ID = CONNECTION_ID())");
+    if (database.rows.size() != 1 || database.rows[0].size() != 4) return;
+    const std::vector<Variant>& row = database.rows[0];
+    if (row[0].type() == Variant::Type::kString && row[1].type() == Variant::Type::kString) {
+      text_type_.charset = row[0].AsString();
+      text_type_.collation = row[1].AsString();
+    }
+    if (row[2].type() == Variant::Type::kLong && row[3].type() == Variant::Type::kString) {
+      socket_ = FindConnectionSocket(ClientPortOf(row[3].AsString()), row[2].AsLong());
     }
   }
 
@@ -494,6 +657,9 @@ class OdbcSession final : public ado::detail::Session {
   bool in_transaction_ = false;
   bool reusable_ = true;
   String connection_string_;
+  ConnectionSocket socket_;
+  PreparedStatements prepared_;
+  static constexpr std::size_t kMaxPrepared = 8;
 };
 
 }  // namespace
@@ -511,5 +677,12 @@ void CloseIdleSessions() {
   IdleConnections::Instance().CloseAll();
   FreeEnvironmentIfUnused();
 }
+
+ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
+    : previous_(std::move(native_trace)) {
+  native_trace = std::move(observer);
+}
+
+ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 }  // namespace migprof::odbc

@@ -2,12 +2,17 @@
 // a released connection was left in, the next connection has none of it,
 // commits each statement on its own and sees every committed row; and
 // CloseIdleConnections ends them all without stopping new connections.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 
+#include "component/odbc/connection_socket.h"
 #include "testing/test_database.h"
 
 namespace migprof {
@@ -127,6 +132,61 @@ TEST_F(ComponentTest, CloseIdleConnectionsEndsKeptConnectionsOnly) {
   ado::CloseIdleConnections();
   EXPECT_FALSE(std::filesystem::exists(db_.path() + "-wal"));
   EXPECT_EQ(db_.Count("qzusr100"), 2);
+}
+
+// What a statement told about its columns is kept per statement shape; a
+// table dropped through the layer makes the same shape fail at Open again.
+TEST_F(ComponentTest, StatementOfADroppedTableFailsAtOpen) {
+  auto rs = ado::Recordset::Create();
+  rs->Open("select defa from qzusr100 where usrn = 'a'", object_.getNewConnection(), 2, 3, -1);
+  EXPECT_TRUE(rs->EndOfFile());
+  db_.Exec("drop table qzusr100");
+  auto again = ado::Recordset::Create();
+  EXPECT_EQ(RaisedBy([&] {
+              again->Open("select defa from qzusr100 where usrn = 'b'", object_.getNewConnection(),
+                          2, 3, -1);
+            }).number(),
+            errc::kErrorsInCommand);
+}
+
+// A kept connection is checked by looking at its socket: found by its port
+// pair, open while the server keeps it, closed once the server ends it.
+TEST(ConnectionSocket, FoundByPortsAndSeenClosedWhenThePeerEndsIt) {
+  const struct {
+    const char* host;
+    int port;
+  } kHosts[] = {
+      {"127.0.0.1:54321", 54321}, {"[::1]:3306", 3306}, {"localhost", 0}, {"::1", 0}, {"host:", 0},
+      {"host:99999", 0},          {"host:12a", 0}};
+  for (const auto& host : kHosts) EXPECT_EQ(odbc::ClientPortOf(host.host), host.port) << host.host;
+
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int server = accept(listener, nullptr, nullptr);
+  sockaddr_in local{};
+  length = sizeof local;
+  ASSERT_EQ(getsockname(client, reinterpret_cast<sockaddr*>(&local), &length), 0);
+
+  const odbc::ConnectionSocket found =
+      odbc::FindConnectionSocket(ntohs(local.sin_port), ntohs(address.sin_port));
+  EXPECT_EQ(found.fd, client);
+  EXPECT_EQ(odbc::Probe(found), odbc::SocketState::kOpen);
+  EXPECT_EQ(write(server, "x", 1), 1);  // something the client did not ask for
+  EXPECT_EQ(odbc::Probe(found), odbc::SocketState::kClosed);
+  close(server);
+  EXPECT_EQ(odbc::Probe(found), odbc::SocketState::kClosed);
+  close(client);
+  EXPECT_EQ(odbc::Probe(found), odbc::SocketState::kUnknown);
+  EXPECT_EQ(odbc::FindConnectionSocket(ntohs(local.sin_port), ntohs(address.sin_port)).fd, -1);
+  close(listener);
 }
 
 }  // namespace
