@@ -11,6 +11,31 @@
 
 namespace migprof::testing {
 
+void LongCopySource(const TestDatabase& db, int elements) {
+  const std::string table = "'SV', 'SR', 'SC', 'xy', 'uvw', '123'";
+  db.Exec(
+      "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (1, 'SV', 'SR', 'SC', 'SAPP'), "
+      "(2, 'UV', 'UR', 'UC', 'UAPP')");
+  db.Exec(
+      "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values ('UAPP', 'xy', "
+      "'uvw', '123', 'qty', " +
+      std::to_string(elements) + ", 'xyDOM')");
+  db.Exec("insert into qzddi220 (appl, cpac, cdom) values ('UAPP', 'xy', 'DOM')");
+  db.Exec("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx) values (1, " +
+          table + ", 'p')");
+  db.Exec("insert into qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno, func) values (1, " +
+          table + ", 'f')");
+  std::string rows;
+  for (int i = 1; i <= elements; ++i) {
+    rows += (i > 1 ? ", (1, " : "(1, ") + table + ", 'qty(" + std::to_string(i) + ")', " +
+            std::to_string(i) + ", 'r')";
+  }
+  db.Exec(
+      "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, mrul) "
+      "values " +
+      rows);
+}
+
 std::vector<std::string> FolderSnapshot(const std::string& folder) {
   std::vector<std::string> entries;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {

@@ -26,6 +26,12 @@ inline std::string CreateRequest(int mprf, const std::string& vers, const std::s
          R"(",")" + tapp + R"(",")" + vers + R"(","R","C","__","N","app","alice"]})";
 }
 
+// Source profile 1 (SV/SR/SC) whose table xy/uvw/123 has a table rule, a
+// function rule (the copy's last stage) and one field of `elements`
+// elements, each with a field rule, in the dictionary of the user's profile
+// 2 (UV/UR/UC, application UAPP): a long CopyToCurrentVRC.
+void LongCopySource(const TestDatabase& db, int elements);
+
 // Every name in a folder and its sub-folders with its size and contents, to
 // see that nothing was created or changed.
 std::vector<std::string> FolderSnapshot(const std::string& folder);
