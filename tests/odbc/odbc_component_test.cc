@@ -16,12 +16,6 @@ using testing::OdbcServerTest;
 
 class OdbcComponent : public OdbcServerTest {
  protected:
-  void Configure(TOVRHandleMigProf& object) const {
-    object.DatabaseName(db_.dsn());
-    object.DatabaseUser(db_.uid());
-    object.DatabasePassword(db_.pwd());
-  }
-
   // Library function f of profile 5 in V/R/C, with two entries.
   void AddFunctionWithEntries() const {
     db_.Exec(
@@ -54,7 +48,7 @@ TEST_F(OdbcComponent, FuncDeleteRollsBackWhenItsSecondDeleteFails) {
       "'45000' set message_text = 'refused by the test'");
 
   TOVRHandleMigProf object;
-  Configure(object);
+  db_.Configure(object);
   EXPECT_EQ(object.Func_Delete(5, "V", "R", "C", "f", ""), kFalse);
   EXPECT_EQ(object.ErrorNumber(), errc::kErrorsInCommand);
   EXPECT_NE(object.ErrDescription().find("refused by the test"), std::string::npos)
@@ -79,7 +73,7 @@ TEST_F(OdbcComponent, ConnectionKilledInsideFuncDeleteCommitsNothing) {
   holder->Execute("update qzlib100 set comt = 'held' where mprf = 5");
 
   TOVRHandleMigProf object;
-  Configure(object);
+  db_.Configure(object);
   Boolean result = kTrue;
   std::thread member([&] { result = object.Func_Delete(5, "V", "R", "C", "f", ""); });
   const long id = WaitForStatement("Delete from qzlib100");

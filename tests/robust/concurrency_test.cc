@@ -97,9 +97,7 @@ TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
   const std::vector<int> done = RunWorkers(4, [&](int w, const std::string& request) {
     if (!objects[w]) {  // made on the worker's own thread
       objects[w] = std::make_unique<TOVRHandleMigProf>();
-      objects[w]->DatabaseName(db.dsn());
-      objects[w]->DatabaseUser(db.uid());
-      objects[w]->DatabasePassword(db.pwd());
+      db.Configure(*objects[w]);
     }
     const cli::Json answer = cli::AnswerLine(*objects[w], request, {});
     EXPECT_EQ(answer.value("result", cli::Json()), true) << request << " -> " << answer.dump();

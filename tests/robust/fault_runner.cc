@@ -24,9 +24,7 @@ FaultOutcome RunOnce(const MemberUnderFault& member, std::shared_ptr<ado::detail
   }
   {
     TOVRHandleMigProf object;
-    object.DatabaseName(db.dsn());
-    object.DatabaseUser(db.uid());
-    object.DatabasePassword(db.pwd());
+    db.Configure(object);
     ado::detail::ScopedFaultPlan scope(plan);
     try {
       outcome.result = member.call(object);

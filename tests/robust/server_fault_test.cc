@@ -45,9 +45,7 @@ TEST(ServerFault, StoppedDuringALongCopyAndStartedAgain) {
     TestDatabase db;
     LongCopySource(db, kElements);
     TOVRHandleMigProf object;
-    object.DatabaseName(db.dsn());
-    object.DatabaseUser(db.uid());
-    object.DatabasePassword(db.pwd());
+    db.Configure(object);
 
     std::future<bool> copy = std::async(std::launch::async, [&object] {
       return object
