@@ -53,17 +53,21 @@ std::vector<std::string> FolderSnapshot(const std::string& folder) {
 std::vector<std::string> SqliteColumn(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
   std::vector<std::string> values;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
-      SQLITE_OK) {
-    sqlite_dialect::Register(db);
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* out, int, char** row, char**) {
-          static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
-          return 0;
-        },
-        &values, nullptr);
-  }
+  const int mode = path.rfind("file:", 0) == 0 ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI
+                                               : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, mode, nullptr), SQLITE_OK) << path;
+  sqlite_dialect::Register(db);
+  char* message = nullptr;
+  EXPECT_EQ(sqlite3_exec(
+                db, sql.c_str(),
+                [](void* out, int, char** row, char**) {
+                  static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
+                  return 0;
+                },
+                &values, &message),
+            SQLITE_OK)
+      << (message ? message : "") << " in " << sql;
+  sqlite3_free(message);
   sqlite3_close(db);
   return values;
 }

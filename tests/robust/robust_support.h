@@ -36,9 +36,10 @@ void LongCopySource(const TestDatabase& db, int elements);
 // see that nothing was created or changed.
 std::vector<std::string> FolderSnapshot(const std::string& folder);
 
-// The first column of a query's rows, read with SQLite itself, outside the
-// component (with the collation the profile tables declare). path may be a
-// "file:" URI.
+// Runs statements with SQLite itself, outside the component (with the
+// collation the profile tables declare), and gives the first column of the
+// rows they yield. A "file:" URI path is opened read-only; any other path is
+// opened for writing, created when missing.
 std::vector<std::string> SqliteColumn(const std::string& path, const std::string& sql);
 
 // Whether SQLite finds the database file sound.
