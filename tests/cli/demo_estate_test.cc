@@ -20,9 +20,12 @@ long CountOf(TOVRHandleMigProf& object, const std::string& sql) {
   return rows->Fields().Item(0).Value().ToLong();
 }
 
-std::string FieldRules(Integer mprf, const DemoProfile& p) {
-  return "select count(*) from qzmap140 where mprf = " + SqlNumber(mprf) + " and vers = '" +
-         p.vers + "' and rele = '" + p.rele + "' and cust = '" + p.cust + "' and tcpac = '" +
+// The field rules of profile mprf in vers/rele/cust for the table the estate
+// leaves uncopied.
+std::string FieldRules(Integer mprf, const std::string& vers, const std::string& rele,
+                       const std::string& cust) {
+  return "select count(*) from qzmap140 where mprf = " + SqlNumber(mprf) + " and vers = '" + vers +
+         "' and rele = '" + rele + "' and cust = '" + cust + "' and tcpac = '" +
          kDemoUncopiedTable[0] + "' and tcmod = '" + kDemoUncopiedTable[1] + "' and tflno = '" +
          kDemoUncopiedTable[2] + "'";
 }
@@ -73,29 +76,23 @@ TEST_F(DemoEstate, MembersWorkOnTheDemoEstate) {
 
   // A fresh profile derived from the standard one takes over a whole table:
   // every field rule of the source matches an element of the dictionary.
-  DemoProfile mine = *standard;
-  mine.mprf = 900;
-  mine.vers = "V10U";
-  mine.rele = "R9";
-  mine.cust = "TRIAL";
-  mine.owner = "carol";
-  const Integer fresh = mine.mprf;
-  ASSERT_TRUE(
-      object_
-          .InsertInMap100(fresh, "Trial", mine.sapp, mine.tapp, mine.vers, mine.rele, mine.cust,
-                          std::string(standard->vers) + "_" + standard->rele + "_" + standard->cust,
-                          "N", "", mine.owner)
-          .IsTrue())
-      << object_.ErrDescription();
+  const std::string parent =
+      std::string(standard->vers) + "_" + standard->rele + "_" + standard->cust;
   ASSERT_TRUE(object_
-                  .CopyToCurrentVRC(kDemoStandardProfile, fresh, mine.vers, mine.rele, mine.cust,
-                                    kDemoUncopiedTable[0], kDemoUncopiedTable[1],
-                                    kDemoUncopiedTable[2], mine.owner, Variant(), "", kFalse)
+                  .InsertInMap100(900, "Trial", standard->sapp, standard->tapp, "V10U", "R9",
+                                  "TRIAL", parent, "N", "", "carol")
                   .IsTrue())
       << object_.ErrDescription();
-  const long source_rules = CountOf(object_, FieldRules(kDemoStandardProfile, *standard));
+  ASSERT_TRUE(object_
+                  .CopyToCurrentVRC(kDemoStandardProfile, 900, "V10U", "R9", "TRIAL",
+                                    kDemoUncopiedTable[0], kDemoUncopiedTable[1],
+                                    kDemoUncopiedTable[2], "carol", Variant(), "", kFalse)
+                  .IsTrue())
+      << object_.ErrDescription();
+  const long source_rules = CountOf(
+      object_, FieldRules(kDemoStandardProfile, standard->vers, standard->rele, standard->cust));
   EXPECT_GT(source_rules, 0);
-  EXPECT_EQ(CountOf(object_, FieldRules(fresh, mine)), source_rules);
+  EXPECT_EQ(CountOf(object_, FieldRules(900, "V10U", "R9", "TRIAL")), source_rules);
 
   // The checked-out function cannot be deleted, in the own VRC or in the
   // development VRC, and only the user who has it out may expire it there.

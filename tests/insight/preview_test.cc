@@ -85,9 +85,7 @@ TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
 
     // A fresh object, so no earlier case's error state is in its answer.
     TOVRHandleMigProf real;
-    real.DatabaseName(db_.dsn());
-    real.DatabaseUser(db_.uid());
-    real.DatabasePassword(db_.pwd());
+    db_.Configure(real);
     EXPECT_EQ(plan["outcome"], cli::CallMember(real, *dispatch::FindMember(c.member),
                                                Json::parse(c.args), /*trace=*/false));
     EXPECT_EQ(Apply(before, plan["changes"]), ContentsOf(source()));

@@ -14,12 +14,10 @@ namespace {
 
 class LongTableList : public MapRuleTest {
  protected:
-  // Table number i of the list: package "ab", module "cde".
-  static std::string Number(int i) { return std::to_string(i); }
-
+  // Tables 0 to entries - 1 of package "ab", module "cde".
   static std::string List(int entries) {
     std::string list;
-    for (int i = 0; i < entries; ++i) list += (i ? ",abcde" : "abcde") + Number(i);
+    for (int i = 0; i < entries; ++i) list += (i ? ",abcde" : "abcde") + std::to_string(i);
     return list;
   }
 
@@ -45,13 +43,14 @@ TEST_F(LongTableList, CopyExpireAndDeleteTakeThousandsOfTables) {
     AddProfiles();
     // Rules at the start, the middle and the end of the list, and one of a
     // table outside it, in the source; one outside it in the target too.
-    const std::set<std::string> listed = {Number(0), Number(entries / 2), Number(entries - 1)};
+    const std::set<std::string> listed = {std::to_string(0), std::to_string(entries / 2),
+                                          std::to_string(entries - 1)};
     for (const std::string& number : listed) {
       AddKeyed("qzmap120", 1, "SV", "ab", "cde", number.c_str(), "stat", "'N'");
       AddKeyed("qzmap160", 1, "SV", "ab", "cde", number.c_str(), "func", "'f'");
       AddKeyed("qzmap170", 1, "SV", "ab", "cde", number.c_str(), "cpac", "'cc'");
     }
-    const std::string outside = Number(entries);
+    const std::string outside = std::to_string(entries);
     AddKeyed("qzmap120", 1, "SV", "ab", "cde", outside.c_str(), "stat", "'N'");
     AddKeyed("qzmap120", 2, "UV", "ab", "cde", outside.c_str(), "stat", "'N'");
     const std::string list = List(entries);

@@ -1,12 +1,11 @@
-// The component's members on a real server: objects on several threads, a
-// transaction undone by a failing statement, and a connection the server
-// kills in the middle of a member.
+// The component's members on a real server: a transaction undone by a
+// failing statement, and a connection the server kills in the middle of a
+// member. (Objects on several threads: Concurrency, which runs here too.)
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "odbc/server_test.h"
 
@@ -17,12 +16,6 @@ using testing::OdbcServerTest;
 
 class OdbcComponent : public OdbcServerTest {
  protected:
-  void Configure(TOVRHandleMigProf& object) const {
-    object.DatabaseName(db_.dsn());
-    object.DatabaseUser(db_.uid());
-    object.DatabasePassword(db_.pwd());
-  }
-
   // Library function f of profile 5 in V/R/C, with two entries.
   void AddFunctionWithEntries() const {
     db_.Exec(
@@ -55,7 +48,7 @@ TEST_F(OdbcComponent, FuncDeleteRollsBackWhenItsSecondDeleteFails) {
       "'45000' set message_text = 'refused by the test'");
 
   TOVRHandleMigProf object;
-  Configure(object);
+  db_.Configure(object);
   EXPECT_EQ(object.Func_Delete(5, "V", "R", "C", "f", ""), kFalse);
   EXPECT_EQ(object.ErrorNumber(), errc::kErrorsInCommand);
   EXPECT_NE(object.ErrDescription().find("refused by the test"), std::string::npos)
@@ -80,7 +73,7 @@ TEST_F(OdbcComponent, ConnectionKilledInsideFuncDeleteCommitsNothing) {
   holder->Execute("update qzlib100 set comt = 'held' where mprf = 5");
 
   TOVRHandleMigProf object;
-  Configure(object);
+  db_.Configure(object);
   Boolean result = kTrue;
   std::thread member([&] { result = object.Func_Delete(5, "V", "R", "C", "f", ""); });
   const long id = WaitForStatement("Delete from qzlib100");
@@ -94,56 +87,6 @@ TEST_F(OdbcComponent, ConnectionKilledInsideFuncDeleteCommitsNothing) {
   EXPECT_FALSE(object.ErrDescription().empty());
   EXPECT_EQ(db_.Count("qzlib105"), 2);
   EXPECT_EQ(db_.Count("qzlib100"), 1);
-}
-
-TEST_F(OdbcComponent, TwoObjectsOnTwoThreadsShareOnlyTheDatabase) {
-  constexpr int kFunctions = 12;
-  for (int t = 0; t < 2; ++t) {
-    const std::string source = std::to_string(10 + t);
-    db_.Exec("insert into qzmap100 (mprf, vers, rele, cust, scme) values (" + source +
-             ", 'SV', 'SR', 'SC', 'N')");
-    for (int k = 0; k < kFunctions; ++k) {
-      db_.Exec("insert into qzlib100 (mprf, vers, rele, cust, fnam, stat, fdef) values (" + source +
-               ", 'SV', 'SR', 'SC', 'f" + std::to_string(k) + "', 'N', 'body " + source + "/" +
-               std::to_string(k) + "')");
-    }
-  }
-
-  std::vector<std::string> failures[2];
-  const auto work = [&](int t) {
-    TOVRHandleMigProf object;
-    Configure(object);
-    const auto source = static_cast<Integer>(10 + t);
-    const auto target = static_cast<Integer>(20 + t);
-    for (int k = 0; k < kFunctions; ++k) {
-      std::string name = "f";
-      name.append(std::to_string(k));
-      try {
-        if (object.Func_CopyToCurrentVRC(source, target, "UV", "UR", "UC", name, "") != kTrue) {
-          failures[t].push_back("copy " + name + ": " + object.ErrDescription());
-        }
-        if (k % 2 == 0 && object.Func_Delete(target, "UV", "UR", "UC", name, "") != kTrue) {
-          failures[t].push_back("delete " + name + ": " + object.ErrDescription());
-        }
-      } catch (const ComError& error) {
-        failures[t].push_back(name + " raised " + error.description());
-      }
-    }
-  };
-  std::thread first(work, 0);
-  std::thread second(work, 1);
-  first.join();
-  second.join();
-
-  EXPECT_TRUE(failures[0].empty()) << failures[0].front();
-  EXPECT_TRUE(failures[1].empty()) << failures[1].front();
-  for (int t = 0; t < 2; ++t) {
-    const std::string target = std::to_string(20 + t);
-    EXPECT_EQ(db_.Value("select count(*) from qzlib100 where mprf = " + target), "6");
-    EXPECT_EQ(db_.Value("select fdef from qzlib100 where mprf = " + target + " and fnam = 'f3'"),
-              "body " + std::to_string(10 + t) + "/3");
-  }
-  EXPECT_EQ(db_.Count("qzlib100"), 2 * kFunctions + 12);
 }
 
 }  // namespace

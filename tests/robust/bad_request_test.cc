@@ -4,9 +4,7 @@
 // without changing anything.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "cli/app.h"
+#include "cli/run_cli.h"
 #include "commands/json_depth.h"
 #include "testing/test_database.h"
 
@@ -19,12 +17,8 @@ std::string Nested(std::size_t depth, const std::string& inner = "1") {
 
 // `migprof <args...>` run in this process; its standard output and error.
 std::string RunInProcess(const std::vector<std::string>& args, const std::string& input = "") {
-  std::vector<const char*> argv{"migprof"};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  RunMigprof(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  return out.str() + err.str();
+  const testing::CliOutcome run = testing::RunCli(args, input);
+  return run.out + run.err;
 }
 
 TEST(JsonNesting, DepthCountsBracketsOutsideStrings) {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -53,74 +54,56 @@ void ExpectExactlyTheSurvivors(const TestDatabase& db, const std::vector<int>& d
   }
 }
 
-std::chrono::milliseconds RunTime() { return std::chrono::milliseconds(Rounds(1500, 20000)); }
-
-TEST(Concurrency, ProcessesShareOneDatabase) {
-  TestDatabase db;
-  constexpr int kWorkers = 3, kBatch = 8;
-  std::vector<std::unique_ptr<ToolSession>> sessions;
-  for (int w = 0; w < kWorkers; ++w)
-    sessions.push_back(std::make_unique<ToolSession>(ToolOptions(db)));
-  std::vector<int> done(kWorkers, 0);
-  int failed = 0;
-  const auto end = Clock::now() + RunTime();
-  while (Clock::now() < end) {
-    // Each worker gets a batch of cycles; all run at the same time.
-    std::vector<std::vector<std::string>> sent(kWorkers);
-    for (int w = 0; w < kWorkers; ++w) {
-      for (int k = 0; k < kBatch; ++k) {
-        for (const std::string& request : Cycle((w + 1) * 5000 + done[w] + k)) {
-          sessions[w]->Send(request);
-          sent[w].push_back(request);
-        }
-      }
-    }
-    for (int w = 0; w < kWorkers; ++w) {
-      for (std::size_t i = 0; i < sent[w].size(); ++i) {
-        const std::string answer = sessions[w]->Receive();
-        if (!AnswerIsTrue(answer)) {
-          ++failed;
-          ADD_FAILURE() << sent[w][i] << " -> " << answer;
-        }
-      }
-      done[w] += kBatch;
-    }
-    if (failed) break;
-  }
-  for (auto& session : sessions) EXPECT_EQ(session->Finish(), 0);
-  ExpectExactlyTheSurvivors(db, done);
-  RecordProperty("cycles", done[0] + done[1] + done[2]);
-}
-
-TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
-  TestDatabase db;
-  constexpr int kWorkers = 4;
-  std::vector<int> done(kWorkers, 0);
+// One thread per worker doing cycles on its own profile numbers until the
+// run time is up or a call fails; answer(w, request) carries out a request
+// of worker w and tells whether it succeeded. The cycles each worker did.
+std::vector<int> RunWorkers(int workers,
+                            const std::function<bool(int, const std::string&)>& answer) {
+  std::vector<int> done(workers, 0);
   std::atomic<int> failed{0};
-  const auto end = Clock::now() + RunTime();
+  const auto end = Clock::now() + std::chrono::milliseconds(Rounds(1500, 20000));
   std::vector<std::thread> threads;
-  for (int w = 0; w < kWorkers; ++w) {
+  for (int w = 0; w < workers; ++w) {
     threads.emplace_back([&, w] {
-      TOVRHandleMigProf object;
-      object.DatabaseName(db.dsn());
-      object.DatabaseUser(db.uid());
-      object.DatabasePassword(db.pwd());
-      while (Clock::now() < end && failed == 0) {
+      for (; Clock::now() < end && failed == 0; ++done[w]) {
         for (const std::string& request : Cycle((w + 1) * 5000 + done[w])) {
-          const cli::Json answer = cli::AnswerLine(object, request, {});
-          if (answer.value("result", cli::Json()) != true) {
-            ++failed;
-            ADD_FAILURE() << request << " -> " << answer.dump();
-          }
+          if (!answer(w, request)) ++failed;
         }
-        ++done[w];
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failed, 0);
+  return done;
+}
+
+TEST(Concurrency, ProcessesShareOneDatabase) {
+  TestDatabase db;
+  std::vector<std::unique_ptr<ToolSession>> sessions;
+  for (int w = 0; w < 3; ++w) sessions.push_back(std::make_unique<ToolSession>(ToolOptions(db)));
+  const std::vector<int> done = RunWorkers(3, [&](int w, const std::string& request) {
+    sessions[w]->Send(request);
+    const std::string answer = sessions[w]->Receive();
+    EXPECT_TRUE(AnswerIsTrue(answer)) << request << " -> " << answer;
+    return AnswerIsTrue(answer);
+  });
+  for (auto& session : sessions) EXPECT_EQ(session->Finish(), 0);
   ExpectExactlyTheSurvivors(db, done);
-  RecordProperty("cycles", done[0] + done[1] + done[2] + done[3]);
+}
+
+TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
+  TestDatabase db;
+  std::vector<std::unique_ptr<TOVRHandleMigProf>> objects(4);
+  const std::vector<int> done = RunWorkers(4, [&](int w, const std::string& request) {
+    if (!objects[w]) {  // made on the worker's own thread
+      objects[w] = std::make_unique<TOVRHandleMigProf>();
+      db.Configure(*objects[w]);
+    }
+    const cli::Json answer = cli::AnswerLine(*objects[w], request, {});
+    EXPECT_EQ(answer.value("result", cli::Json()), true) << request << " -> " << answer.dump();
+    return answer.value("result", cli::Json()) == true;
+  });
+  ExpectExactlyTheSurvivors(db, done);
 }
 
 TEST(Concurrency, OneProfileNumberRacedByTwoProcesses) {

@@ -68,30 +68,7 @@ TEST(CrashDurability, KilledDuringALongCopy) {
   for (int trial = 0; trial < trials; ++trial) {
     TestDatabase db;
     if (!db.embedded()) GTEST_SKIP() << "kills the embedded database's only writer";
-    {
-      auto c = db.Connect();
-      c->BeginTrans();
-      for (const std::string& sql :
-           {std::string("insert into qzmap100 (mprf, vers, rele, cust, tapp) values "
-                        "(1, 'SV', 'SR', 'SC', 'SAPP')"),
-            std::string("insert into qzmap100 (mprf, vers, rele, cust, tapp) values "
-                        "(2, 'UV', 'UR', 'UC', 'UAPP')"),
-            "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values "
-            "('UAPP', 'xy', 'uvw', '123', 'qty', " +
-                std::to_string(kElements) + ", 'xyDOM')",
-            std::string("insert into qzddi220 (appl, cpac, cdom) values ('UAPP', 'xy', 'DOM')"),
-            std::string("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx) "
-                        "values (1, 'SV', 'SR', 'SC', 'xy', 'uvw', '123', 'p')")}) {
-        c->Execute(sql);
-      }
-      for (int i = 1; i <= kElements; ++i) {
-        c->Execute(
-            "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, mrul) "
-            "values (1, 'SV', 'SR', 'SC', 'xy', 'uvw', '123', 'qty(" +
-            std::to_string(i) + ")', " + std::to_string(i) + ", 'r')");
-      }
-      c->CommitTrans();
-    }
+    LongCopySource(db, kElements);
     ToolSession session(ToolOptions(db));
     // Two acknowledged creations, then the copy.
     for (int mprf : {10, 11}) {

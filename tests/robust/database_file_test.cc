@@ -4,13 +4,11 @@
 #include "component/sqlite/database_file.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "component/sqlite/dialect.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
 #include "schema/schema.h"
@@ -39,19 +37,6 @@ struct TempFolder {
   std::string path;
 };
 
-// Runs statements on a file with SQLite itself, outside the component (with
-// the collation the profile tables declare).
-void RawSql(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  sqlite_dialect::Register(db);
-  char* message = nullptr;
-  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
-  EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "");
-  sqlite3_free(message);
-  sqlite3_close(db);
-}
-
 // The profile numbers in a database file read on its own: the file is
 // copied first, so rows that exist only in a -wal file beside it are missed.
 std::vector<std::string> NumbersInFileAlone(const TempFolder& folder, const std::string& path) {
@@ -71,11 +56,11 @@ TEST(RefusedDatabaseFile, IsLeftExactlyAsItWas) {
   };
   const std::vector<Case> cases = {
       {"plain SQLite file",
-       [](const std::string& p) { RawSql(p, "create table t(x); insert into t values (1)"); },
+       [](const std::string& p) { SqliteColumn(p, "create table t(x); insert into t values (1)"); },
        "is not a profile database"},
       {"plain SQLite file in WAL mode",
        [](const std::string& p) {
-         RawSql(p, "pragma journal_mode=wal; create table t(x); insert into t values (1)");
+         SqliteColumn(p, "pragma journal_mode=wal; create table t(x); insert into t values (1)");
        },
        "is not a profile database"},
       {"text file", [](const std::string& p) { std::ofstream(p) << "name,value\n"; },
@@ -109,18 +94,6 @@ TEST(RefusedDatabaseFile, IsLeftExactlyAsItWas) {
   }
 }
 
-TEST(DatabaseFileAtExit, HoldsEveryCommittedRowOnItsOwn) {
-  TempFolder folder;
-  const std::string path = folder.File("p.db");
-  ASSERT_EQ(RunTool({"init", path}).status, 0);
-  ToolRun created =
-      RunTool({"call", "--database", "sqlite:" + path, "--args",
-               R"([7,"d","S","T","V","R","C","__","N","app","alice"])", "InsertInMap100"});
-  ASSERT_TRUE(AnswerIsTrue(created.out)) << created.out;
-  EXPECT_FALSE(fs::exists(path + "-wal"));
-  EXPECT_EQ(NumbersInFileAlone(folder, path), std::vector<std::string>{"7"});
-}
-
 // A connection opened while others are in use checks the file without
 // dropping their locks: another process that opens and closes the database
 // meanwhile must not take itself for the last user and remove the -wal and
@@ -139,7 +112,7 @@ TEST(DatabaseFileInUse, ANewConnectionKeepsTheOpenOnesLocks) {
   EXPECT_TRUE(FileIsSound(db.path()));
 }
 
-TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
+TEST(DatabaseBackup, CopiesALiveDatabaseWholeAndTheFileIsWholeAtExit) {
   TempFolder folder;
   const std::string path = folder.File("p.db");
   ASSERT_EQ(RunTool({"init", path}).status, 0);
@@ -175,7 +148,10 @@ TEST(DatabaseBackup, CopiesALiveDatabaseWhole) {
       EXPECT_FALSE(fs::exists(target + "-wal"));
     }
   }
+  // Once the tool has exited, the database file holds every row on its own.
   EXPECT_EQ(session.Finish(), 0);
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  EXPECT_EQ(NumbersInFileAlone(folder, path), (std::vector<std::string>{"1", "2"}));
 }
 
 TEST(DatabaseUpgrade, AddsTheProfileKeysUnlessRowsBreakThem) {
@@ -197,10 +173,10 @@ TEST(DatabaseUpgrade, AddsTheProfileKeysUnlessRowsBreakThem) {
     TempFolder folder;
     const std::string path = folder.File("old.db");
     schema::CreateEmbeddedDatabase(path);
-    RawSql(path,
-           "drop index qzmap100_mprf; create index qzmap100_mprf on qzmap100 (mprf);"
-           "drop index qzmap101_mprf; create index qzmap101_mprf on qzmap101 (mprf, levl);" +
-               std::string(c.rows));
+    SqliteColumn(path,
+                 "drop index qzmap100_mprf; create index qzmap100_mprf on qzmap100 (mprf);"
+                 "drop index qzmap101_mprf; create index qzmap101_mprf on qzmap101 (mprf, levl);" +
+                     std::string(c.rows));
     ComError failure(0, "");
     try {
       sqlite::UpgradeDatabase(path);

@@ -2,28 +2,11 @@
 
 #include <algorithm>
 #include <memory>
-#include <regex>
-
-#include "schema/schema.h"
 
 namespace migprof::testing {
 namespace {
 
 std::vector<String> clean_calls;
-
-std::vector<std::string> Tables() {
-  static const std::vector<std::string> tables = [] {
-    std::vector<std::string> names;
-    const std::string schema = schema::EmbeddedSchemaSql();
-    const std::regex create(R"(CREATE TABLE (\w+))");
-    for (auto it = std::sregex_iterator(schema.begin(), schema.end(), create);
-         it != std::sregex_iterator(); ++it) {
-      names.push_back((*it)[1]);
-    }
-    return names;
-  }();
-  return tables;
-}
 
 FaultOutcome RunOnce(const MemberUnderFault& member, std::shared_ptr<ado::detail::FaultPlan> plan,
                      std::vector<Snapshot>* snapshots) {
@@ -41,9 +24,7 @@ FaultOutcome RunOnce(const MemberUnderFault& member, std::shared_ptr<ado::detail
   }
   {
     TOVRHandleMigProf object;
-    object.DatabaseName(db.dsn());
-    object.DatabaseUser(db.uid());
-    object.DatabasePassword(db.pwd());
+    db.Configure(object);
     ado::detail::ScopedFaultPlan scope(plan);
     try {
       outcome.result = member.call(object);
@@ -68,7 +49,7 @@ const ComError& InjectedError() {
 
 Snapshot TakeSnapshot(const TestDatabase& db) {
   Snapshot rows;
-  for (const std::string& table : Tables()) {
+  for (const std::string& table : TestDatabase::Tables()) {
     auto rs = ado::Recordset::Create();
     rs->Open("select * from " + table, db.Connect(), ado::adOpenDynamic, ado::adLockOptimistic);
     while (!rs->EndOfFile()) {

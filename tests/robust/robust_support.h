@@ -26,13 +26,20 @@ inline std::string CreateRequest(int mprf, const std::string& vers, const std::s
          R"(",")" + tapp + R"(",")" + vers + R"(","R","C","__","N","app","alice"]})";
 }
 
+// Source profile 1 (SV/SR/SC) whose table xy/uvw/123 has a table rule, a
+// function rule (the copy's last stage) and one field of `elements`
+// elements, each with a field rule, in the dictionary of the user's profile
+// 2 (UV/UR/UC, application UAPP): a long CopyToCurrentVRC.
+void LongCopySource(const TestDatabase& db, int elements);
+
 // Every name in a folder and its sub-folders with its size and contents, to
 // see that nothing was created or changed.
 std::vector<std::string> FolderSnapshot(const std::string& folder);
 
-// The first column of a query's rows, read with SQLite itself, outside the
-// component (with the collation the profile tables declare). path may be a
-// "file:" URI.
+// Runs statements with SQLite itself, outside the component (with the
+// collation the profile tables declare), and gives the first column of the
+// rows they yield. A "file:" URI path is opened read-only; any other path is
+// opened for writing, created when missing.
 std::vector<std::string> SqliteColumn(const std::string& path, const std::string& sql);
 
 // Whether SQLite finds the database file sound.

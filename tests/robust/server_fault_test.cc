@@ -21,35 +21,6 @@ namespace {
 
 constexpr int kElements = 3000;
 
-// The source profile 1 with one table whose field has kElements elements,
-// each with a field rule, and one function rule (the copy's last stage);
-// the user's profile 2.
-void LongCopySource(const TestDatabase& db) {
-  db.Exec(
-      "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (1, 'SV', 'SR', 'SC', 'SAPP'), "
-      "(2, 'UV', 'UR', 'UC', 'UAPP')");
-  db.Exec(
-      "insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values ('UAPP', 'xy', "
-      "'uvw', '123', 'qty', " +
-      std::to_string(kElements) + ", 'xyDOM')");
-  db.Exec("insert into qzddi220 (appl, cpac, cdom) values ('UAPP', 'xy', 'DOM')");
-  db.Exec(
-      "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, prtx) values (1, 'SV', "
-      "'SR', 'SC', 'xy', 'uvw', '123', 'p')");
-  db.Exec(
-      "insert into qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno, func) values (1, 'SV', "
-      "'SR', 'SC', 'xy', 'uvw', '123', 'f')");
-  std::string rows;
-  for (int i = 1; i <= kElements; ++i) {
-    rows += (i > 1 ? ", " : "") + std::string("(1, 'SV', 'SR', 'SC', 'xy', 'uvw', '123', 'qty(") +
-            std::to_string(i) + ")', " + std::to_string(i) + ", 'r')";
-  }
-  db.Exec(
-      "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, mrul) "
-      "values " +
-      rows);
-}
-
 // Runs the suite's server control script with action; true when it worked.
 bool ControlServer(const char* control, const std::string& action) {
   return std::system((std::string(control) + " " + action).c_str()) == 0;
@@ -75,11 +46,9 @@ TEST(ServerFault, StoppedDuringALongCopyAndStartedAgain) {
     const std::string signal = trial % 2 == 0 ? "kill" : "term";
     SCOPED_TRACE("trial " + std::to_string(trial) + ", SIG" + signal);
     TestDatabase db;
-    LongCopySource(db);
+    LongCopySource(db, kElements);
     TOVRHandleMigProf object;
-    object.DatabaseName(db.dsn());
-    object.DatabaseUser(db.uid());
-    object.DatabasePassword(db.pwd());
+    db.Configure(object);
 
     std::future<bool> copy = std::async(std::launch::async, [&object] {
       return object

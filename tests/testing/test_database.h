@@ -41,6 +41,12 @@ class TestDatabase {
   const std::string& uid() const { return uid_; }
   const std::string& pwd() const { return pwd_; }
 
+  // Points a component object's settings at this database.
+  void Configure(TOVRHandleMigProf& object) const {
+    object.DatabaseName(dsn_);
+    object.DatabaseUser(uid_);
+    object.DatabasePassword(pwd_);
+  }
   // A new open connection to the database.
   std::shared_ptr<ado::Connection> Connect() const;
   // Runs statements (SQL Server dialect, as the component writes them).
@@ -83,11 +89,7 @@ inline ComError RaisedBy(const std::function<void()>& body) {
 // A fixture with a fresh database and a component object set up for it.
 class ComponentTest : public ::testing::Test {
  protected:
-  ComponentTest() {
-    object_.DatabaseName(db_.dsn());
-    object_.DatabaseUser(db_.uid());
-    object_.DatabasePassword(db_.pwd());
-  }
+  ComponentTest() { db_.Configure(object_); }
 
   TestDatabase db_;
   TOVRHandleMigProf object_;
