@@ -11,11 +11,16 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,10 @@ constexpr int kDepth = 10;
 class CopyDatabase {
  public:
   explicit CopyDatabase(int elements) {
-    path_ = (std::filesystem::temp_directory_path() /
+    // MIGPROF_BENCH_DIR puts the database elsewhere (/dev/shm: the flushes
+    // cost nothing, which leaves the processor's part of the copy).
+    const char* dir = std::getenv("MIGPROF_BENCH_DIR");
+    path_ = ((dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path()) /
              ("migprof_bench_maprules_" + std::to_string(::getpid()) + ".db"))
                 .string();
     Remove();
@@ -142,6 +150,33 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor time of the whole process (user and system), in seconds.
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A statement's kind for the replay's per-kind figures: its verb and the
+// table it works on ("select_qzmap140", "insert_qzmap140").
+std::string KindOf(const std::string& sql) {
+  std::string lower(sql);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::istringstream words(lower);
+  std::string verb, word, previous;
+  words >> verb;
+  while (words >> word) {
+    if (previous == "from" || previous == "into" || verb == "update") {
+      word = word.substr(0, word.find('('));
+      word.erase(std::remove(word.begin(), word.end(), '"'), word.end());
+      return verb + "_" + word;
+    }
+    previous = word;
+  }
+  return verb;
+}
+
 bool CopyRules(CopyDatabase& db) {
   return db.object()
       .CopyToCurrentVRC(1, 2, "UV", "UR", "UC", "xy", "uvw", "123", "Bench", migprof::Variant(), "",
@@ -172,7 +207,7 @@ class RawReplay {
         sqlite3_prepare_v2(db_for, s.sql.c_str(), static_cast<int>(s.sql.size()), &stmt, nullptr);
         statements_.push_back(stmt);
       }
-      steps_.push_back({stmt, std::move(s.values)});
+      steps_.push_back({stmt, std::move(s.values), KindIndex(KindOf(s.sql))});
     }
   }
   ~RawReplay() {
@@ -185,10 +220,13 @@ class RawReplay {
   std::size_t statements() const { return steps_.size(); }
 
   // Runs every recorded statement: binds, steps to the end reading each
-  // column, resets. Returns false when SQLite refused one.
-  bool Run() {
+  // column, resets. Returns false when SQLite refused one. With per_kind,
+  // the wall time of each statement is added to its kind's total.
+  bool Run(bool per_kind = false) {
     std::size_t bytes = 0;
     for (const Step& step : steps_) {
+      const auto start =
+          per_kind ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
       sqlite3_stmt* stmt = step.stmt;
       for (std::size_t i = 0; i < step.values.size(); ++i)
         Bind(stmt, static_cast<int>(i + 1), step.values[i]);
@@ -201,16 +239,45 @@ class RawReplay {
       sqlite3_reset(stmt);
       sqlite3_clear_bindings(stmt);
       if (rc != SQLITE_DONE) return false;
+      if (per_kind) {
+        kinds_[step.kind].seconds += SecondsSince(start);
+        ++kinds_[step.kind].count;
+      }
     }
     benchmark::DoNotOptimize(bytes);
     return true;
+  }
+
+  // Mean microseconds per statement of each kind that ran at least
+  // `at_least` times in the timed runs with per_kind, as counters.
+  void ReportKinds(benchmark::State& state, std::size_t at_least) const {
+    for (const Kind& kind : kinds_) {
+      if (kind.count >= at_least) {
+        state.counters["us_" + kind.name] =
+            benchmark::Counter(kind.seconds * 1e6 / static_cast<double>(kind.count));
+      }
+    }
   }
 
  private:
   struct Step {
     sqlite3_stmt* stmt;
     std::vector<migprof::Variant> values;
+    std::size_t kind;
   };
+  struct Kind {
+    std::string name;
+    double seconds = 0;
+    std::size_t count = 0;
+  };
+
+  std::size_t KindIndex(const std::string& name) {
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      if (kinds_[i].name == name) return i;
+    }
+    kinds_.push_back({name});
+    return kinds_.size() - 1;
+  }
 
   sqlite3* Open() {
     sqlite3* db = nullptr;
@@ -259,6 +326,7 @@ class RawReplay {
   std::vector<sqlite3*> dbs_;
   std::vector<sqlite3_stmt*> statements_;
   std::vector<Step> steps_;
+  std::vector<Kind> kinds_;
 };
 
 double PeakRssMegabytes() {
@@ -274,24 +342,30 @@ void BM_CopyToCurrentVRC(benchmark::State& state) {
   CopyDatabase db(elements);
   RawReplay raw(db);
   double row_by_row = 0;
+  double row_by_row_cpu = 0;
   double raw_sqlite = 0;
+  double raw_cpu = 0;
   double set_based = 0;
   for (auto _ : state) {
     state.PauseTiming();
     db.ClearTarget();
     state.ResumeTiming();
+    double cpu = ProcessCpuSeconds();
     auto start = std::chrono::steady_clock::now();
     bool copied = CopyRules(db);
     row_by_row += SecondsSince(start);
+    row_by_row_cpu += ProcessCpuSeconds() - cpu;
     state.PauseTiming();
     if (!copied || db.TargetFieldRules() != elements) {
       state.SkipWithError(("copy failed: " + db.object().ErrDescription()).c_str());
       break;
     }
     db.ClearTarget();
+    cpu = ProcessCpuSeconds();
     start = std::chrono::steady_clock::now();
     bool replayed = raw.Run();
     raw_sqlite += SecondsSince(start);
+    raw_cpu += ProcessCpuSeconds() - cpu;
     if (!replayed || db.TargetFieldRules() != elements) {
       state.SkipWithError("the raw-SQLite replay failed");
       break;
@@ -310,6 +384,9 @@ void BM_CopyToCurrentVRC(benchmark::State& state) {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["raw_ms"] = benchmark::Counter(raw_sqlite * 1000 / iterations);
     state.counters["raw_ratio"] = benchmark::Counter(row_by_row / raw_sqlite);
+    state.counters["cpu_ms"] = benchmark::Counter(row_by_row_cpu * 1000 / iterations);
+    state.counters["raw_cpu_ms"] = benchmark::Counter(raw_cpu * 1000 / iterations);
+    state.counters["cpu_ratio"] = benchmark::Counter(row_by_row_cpu / raw_cpu);
     state.counters["set_based_ms"] = benchmark::Counter(set_based * 1000 / iterations);
     state.counters["ratio"] = benchmark::Counter(row_by_row / set_based);
   }
@@ -335,19 +412,24 @@ BENCHMARK(BM_CopyToCurrentVRC)
     ->UseRealTime();
 
 // The raw-SQLite replay alone.
+// The raw-SQLite replay alone, with the mean wall time of each kind of
+// statement that the copy runs once per element ("us_<verb>_<table>").
 void BM_RawSqliteReplay(benchmark::State& state) {
-  CopyDatabase db(static_cast<int>(state.range(0)));
+  const int elements = static_cast<int>(state.range(0));
+  CopyDatabase db(elements);
   RawReplay raw(db);
   for (auto _ : state) {
     state.PauseTiming();
     db.ClearTarget();
     state.ResumeTiming();
-    if (!raw.Run()) state.SkipWithError("the raw-SQLite replay failed");
+    if (!raw.Run(true)) state.SkipWithError("the raw-SQLite replay failed");
   }
+  raw.ReportKinds(state, static_cast<std::size_t>(elements) * state.iterations());
   state.counters["statements"] = benchmark::Counter(static_cast<double>(raw.statements()));
 }
 BENCHMARK(BM_RawSqliteReplay)
     ->Arg(1000)
+    ->Arg(10000)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "component/sql/row_key_select.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/statement_shape.h"
@@ -42,6 +43,39 @@ thread_local std::function<void(const NativeStatement&)> native_trace;
 
 [[noreturn]] void RaiseNotFound() {
   throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
+}
+
+// The table the statement's rows come from, as SQLite resolved it: the one
+// table of every column that is read from a table.
+ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
+  ado::detail::RowTarget target;
+  const int count = sqlite3_column_count(stmt);
+  std::vector<String> tables;
+  for (int i = 0; i < count; ++i) {
+    const char* table = sqlite3_column_table_name(stmt, i);
+    if (table && std::find(tables.begin(), tables.end(), String(table)) == tables.end()) {
+      tables.emplace_back(table);
+    }
+  }
+  if (tables.size() != 1) {
+    String names;
+    for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
+    target.refusal =
+        tables.empty()
+            ? "The rows of this statement cannot be changed through the recordset: it reads "
+              "no column of a table."
+            : "The rows of this statement cannot be changed through the recordset: its "
+              "columns come from more than one table (" +
+                  names + ").";
+    return target;
+  }
+  target.table = tables.front();
+  for (int i = 0; i < count; ++i) {
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    target.base_columns.emplace_back(table && origin ? origin : "");
+  }
+  return target;
 }
 
 // A native connection with its cache of prepared statements, keyed by the
@@ -91,11 +125,54 @@ class NativeHandle {
     lru_.emplace_front(text, stmt);
     index_[text] = lru_.begin();
     if (lru_.size() > kCacheSize) {
+      described_.erase(lru_.back().second);
       sqlite3_finalize(lru_.back().second);
       index_.erase(lru_.back().first);
       lru_.pop_back();
     }
     return stmt;
+  }
+
+  // The result columns of a statement prepared here and where they come
+  // from, read once per preparation (SQLite prepares a statement again when
+  // the schema changed, and its columns may then differ).
+  struct Description {
+    int preparation = -1;
+    std::vector<String> columns;
+    ado::detail::RowTarget target;
+  };
+  const Description& Describe(sqlite3_stmt* stmt) {
+    Description& description = described_[stmt];
+    const int preparation = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (description.preparation != preparation) {
+      description.columns.clear();
+      const int count = sqlite3_column_count(stmt);
+      for (int i = 0; i < count; ++i)
+        description.columns.emplace_back(sqlite3_column_name(stmt, i));
+      description.target = TargetOf(stmt);
+      description.preparation = preparation;
+    }
+    return description;
+  }
+
+  // The statement shape_text with the key expressions of table appended to
+  // its select list (or why it cannot have them). Kept per shape: statements
+  // of one shape differ only in values after their FROM, which never change
+  // where the key goes.
+  const tsql::RowKeySelect& Keyed(const String& shape_text, const String& table,
+                                  const std::vector<String>& expressions) {
+    String key = table;
+    key += '\n';
+    for (const String& expression : expressions) {
+      key += expression;
+      key += '\n';
+    }
+    key += shape_text;
+    auto found = keyed_.find(key);
+    if (found != keyed_.end()) return found->second;
+    if (keyed_.size() >= kCacheSize) keyed_.clear();
+    return keyed_.emplace(std::move(key), tsql::AppendRowKey(shape_text, table, expressions))
+        .first->second;
   }
 
   // Runs one-off texts of the layer's own (pragmas, transaction control).
@@ -132,6 +209,8 @@ class NativeHandle {
   bool reusable_ = true;
   std::list<std::pair<String, sqlite3_stmt*>> lru_;
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
+  std::unordered_map<String, tsql::RowKeySelect> keyed_;
+  std::unordered_map<sqlite3_stmt*, Description> described_;
 };
 
 // Idle native handles per database file. The key holds the file's device
@@ -323,12 +402,9 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    sqlite3_stmt* stmt = PrepareShaped(sql).stmt;
-    std::vector<String> columns;
-    int count = sqlite3_column_count(stmt);
-    for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
-    if (target) *target = TargetOf(stmt);
-    return columns;
+    const NativeHandle::Description& description = handle_->Describe(PrepareShaped(sql).stmt);
+    if (target) *target = description.target;
+    return description.columns;
   }
 
   // Every table keeps its rows' rowid, which nothing in the component
@@ -340,6 +416,24 @@ class SqliteSession final : public ado::detail::Session {
   ResultRows Run(const String& sql) override {
     Shaped shaped = PrepareShaped(sql);
     return Step(shaped.stmt, shaped.values);
+  }
+
+  // The keyed form of sql's shape, found by the shape: the text is read
+  // once for its shape, which the recordset's description found already.
+  ResultRows RunKeyed(const String& sql, const String& table, const ado::detail::RowKey& key,
+                      String& refusal) override {
+    const StatementShape& shape = ShapeFor(sql);
+    if (!shape.values.empty()) {
+      const tsql::RowKeySelect& keyed = handle_->Keyed(shape.text, table, key.expressions);
+      if (!keyed.refusal.empty()) {
+        refusal = keyed.refusal;
+        return {};
+      }
+      if (sqlite3_stmt* stmt = PrepareShape(keyed.sql, shape.values.size())) {
+        return Step(stmt, ValuesOf(shape));
+      }
+    }
+    return Session::RunKeyed(sql, table, key, refusal);
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -394,59 +488,46 @@ class SqliteSession final : public ado::detail::Session {
     return sql;
   }
 
-  // The table the statement's rows come from, as SQLite resolved it: the one
-  // table of every column that is read from a table.
-  static ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
-    ado::detail::RowTarget target;
-    const int count = sqlite3_column_count(stmt);
-    std::vector<String> tables;
-    for (int i = 0; i < count; ++i) {
-      const char* table = sqlite3_column_table_name(stmt, i);
-      if (table && std::find(tables.begin(), tables.end(), String(table)) == tables.end()) {
-        tables.emplace_back(table);
-      }
-    }
-    if (tables.size() != 1) {
-      String names;
-      for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
-      target.refusal =
-          tables.empty()
-              ? "The rows of this statement cannot be changed through the recordset: it reads "
-                "no column of a table."
-              : "The rows of this statement cannot be changed through the recordset: its "
-                "columns come from more than one table (" +
-                    names + ").";
-      return target;
-    }
-    target.table = tables.front();
-    for (int i = 0; i < count; ++i) {
-      const char* table = sqlite3_column_table_name(stmt, i);
-      const char* origin = sqlite3_column_origin_name(stmt, i);
-      target.base_columns.emplace_back(table && origin ? origin : "");
-    }
-    return target;
-  }
-
   struct Shaped {
     sqlite3_stmt* stmt;
     std::vector<Variant> values;
   };
 
+  // The shape of sql. The last one is kept: a recordset describes a text and
+  // then runs it (or its keyed form) on the same connection.
+  const StatementShape& ShapeFor(const String& sql) {
+    if (!shaped_ || last_sql_ != sql) {
+      shaped_ = false;
+      last_shape_ = ShapeOf(sql);
+      last_sql_ = sql;
+      shaped_ = true;
+    }
+    return last_shape_;
+  }
+
+  static std::vector<Variant> ValuesOf(const StatementShape& shape) {
+    return std::vector<Variant>(shape.values.begin(), shape.values.end());
+  }
+
+  // The prepared statement of a shape's text when SQLite takes it and it
+  // keeps all of the shape's parameters; null otherwise.
+  sqlite3_stmt* PrepareShape(const String& text, std::size_t parameters) {
+    try {
+      sqlite3_stmt* stmt = handle_->Prepare(text);
+      if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == parameters) return stmt;
+    } catch (const ComError&) {
+    }
+    return nullptr;
+  }
+
   // The prepared statement of sql's shape with the values to bind. A shape
   // SQLite refuses, or one whose translation does not keep its parameters,
   // falls back to the text as written (which then gives SQLite's own error).
   Shaped PrepareShaped(const String& sql) {
-    StatementShape shape = ShapeOf(sql);
+    const StatementShape& shape = ShapeFor(sql);
     if (!shape.values.empty()) {
-      try {
-        sqlite3_stmt* stmt = handle_->Prepare(shape.text);
-        if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == shape.values.size()) {
-          std::vector<Variant> values;
-          values.reserve(shape.values.size());
-          for (String& value : shape.values) values.emplace_back(std::move(value));
-          return {stmt, std::move(values)};
-        }
-      } catch (const ComError&) {
+      if (sqlite3_stmt* stmt = PrepareShape(shape.text, shape.values.size())) {
+        return {stmt, ValuesOf(shape)};
       }
     }
     return {handle_->Prepare(sql), {}};
@@ -481,6 +562,9 @@ class SqliteSession final : public ado::detail::Session {
 
   String key_;
   std::unique_ptr<NativeHandle> handle_;
+  bool shaped_ = false;
+  String last_sql_;
+  StatementShape last_shape_;
 };
 
 }  // namespace
