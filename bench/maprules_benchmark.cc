@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -157,6 +158,13 @@ double ProcessCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// Processor time of the calling thread, in seconds.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 // A statement's kind for the replay's per-kind figures: its verb and the
 // table it works on ("select_qzmap140", "insert_qzmap140").
 std::string KindOf(const std::string& sql) {
@@ -206,6 +214,7 @@ class RawReplay {
       if (stmt == nullptr) {
         sqlite3_prepare_v2(db_for, s.sql.c_str(), static_cast<int>(s.sql.size()), &stmt, nullptr);
         statements_.push_back(stmt);
+        if (std::getenv("MIGPROF_BENCH_EXPLAIN")) Explain(db_for, s.sql);
       }
       steps_.push_back({stmt, std::move(s.values), KindIndex(KindOf(s.sql))});
     }
@@ -221,12 +230,13 @@ class RawReplay {
 
   // Runs every recorded statement: binds, steps to the end reading each
   // column, resets. Returns false when SQLite refused one. With per_kind,
-  // the wall time of each statement is added to its kind's total.
+  // the wall and processor time of each statement is added to its kind's.
   bool Run(bool per_kind = false) {
     std::size_t bytes = 0;
     for (const Step& step : steps_) {
       const auto start =
           per_kind ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+      const double cpu = per_kind ? ThreadCpuSeconds() : 0;
       sqlite3_stmt* stmt = step.stmt;
       for (std::size_t i = 0; i < step.values.size(); ++i)
         Bind(stmt, static_cast<int>(i + 1), step.values[i]);
@@ -241,6 +251,7 @@ class RawReplay {
       if (rc != SQLITE_DONE) return false;
       if (per_kind) {
         kinds_[step.kind].seconds += SecondsSince(start);
+        kinds_[step.kind].cpu_seconds += ThreadCpuSeconds() - cpu;
         ++kinds_[step.kind].count;
       }
     }
@@ -248,13 +259,14 @@ class RawReplay {
     return true;
   }
 
-  // Mean microseconds per statement of each kind that ran at least
+  // Mean wall and processor microseconds per statement of each kind that ran at least
   // `at_least` times in the timed runs with per_kind, as counters.
   void ReportKinds(benchmark::State& state, std::size_t at_least) const {
     for (const Kind& kind : kinds_) {
       if (kind.count >= at_least) {
-        state.counters["us_" + kind.name] =
-            benchmark::Counter(kind.seconds * 1e6 / static_cast<double>(kind.count));
+        const double count = static_cast<double>(kind.count);
+        state.counters["us_" + kind.name] = benchmark::Counter(kind.seconds * 1e6 / count);
+        state.counters["cpu_us_" + kind.name] = benchmark::Counter(kind.cpu_seconds * 1e6 / count);
       }
     }
   }
@@ -268,6 +280,7 @@ class RawReplay {
   struct Kind {
     std::string name;
     double seconds = 0;
+    double cpu_seconds = 0;
     std::size_t count = 0;
   };
 
@@ -279,6 +292,18 @@ class RawReplay {
     return kinds_.size() - 1;
   }
 
+  // Prints SQLite's query plan of a statement (MIGPROF_BENCH_EXPLAIN set).
+  static void Explain(sqlite3* db, const std::string& sql) {
+    std::printf("%s\n", sql.c_str());
+    sqlite3_stmt* plan = nullptr;
+    const std::string text = "EXPLAIN QUERY PLAN " + sql;
+    if (sqlite3_prepare_v2(db, text.c_str(), -1, &plan, nullptr) != SQLITE_OK) return;
+    while (sqlite3_step(plan) == SQLITE_ROW) {
+      std::printf("  plan: %s\n", reinterpret_cast<const char*>(sqlite3_column_text(plan, 3)));
+    }
+    sqlite3_finalize(plan);
+  }
+
   sqlite3* Open() {
     sqlite3* db = nullptr;
     sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -287,6 +312,8 @@ class RawReplay {
     migprof::sqlite_dialect::Register(db);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr,
                  nullptr);
+    if (const char* extra = std::getenv("MIGPROF_EXPERIMENT_PRAGMAS"))
+      sqlite3_exec(db, extra, nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(db, 10000);
     return db;
   }

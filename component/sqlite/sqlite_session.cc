@@ -78,6 +78,15 @@ ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
   return target;
 }
 
+String QuoteName(const String& name) {
+  String out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
 // A native connection with its cache of prepared statements, keyed by the
 // statement's text as the component wrote it (so a hit also skips the
 // translation).
@@ -175,6 +184,30 @@ class NativeHandle {
         .first->second;
   }
 
+  // The prepared insert of a row into table with values for columns. The
+  // text of the last one is kept: a recordset adds its rows with the same
+  // columns, one new connection after another.
+  sqlite3_stmt* InsertStatement(const String& table, const std::vector<String>& columns) {
+    if (table != insert_table_ || columns != insert_columns_) {
+      insert_table_.clear();
+      insert_text_ = String(1, '\0') + "INSERT INTO " + QuoteName(table);
+      if (columns.empty()) {
+        insert_text_ += " DEFAULT VALUES";
+      } else {
+        String names, marks;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+          if (i) names += ',';
+          names += QuoteName(columns[i]);
+          marks += i ? ",?" : "?";
+        }
+        insert_text_ += "(" + names + ") VALUES(" + marks + ")";
+      }
+      insert_columns_ = columns;
+      insert_table_ = table;
+    }
+    return Prepare(insert_text_);
+  }
+
   // Runs one-off texts of the layer's own (pragmas, transaction control).
   void ExecScript(const String& sql) {
     char* message = nullptr;
@@ -211,6 +244,9 @@ class NativeHandle {
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
   std::unordered_map<String, tsql::RowKeySelect> keyed_;
   std::unordered_map<sqlite3_stmt*, Description> described_;
+  String insert_table_;
+  std::vector<String> insert_columns_;
+  String insert_text_;
 };
 
 // Idle native handles per database file. The key holds the file's device
@@ -295,10 +331,13 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   sqlite_dialect::Register(db);
   // Every committed statement must survive a crash or a power cut.
   handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  if (const char* extra = std::getenv("MIGPROF_EXPERIMENT_PRAGMAS")) handle->ExecScript(extra);
   handle->WatchSessionState();
   return handle;
 }
 
+// Strings and binaries are bound without a copy: the values outlive the
+// statement's use, whose end clears the bindings (StatementUse).
 void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
   int rc = SQLITE_OK;
   switch (value.type()) {
@@ -317,11 +356,11 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
       break;
     case Variant::Type::kString:
       rc = sqlite3_bind_text64(stmt, index, value.AsString().data(), value.AsString().size(),
-                               SQLITE_TRANSIENT, SQLITE_UTF8);
+                               SQLITE_STATIC, SQLITE_UTF8);
       break;
     case Variant::Type::kBinary:
       rc = sqlite3_bind_blob64(stmt, index, value.AsBinary().data(), value.AsBinary().size(),
-                               SQLITE_TRANSIENT);
+                               SQLITE_STATIC);
       break;
     case Variant::Type::kDate: {
       String text = value.AsDate().ToString();
@@ -353,15 +392,6 @@ Variant ReadColumn(sqlite3_stmt* stmt, int index) {
     default:
       return Variant::Null();
   }
-}
-
-String QuoteName(const String& name) {
-  String out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 // Resets a statement after use, whatever happened.
@@ -430,7 +460,7 @@ class SqliteSession final : public ado::detail::Session {
         return {};
       }
       if (sqlite3_stmt* stmt = PrepareShape(keyed.sql, shape.values.size())) {
-        return Step(stmt, ValuesOf(shape));
+        return Step(stmt, ValuesOf(shape), false);
       }
     }
     return Session::RunKeyed(sql, table, key, refusal);
@@ -438,19 +468,7 @@ class SqliteSession final : public ado::detail::Session {
 
   void InsertRow(const String& table, const std::vector<String>& columns,
                  const std::vector<Variant>& values) override {
-    String sql = "INSERT INTO " + QuoteName(table);
-    if (columns.empty()) {
-      sql += " DEFAULT VALUES";
-    } else {
-      String names, marks;
-      for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i) names += ',';
-        names += QuoteName(columns[i]);
-        marks += i ? ",?" : "?";
-      }
-      sql += "(" + names + ") VALUES(" + marks + ")";
-    }
-    Step(PrepareOwn(sql), values);
+    Step(handle_->InsertStatement(table, columns), values);
   }
 
   long UpdateRow(const String& table, const ado::detail::RowKey& key,
@@ -536,7 +554,9 @@ class SqliteSession final : public ado::detail::Session {
   // Statements the layer writes in SQLite's own dialect skip the translation.
   sqlite3_stmt* PrepareOwn(const String& sql) { return handle_->Prepare(String(1, '\0') + sql); }
 
-  ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values) {
+  // Runs stmt with values bound; the result's column names only with_names
+  // (a recordset has them from its description).
+  ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values, bool with_names = true) {
     sqlite3* db = handle_->db();
     if (native_trace) native_trace({sqlite3_sql(stmt), values, handle_.get()});
     StatementUse use(stmt);
@@ -546,7 +566,9 @@ class SqliteSession final : public ado::detail::Session {
     ResultRows result;
     int count = sqlite3_column_count(stmt);
     result.has_columns = count > 0;
-    for (int i = 0; i < count; ++i) result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    if (with_names) {
+      for (int i = 0; i < count; ++i) result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    }
     for (;;) {
       int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
