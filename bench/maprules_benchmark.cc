@@ -312,8 +312,6 @@ class RawReplay {
     migprof::sqlite_dialect::Register(db);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr,
                  nullptr);
-    if (const char* extra = std::getenv("MIGPROF_EXPERIMENT_PRAGMAS"))
-      sqlite3_exec(db, extra, nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(db, 10000);
     return db;
   }

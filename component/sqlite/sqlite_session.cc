@@ -331,7 +331,6 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   sqlite_dialect::Register(db);
   // Every committed statement must survive a crash or a power cut.
   handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
-  if (const char* extra = std::getenv("MIGPROF_EXPERIMENT_PRAGMAS")) handle->ExecScript(extra);
   handle->WatchSessionState();
   return handle;
 }
