@@ -11,11 +11,17 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,7 +41,10 @@ using migprof::ado::Connection;
 class CopyDatabase {
  public:
   explicit CopyDatabase(int elements) {
-    path_ = (std::filesystem::temp_directory_path() /
+    // MIGPROF_BENCH_DIR puts the database elsewhere (/dev/shm: the flushes
+    // cost nothing, which leaves the processor's part of the copy).
+    const char* dir = std::getenv("MIGPROF_BENCH_DIR");
+    path_ = ((dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path()) /
              ("migprof_bench_maprules_" + std::to_string(::getpid()) + ".db"))
                 .string();
     Remove();
@@ -96,6 +105,49 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor time of the whole process (user and system), in seconds.
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// User-mode processor time of the process, in seconds (the rest of
+// ProcessCpuSeconds is the kernel's, mostly the flushes).
+double UserCpuSeconds() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec) * 1e-6;
+}
+
+// Processor time of the calling thread, in seconds.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A statement's kind for the replay's per-kind figures: its verb and the
+// table it works on ("select_qzmap140", "insert_qzmap140").
+std::string KindOf(const std::string& sql) {
+  std::string lower(sql);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::istringstream words(lower);
+  std::string verb, word, previous;
+  words >> verb;
+  while (words >> word) {
+    if (previous == "from" || previous == "into" || verb == "update") {
+      word = word.substr(0, word.find('('));
+      word.erase(std::remove(word.begin(), word.end(), '"'), word.end());
+      return verb + "_" + word;
+    }
+    previous = word;
+  }
+  return verb;
+}
+
 bool CopyRules(CopyDatabase& db) { return migprof::bench::CopyRules(db.object()); }
 
 // The statements a copy ran natively, replayed by plain SQLite calls.
@@ -120,8 +172,9 @@ class RawReplay {
       if (stmt == nullptr) {
         sqlite3_prepare_v2(db_for, s.sql.c_str(), static_cast<int>(s.sql.size()), &stmt, nullptr);
         statements_.push_back(stmt);
+        if (std::getenv("MIGPROF_BENCH_EXPLAIN")) Explain(db_for, s.sql);
       }
-      steps_.push_back({stmt, std::move(s.values)});
+      steps_.push_back({stmt, std::move(s.values), KindIndex(KindOf(s.sql))});
     }
   }
   ~RawReplay() {
@@ -134,10 +187,14 @@ class RawReplay {
   std::size_t statements() const { return steps_.size(); }
 
   // Runs every recorded statement: binds, steps to the end reading each
-  // column, resets. Returns false when SQLite refused one.
-  bool Run() {
+  // column, resets. Returns false when SQLite refused one. With per_kind,
+  // the wall and processor time of each statement is added to its kind's.
+  bool Run(bool per_kind = false) {
     std::size_t bytes = 0;
     for (const Step& step : steps_) {
+      const auto start =
+          per_kind ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+      const double cpu = per_kind ? ThreadCpuSeconds() : 0;
       sqlite3_stmt* stmt = step.stmt;
       for (std::size_t i = 0; i < step.values.size(); ++i)
         Bind(stmt, static_cast<int>(i + 1), step.values[i]);
@@ -150,16 +207,60 @@ class RawReplay {
       sqlite3_reset(stmt);
       sqlite3_clear_bindings(stmt);
       if (rc != SQLITE_DONE) return false;
+      if (per_kind) {
+        kinds_[step.kind].seconds += SecondsSince(start);
+        kinds_[step.kind].cpu_seconds += ThreadCpuSeconds() - cpu;
+        ++kinds_[step.kind].count;
+      }
     }
     benchmark::DoNotOptimize(bytes);
     return true;
+  }
+
+  // Mean wall and processor microseconds per statement of each kind that ran at least
+  // `at_least` times in the timed runs with per_kind, as counters.
+  void ReportKinds(benchmark::State& state, std::size_t at_least) const {
+    for (const Kind& kind : kinds_) {
+      if (kind.count >= at_least) {
+        const double count = static_cast<double>(kind.count);
+        state.counters["us_" + kind.name] = benchmark::Counter(kind.seconds * 1e6 / count);
+        state.counters["cpu_us_" + kind.name] = benchmark::Counter(kind.cpu_seconds * 1e6 / count);
+      }
+    }
   }
 
  private:
   struct Step {
     sqlite3_stmt* stmt;
     std::vector<migprof::Variant> values;
+    std::size_t kind;
   };
+  struct Kind {
+    std::string name;
+    double seconds = 0;
+    double cpu_seconds = 0;
+    std::size_t count = 0;
+  };
+
+  std::size_t KindIndex(const std::string& name) {
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      if (kinds_[i].name == name) return i;
+    }
+    kinds_.push_back({name});
+    return kinds_.size() - 1;
+  }
+
+  // Prints SQLite's query plan of a statement (MIGPROF_BENCH_EXPLAIN set).
+  static void Explain(sqlite3* db, const std::string& sql) {
+    std::printf("%s\n", sql.c_str());
+    sqlite3_stmt* plan = nullptr;
+    const std::string text = "EXPLAIN QUERY PLAN " + sql;
+    if (sqlite3_prepare_v2(db, text.c_str(), -1, &plan, nullptr) != SQLITE_OK) return;
+    while (sqlite3_step(plan) == SQLITE_ROW) {
+      std::printf("  plan: %s\n", reinterpret_cast<const char*>(sqlite3_column_text(plan, 3)));
+    }
+    sqlite3_finalize(plan);
+  }
 
   sqlite3* Open() {
     sqlite3* db = nullptr;
@@ -208,6 +309,7 @@ class RawReplay {
   std::vector<sqlite3*> dbs_;
   std::vector<sqlite3_stmt*> statements_;
   std::vector<Step> steps_;
+  std::vector<Kind> kinds_;
 };
 
 double PeakRssMegabytes() {
@@ -223,24 +325,36 @@ void BM_CopyToCurrentVRC(benchmark::State& state) {
   CopyDatabase db(elements);
   RawReplay raw(db);
   double row_by_row = 0;
+  double row_by_row_cpu = 0;
+  double row_by_row_user = 0;
   double raw_sqlite = 0;
+  double raw_cpu = 0;
+  double raw_user = 0;
   double set_based = 0;
   for (auto _ : state) {
     state.PauseTiming();
     db.ClearTarget();
     state.ResumeTiming();
+    double cpu = ProcessCpuSeconds();
+    double user = UserCpuSeconds();
     auto start = std::chrono::steady_clock::now();
     bool copied = CopyRules(db);
     row_by_row += SecondsSince(start);
+    row_by_row_cpu += ProcessCpuSeconds() - cpu;
+    row_by_row_user += UserCpuSeconds() - user;
     state.PauseTiming();
     if (!copied || db.TargetFieldRules() != elements) {
       state.SkipWithError(("copy failed: " + db.object().ErrDescription()).c_str());
       break;
     }
     db.ClearTarget();
+    cpu = ProcessCpuSeconds();
+    user = UserCpuSeconds();
     start = std::chrono::steady_clock::now();
     bool replayed = raw.Run();
     raw_sqlite += SecondsSince(start);
+    raw_cpu += ProcessCpuSeconds() - cpu;
+    raw_user += UserCpuSeconds() - user;
     if (!replayed || db.TargetFieldRules() != elements) {
       state.SkipWithError("the raw-SQLite replay failed");
       break;
@@ -259,6 +373,11 @@ void BM_CopyToCurrentVRC(benchmark::State& state) {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["raw_ms"] = benchmark::Counter(raw_sqlite * 1000 / iterations);
     state.counters["raw_ratio"] = benchmark::Counter(row_by_row / raw_sqlite);
+    state.counters["cpu_ms"] = benchmark::Counter(row_by_row_cpu * 1000 / iterations);
+    state.counters["raw_cpu_ms"] = benchmark::Counter(raw_cpu * 1000 / iterations);
+    state.counters["cpu_ratio"] = benchmark::Counter(row_by_row_cpu / raw_cpu);
+    state.counters["user_ms"] = benchmark::Counter(row_by_row_user * 1000 / iterations);
+    state.counters["raw_user_ms"] = benchmark::Counter(raw_user * 1000 / iterations);
     state.counters["set_based_ms"] = benchmark::Counter(set_based * 1000 / iterations);
     state.counters["ratio"] = benchmark::Counter(row_by_row / set_based);
   }
@@ -284,19 +403,24 @@ BENCHMARK(BM_CopyToCurrentVRC)
     ->UseRealTime();
 
 // The raw-SQLite replay alone.
+// The raw-SQLite replay alone, with the mean wall time of each kind of
+// statement that the copy runs once per element ("us_<verb>_<table>").
 void BM_RawSqliteReplay(benchmark::State& state) {
-  CopyDatabase db(static_cast<int>(state.range(0)));
+  const int elements = static_cast<int>(state.range(0));
+  CopyDatabase db(elements);
   RawReplay raw(db);
   for (auto _ : state) {
     state.PauseTiming();
     db.ClearTarget();
     state.ResumeTiming();
-    if (!raw.Run()) state.SkipWithError("the raw-SQLite replay failed");
+    if (!raw.Run(true)) state.SkipWithError("the raw-SQLite replay failed");
   }
+  raw.ReportKinds(state, static_cast<std::size_t>(elements) * state.iterations());
   state.counters["statements"] = benchmark::Counter(static_cast<double>(raw.statements()));
 }
 BENCHMARK(BM_RawSqliteReplay)
     ->Arg(1000)
+    ->Arg(10000)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();

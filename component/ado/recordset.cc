@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
@@ -9,10 +8,13 @@
 namespace migprof::ado {
 namespace {
 
+// Letter case of ASCII letters only, as the "C" locale's tolower has it;
+// folded inline since every field read by name compares here.
+char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool EqualsIgnoreCase(const String& a, const String& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
+           return FoldCase(x) == FoldCase(y);
          });
 }
 
@@ -23,6 +25,20 @@ bool EqualsIgnoreCase(const String& a, const String& b) {
 [[noreturn]] void RaiseCannotUpdate(const String& why) { throw ComError(errc::kCannotUpdate, why); }
 
 }  // namespace
+
+namespace detail {
+
+ResultRows Session::RunKeyed(const String& sql, const String& table, const RowKey& key,
+                             String& refusal) {
+  tsql::RowKeySelect keyed = tsql::AppendRowKey(sql, table, key.expressions);
+  if (!keyed.refusal.empty()) {
+    refusal = keyed.refusal;
+    return {};
+  }
+  return Run(keyed.sql);
+}
+
+}  // namespace detail
 
 std::shared_ptr<Recordset> Recordset::Create() {
   return std::shared_ptr<Recordset>(new Recordset());
@@ -108,16 +124,15 @@ void Recordset::Fetch() {
   source.keys.clear();
   if (source.target.refusal.empty()) {
     source.key = session.KeyOf(source.target.table);
-    tsql::RowKeySelect keyed =
-        tsql::AppendRowKey(source_, source.target.table, source.key.expressions);
+    String refusal;
     if (source.key.expressions.empty()) {
-      keyed = {"",
-               "The rows of this statement cannot be changed through the recordset: no "
-               "column of " +
-                   source.target.table + " tells its rows apart."};
+      refusal =
+          "The rows of this statement cannot be changed through the recordset: no column of " +
+          source.target.table + " tells its rows apart.";
+    } else {
+      result = session.RunKeyed(source_, source.target.table, source.key, refusal);
     }
-    if (keyed.refusal.empty()) {
-      result = session.Run(keyed.sql);
+    if (refusal.empty()) {
       const std::size_t hidden = source.key.expressions.size();
       for (std::vector<Variant>& row : result.rows) {
         const auto split = row.end() - static_cast<std::ptrdiff_t>(hidden);
@@ -126,7 +141,7 @@ void Recordset::Fetch() {
       }
       source.keyed = true;
     } else {
-      source.target.refusal = keyed.refusal;
+      source.target.refusal = refusal;
     }
   }
   if (!source.keyed) result = session.Run(source_);

@@ -65,6 +65,12 @@ class Session {
   virtual RowKey KeyOf(const String& table) = 0;
   // Runs a statement and reads its rows whole.
   virtual ResultRows Run(const String& sql) = 0;
+  // Runs sql with the key's expressions appended to its outermost select
+  // list, as tsql::AppendRowKey writes them for table. When the statement's
+  // rows cannot be told apart that way, sets refusal to the reason and runs
+  // nothing.
+  virtual ResultRows RunKeyed(const String& sql, const String& table, const RowKey& key,
+                              String& refusal);
 
   // Row changes made through an updatable recordset. Empty values are never
   // passed. A changed or deleted row is the one whose key holds key_values;

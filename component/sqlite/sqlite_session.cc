@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "component/sql/row_key_select.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/statement_shape.h"
@@ -42,6 +43,48 @@ thread_local std::function<void(const NativeStatement&)> native_trace;
 
 [[noreturn]] void RaiseNotFound() {
   throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
+}
+
+// The table the statement's rows come from, as SQLite resolved it: the one
+// table of every column that is read from a table.
+ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
+  ado::detail::RowTarget target;
+  const int count = sqlite3_column_count(stmt);
+  std::vector<String> tables;
+  for (int i = 0; i < count; ++i) {
+    const char* table = sqlite3_column_table_name(stmt, i);
+    if (table && std::find(tables.begin(), tables.end(), String(table)) == tables.end()) {
+      tables.emplace_back(table);
+    }
+  }
+  if (tables.size() != 1) {
+    String names;
+    for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
+    target.refusal =
+        tables.empty()
+            ? "The rows of this statement cannot be changed through the recordset: it reads "
+              "no column of a table."
+            : "The rows of this statement cannot be changed through the recordset: its "
+              "columns come from more than one table (" +
+                  names + ").";
+    return target;
+  }
+  target.table = tables.front();
+  for (int i = 0; i < count; ++i) {
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    target.base_columns.emplace_back(table && origin ? origin : "");
+  }
+  return target;
+}
+
+String QuoteName(const String& name) {
+  String out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
 }
 
 // A native connection with its cache of prepared statements, keyed by the
@@ -91,11 +134,78 @@ class NativeHandle {
     lru_.emplace_front(text, stmt);
     index_[text] = lru_.begin();
     if (lru_.size() > kCacheSize) {
+      described_.erase(lru_.back().second);
       sqlite3_finalize(lru_.back().second);
       index_.erase(lru_.back().first);
       lru_.pop_back();
     }
     return stmt;
+  }
+
+  // The result columns of a statement prepared here and where they come
+  // from, read once per preparation (SQLite prepares a statement again when
+  // the schema changed, and its columns may then differ).
+  struct Description {
+    int preparation = -1;
+    std::vector<String> columns;
+    ado::detail::RowTarget target;
+  };
+  const Description& Describe(sqlite3_stmt* stmt) {
+    Description& description = described_[stmt];
+    const int preparation = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (description.preparation != preparation) {
+      description.columns.clear();
+      const int count = sqlite3_column_count(stmt);
+      for (int i = 0; i < count; ++i)
+        description.columns.emplace_back(sqlite3_column_name(stmt, i));
+      description.target = TargetOf(stmt);
+      description.preparation = preparation;
+    }
+    return description;
+  }
+
+  // The statement shape_text with the key expressions of table appended to
+  // its select list (or why it cannot have them). Kept per shape: statements
+  // of one shape differ only in values after their FROM, which never change
+  // where the key goes.
+  const tsql::RowKeySelect& Keyed(const String& shape_text, const String& table,
+                                  const std::vector<String>& expressions) {
+    String key = table;
+    key += '\n';
+    for (const String& expression : expressions) {
+      key += expression;
+      key += '\n';
+    }
+    key += shape_text;
+    auto found = keyed_.find(key);
+    if (found != keyed_.end()) return found->second;
+    if (keyed_.size() >= kCacheSize) keyed_.clear();
+    return keyed_.emplace(std::move(key), tsql::AppendRowKey(shape_text, table, expressions))
+        .first->second;
+  }
+
+  // The prepared insert of a row into table with values for columns. The
+  // text of the last one is kept: a recordset adds its rows with the same
+  // columns, one new connection after another.
+  sqlite3_stmt* InsertStatement(const String& table, const std::vector<String>& columns) {
+    if (table != insert_table_ || columns != insert_columns_) {
+      insert_table_.clear();
+      insert_text_ = String(1, '\0') + "INSERT INTO " + QuoteName(table);
+      if (columns.empty()) {
+        insert_text_ += " DEFAULT VALUES";
+      } else {
+        String names, marks;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+          if (i) names += ',';
+          names += QuoteName(columns[i]);
+          marks += i ? ",?" : "?";
+        }
+        insert_text_ += "(" + names + ") VALUES(" + marks + ")";
+      }
+      insert_columns_ = columns;
+      insert_table_ = table;
+    }
+    return Prepare(insert_text_);
   }
 
   // Runs one-off texts of the layer's own (pragmas, transaction control).
@@ -132,6 +242,11 @@ class NativeHandle {
   bool reusable_ = true;
   std::list<std::pair<String, sqlite3_stmt*>> lru_;
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
+  std::unordered_map<String, tsql::RowKeySelect> keyed_;
+  std::unordered_map<sqlite3_stmt*, Description> described_;
+  String insert_table_;
+  std::vector<String> insert_columns_;
+  String insert_text_;
 };
 
 // Idle native handles per database file. The key holds the file's device
@@ -220,6 +335,8 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   return handle;
 }
 
+// Strings and binaries are bound without a copy: the values outlive the
+// statement's use, whose end clears the bindings (StatementUse).
 void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
   int rc = SQLITE_OK;
   switch (value.type()) {
@@ -238,11 +355,11 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
       break;
     case Variant::Type::kString:
       rc = sqlite3_bind_text64(stmt, index, value.AsString().data(), value.AsString().size(),
-                               SQLITE_TRANSIENT, SQLITE_UTF8);
+                               SQLITE_STATIC, SQLITE_UTF8);
       break;
     case Variant::Type::kBinary:
       rc = sqlite3_bind_blob64(stmt, index, value.AsBinary().data(), value.AsBinary().size(),
-                               SQLITE_TRANSIENT);
+                               SQLITE_STATIC);
       break;
     case Variant::Type::kDate: {
       String text = value.AsDate().ToString();
@@ -274,15 +391,6 @@ Variant ReadColumn(sqlite3_stmt* stmt, int index) {
     default:
       return Variant::Null();
   }
-}
-
-String QuoteName(const String& name) {
-  String out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 // Resets a statement after use, whatever happened.
@@ -323,12 +431,9 @@ class SqliteSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    sqlite3_stmt* stmt = PrepareShaped(sql).stmt;
-    std::vector<String> columns;
-    int count = sqlite3_column_count(stmt);
-    for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
-    if (target) *target = TargetOf(stmt);
-    return columns;
+    const NativeHandle::Description& description = handle_->Describe(PrepareShaped(sql).stmt);
+    if (target) *target = description.target;
+    return description.columns;
   }
 
   // Every table keeps its rows' rowid, which nothing in the component
@@ -342,21 +447,27 @@ class SqliteSession final : public ado::detail::Session {
     return Step(shaped.stmt, shaped.values);
   }
 
+  // The keyed form of sql's shape, found by the shape: the text is read
+  // once for its shape, which the recordset's description found already.
+  ResultRows RunKeyed(const String& sql, const String& table, const ado::detail::RowKey& key,
+                      String& refusal) override {
+    const StatementShape& shape = ShapeFor(sql);
+    if (!shape.values.empty()) {
+      const tsql::RowKeySelect& keyed = handle_->Keyed(shape.text, table, key.expressions);
+      if (!keyed.refusal.empty()) {
+        refusal = keyed.refusal;
+        return {};
+      }
+      if (sqlite3_stmt* stmt = PrepareShape(keyed.sql, shape.values.size())) {
+        return Step(stmt, ValuesOf(shape), false);
+      }
+    }
+    return Session::RunKeyed(sql, table, key, refusal);
+  }
+
   void InsertRow(const String& table, const std::vector<String>& columns,
                  const std::vector<Variant>& values) override {
-    String sql = "INSERT INTO " + QuoteName(table);
-    if (columns.empty()) {
-      sql += " DEFAULT VALUES";
-    } else {
-      String names, marks;
-      for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i) names += ',';
-        names += QuoteName(columns[i]);
-        marks += i ? ",?" : "?";
-      }
-      sql += "(" + names + ") VALUES(" + marks + ")";
-    }
-    Step(PrepareOwn(sql), values);
+    Step(handle_->InsertStatement(table, columns), values);
   }
 
   long UpdateRow(const String& table, const ado::detail::RowKey& key,
@@ -394,59 +505,46 @@ class SqliteSession final : public ado::detail::Session {
     return sql;
   }
 
-  // The table the statement's rows come from, as SQLite resolved it: the one
-  // table of every column that is read from a table.
-  static ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
-    ado::detail::RowTarget target;
-    const int count = sqlite3_column_count(stmt);
-    std::vector<String> tables;
-    for (int i = 0; i < count; ++i) {
-      const char* table = sqlite3_column_table_name(stmt, i);
-      if (table && std::find(tables.begin(), tables.end(), String(table)) == tables.end()) {
-        tables.emplace_back(table);
-      }
-    }
-    if (tables.size() != 1) {
-      String names;
-      for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
-      target.refusal =
-          tables.empty()
-              ? "The rows of this statement cannot be changed through the recordset: it reads "
-                "no column of a table."
-              : "The rows of this statement cannot be changed through the recordset: its "
-                "columns come from more than one table (" +
-                    names + ").";
-      return target;
-    }
-    target.table = tables.front();
-    for (int i = 0; i < count; ++i) {
-      const char* table = sqlite3_column_table_name(stmt, i);
-      const char* origin = sqlite3_column_origin_name(stmt, i);
-      target.base_columns.emplace_back(table && origin ? origin : "");
-    }
-    return target;
-  }
-
   struct Shaped {
     sqlite3_stmt* stmt;
     std::vector<Variant> values;
   };
 
+  // The shape of sql. The last one is kept: a recordset describes a text and
+  // then runs it (or its keyed form) on the same connection.
+  const StatementShape& ShapeFor(const String& sql) {
+    if (!shaped_ || last_sql_ != sql) {
+      shaped_ = false;
+      last_shape_ = ShapeOf(sql);
+      last_sql_ = sql;
+      shaped_ = true;
+    }
+    return last_shape_;
+  }
+
+  static std::vector<Variant> ValuesOf(const StatementShape& shape) {
+    return std::vector<Variant>(shape.values.begin(), shape.values.end());
+  }
+
+  // The prepared statement of a shape's text when SQLite takes it and it
+  // keeps all of the shape's parameters; null otherwise.
+  sqlite3_stmt* PrepareShape(const String& text, std::size_t parameters) {
+    try {
+      sqlite3_stmt* stmt = handle_->Prepare(text);
+      if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == parameters) return stmt;
+    } catch (const ComError&) {
+    }
+    return nullptr;
+  }
+
   // The prepared statement of sql's shape with the values to bind. A shape
   // SQLite refuses, or one whose translation does not keep its parameters,
   // falls back to the text as written (which then gives SQLite's own error).
   Shaped PrepareShaped(const String& sql) {
-    StatementShape shape = ShapeOf(sql);
+    const StatementShape& shape = ShapeFor(sql);
     if (!shape.values.empty()) {
-      try {
-        sqlite3_stmt* stmt = handle_->Prepare(shape.text);
-        if (static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)) == shape.values.size()) {
-          std::vector<Variant> values;
-          values.reserve(shape.values.size());
-          for (String& value : shape.values) values.emplace_back(std::move(value));
-          return {stmt, std::move(values)};
-        }
-      } catch (const ComError&) {
+      if (sqlite3_stmt* stmt = PrepareShape(shape.text, shape.values.size())) {
+        return {stmt, ValuesOf(shape)};
       }
     }
     return {handle_->Prepare(sql), {}};
@@ -455,7 +553,9 @@ class SqliteSession final : public ado::detail::Session {
   // Statements the layer writes in SQLite's own dialect skip the translation.
   sqlite3_stmt* PrepareOwn(const String& sql) { return handle_->Prepare(String(1, '\0') + sql); }
 
-  ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values) {
+  // Runs stmt with values bound; the result's column names only with_names
+  // (a recordset has them from its description).
+  ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values, bool with_names = true) {
     sqlite3* db = handle_->db();
     if (native_trace) native_trace({sqlite3_sql(stmt), values, handle_.get()});
     StatementUse use(stmt);
@@ -465,7 +565,9 @@ class SqliteSession final : public ado::detail::Session {
     ResultRows result;
     int count = sqlite3_column_count(stmt);
     result.has_columns = count > 0;
-    for (int i = 0; i < count; ++i) result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    if (with_names) {
+      for (int i = 0; i < count; ++i) result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    }
     for (;;) {
       int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
@@ -481,6 +583,9 @@ class SqliteSession final : public ado::detail::Session {
 
   String key_;
   std::unique_ptr<NativeHandle> handle_;
+  bool shaped_ = false;
+  String last_sql_;
+  StatementShape last_shape_;
 };
 
 }  // namespace

@@ -127,10 +127,10 @@ TEST(DialectTranslate, RewritesOnlyWhatNeedsIt) {
 }
 
 TEST_F(DialectDbTest, CollationIsAConsistentTotalOrder) {
-  const std::vector<std::string> values = {"abc",      "ABC",    "abc  ", "abd",    "\u00E0bc",
-                                           "\u00C0BC", "ab",     "a b",   "",       " ",
-                                           "\tabc",    "abc\t",  "z",     "\u017E", "\u017D",
-                                           "\u00FF",   "\u0178", "a\xFF", "a?",     "\u4E2D"};
+  const std::vector<std::string> values = {
+      "abc",    "ABC",   "abc  ", "abd",    "\u00E0bc",  "\u00C0BC",  "ab",       "a b",
+      "",       " ",     "\tabc", "abc\t",  "z",         "\u017E",    "\u017D",   "\u00FF",
+      "\u0178", "a\xFF", "a?",    "\u4E2D", "abc\u00E0", "abc\u00C0", "abc\u00E1"};
   const std::size_t n = values.size();
   std::vector<std::vector<int>> cmp(n, std::vector<int>(n));
   for (std::size_t i = 0; i < n; ++i) {
@@ -160,6 +160,8 @@ TEST_F(DialectDbTest, CollationIsAConsistentTotalOrder) {
   EXPECT_NE(cmp[0][10], 0);   // only ' ' is trimmed, and only at the end
   EXPECT_NE(cmp[0][11], 0);
   EXPECT_EQ(cmp[17][18], 0);  // what cp1252 cannot hold compares as '?'
+  EXPECT_EQ(cmp[20][21], 0);  // a shared start, then letters that differ in case
+  EXPECT_NE(cmp[20][22], 0);
 }
 
 TEST_F(DialectDbTest, CastsGiveTextOrBlobAndNumbersTheirBytes) {
