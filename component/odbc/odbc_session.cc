@@ -21,7 +21,7 @@
 #include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
-#include "component/sqlite/statement_shape.h"
+#include "component/sql/statement_shape.h"
 
 namespace migprof::odbc {
 namespace {
@@ -380,7 +380,7 @@ class OdbcSession final : public ado::detail::Session {
     const bool may_change_tables = NoteCallerStatement(sql).may_change_tables;
     const FailureWatch watch(*this);
     if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
-    const String shape = sqlite::ShapeOf(sql).text;
+    const String shape = tsql::ShapeOf(sql).text;
     if (std::optional<DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {

@@ -15,13 +15,15 @@
 #include "component/sql/row_key_select.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
-#include "component/sqlite/statement_shape.h"
+#include "component/sql/statement_shape.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
 namespace {
 
 using ado::detail::ResultRows;
+using tsql::ShapeOf;
+using tsql::StatementShape;
 
 // Raises the failure of a SQLite call, translated to the catalogue: a busy
 // database that outlasted the command timeout is a query timeout, a refused

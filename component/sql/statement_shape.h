@@ -1,16 +1,17 @@
 // The shape of a statement: its text with the string literals of its
 // conditions and values replaced by parameters. Statements that differ only
 // in those values (the component builds one per key it looks up) then share
-// one translation and one prepared statement, and SQLite parses each shape
-// once per connection instead of once per value.
-#ifndef MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
-#define MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
+// one translation and one prepared statement (the embedded database parses
+// each shape once per connection instead of once per value), and over ODBC
+// one description of their columns.
+#ifndef MIGPROF_COMPONENT_SQL_STATEMENT_SHAPE_H_
+#define MIGPROF_COMPONENT_SQL_STATEMENT_SHAPE_H_
 
 #include <vector>
 
 #include "migprof/automation.h"
 
-namespace migprof::sqlite {
+namespace migprof::tsql {
 
 struct StatementShape {
   String text;                 // the statement with "?1", "?2", ... for the values taken out
@@ -26,6 +27,6 @@ struct StatementShape {
 // values.
 StatementShape ShapeOf(const String& sql);
 
-}  // namespace migprof::sqlite
+}  // namespace migprof::tsql
 
-#endif  // MIGPROF_COMPONENT_SQLITE_STATEMENT_SHAPE_H_
+#endif  // MIGPROF_COMPONENT_SQL_STATEMENT_SHAPE_H_

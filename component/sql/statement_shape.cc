@@ -1,15 +1,12 @@
-#include "component/sqlite/statement_shape.h"
+#include "component/sql/statement_shape.h"
 
 #include <string>
 #include <string_view>
 
 #include "component/sql/tsql_lexer.h"
 
-namespace migprof::sqlite {
+namespace migprof::tsql {
 namespace {
-
-using tsql::Kind;
-using tsql::Token;
 
 // The value of a terminated plain literal without NUL; false otherwise.
 bool LiteralValue(std::string_view text, String& value) {
@@ -99,4 +96,4 @@ StatementShape ShapeOf(const String& sql) {
   return shape;
 }
 
-}  // namespace migprof::sqlite
+}  // namespace migprof::tsql
