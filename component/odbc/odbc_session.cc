@@ -20,8 +20,8 @@
 #include "component/odbc/row_statements.h"
 #include "component/odbc/row_target.h"
 #include "component/odbc/wide_text.h"
-#include "component/sql/tsql_lexer.h"
 #include "component/sql/statement_shape.h"
+#include "component/sql/tsql_lexer.h"
 
 namespace migprof::odbc {
 namespace {

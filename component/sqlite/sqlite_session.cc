@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "component/sql/row_key_select.h"
+#include "component/sql/statement_shape.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
-#include "component/sql/statement_shape.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
