@@ -127,8 +127,7 @@ void Recordset::Fetch() {
     String refusal;
     if (source.key.expressions.empty()) {
       refusal =
-          "The rows of this statement cannot be changed through the recordset: no column of " +
-          source.target.table + " tells its rows apart.";
+          tsql::RecordsetRefusal("no column of " + source.target.table + " tells its rows apart.");
     } else {
       result = session.RunKeyed(source_, source.target.table, source.key, refusal);
     }

@@ -5,6 +5,7 @@
 
 #include "component/odbc/result_reader.h"
 #include "component/odbc/wide_text.h"
+#include "component/sql/row_key_select.h"
 
 namespace migprof::odbc {
 namespace {
@@ -128,15 +129,7 @@ ado::detail::RowTarget DescribeTarget(const StatementHandle& prepared) {
     column_tables.push_back(std::move(table));
   }
   if (tables.size() != 1) {
-    String names;
-    for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
-    target.refusal =
-        tables.empty()
-            ? "The rows of this statement cannot be changed through the recordset: it reads no "
-              "column of a table."
-            : "The rows of this statement cannot be changed through the recordset: its columns "
-              "come from more than one table (" +
-                  names + ").";
+    target.refusal = tsql::TablesRefusal(tables);
     return target;
   }
   target.table = tables.front();

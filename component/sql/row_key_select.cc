@@ -22,11 +22,22 @@ bool EndsTableReference(const std::string& lower_word) {
 }
 
 std::string Refused(std::string_view table, std::string_view why) {
-  return "The rows of this statement cannot be changed through the recordset: " + std::string(why) +
-         (table.empty() ? "" : " (table " + std::string(table) + ")") + ".";
+  return RecordsetRefusal(std::string(why) +
+                          (table.empty() ? "" : " (table " + std::string(table) + ")") + ".");
 }
 
 }  // namespace
+
+std::string RecordsetRefusal(std::string_view why) {
+  return "The rows of this statement cannot be changed through the recordset: " + std::string(why);
+}
+
+std::string TablesRefusal(const std::vector<std::string>& tables) {
+  if (tables.empty()) return RecordsetRefusal("it reads no column of a table.");
+  std::string names;
+  for (const std::string& table : tables) names += (names.empty() ? "" : ", ") + table;
+  return RecordsetRefusal("its columns come from more than one table (" + names + ").");
+}
 
 std::string UnquoteName(std::string_view name) {
   if (name.size() < 2) return std::string(name);

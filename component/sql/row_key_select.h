@@ -28,6 +28,15 @@ struct RowKeySelect {
 RowKeySelect AppendRowKey(std::string_view sql, std::string_view table,
                           const std::vector<std::string>& key_expressions);
 
+// Why the rows of a statement cannot be changed through a recordset, as the
+// recordset tells it: "The rows of this statement cannot be changed through
+// the recordset: " and why.
+std::string RecordsetRefusal(std::string_view why);
+
+// The refusal for a statement whose table-bound columns come from `tables`
+// when that is not exactly one table (none, or several, named in order).
+std::string TablesRefusal(const std::vector<std::string>& tables);
+
 // The text of a name without its quoting ("x", [x], `x`), doubled closing
 // characters undone.
 std::string UnquoteName(std::string_view name);

@@ -60,15 +60,7 @@ ado::detail::RowTarget TargetOf(sqlite3_stmt* stmt) {
     }
   }
   if (tables.size() != 1) {
-    String names;
-    for (const String& table : tables) names += (names.empty() ? "" : ", ") + table;
-    target.refusal =
-        tables.empty()
-            ? "The rows of this statement cannot be changed through the recordset: it reads "
-              "no column of a table."
-            : "The rows of this statement cannot be changed through the recordset: its "
-              "columns come from more than one table (" +
-                  names + ").";
+    target.refusal = tsql::TablesRefusal(tables);
     return target;
   }
   target.table = tables.front();

@@ -107,23 +107,28 @@ TEST_F(CurrentRow, StatementsWhoseRowsAreNoTableRowsAreRefusedBeforeAnyDeletion)
     const char* name;
     std::string select;
     std::int32_t number;
+    std::string says;  // part of the description
   } kCases[] = {
       {"columns of two tables", "select * from qzmap140 a join qzmap120 b on b.vers = a.vers",
-       errc::kCannotUpdate},
-      {"distinct values", "select distinct mprf from qzmap140", errc::kCannotUpdate},
-      {"grouped rows", "select mprf from qzmap140 group by mprf", errc::kCannotUpdate},
-      {"no column of a table", "select 1 from qzmap140", errc::kCannotUpdate},
+       errc::kCannotUpdate, "its columns come from more than one table (qzmap140, qzmap120)."},
+      {"distinct values", "select distinct mprf from qzmap140", errc::kCannotUpdate,
+       "cannot be changed through the recordset"},
+      {"grouped rows", "select mprf from qzmap140 group by mprf", errc::kCannotUpdate,
+       "cannot be changed through the recordset"},
+      {"no column of a table", "select 1 from qzmap140", errc::kCannotUpdate,
+       "cannot be changed through the recordset: it reads no column of a table."},
       {"table named twice", "select a.fdnm from qzmap140 a join qzmap140 b on b.fdnm = a.fdnm",
-       errc::kCannotUpdate},
+       errc::kCannotUpdate, "cannot be changed through the recordset"},
       {"NUL ends the text early",
        std::string("select * from qzmap140 where mprf = 1") + '\0' + " and 1 = 0",
-       errc::kErrorsInCommand},
+       errc::kErrorsInCommand, ""},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     const ComError error = RaisedBy([&] { object_.DeleteData(c.select, 1, "V", "R", "C"); });
     EXPECT_EQ(error.number(), c.number) << error.description();
     EXPECT_FALSE(error.description().empty());
+    EXPECT_NE(error.description().find(c.says), std::string::npos) << error.description();
     EXPECT_EQ(FieldsLeft().size(), kFields.size());
     EXPECT_EQ(OtherTables(), (std::vector<long>{1, 1, 1}));
   }
