@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "component/odbc/bound_parameters.h"
+#include "component/odbc/caller_statement.h"
 #include "component/odbc/connection_socket.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_api.h"
@@ -185,39 +186,6 @@ class IdleConnections {
   bool closed_ = false;
   std::multimap<String, LiveConnection> idle_;
 };
-
-// What a statement of the caller's may leave behind, read in one pass.
-struct CallerStatement {
-  // A query or a row change leaves the connection as it found it; anything
-  // else (SET, USE, LOCK, CREATE TEMPORARY, a transaction started by text, a
-  // user variable) may leave state behind that a new connection would not
-  // have.
-  bool leaves_no_session_state = true;
-  // Anything but a query or a row change may change a table's columns or
-  // keys.
-  bool may_change_tables = false;
-};
-
-CallerStatement ReadCallerStatement(const String& sql) {
-  CallerStatement statement;
-  bool first = true;
-  for (const tsql::Token& token : tsql::Tokenize(sql)) {
-    if (token.kind == tsql::Kind::kSpace) continue;
-    if (token.kind != tsql::Kind::kString && token.kind != tsql::Kind::kQuoted &&
-        token.text.find('@') != std::string_view::npos) {
-      statement.leaves_no_session_state = false;
-    }
-    if (!first || token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
-    first = false;
-    const String word = tsql::Lower(token.text);
-    if (word != "select" && word != "insert" && word != "update" && word != "delete" &&
-        word != "with") {
-      statement.leaves_no_session_state = false;
-      statement.may_change_tables = true;
-    }
-  }
-  return statement;
-}
 
 // Whether the text holds more than one statement; a text without ';' never
 // does.
@@ -428,10 +396,15 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    if (NoteCallerStatement(sql).may_change_tables) {
+    const MariaDbCallerText text(sql);
+    if (NoteCallerStatement(text.Caller()).may_change_tables) {
       DescribedStatements::Instance().Forget(connection_string_);
     }
-    return Execute(Native(sql), {});
+    if (traits_.server != Server::kMariaDb) return Execute(sql, {});
+    if (SeveralStatements(sql)) {
+      throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
+    }
+    return Execute(text.Translate(text_type_), {});
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -574,7 +547,9 @@ class OdbcSession final : public ado::detail::Session {
   // connection, a timeout, a batch the driver kept its lock after) the
   // connection is in doubt, and a new one costs only a login.
   CallerStatement NoteCallerStatement(const String& sql) {
-    const CallerStatement statement = ReadCallerStatement(sql);
+    return NoteCallerStatement(ReadCallerStatement(sql));
+  }
+  CallerStatement NoteCallerStatement(CallerStatement statement) {
     if (!statement.leaves_no_session_state) reusable_ = false;
     return statement;
   }
