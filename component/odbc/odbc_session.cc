@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -215,17 +216,18 @@ class DescribedStatements {
     return *described;
   }
 
-  std::optional<Entry> Find(const String& connection_string, const String& shape) {
+  // Shared, so that a lookup copies nothing under the lock.
+  std::shared_ptr<const Entry> Find(const String& connection_string, const String& shape) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = entries_.find({connection_string, shape});
-    if (found == entries_.end()) return std::nullopt;
+    if (found == entries_.end()) return nullptr;
     return found->second;
   }
 
   void Store(const String& connection_string, const String& shape, Entry entry) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (entries_.size() >= kMaxEntries) entries_.clear();
-    entries_[{connection_string, shape}] = std::move(entry);
+    entries_[{connection_string, shape}] = std::make_shared<const Entry>(std::move(entry));
   }
 
   void Forget(const String& connection_string) {
@@ -239,7 +241,7 @@ class DescribedStatements {
  private:
   static constexpr std::size_t kMaxEntries = 4096;
   std::mutex mutex_;
-  std::map<std::pair<String, String>, Entry> entries_;
+  std::map<std::pair<String, String>, std::shared_ptr<const Entry>> entries_;
 };
 
 class OdbcSession final : public ado::detail::Session {
@@ -349,7 +351,7 @@ class OdbcSession final : public ado::detail::Session {
     const FailureWatch watch(*this);
     if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
     const String shape = tsql::ShapeOf(sql).text;
-    if (std::optional<DescribedStatements::Entry> known =
+    if (std::shared_ptr<const DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {
       if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
@@ -375,8 +377,9 @@ class OdbcSession final : public ado::detail::Session {
       entry.has_target = true;
       entry.target = *target;
     }
-    DescribedStatements::Instance().Store(connection_string_, shape, entry);
-    return entry.columns;
+    std::vector<String> columns = entry.columns;
+    DescribedStatements::Instance().Store(connection_string_, shape, std::move(entry));
+    return columns;
   }
 
   // The catalog is read once per data source and table in the process: the
