@@ -29,6 +29,8 @@
 #include <vector>
 
 #include "bench/copy_fixture.h"
+#include "component/odbc/caller_statement.h"
+#include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_session.h"
 #include "migprof/ado.h"
 #include "migprof/handle_mig_prof.h"
@@ -343,6 +345,40 @@ void BM_CopyToCurrentVRC_Odbc(benchmark::State& state) {
   state.counters["prepared"] = benchmark::Counter(static_cast<double>(reference.prepared()));
   state.counters["connections"] = benchmark::Counter(static_cast<double>(connections.size()));
 }
+
+// The layer's own reading of the copy's element queries, one per element
+// (the text the copy opens, without the row key it appends), as a MariaDB
+// session reads each text it runs: /0 reads every text anew (what it may
+// leave behind, then its translation), /1 through the table kept per text
+// with its literals taken out. Needs no data source.
+void BM_OdbcCallerText(benchmark::State& state) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 1000; ++i) {
+    texts.push_back(
+        "select * from qzmap140 where mprf =1 and vers ='V1' and rele = 'R1' and cust ='C1' and "
+        "tcpac ='qz' and tcmod ='tbl' and tflno ='UTAB' and fdnm = 'F" +
+        std::to_string(i) + "'");
+  }
+  const migprof::odbc::MariaDbTextType text_type;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    for (const std::string& sql : texts) {
+      if (state.range(0) == 0) {
+        benchmark::DoNotOptimize(migprof::odbc::ReadCallerStatement(sql));
+        bytes += migprof::odbc::TranslateForMariaDb(sql, text_type).size();
+      } else {
+        const migprof::odbc::MariaDbCallerText text(sql);
+        benchmark::DoNotOptimize(text.Caller());
+        bytes += text.Translate(text_type).size();
+      }
+    }
+  }
+  benchmark::DoNotOptimize(bytes);
+  state.counters["per_text_us"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * 1000,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_OdbcCallerText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 [[maybe_unused]] const bool registered = [] {
   if (Environment("MIGPROF_TEST_DSN").empty()) return false;

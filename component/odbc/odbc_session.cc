@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "component/odbc/bound_parameters.h"
+#include "component/odbc/caller_statement.h"
 #include "component/odbc/connection_socket.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_api.h"
@@ -186,39 +188,6 @@ class IdleConnections {
   std::multimap<String, LiveConnection> idle_;
 };
 
-// What a statement of the caller's may leave behind, read in one pass.
-struct CallerStatement {
-  // A query or a row change leaves the connection as it found it; anything
-  // else (SET, USE, LOCK, CREATE TEMPORARY, a transaction started by text, a
-  // user variable) may leave state behind that a new connection would not
-  // have.
-  bool leaves_no_session_state = true;
-  // Anything but a query or a row change may change a table's columns or
-  // keys.
-  bool may_change_tables = false;
-};
-
-CallerStatement ReadCallerStatement(const String& sql) {
-  CallerStatement statement;
-  bool first = true;
-  for (const tsql::Token& token : tsql::Tokenize(sql)) {
-    if (token.kind == tsql::Kind::kSpace) continue;
-    if (token.kind != tsql::Kind::kString && token.kind != tsql::Kind::kQuoted &&
-        token.text.find('@') != std::string_view::npos) {
-      statement.leaves_no_session_state = false;
-    }
-    if (!first || token.kind == tsql::Kind::kOpen) continue;  // a parenthesised query
-    first = false;
-    const String word = tsql::Lower(token.text);
-    if (word != "select" && word != "insert" && word != "update" && word != "delete" &&
-        word != "with") {
-      statement.leaves_no_session_state = false;
-      statement.may_change_tables = true;
-    }
-  }
-  return statement;
-}
-
 // Whether the text holds more than one statement; a text without ';' never
 // does.
 bool SeveralStatements(const String& sql) {
@@ -247,17 +216,18 @@ class DescribedStatements {
     return *described;
   }
 
-  std::optional<Entry> Find(const String& connection_string, const String& shape) {
+  // Shared, so that a lookup copies nothing under the lock.
+  std::shared_ptr<const Entry> Find(const String& connection_string, const String& shape) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = entries_.find({connection_string, shape});
-    if (found == entries_.end()) return std::nullopt;
+    if (found == entries_.end()) return nullptr;
     return found->second;
   }
 
   void Store(const String& connection_string, const String& shape, Entry entry) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (entries_.size() >= kMaxEntries) entries_.clear();
-    entries_[{connection_string, shape}] = std::move(entry);
+    entries_[{connection_string, shape}] = std::make_shared<const Entry>(std::move(entry));
   }
 
   void Forget(const String& connection_string) {
@@ -271,7 +241,7 @@ class DescribedStatements {
  private:
   static constexpr std::size_t kMaxEntries = 4096;
   std::mutex mutex_;
-  std::map<std::pair<String, String>, Entry> entries_;
+  std::map<std::pair<String, String>, std::shared_ptr<const Entry>> entries_;
 };
 
 class OdbcSession final : public ado::detail::Session {
@@ -381,7 +351,7 @@ class OdbcSession final : public ado::detail::Session {
     const FailureWatch watch(*this);
     if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
     const String shape = tsql::ShapeOf(sql).text;
-    if (std::optional<DescribedStatements::Entry> known =
+    if (std::shared_ptr<const DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {
       if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
@@ -407,8 +377,9 @@ class OdbcSession final : public ado::detail::Session {
       entry.has_target = true;
       entry.target = *target;
     }
-    DescribedStatements::Instance().Store(connection_string_, shape, entry);
-    return entry.columns;
+    std::vector<String> columns = entry.columns;
+    DescribedStatements::Instance().Store(connection_string_, shape, std::move(entry));
+    return columns;
   }
 
   // The catalog is read once per data source and table in the process: the
@@ -428,10 +399,15 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   ResultRows Run(const String& sql) override {
-    if (NoteCallerStatement(sql).may_change_tables) {
+    const MariaDbCallerText text(sql);
+    if (NoteCallerStatement(text.Caller()).may_change_tables) {
       DescribedStatements::Instance().Forget(connection_string_);
     }
-    return Execute(Native(sql), {});
+    if (traits_.server != Server::kMariaDb) return Execute(sql, {});
+    if (SeveralStatements(sql)) {
+      throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
+    }
+    return Execute(text.Translate(text_type_), {});
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -574,7 +550,9 @@ class OdbcSession final : public ado::detail::Session {
   // connection, a timeout, a batch the driver kept its lock after) the
   // connection is in doubt, and a new one costs only a login.
   CallerStatement NoteCallerStatement(const String& sql) {
-    const CallerStatement statement = ReadCallerStatement(sql);
+    return NoteCallerStatement(ReadCallerStatement(sql));
+  }
+  CallerStatement NoteCallerStatement(CallerStatement statement) {
     if (!statement.leaves_no_session_state) reusable_ = false;
     return statement;
   }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "component/odbc/wide_text.h"
 
@@ -18,21 +19,27 @@ struct Column {
 };
 
 // SQLDescribeCol(W) of one column, with the name buffer grown to fit.
+// Names fit a buffer on the stack but for a longer one, read again.
 template <typename Char, typename Describe>
 Column DescribeColumn(Describe describe) {
-  std::vector<Char> name(256);
+  Char fixed[256];
+  std::vector<Char> grown;
+  Char* name = fixed;
+  std::size_t capacity = sizeof fixed / sizeof(Char);
   SQLSMALLINT length = 0;
   Column column;
-  describe(name.data(), static_cast<SQLSMALLINT>(name.size()), &length, &column.type);
-  if (static_cast<std::size_t>(length) >= name.size()) {
-    name.resize(static_cast<std::size_t>(length) + 1);
-    describe(name.data(), static_cast<SQLSMALLINT>(name.size()), &length, &column.type);
+  describe(name, static_cast<SQLSMALLINT>(capacity), &length, &column.type);
+  if (static_cast<std::size_t>(length) >= capacity) {
+    grown.resize(static_cast<std::size_t>(length) + 1);
+    name = grown.data();
+    capacity = grown.size();
+    describe(name, static_cast<SQLSMALLINT>(capacity), &length, &column.type);
   }
-  const std::size_t used = std::min<std::size_t>(length, name.size() - 1);
+  const std::size_t used = std::min<std::size_t>(length, capacity - 1);
   if constexpr (sizeof(Char) == 1) {
-    column.name.assign(reinterpret_cast<const char*>(name.data()), used);
+    column.name.assign(reinterpret_cast<const char*>(name), used);
   } else {
-    column.name = FromWide(name.data(), used);
+    column.name = FromWide(name, used);
   }
   return column;
 }
@@ -41,6 +48,7 @@ std::vector<Column> DescribeColumns(const StatementHandle& statement) {
   SQLSMALLINT count = 0;
   statement.Check(SQLNumResultCols(statement.get(), &count));
   std::vector<Column> columns;
+  columns.reserve(static_cast<std::size_t>(std::max<SQLSMALLINT>(count, 0)));
   for (SQLUSMALLINT i = 1; i <= count; ++i) {
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
@@ -197,7 +205,7 @@ std::vector<String> ColumnNames(const StatementHandle& statement) {
 
 ado::detail::ResultRows ReadResult(const StatementHandle& statement) {
   ado::detail::ResultRows result;
-  const std::vector<Column> columns = DescribeColumns(statement);
+  std::vector<Column> columns = DescribeColumns(statement);
   if (columns.empty()) {
     SQLLEN count = -1;
     statement.Check(SQLRowCount(statement.get(), &count));
@@ -205,7 +213,8 @@ ado::detail::ResultRows ReadResult(const StatementHandle& statement) {
     return result;
   }
   result.has_columns = true;
-  for (const Column& column : columns) result.columns.push_back(column.name);
+  result.columns.reserve(columns.size());
+  for (Column& column : columns) result.columns.push_back(std::move(column.name));
   for (;;) {
     if (statement.Check(SQLFetch(statement.get())) == SQL_NO_DATA) break;
     std::vector<Variant> row;

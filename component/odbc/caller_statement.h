@@ -1,0 +1,62 @@
+// A caller's statement text as a MariaDB session reads it: what it may leave
+// behind on the connection, and its translation (mariadb_dialect.h). Both
+// are kept per text with its plain string literals taken out: the component
+// sends the same few texts again and again, differing only in the values of
+// their literals, and reading one anew costs more than the round trip of a
+// keyed read.
+#ifndef MIGPROF_COMPONENT_ODBC_CALLER_STATEMENT_H_
+#define MIGPROF_COMPONENT_ODBC_CALLER_STATEMENT_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "component/odbc/mariadb_dialect.h"
+
+namespace migprof::odbc {
+
+// What a statement of the caller's may leave behind.
+struct CallerStatement {
+  // A query or a row change leaves the connection as it found it; anything
+  // else (SET, USE, LOCK, CREATE TEMPORARY, a transaction started by text, a
+  // user variable) may leave state behind that a new connection would not
+  // have.
+  bool leaves_no_session_state = true;
+  // Anything but a query or a row change may change a table's columns or
+  // keys.
+  bool may_change_tables = false;
+};
+
+// Reads the text in one pass. Does not depend on the contents of string
+// literals.
+CallerStatement ReadCallerStatement(std::string_view sql);
+
+// One text, read once: its plain string literals ('...' closed, without NUL)
+// are replaced by markers, and what is known about the marked text is looked
+// up in a process-wide table (thread-safe).
+//
+// The translation of the marked text holds each marker once, in a literal
+// copied as written, unless a literal was rewritten (a cast of it to
+// varbinary becomes its bytes): the dialect never decides anything by a
+// plain literal's contents otherwise. Putting the literals back into that
+// translation therefore gives the text's own translation; where a marker
+// is missing or repeated, the text is translated as it is, every time.
+class MariaDbCallerText {
+ public:
+  // Keeps a reference to sql, which must outlive this object.
+  explicit MariaDbCallerText(const std::string& sql);
+
+  CallerStatement Caller() const;
+  // Equal to TranslateForMariaDb(sql, text_type).
+  std::string Translate(const MariaDbTextType& text_type) const;
+
+ private:
+  const std::string& sql_;
+  std::string key_;                         // the text with markers
+  std::vector<std::string_view> literals_;  // the literals taken out, in order
+};
+
+}  // namespace migprof::odbc
+
+#endif  // MIGPROF_COMPONENT_ODBC_CALLER_STATEMENT_H_
