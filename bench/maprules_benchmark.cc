@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/copy_fixture.h"
+#include "component/ado/native_trace.h"
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/sqlite_session.h"
 #include "migprof/ado.h"
@@ -155,17 +156,17 @@ class RawReplay {
  public:
   // Records what one copy runs (the target is cleared before and after).
   explicit RawReplay(CopyDatabase& db) : path_(db.path()) {
-    std::vector<migprof::sqlite::NativeStatement> trace;
+    std::vector<migprof::ado::detail::NativeStatement> trace;
     db.ClearTarget();
     {
-      migprof::sqlite::ScopedNativeTrace recording(
-          [&trace](const migprof::sqlite::NativeStatement& s) { trace.push_back(s); });
+      migprof::ado::detail::ScopedNativeTrace recording(
+          [&trace](const migprof::ado::detail::NativeStatement& s) { trace.push_back(s); });
       CopyRules(db);
     }
     db.ClearTarget();
     std::map<const void*, sqlite3*> connections;
     std::map<std::pair<sqlite3*, std::string>, sqlite3_stmt*> prepared;
-    for (migprof::sqlite::NativeStatement& s : trace) {
+    for (migprof::ado::detail::NativeStatement& s : trace) {
       sqlite3*& db_for = connections[s.handle];
       if (db_for == nullptr) db_for = Open();
       sqlite3_stmt*& stmt = prepared[{db_for, s.sql}];

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/copy_fixture.h"
+#include "component/ado/native_trace.h"
 #include "component/odbc/caller_statement.h"
 #include "component/odbc/mariadb_dialect.h"
 #include "component/odbc/odbc_session.h"
@@ -38,7 +39,7 @@
 namespace {
 
 using migprof::Variant;
-using migprof::odbc::NativeStatement;
+using migprof::ado::detail::NativeStatement;
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -279,7 +280,7 @@ class ClientLibraryReplay {
 
 std::vector<NativeStatement> Traced(const std::function<void()>& work) {
   std::vector<NativeStatement> trace;
-  migprof::odbc::ScopedNativeTrace recording(
+  migprof::ado::detail::ScopedNativeTrace recording(
       [&trace](const NativeStatement& s) { trace.push_back(s); });
   work();
   return trace;

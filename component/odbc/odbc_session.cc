@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "component/ado/native_trace.h"
 #include "component/odbc/bound_parameters.h"
 #include "component/odbc/caller_statement.h"
 #include "component/odbc/connection_socket.h"
@@ -29,8 +30,6 @@ namespace migprof::odbc {
 namespace {
 
 using ado::detail::ResultRows;
-
-thread_local std::function<void(const NativeStatement&)> native_trace;
 
 constexpr const char* kTransactionActive = "Only one transaction can be active on this session.";
 
@@ -489,7 +488,7 @@ class OdbcSession final : public ado::detail::Session {
     StatementHandle statement = NewStatement();
     BoundParameters bound;
     bound.Bind(statement, parameters);
-    if (native_trace) native_trace({native_sql, parameters, dbc_});
+    if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
     SQLRETURN rc;
     if (traits_.wide) {
       WideString text = ToWide(native_sql);
@@ -526,7 +525,7 @@ class OdbcSession final : public ado::detail::Session {
       const StatementHandle& statement = found->second;
       BoundParameters bound;
       bound.Bind(statement, parameters);
-      if (native_trace) native_trace({native_sql, parameters, dbc_});
+      if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
       ResultRows result;
       if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
         result.rows_affected = 0;  // a searched UPDATE or DELETE that found no row
@@ -655,12 +654,5 @@ void CloseIdleSessions() {
   IdleConnections::Instance().CloseAll();
   FreeEnvironmentIfUnused();
 }
-
-ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
-    : previous_(std::move(native_trace)) {
-  native_trace = std::move(observer);
-}
-
-ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 }  // namespace migprof::odbc

@@ -4,9 +4,7 @@
 #ifndef MIGPROF_COMPONENT_ODBC_ODBC_SESSION_H_
 #define MIGPROF_COMPONENT_ODBC_ODBC_SESSION_H_
 
-#include <functional>
 #include <memory>
-#include <vector>
 
 #include "component/ado/session.h"
 
@@ -47,29 +45,6 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& connection_strin
 // Closes the kept connections, and frees the driver manager's environment
 // when no connection is in use. Sessions opened afterwards connect anew.
 void CloseIdleSessions();
-
-// One statement as the driver was asked to run it: the text after the
-// dialect translation, the values bound to its markers, and the driver
-// connection that ran it.
-struct NativeStatement {
-  String sql;
-  std::vector<Variant> values;
-  const void* handle = nullptr;
-};
-
-// Sees each statement the ODBC sessions of this thread execute, in order,
-// while it lives (measurements replay them with the server's own client
-// library).
-class ScopedNativeTrace {
- public:
-  explicit ScopedNativeTrace(std::function<void(const NativeStatement&)> observer);
-  ~ScopedNativeTrace();
-  ScopedNativeTrace(const ScopedNativeTrace&) = delete;
-  ScopedNativeTrace& operator=(const ScopedNativeTrace&) = delete;
-
- private:
-  std::function<void(const NativeStatement&)> previous_;
-};
 
 }  // namespace migprof::odbc
 

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "component/ado/native_trace.h"
 #include "component/sql/row_key_select.h"
 #include "component/sql/statement_shape.h"
 #include "component/sqlite/database_file.h"
@@ -40,8 +41,6 @@ using tsql::StatementShape;
       throw ComError(errc::kErrorsInCommand, text);
   }
 }
-
-thread_local std::function<void(const NativeStatement&)> native_trace;
 
 [[noreturn]] void RaiseNotFound() {
   throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
@@ -551,7 +550,9 @@ class SqliteSession final : public ado::detail::Session {
   // (a recordset has them from its description).
   ResultRows Step(sqlite3_stmt* stmt, const std::vector<Variant>& values, bool with_names = true) {
     sqlite3* db = handle_->db();
-    if (native_trace) native_trace({sqlite3_sql(stmt), values, handle_.get()});
+    if (ado::detail::NativeTraceOn()) {
+      ado::detail::TraceNative({sqlite3_sql(stmt), values, handle_.get()});
+    }
     StatementUse use(stmt);
     for (std::size_t i = 0; i < values.size(); ++i) {
       Bind(db, stmt, static_cast<int>(i + 1), values[i]);
@@ -601,13 +602,6 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
   session->SetCommandTimeout(command_timeout);
   return session;
 }
-
-ScopedNativeTrace::ScopedNativeTrace(std::function<void(const NativeStatement&)> observer)
-    : previous_(std::move(native_trace)) {
-  native_trace = std::move(observer);
-}
-
-ScopedNativeTrace::~ScopedNativeTrace() { native_trace = std::move(previous_); }
 
 void CloseIdleSessions(const String& path) { HandlePool::Instance().Drop(path); }
 

@@ -3,9 +3,7 @@
 #ifndef MIGPROF_COMPONENT_SQLITE_SQLITE_SESSION_H_
 #define MIGPROF_COMPONENT_SQLITE_SQLITE_SESSION_H_
 
-#include <functional>
 #include <memory>
-#include <vector>
 
 #include "component/ado/session.h"
 
@@ -29,28 +27,6 @@ void CloseIdleSessions();
 // Creates a new database file at path with the given schema script, in WAL
 // mode. Refuses (raises) when the file exists already.
 void CreateDatabase(const String& path, const String& schema_sql);
-
-// One statement as SQLite ran it: the text in SQLite's own dialect, the
-// values bound to it, and the native handle (a connection of the database
-// file) that ran it.
-struct NativeStatement {
-  String sql;
-  std::vector<Variant> values;
-  const void* handle = nullptr;
-};
-
-// Sees each statement the embedded sessions of this thread run, in order,
-// while it lives (measurements replay them on SQLite directly).
-class ScopedNativeTrace {
- public:
-  explicit ScopedNativeTrace(std::function<void(const NativeStatement&)> observer);
-  ~ScopedNativeTrace();
-  ScopedNativeTrace(const ScopedNativeTrace&) = delete;
-  ScopedNativeTrace& operator=(const ScopedNativeTrace&) = delete;
-
- private:
-  std::function<void(const NativeStatement&)> previous_;
-};
 
 }  // namespace migprof::sqlite
 
