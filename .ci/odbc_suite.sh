@@ -105,40 +105,61 @@ driver=$(dpkg -L odbc-mariadb | grep '/libmaodbc\.so$' | head -n 1)
 # --- server ----------------------------------------------------------------
 user=$(id -un)
 socket=$work/mariadb.sock
-port=""
-for _ in $(seq 50); do
-  candidate=$((20000 + RANDOM % 20000))
-  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-    port=$candidate
-    break
-  fi
-done
-[[ -n $port ]] || { log "no free port found"; exit 1; }
+# Ports are taken below the kernel's range for the local ends of outgoing
+# connections: a port in that range may be the local end of some client's
+# connection, which the probe below cannot see, and the server's bind then
+# fails. A server that still finds its port taken is started again on
+# another.
+ephemeral_low=$(cut -f1 /proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || echo 32768)
+span=$((ephemeral_low > 21000 ? ephemeral_low - 20000 : 10000))
+free_port() {
+  local candidate
+  for _ in $(seq 50); do
+    candidate=$((20000 + RANDOM % span))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+      echo "$candidate"
+      return 0
+    fi
+  done
+  return 1
+}
 
 mariadb-install-db --no-defaults --datadir="$work/data" --user="$user" \
   --auth-root-authentication-method=socket --skip-test-db >"$work/install.log" 2>&1 ||
   { tail -n 20 "$work/install.log" >&2; log "mariadb-install-db failed"; exit 1; }
 
-server_line=(mariadbd --no-defaults --datadir="$work/data" --user="$user"
-  --socket="$socket" --port="$port" --bind-address=127.0.0.1
-  --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err"
-  --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci
-  --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2
-  --max-connections=300)
-"${server_line[@]}" </dev/null >/dev/null 2>&1 &
-server=$!
-log "server $server on 127.0.0.1:$port"
-
 admin=(mariadb --no-defaults --socket="$socket" --user="$user")
-for _ in $(seq 120); do
+for attempt in 1 2 3; do
+  port=$(free_port) || { log "no free port found"; exit 1; }
+  server_line=(mariadbd --no-defaults --datadir="$work/data" --user="$user"
+    --socket="$socket" --port="$port" --bind-address=127.0.0.1
+    --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err"
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci
+    --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2
+    --max-connections=300)
+  "${server_line[@]}" </dev/null >/dev/null 2>&1 &
+  server=$!
+  log "server $server on 127.0.0.1:$port"
+  for _ in $(seq 120); do
+    if mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1; then
+      break
+    fi
+    kill -0 "$server" 2>/dev/null || break
+    sleep 0.5
+  done
   if mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1; then
     break
   fi
+  if ! kill -0 "$server" 2>/dev/null && [[ $attempt -lt 3 ]] &&
+    grep -q "Address already in use" "$work/mariadb.err"; then
+    log "port $port was taken; starting again on another"
+    : >"$work/mariadb.err"
+    continue
+  fi
   kill -0 "$server" 2>/dev/null || { log "server $server ended while starting"; exit 1; }
-  sleep 0.5
+  log "server $server does not answer"
+  exit 1
 done
-mariadb-admin --no-defaults --socket="$socket" --user="$user" ping >/dev/null 2>&1 ||
-  { log "server $server does not answer"; exit 1; }
 
 # --- database, login, schema, data source -----------------------------------
 "${admin[@]}" <<SQL
