@@ -346,21 +346,20 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    const bool may_change_tables = NoteCallerStatement(sql).may_change_tables;
+    const MariaDbCallerText text(sql);
+    const bool may_change_tables = NoteCallerStatement(text.Caller()).may_change_tables;
     const FailureWatch watch(*this);
     if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
     const String shape = tsql::ShapeOf(sql).text;
     if (std::shared_ptr<const DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {
-      if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
-        throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
-      }
+      RefuseSeveralStatements(sql);
       if (target) *target = known->target;
       return known->columns;
     }
     StatementHandle statement = NewStatement();
-    const String native = Native(sql);
+    const String native = Native(text, sql);
     if (traits_.wide) {
       WideString text = ToWide(native);
       statement.Check(
@@ -402,11 +401,7 @@ class OdbcSession final : public ado::detail::Session {
     if (NoteCallerStatement(text.Caller()).may_change_tables) {
       DescribedStatements::Instance().Forget(connection_string_);
     }
-    if (traits_.server != Server::kMariaDb) return Execute(sql, {});
-    if (SeveralStatements(sql)) {
-      throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
-    }
-    return Execute(text.Translate(text_type_), {});
+    return Execute(Native(text, sql), {});
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -464,12 +459,15 @@ class OdbcSession final : public ado::detail::Session {
   // embedded database does: its driver (Connector/ODBC 3.1) keeps its
   // connection lock after the server rejects a batch, and a pooled
   // connection would carry that lock to the next thread that takes it.
-  String Native(const String& sql) const {
-    if (traits_.server != Server::kMariaDb) return sql;
-    if (SeveralStatements(sql)) {
+  String Native(const MariaDbCallerText& text, const String& sql) const {
+    RefuseSeveralStatements(sql);
+    return traits_.server == Server::kMariaDb ? text.Translate(text_type_) : sql;
+  }
+
+  void RefuseSeveralStatements(const String& sql) const {
+    if (traits_.server == Server::kMariaDb && SeveralStatements(sql)) {
       throw ComError(errc::kErrorsInCommand, errtext::kOneStatementOnly);
     }
-    return TranslateForMariaDb(sql, text_type_);
   }
 
   StatementHandle NewStatement() const {
@@ -548,9 +546,6 @@ class OdbcSession final : public ado::detail::Session {
   // session state behind and no call on it failed: after a failure (a lost
   // connection, a timeout, a batch the driver kept its lock after) the
   // connection is in doubt, and a new one costs only a login.
-  CallerStatement NoteCallerStatement(const String& sql) {
-    return NoteCallerStatement(ReadCallerStatement(sql));
-  }
   CallerStatement NoteCallerStatement(CallerStatement statement) {
     if (!statement.leaves_no_session_state) reusable_ = false;
     return statement;
