@@ -4,7 +4,8 @@
 // the operand of a cast to varbinary (written as its bytes, X'..'). A
 // session's reading of the text through the table it keeps per text shape
 // gives the same translation, also for a text of the same shape with other
-// literals read right after it.
+// literals read right after it, and a query of that shape sending its
+// compared literals as values gives its translation with the values put back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,8 +46,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     other += plain ? std::string(t.substr(0, t.size() - 1)) + "z'" : std::string(t);
   }
   if (covered == sql.size()) {
-    FUZZ_CHECK(migprof::odbc::MariaDbCallerText(other).Translate({}) ==
-               migprof::odbc::TranslateForMariaDb(other));
+    const migprof::odbc::MariaDbCallerText again(other);
+    FUZZ_CHECK(again.Translate({}) == migprof::odbc::TranslateForMariaDb(other));
+    // Read a second time, a query of the shape may send its compared
+    // literals as values: put back, they give its translation (a marker glued
+    // to a word gets a blank).
+    if (const auto query = again.Parameterize({})) {
+      std::string back;
+      std::size_t next = 0;
+      for (const char c : query->sql) {
+        if (c != '?') {
+          if (c != ' ') back += c;
+          continue;
+        }
+        FUZZ_CHECK(next < query->values.size());
+        back += '\'';
+        for (const char v : query->values[next])
+          back += v == '\'' ? std::string("''") : std::string(1, v);
+        back += '\'';
+        ++next;
+      }
+      FUZZ_CHECK(next == query->values.size());
+      std::string expected = migprof::odbc::TranslateForMariaDb(other);
+      std::erase(expected, ' ');
+      std::erase(back, ' ');
+      FUZZ_CHECK(back == expected);
+    }
   }
   if (migprof::tsql::Lower(sql).find("varbinary") == std::string::npos) {
     for (const std::string& literal : migprof::fuzz::PlainLiterals(sql)) {

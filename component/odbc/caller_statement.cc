@@ -1,11 +1,13 @@
 #include "component/odbc/caller_statement.h"
 
 #include <algorithm>
+#include <cctype>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <utility>
 
+#include "component/odbc/wide_text.h"
 #include "component/sql/tsql_lexer.h"
 
 namespace migprof::odbc {
@@ -35,7 +37,78 @@ struct MarkedTranslation {
   bool usable = false;
   std::vector<std::string> pieces;
   std::vector<std::size_t> order;
+  // Whether the translation is a SELECT without a '?' or NUL of its own, and per
+  // marker whether it is the right operand of a comparison that ends there.
+  bool query = false;
+  std::vector<bool> compared;
 };
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The word at the start of text (blanks skipped), in lower case.
+std::string FirstWord(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && IsSpace(text[at])) ++at;
+  std::string word;
+  while (at < text.size() && IsWordChar(text[at])) {
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[at++])));
+  }
+  return word;
+}
+
+// The literal between before and after is compared with what precedes it
+// (=, <>, !=, <, >, <=, >=) and nothing follows it in the same expression:
+// the text ends, a parenthesis closes, or the next condition or clause
+// starts. A literal in the select list, in IN (...), LIKE, BETWEEN, CASE,
+// under COLLATE or in arithmetic is not.
+bool IsComparedLiteral(std::string_view before, std::string_view after) {
+  while (!before.empty() && IsSpace(before.back())) before.remove_suffix(1);
+  if (before.empty() || (before.back() != '=' && before.back() != '<' && before.back() != '>')) {
+    return false;
+  }
+  std::size_t at = 0;
+  while (at < after.size() && IsSpace(after[at])) ++at;
+  if (at == after.size() || after[at] == ')') return true;
+  const std::string word = FirstWord(after.substr(at));
+  return word == "and" || word == "or" || word == "order" || word == "group";
+}
+
+void NoteComparedLiterals(MarkedTranslation& cut) {
+  if (!cut.usable) return;
+  // A '?' of the text itself (in a name) would be read as a marker, and the
+  // driver reads a text it prepares only up to a NUL (in a literal).
+  cut.query = FirstWord(cut.pieces.front()) == "select" &&
+              std::none_of(cut.pieces.begin(), cut.pieces.end(), [](const std::string& piece) {
+                return piece.find_first_of(std::string_view("?\0", 2)) != std::string::npos;
+              });
+  cut.compared.resize(cut.order.size());
+  for (std::size_t k = 0; k < cut.order.size(); ++k) {
+    cut.compared[k] = IsComparedLiteral(cut.pieces[k], cut.pieces[k + 1]);
+  }
+}
+
+// The value of a plain literal: its quotes off, doubled quotes single.
+std::string LiteralValue(std::string_view literal) {
+  std::string value;
+  value.reserve(literal.size());
+  for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
+    value += literal[i];
+    if (literal[i] == '\'') ++i;
+  }
+  return value;
+}
+
+// Valid UTF-8 comes back from UTF-16 as it was; anything else comes back
+// with U+FFFD in place of what was not.
+bool IsValidUtf8(std::string_view text) { return FromWide(ToWide(text)) == text; }
+
+// A varchar's limit: a longer value would go to the server as a long text.
+constexpr std::size_t kMaxValueBytes = 8000;
 
 MarkedTranslation CutAtMarkers(const std::string& translated, std::size_t markers) {
   MarkedTranslation out;
@@ -162,25 +235,70 @@ CallerStatement MariaDbCallerText::Caller() const {
   return caller;
 }
 
-std::string MariaDbCallerText::Translate(const MariaDbTextType& text_type) const {
+namespace {
+
+// The kept translation of a marked text; read_before tells whether it was
+// kept already.
+std::shared_ptr<const MarkedTranslation> CutFor(const std::string& key, std::size_t literals,
+                                                const MariaDbTextType& text_type,
+                                                bool& read_before) {
   std::string typed_key = text_type.charset;
   typed_key += '\0';
   typed_key += text_type.collation;
   typed_key += '\0';
-  typed_key += key_;
+  typed_key += key;
   std::shared_ptr<const MarkedTranslation> cut = KnownTexts::Instance().FindTranslation(typed_key);
+  read_before = cut != nullptr;
   if (!cut) {
     auto made = std::make_shared<MarkedTranslation>(
-        CutAtMarkers(TranslateForMariaDb(key_, text_type), literals_.size()));
+        CutAtMarkers(TranslateForMariaDb(key, text_type), literals));
+    NoteComparedLiterals(*made);
     KnownTexts::Instance().StoreTranslation(typed_key, made);
     cut = std::move(made);
   }
+  return cut;
+}
+
+}  // namespace
+
+std::string MariaDbCallerText::Translate(const MariaDbTextType& text_type) const {
+  bool read_before = false;
+  const std::shared_ptr<const MarkedTranslation> cut =
+      CutFor(key_, literals_.size(), text_type, read_before);
   if (!cut->usable) return TranslateForMariaDb(sql_, text_type);
   std::string out = cut->pieces[0];
   for (std::size_t k = 0; k < cut->order.size(); ++k) {
     out += literals_[cut->order[k]];
     out += cut->pieces[k + 1];
   }
+  return out;
+}
+
+std::optional<ParameterizedQuery> MariaDbCallerText::Parameterize(
+    const MariaDbTextType& text_type) const {
+  bool read_before = false;
+  const std::shared_ptr<const MarkedTranslation> cut =
+      CutFor(key_, literals_.size(), text_type, read_before);
+  if (!read_before || !cut->usable || !cut->query) return std::nullopt;
+  const CallerStatement caller = Caller();
+  if (!caller.leaves_no_session_state || caller.may_change_tables) return std::nullopt;
+  ParameterizedQuery out;
+  out.sql = cut->pieces[0];
+  for (std::size_t k = 0; k < cut->order.size(); ++k) {
+    const std::string_view literal = literals_[cut->order[k]];
+    if (cut->compared[k]) {
+      std::string value = LiteralValue(literal);
+      if (value.size() > kMaxValueBytes || !IsValidUtf8(value)) return std::nullopt;
+      out.values.push_back(std::move(value));
+      // A literal may be glued to the word after it ('x'and); a marker may not.
+      const std::string& after = cut->pieces[k + 1];
+      out.sql += !after.empty() && IsWordChar(after.front()) ? "? " : "?";
+    } else {
+      out.sql += literal;
+    }
+    out.sql += cut->pieces[k + 1];
+  }
+  if (out.values.empty()) return std::nullopt;
   return out;
 }
 

@@ -8,6 +8,7 @@
 #define MIGPROF_COMPONENT_ODBC_CALLER_STATEMENT_H_
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,14 @@ struct CallerStatement {
   // Anything but a query or a row change may change a table's columns or
   // keys.
   bool may_change_tables = false;
+};
+
+// A query whose compared literals travel as values: the translation with
+// each such literal replaced by a '?' marker, and the literals' values (the
+// quotes taken off, doubled quotes made single) in marker order.
+struct ParameterizedQuery {
+  std::string sql;
+  std::vector<std::string> values;
 };
 
 // Reads the text in one pass. Does not depend on the contents of string
@@ -50,6 +59,16 @@ class MariaDbCallerText {
   CallerStatement Caller() const;
   // Equal to TranslateForMariaDb(sql, text_type).
   std::string Translate(const MariaDbTextType& text_type) const;
+
+  // For a SELECT whose shape was read before, the translation with each
+  // literal that is compared directly (`c = 'x'`, `c <> 'x'`, ... ending the
+  // condition) as a value: the server may then run a statement prepared once
+  // for every text of the shape. A comparison with a value gives what the
+  // same comparison with the literal gives, as both take the connection's
+  // text type and collation. nullopt for any other text, for a text of a
+  // shape not read before (a text run once costs less sent as it is), and
+  // for a literal that is not valid UTF-8 or longer than a varchar.
+  std::optional<ParameterizedQuery> Parameterize(const MariaDbTextType& text_type) const;
 
  private:
   const std::string& sql_;

@@ -401,6 +401,18 @@ class OdbcSession final : public ado::detail::Session {
     if (NoteCallerStatement(text.Caller()).may_change_tables) {
       DescribedStatements::Instance().Forget(connection_string_);
     }
+    if (traits_.server == Server::kMariaDb && !traits_.wide) {
+      RefuseSeveralStatements(sql);
+      if (std::optional<ParameterizedQuery> query = text.Parameterize(text_type_)) {
+        // A keyed read of a shape run before: its compared literals go as
+        // values to a statement prepared once on this connection.
+        std::vector<Variant> values;
+        values.reserve(query->values.size());
+        for (std::string& value : query->values) values.emplace_back(std::move(value));
+        const FailureWatch watch(*this);
+        return ExecutePrepared(query->sql, values);
+      }
+    }
     return Execute(Native(text, sql), {});
   }
 

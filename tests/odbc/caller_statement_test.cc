@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,81 @@ TEST(OdbcCallerText, EqualsReadingTheTextItself) {
       EXPECT_EQ(text.Caller().leaves_no_session_state, expected.leaves_no_session_state);
       EXPECT_EQ(text.Caller().may_change_tables, expected.may_change_tables);
     }
+  }
+}
+
+// The values put back as literals into the marked query give the text's own
+// translation, but for blanks (a marker glued to a word gets one).
+std::string WithValuesBack(const ParameterizedQuery& query) {
+  std::string out;
+  std::size_t next = 0;
+  for (char c : query.sql) {
+    if (c != '?') {
+      out += c;
+      continue;
+    }
+    out += '\'';
+    for (char v : query.values.at(next)) out += v == '\'' ? std::string("''") : std::string(1, v);
+    out += '\'';
+    ++next;
+  }
+  EXPECT_EQ(next, query.values.size());
+  return out;
+}
+
+std::string WithoutBlanks(std::string text) {
+  std::erase(text, ' ');
+  return text;
+}
+
+TEST(OdbcCallerText, ParameterizesOnlyLiteralsComparedInAQueryOfAShapeReadBefore) {
+  const struct {
+    std::string first;                // read first: never parameterized
+    std::string second;               // the same shape read next
+    std::vector<std::string> values;  // empty: left as a text
+  } kCases[] = {
+      {"select * from qzmap140 where mprf =5 and vers ='V' and fdnm = 'A'",
+       "select * from qzmap140 where mprf =5 and vers ='W' and fdnm = 'it''s \xC3\xA9'",
+       {"W", "it's \xC3\xA9"}},
+      {"SELECT a FROM t WHERE (b<>'x') OR c >= 'y'ORDER BY a",
+       "SELECT a FROM t WHERE (b<>'p') OR c >= 'q'ORDER BY a",
+       {"p", "q"}},
+      // Only the compared literal goes as a value.
+      {"select 'k', c from t where c like 'a%' and d = 'e'",
+       "select 'k', c from t where c like 'b%' and d = 'f'",
+       {"f"}},
+      // In IN, BETWEEN, CASE, under COLLATE, in arithmetic: left as text.
+      {"select * from t where c in ('a', 'b')", "select * from t where c in ('c', 'd')", {}},
+      {"select * from t where c between 'a' and 'b'",
+       "select * from t where c between 'c' and 'd'",
+       {}},
+      {"select case when c = 'a' then 1 end from t",
+       "select case when c = 'b' then 1 end from t",
+       {}},
+      {"select * from t where c = 'a' collate x", "select * from t where c = 'b' collate x", {}},
+      {"select * from t where c = 'a' + d", "select * from t where c = 'b' + d", {}},
+      // Not a query, a query leaving state behind, a '?' of the text, bytes
+      // that are not UTF-8.
+      {"update t set c = 'a' where d = 'b'", "update t set c = 'c' where d = 'e'", {}},
+      {"select @v = c from t where d = 'a'", "select @v = c from t where d = 'b'", {}},
+      {"select [a?] from t where d = 'a'", "select [a?] from t where d = 'b'", {}},
+      {"select * from t where d = 'a'", "select * from t where d = '\xC3'", {}},
+      {std::string("select * from t where e = 'a\0' and d = 'a'", 43),
+       std::string("select * from t where e = 'a\0' and d = 'b'", 43),
+       {}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.second);
+    EXPECT_FALSE(MariaDbCallerText(c.first).Parameterize({}));
+    const std::optional<ParameterizedQuery> query = MariaDbCallerText(c.second).Parameterize({});
+    if (c.values.empty()) {
+      EXPECT_FALSE(query);
+      continue;
+    }
+    ASSERT_TRUE(query);
+    EXPECT_EQ(query->values, c.values);
+    EXPECT_EQ(WithoutBlanks(WithValuesBack(*query)), WithoutBlanks(TranslateForMariaDb(c.second)));
+    EXPECT_EQ(query->sql.find("?O"), std::string::npos);
   }
 }
 
