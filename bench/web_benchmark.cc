@@ -135,9 +135,11 @@ bool CopyDirectly(Site& site) {
       .IsTrue();
 }
 
-// Posts the copy form and polls the progress page until it shows the outcome.
+// Posts the copy form as its preview's Apply button does and polls the
+// progress page until it shows the outcome.
 bool CopyThroughFrontEnd(Site& site, httplib::Client& client) {
-  httplib::Params form{{"csrf", site.csrf()}, {"source", "1"}, {"table", "xyuvw123"}};
+  httplib::Params form{
+      {"csrf", site.csrf()}, {"apply", "yes"}, {"source", "1"}, {"table", "xyuvw123"}};
   httplib::Result posted = client.Post("/profiles/2/copy", site.cookie(), form);
   if (!posted || posted->status != 303) return false;
   const std::string job = posted->get_header_value("Location");
