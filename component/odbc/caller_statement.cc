@@ -206,14 +206,19 @@ CallerStatement ReadCallerStatement(std::string_view sql) {
   return statement;
 }
 
-MariaDbCallerText::MariaDbCallerText(const std::string& sql) : sql_(sql) {
+MariaDbCallerText::MariaDbCallerText(const std::string& sql)
+    : MariaDbCallerText(sql, sql.find(kMark) != std::string::npos ? std::vector<tsql::Token>()
+                                                                  : tsql::Tokenize(sql)) {}
+
+MariaDbCallerText::MariaDbCallerText(const std::string& sql, const std::vector<tsql::Token>& tokens)
+    : sql_(sql) {
   if (sql.find(kMark) != std::string::npos) {
     key_ = sql;
     return;
   }
   key_.reserve(sql.size());
   std::size_t copied = 0;
-  for (const tsql::Token& token : tsql::Tokenize(sql)) {
+  for (const tsql::Token& token : tokens) {
     // Token texts are views into sql, but for a blank the lexer adds.
     const char* begin = token.text.data();
     if (!IsPlainLiteral(token) || begin < sql.data() || begin >= sql.data() + sql.size()) continue;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "component/odbc/mariadb_dialect.h"
+#include "component/sql/tsql_lexer.h"
 
 namespace migprof::odbc {
 
@@ -55,6 +56,8 @@ class MariaDbCallerText {
  public:
   // Keeps a reference to sql, which must outlive this object.
   explicit MariaDbCallerText(const std::string& sql);
+  // The same for a text already tokenized: tokens is tsql::Tokenize(sql).
+  MariaDbCallerText(const std::string& sql, const std::vector<tsql::Token>& tokens);
 
   CallerStatement Caller() const;
   // Equal to TranslateForMariaDb(sql, text_type).

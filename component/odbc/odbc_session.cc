@@ -77,8 +77,15 @@ bool HasDefaultDataSource(SQLHENV environment) {
   }
 }
 
+// A statement a connection has prepared, and the columns its result had
+// (none before it first gave a result).
+struct PreparedStatement {
+  StatementHandle handle;
+  ResultColumns columns;
+};
+
 // Statements with parameter markers a connection has prepared, by text.
-using PreparedStatements = std::map<String, StatementHandle>;
+using PreparedStatements = std::map<String, PreparedStatement>;
 
 // A connected driver connection and what its session learned when it
 // connected, kept for the next session on the same connection string.
@@ -346,11 +353,13 @@ class OdbcSession final : public ado::detail::Session {
   }
 
   std::vector<String> Describe(const String& sql, ado::detail::RowTarget* target) override {
-    const MariaDbCallerText text(sql);
+    // One reading of the text serves the session's reading and its shape.
+    const std::vector<tsql::Token> tokens = tsql::Tokenize(sql);
+    const MariaDbCallerText text(sql, tokens);
     const bool may_change_tables = NoteCallerStatement(text.Caller()).may_change_tables;
     const FailureWatch watch(*this);
     if (may_change_tables) DescribedStatements::Instance().Forget(connection_string_);
-    const String shape = tsql::ShapeOf(sql).text;
+    const String shape = tsql::ShapeOf(sql, tokens).text;
     if (std::shared_ptr<const DescribedStatements::Entry> known =
             DescribedStatements::Instance().Find(connection_string_, shape);
         known && (known->has_target || target == nullptr)) {
@@ -530,9 +539,10 @@ class OdbcSession final : public ado::detail::Session {
         StatementHandle statement = NewStatement();
         statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
                                    static_cast<SQLINTEGER>(native_sql.size())));
-        found = prepared_.emplace(native_sql, std::move(statement)).first;
+        found = prepared_.emplace(native_sql, PreparedStatement{std::move(statement), {}}).first;
       }
-      const StatementHandle& statement = found->second;
+      PreparedStatement& prepared = found->second;
+      const StatementHandle& statement = prepared.handle;
       BoundParameters bound;
       bound.Bind(statement, parameters);
       if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
@@ -540,7 +550,7 @@ class OdbcSession final : public ado::detail::Session {
       if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
         result.rows_affected = 0;  // a searched UPDATE or DELETE that found no row
       } else {
-        result = ReadResult(statement);
+        result = ReadResult(statement, prepared.columns);
       }
       SQLFreeStmt(statement.get(), SQL_CLOSE);
       SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);

@@ -195,6 +195,31 @@ Variant ReadValue(const StatementHandle& statement, SQLUSMALLINT column, SQLSMAL
   }
 }
 
+// The result's rows, or for a statement without rows the number of rows it
+// changed.
+ado::detail::ResultRows ReadRows(const StatementHandle& statement,
+                                 const std::vector<SQLSMALLINT>& types, std::vector<String> names) {
+  ado::detail::ResultRows result;
+  if (types.empty()) {
+    SQLLEN count = -1;
+    statement.Check(SQLRowCount(statement.get(), &count));
+    result.rows_affected = static_cast<long>(count);
+    return result;
+  }
+  result.has_columns = true;
+  result.columns = std::move(names);
+  for (;;) {
+    if (statement.Check(SQLFetch(statement.get())) == SQL_NO_DATA) break;
+    std::vector<Variant> row;
+    row.reserve(types.size());
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      row.push_back(ReadValue(statement, static_cast<SQLUSMALLINT>(i + 1), types[i]));
+    }
+    result.rows.push_back(std::move(row));
+  }
+  return result;
+}
+
 }  // namespace
 
 std::vector<String> ColumnNames(const StatementHandle& statement) {
@@ -203,28 +228,27 @@ std::vector<String> ColumnNames(const StatementHandle& statement) {
   return names;
 }
 
+ResultColumns DescribeResult(const StatementHandle& statement) {
+  ResultColumns described;
+  for (Column& column : DescribeColumns(statement)) {
+    described.names.push_back(std::move(column.name));
+    described.types.push_back(column.type);
+  }
+  return described;
+}
+
 ado::detail::ResultRows ReadResult(const StatementHandle& statement) {
-  ado::detail::ResultRows result;
-  std::vector<Column> columns = DescribeColumns(statement);
-  if (columns.empty()) {
-    SQLLEN count = -1;
-    statement.Check(SQLRowCount(statement.get(), &count));
-    result.rows_affected = static_cast<long>(count);
-    return result;
+  ResultColumns columns = DescribeResult(statement);
+  return ReadRows(statement, columns.types, std::move(columns.names));
+}
+
+ado::detail::ResultRows ReadResult(const StatementHandle& statement, ResultColumns& known) {
+  SQLSMALLINT count = 0;
+  statement.Check(SQLNumResultCols(statement.get(), &count));
+  if (static_cast<std::size_t>(std::max<SQLSMALLINT>(count, 0)) != known.types.size()) {
+    known = DescribeResult(statement);
   }
-  result.has_columns = true;
-  result.columns.reserve(columns.size());
-  for (Column& column : columns) result.columns.push_back(std::move(column.name));
-  for (;;) {
-    if (statement.Check(SQLFetch(statement.get())) == SQL_NO_DATA) break;
-    std::vector<Variant> row;
-    row.reserve(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      row.push_back(ReadValue(statement, static_cast<SQLUSMALLINT>(i + 1), columns[i].type));
-    }
-    result.rows.push_back(std::move(row));
-  }
-  return result;
+  return ReadRows(statement, known.types, known.names);
 }
 
 }  // namespace migprof::odbc

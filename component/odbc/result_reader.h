@@ -13,6 +13,16 @@ namespace migprof::odbc {
 // statement without rows).
 std::vector<String> ColumnNames(const StatementHandle& statement);
 
+// The columns of an executed statement's result: names and SQL types.
+struct ResultColumns {
+  std::vector<String> names;
+  std::vector<SQLSMALLINT> types;
+};
+
+// Describes the executed statement's current result (no columns for a
+// statement without rows).
+ResultColumns DescribeResult(const StatementHandle& statement);
+
 // Reads the executed statement's result whole: its columns and rows, or,
 // for a statement without rows, the number of rows it changed. Values
 // arrive as the embedded database gives them: integers as Long (Double
@@ -21,6 +31,10 @@ std::vector<String> ColumnNames(const StatementHandle& statement);
 // binary data as Binary; date-times as Date; a null as Null. Raises the
 // driver's failure.
 ado::detail::ResultRows ReadResult(const StatementHandle& statement);
+// The same with the result's columns as described before: a prepared
+// statement run again gives the columns it gave, and its description is
+// read again only when their number changed.
+ado::detail::ResultRows ReadResult(const StatementHandle& statement, ResultColumns& known);
 
 }  // namespace migprof::odbc
 

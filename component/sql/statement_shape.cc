@@ -42,12 +42,16 @@ bool IsWordIgnoringCase(const Token& token, std::string_view lower) {
 }  // namespace
 
 StatementShape ShapeOf(const String& sql) {
+  if (sql.find('\'') == String::npos) return {sql, {}};
+  return ShapeOf(sql, tsql::Tokenize(sql));
+}
+
+StatementShape ShapeOf(const String& sql, const std::vector<Token>& tokens) {
   StatementShape shape;
   if (sql.find('\'') == String::npos) {
     shape.text = sql;
     return shape;
   }
-  const std::vector<Token> tokens = tsql::Tokenize(sql);
   shape.text.reserve(sql.size());
   int depth = 0;
   bool in_values = false;

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "component/sql/tsql_lexer.h"
 #include "migprof/automation.h"
 
 namespace migprof::tsql {
@@ -26,6 +27,8 @@ struct StatementShape {
 // parameters of its own, or no such literal, keeps its text and gets no
 // values.
 StatementShape ShapeOf(const String& sql);
+// The same for a text already tokenized: tokens is Tokenize(sql).
+StatementShape ShapeOf(const String& sql, const std::vector<Token>& tokens);
 
 }  // namespace migprof::tsql
 
