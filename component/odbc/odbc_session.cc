@@ -77,9 +77,11 @@ bool HasDefaultDataSource(SQLHENV environment) {
   }
 }
 
-// A statement a connection has prepared, and the columns its result had
-// (none before it first gave a result).
+// A statement a connection has prepared, the buffers its markers are bound
+// to, and the columns its result had (none before it first gave a result).
+// The buffers outlive the statement's handle.
 struct PreparedStatement {
+  BoundParameters bound;
   StatementHandle handle;
   ResultColumns columns;
 };
@@ -528,9 +530,9 @@ class OdbcSession final : public ado::detail::Session {
 
   // A statement with parameter markers (the row changes of a recordset, the
   // same few texts again and again) is prepared once per connection and
-  // executed with the values bound anew each time: the server parses it
-  // once, and each run is one message. A statement that failed is prepared
-  // anew next time.
+  // executed with the values written into its bound buffers each time: the
+  // server parses it once, and each run is one message. A statement that
+  // failed is prepared anew next time.
   ResultRows ExecutePrepared(const String& native_sql, const std::vector<Variant>& parameters) {
     auto found = prepared_.find(native_sql);
     try {
@@ -539,12 +541,12 @@ class OdbcSession final : public ado::detail::Session {
         StatementHandle statement = NewStatement();
         statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
                                    static_cast<SQLINTEGER>(native_sql.size())));
-        found = prepared_.emplace(native_sql, PreparedStatement{std::move(statement), {}}).first;
+        found =
+            prepared_.emplace(native_sql, PreparedStatement{{}, std::move(statement), {}}).first;
       }
       PreparedStatement& prepared = found->second;
       const StatementHandle& statement = prepared.handle;
-      BoundParameters bound;
-      bound.Bind(statement, parameters);
+      prepared.bound.Refill(statement, parameters);
       if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
       ResultRows result;
       if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
@@ -552,8 +554,8 @@ class OdbcSession final : public ado::detail::Session {
       } else {
         result = ReadResult(statement, prepared.columns);
       }
+      // The markers stay bound to the kept buffers for the next run.
       SQLFreeStmt(statement.get(), SQL_CLOSE);
-      SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);
       return result;
     } catch (...) {
       if (found != prepared_.end()) prepared_.erase(found);

@@ -42,7 +42,33 @@ TEST_F(OdbcServerTest, ValuesRoundTripWithTheirTypes) {
   insert->Fields()["stat"].Value(Variant::Null());
   insert->Update();
 
-  auto rs = Connect()->Execute("select mprf, vers, fdef, ldat, comt, stat from qzlib100");
+  // More rows through the same statement, each value longer or shorter
+  // than, or of another type than, the one before at its marker.
+  const std::vector<std::pair<Variant, Variant>> kMore = {
+      {Variant("a"), Variant("x")},
+      {Variant(accented), Variant(std::string(70, 'y'))},
+      {Variant("b"), Variant(long_text + "z")},
+      {Variant::Null(), Variant(std::string(64, 'w'))},
+      {Variant(String()), Variant("v")},
+      {Variant(std::string(65, 'u')), Variant::Null()},
+  };
+  for (std::size_t i = 0; i < kMore.size(); ++i) {
+    insert->AddNew();
+    insert->Fields()["mprf"].Value(Integer{static_cast<short>(i + 1)});
+    insert->Fields()["vers"].Value(kMore[i].first);
+    insert->Fields()["fdef"].Value(kMore[i].second);
+    insert->Update();
+  }
+  auto more = Connect()->Execute("select vers, fdef from qzlib100 where mprf > 0 order by mprf");
+  for (const auto& [vers, fdef] : kMore) {
+    ASSERT_FALSE(more->EndOfFile());
+    EXPECT_EQ(more->Fields()["vers"].Value(), vers);
+    EXPECT_EQ(more->Fields()["fdef"].Value(), fdef);
+    more->MoveNext();
+  }
+
+  auto rs = Connect()->Execute(
+      "select mprf, vers, fdef, ldat, comt, stat from qzlib100 where mprf = -32768");
   ado::Fields row = rs->Fields();
   EXPECT_EQ(row["mprf"].Value(), Variant(Long{-32768}));
   EXPECT_EQ(row["vers"].Value(), Variant(accented));
@@ -51,7 +77,7 @@ TEST_F(OdbcServerTest, ValuesRoundTripWithTheirTypes) {
   EXPECT_EQ(row["comt"].Value(), Variant(String()));
   EXPECT_TRUE(row["stat"].Value().IsNull());
   EXPECT_EQ(Connect()->Execute("select count(*) from qzlib100")->Fields()[Integer{0}].Value(),
-            Variant(Long{1}));
+            Variant(Long{7}));
 }
 
 TEST_F(OdbcServerTest, OpeningChecksTheStatementWithoutRunningIt) {
