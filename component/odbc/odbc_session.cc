@@ -1,6 +1,7 @@
 #include "component/odbc/odbc_session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -84,7 +85,11 @@ struct PreparedStatement {
   BoundParameters bound;
   StatementHandle handle;
   ResultColumns columns;
+  std::uint64_t last_run = 0;  // when it last ran, in runs of all statements
 };
+
+// Counts the runs of prepared statements, to find the one run longest ago.
+std::atomic<std::uint64_t> prepared_runs{0};
 
 // Statements with parameter markers a connection has prepared, by text.
 using PreparedStatements = std::map<String, PreparedStatement>;
@@ -537,14 +542,20 @@ class OdbcSession final : public ado::detail::Session {
     auto found = prepared_.find(native_sql);
     try {
       if (found == prepared_.end()) {
-        if (prepared_.size() >= kMaxPrepared) prepared_.erase(prepared_.begin());
+        if (prepared_.size() >= kMaxPrepared) {
+          // The statement run longest ago makes room.
+          prepared_.erase(std::min_element(
+              prepared_.begin(), prepared_.end(),
+              [](const auto& a, const auto& b) { return a.second.last_run < b.second.last_run; }));
+        }
         StatementHandle statement = NewStatement();
         statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
                                    static_cast<SQLINTEGER>(native_sql.size())));
         found =
-            prepared_.emplace(native_sql, PreparedStatement{{}, std::move(statement), {}}).first;
+            prepared_.emplace(native_sql, PreparedStatement{{}, std::move(statement), {}, 0}).first;
       }
       PreparedStatement& prepared = found->second;
+      prepared.last_run = ++prepared_runs;
       const StatementHandle& statement = prepared.handle;
       prepared.bound.Refill(statement, parameters);
       if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
@@ -655,7 +666,9 @@ class OdbcSession final : public ado::detail::Session {
   String connection_string_;
   ConnectionSocket socket_;
   PreparedStatements prepared_;
-  static constexpr std::size_t kMaxPrepared = 8;
+  // Per connection: the row statements of a few tables and the keyed reads
+  // of the pages and members that run again and again.
+  static constexpr std::size_t kMaxPrepared = 16;
 };
 
 }  // namespace
