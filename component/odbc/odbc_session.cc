@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <utility>
 
@@ -104,6 +105,7 @@ struct LiveConnection {
   String connection_string;
   ConnectionSocket socket;
   PreparedStatements prepared;
+  std::set<String> keyed_reads_run;
   std::chrono::steady_clock::time_point released;
 };
 
@@ -273,6 +275,7 @@ class OdbcSession final : public ado::detail::Session {
                                            connection_string_,
                                            socket_,
                                            std::move(prepared_),
+                                           std::move(keyed_reads_run_),
                                            {}});
       return;
     }
@@ -298,6 +301,7 @@ class OdbcSession final : public ado::detail::Session {
     connection_string_ = connection_string;
     socket_ = live->socket;
     prepared_ = std::move(live->prepared);
+    keyed_reads_run_ = std::move(live->keyed_reads_run);
     if (command_timeout_ != std::max(0L, command_timeout)) {
       try {
         SetCommandTimeout(command_timeout);
@@ -422,11 +426,13 @@ class OdbcSession final : public ado::detail::Session {
       if (std::optional<ParameterizedQuery> query = text.Parameterize(text_type_)) {
         // A keyed read of a shape run before: its compared literals go as
         // values to a statement prepared once on this connection.
-        std::vector<Variant> values;
-        values.reserve(query->values.size());
-        for (std::string& value : query->values) values.emplace_back(std::move(value));
         const FailureWatch watch(*this);
-        return ExecutePrepared(query->sql, values);
+        if (std::optional<PreparedStatements::iterator> kept = KeptKeyedRead(query->sql)) {
+          std::vector<Variant> values;
+          values.reserve(query->values.size());
+          for (std::string& value : query->values) values.emplace_back(std::move(value));
+          return RunPrepared(*kept, values);
+        }
       }
     }
     return Execute(Native(text, sql), {});
@@ -539,26 +545,34 @@ class OdbcSession final : public ado::detail::Session {
   // server parses it once, and each run is one message. A statement that
   // failed is prepared anew next time.
   ResultRows ExecutePrepared(const String& native_sql, const std::vector<Variant>& parameters) {
+    return RunPrepared(Prepared(native_sql), parameters);
+  }
+
+  // The connection's prepared statement of the text, prepared now when it
+  // has none. Raises the driver's refusal.
+  PreparedStatements::iterator Prepared(const String& native_sql) {
     auto found = prepared_.find(native_sql);
+    if (found != prepared_.end()) return found;
+    if (prepared_.size() >= kMaxPrepared) {
+      // The statement run longest ago makes room.
+      prepared_.erase(std::min_element(
+          prepared_.begin(), prepared_.end(),
+          [](const auto& a, const auto& b) { return a.second.last_run < b.second.last_run; }));
+    }
+    StatementHandle statement = NewStatement();
+    statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
+                               static_cast<SQLINTEGER>(native_sql.size())));
+    return prepared_.emplace(native_sql, PreparedStatement{{}, std::move(statement), {}, 0}).first;
+  }
+
+  ResultRows RunPrepared(PreparedStatements::iterator found,
+                         const std::vector<Variant>& parameters) {
     try {
-      if (found == prepared_.end()) {
-        if (prepared_.size() >= kMaxPrepared) {
-          // The statement run longest ago makes room.
-          prepared_.erase(std::min_element(
-              prepared_.begin(), prepared_.end(),
-              [](const auto& a, const auto& b) { return a.second.last_run < b.second.last_run; }));
-        }
-        StatementHandle statement = NewStatement();
-        statement.Check(SQLPrepare(statement.get(), Narrow(native_sql),
-                                   static_cast<SQLINTEGER>(native_sql.size())));
-        found =
-            prepared_.emplace(native_sql, PreparedStatement{{}, std::move(statement), {}, 0}).first;
-      }
       PreparedStatement& prepared = found->second;
       prepared.last_run = ++prepared_runs;
       const StatementHandle& statement = prepared.handle;
       prepared.bound.Refill(statement, parameters);
-      if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({native_sql, parameters, dbc_});
+      if (ado::detail::NativeTraceOn()) ado::detail::TraceNative({found->first, parameters, dbc_});
       ResultRows result;
       if (statement.Check(SQLExecute(statement.get())) == SQL_NO_DATA) {
         result.rows_affected = 0;  // a searched UPDATE or DELETE that found no row
@@ -569,8 +583,25 @@ class OdbcSession final : public ado::detail::Session {
       SQLFreeStmt(statement.get(), SQL_CLOSE);
       return result;
     } catch (...) {
-      if (found != prepared_.end()) prepared_.erase(found);
+      prepared_.erase(found);
       throw;
+    }
+  }
+
+  // A keyed read goes to a prepared statement when this connection ran its
+  // shape before (a shape a connection runs once costs less as a text) and
+  // the server lets it prepare one: a server at its limit of prepared
+  // statements, or one that refuses the statement, gets the text, which
+  // then succeeds or fails as it always did.
+  std::optional<PreparedStatements::iterator> KeptKeyedRead(const String& native_sql) {
+    if (prepared_.find(native_sql) == prepared_.end()) {
+      if (keyed_reads_run_.size() >= kMaxKeyedReadsRemembered) keyed_reads_run_.clear();
+      if (keyed_reads_run_.insert(native_sql).second) return std::nullopt;
+    }
+    try {
+      return Prepared(native_sql);
+    } catch (const ComError&) {
+      return std::nullopt;
     }
   }
 
@@ -666,6 +697,8 @@ class OdbcSession final : public ado::detail::Session {
   String connection_string_;
   ConnectionSocket socket_;
   PreparedStatements prepared_;
+  std::set<String> keyed_reads_run_;  // keyed reads this connection ran as text
+  static constexpr std::size_t kMaxKeyedReadsRemembered = 64;
   // Per connection: the row statements of a few tables and the keyed reads
   // of the pages and members that run again and again.
   static constexpr std::size_t kMaxPrepared = 16;
