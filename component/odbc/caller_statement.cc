@@ -1,7 +1,6 @@
 #include "component/odbc/caller_statement.h"
 
 #include <algorithm>
-#include <cctype>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -11,6 +10,21 @@
 #include "component/sql/tsql_lexer.h"
 
 namespace migprof::odbc {
+
+// The translation of a marked text, cut at its markers: pieces[0],
+// literal order[0], pieces[1], ... Not usable when a marker is missing or
+// repeated.
+struct MariaDbCallerText::Cut {
+  bool usable = false;
+  std::vector<std::string> pieces;
+  std::vector<std::size_t> order;
+  // Whether the translation is a SELECT without a '?' or NUL of its own, and
+  // per marker whether it is the right operand of a comparison that ends
+  // there.
+  bool query = false;
+  std::vector<bool> compared;
+};
+
 namespace {
 
 // A marker stands for literal n: a literal no statement of the component
@@ -30,35 +44,15 @@ bool IsPlainLiteral(const tsql::Token& token) {
          text.find('\0') == std::string_view::npos;
 }
 
-// The translation of a marked text, cut at its markers: pieces[0],
-// literal order[0], pieces[1], ... Not usable when a marker is missing or
-// repeated.
-struct MarkedTranslation {
-  bool usable = false;
-  std::vector<std::string> pieces;
-  std::vector<std::size_t> order;
-  // Whether the translation is a SELECT without a '?' or NUL of its own, and per
-  // marker whether it is the right operand of a comparison that ends there.
-  bool query = false;
-  std::vector<bool> compared;
-};
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
+bool IsWordChar(char c) { return tsql::IsWordStart(c) || tsql::IsDigit(c) || c == '$'; }
 
 // The word at the start of text (blanks skipped), in lower case.
 std::string FirstWord(std::string_view text) {
   std::size_t at = 0;
-  while (at < text.size() && IsSpace(text[at])) ++at;
-  std::string word;
-  while (at < text.size() && IsWordChar(text[at])) {
-    word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[at++])));
-  }
-  return word;
+  while (at < text.size() && tsql::IsBlank(text[at])) ++at;
+  std::size_t end = at;
+  while (end < text.size() && IsWordChar(text[end])) ++end;
+  return tsql::Lower(text.substr(at, end - at));
 }
 
 // The literal between before and after is compared with what precedes it
@@ -67,18 +61,18 @@ std::string FirstWord(std::string_view text) {
 // starts. A literal in the select list, in IN (...), LIKE, BETWEEN, CASE,
 // under COLLATE or in arithmetic is not.
 bool IsComparedLiteral(std::string_view before, std::string_view after) {
-  while (!before.empty() && IsSpace(before.back())) before.remove_suffix(1);
+  while (!before.empty() && tsql::IsBlank(before.back())) before.remove_suffix(1);
   if (before.empty() || (before.back() != '=' && before.back() != '<' && before.back() != '>')) {
     return false;
   }
   std::size_t at = 0;
-  while (at < after.size() && IsSpace(after[at])) ++at;
+  while (at < after.size() && tsql::IsBlank(after[at])) ++at;
   if (at == after.size() || after[at] == ')') return true;
   const std::string word = FirstWord(after.substr(at));
   return word == "and" || word == "or" || word == "order" || word == "group";
 }
 
-void NoteComparedLiterals(MarkedTranslation& cut) {
+void NoteComparedLiterals(MariaDbCallerText::Cut& cut) {
   if (!cut.usable) return;
   // A '?' of the text itself (in a name) would be read as a marker, and the
   // driver reads a text it prepares only up to a NUL (in a literal).
@@ -110,8 +104,8 @@ bool IsValidUtf8(std::string_view text) { return FromWide(ToWide(text)) == text;
 // A varchar's limit: a longer value would go to the server as a long text.
 constexpr std::size_t kMaxValueBytes = 8000;
 
-MarkedTranslation CutAtMarkers(const std::string& translated, std::size_t markers) {
-  MarkedTranslation out;
+MariaDbCallerText::Cut CutAtMarkers(const std::string& translated, std::size_t markers) {
+  MariaDbCallerText::Cut out;
   if (static_cast<std::size_t>(std::count(translated.begin(), translated.end(), kMark)) !=
       2 * markers) {
     return out;
@@ -125,10 +119,9 @@ MarkedTranslation CutAtMarkers(const std::string& translated, std::size_t marker
         translated[close + 1] != '\'') {
       return out;
     }
-    std::size_t n = 0;
     const std::string digits = translated.substr(open + 1, close - open - 1);
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return out;
-    n = std::stoul(digits);
+    const std::size_t n = std::stoul(digits);
     if (n >= markers || seen[n] || Marker(n) != translated.substr(open - 1, close - open + 3)) {
       return out;
     }
@@ -164,13 +157,13 @@ class KnownTexts {
     callers_.emplace(key, caller);
   }
 
-  std::shared_ptr<const MarkedTranslation> FindTranslation(const std::string& key) {
+  std::shared_ptr<const MariaDbCallerText::Cut> FindTranslation(const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = translations_.find(key);
     return found == translations_.end() ? nullptr : found->second;
   }
 
-  void StoreTranslation(const std::string& key, std::shared_ptr<const MarkedTranslation> cut) {
+  void StoreTranslation(const std::string& key, std::shared_ptr<const MariaDbCallerText::Cut> cut) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (translations_.size() >= kMaxEntries) translations_.clear();
     translations_.emplace(key, std::move(cut));
@@ -180,7 +173,7 @@ class KnownTexts {
   static constexpr std::size_t kMaxEntries = 4096;
   std::mutex mutex_;
   std::unordered_map<std::string, CallerStatement> callers_;
-  std::unordered_map<std::string, std::shared_ptr<const MarkedTranslation>> translations_;
+  std::unordered_map<std::string, std::shared_ptr<const MariaDbCallerText::Cut>> translations_;
 };
 
 }  // namespace
@@ -232,49 +225,47 @@ MariaDbCallerText::MariaDbCallerText(const std::string& sql, const std::vector<t
 }
 
 CallerStatement MariaDbCallerText::Caller() const {
-  if (std::optional<CallerStatement> known = KnownTexts::Instance().FindCaller(key_)) {
-    return *known;
+  if (caller_) return *caller_;
+  caller_ = KnownTexts::Instance().FindCaller(key_);
+  if (!caller_) {
+    caller_ = ReadCallerStatement(key_);
+    KnownTexts::Instance().StoreCaller(key_, *caller_);
   }
-  const CallerStatement caller = ReadCallerStatement(key_);
-  KnownTexts::Instance().StoreCaller(key_, caller);
-  return caller;
+  return *caller_;
 }
 
-namespace {
-
-// The kept translation of a marked text; read_before tells whether it was
-// kept already.
-std::shared_ptr<const MarkedTranslation> CutFor(const std::string& key, std::size_t literals,
-                                                const MariaDbTextType& text_type,
-                                                bool& read_before) {
-  std::string typed_key = text_type.charset;
-  typed_key += '\0';
-  typed_key += text_type.collation;
-  typed_key += '\0';
-  typed_key += key;
-  std::shared_ptr<const MarkedTranslation> cut = KnownTexts::Instance().FindTranslation(typed_key);
-  read_before = cut != nullptr;
-  if (!cut) {
-    auto made = std::make_shared<MarkedTranslation>(
-        CutAtMarkers(TranslateForMariaDb(key, text_type), literals));
-    NoteComparedLiterals(*made);
-    KnownTexts::Instance().StoreTranslation(typed_key, made);
-    cut = std::move(made);
+const MariaDbCallerText::Cut& MariaDbCallerText::CutFor(const MariaDbTextType& text_type,
+                                                        bool& read_before) const {
+  if (!cut_ || cut_type_.charset != text_type.charset ||
+      cut_type_.collation != text_type.collation) {
+    std::string typed_key = text_type.charset;
+    typed_key += '\0';
+    typed_key += text_type.collation;
+    typed_key += '\0';
+    typed_key += key_;
+    cut_ = KnownTexts::Instance().FindTranslation(typed_key);
+    cut_read_before_ = cut_ != nullptr;
+    if (!cut_) {
+      auto made = std::make_shared<Cut>(
+          CutAtMarkers(TranslateForMariaDb(key_, text_type), literals_.size()));
+      NoteComparedLiterals(*made);
+      KnownTexts::Instance().StoreTranslation(typed_key, made);
+      cut_ = std::move(made);
+    }
+    cut_type_ = text_type;
   }
-  return cut;
+  read_before = cut_read_before_;
+  return *cut_;
 }
-
-}  // namespace
 
 std::string MariaDbCallerText::Translate(const MariaDbTextType& text_type) const {
   bool read_before = false;
-  const std::shared_ptr<const MarkedTranslation> cut =
-      CutFor(key_, literals_.size(), text_type, read_before);
-  if (!cut->usable) return TranslateForMariaDb(sql_, text_type);
-  std::string out = cut->pieces[0];
-  for (std::size_t k = 0; k < cut->order.size(); ++k) {
-    out += literals_[cut->order[k]];
-    out += cut->pieces[k + 1];
+  const Cut& cut = CutFor(text_type, read_before);
+  if (!cut.usable) return TranslateForMariaDb(sql_, text_type);
+  std::string out = cut.pieces[0];
+  for (std::size_t k = 0; k < cut.order.size(); ++k) {
+    out += literals_[cut.order[k]];
+    out += cut.pieces[k + 1];
   }
   return out;
 }
@@ -282,26 +273,25 @@ std::string MariaDbCallerText::Translate(const MariaDbTextType& text_type) const
 std::optional<ParameterizedQuery> MariaDbCallerText::Parameterize(
     const MariaDbTextType& text_type) const {
   bool read_before = false;
-  const std::shared_ptr<const MarkedTranslation> cut =
-      CutFor(key_, literals_.size(), text_type, read_before);
-  if (!read_before || !cut->usable || !cut->query) return std::nullopt;
+  const Cut& cut = CutFor(text_type, read_before);
+  if (!read_before || !cut.usable || !cut.query) return std::nullopt;
   const CallerStatement caller = Caller();
   if (!caller.leaves_no_session_state || caller.may_change_tables) return std::nullopt;
   ParameterizedQuery out;
-  out.sql = cut->pieces[0];
-  for (std::size_t k = 0; k < cut->order.size(); ++k) {
-    const std::string_view literal = literals_[cut->order[k]];
-    if (cut->compared[k]) {
+  out.sql = cut.pieces[0];
+  for (std::size_t k = 0; k < cut.order.size(); ++k) {
+    const std::string_view literal = literals_[cut.order[k]];
+    if (cut.compared[k]) {
       std::string value = LiteralValue(literal);
       if (value.size() > kMaxValueBytes || !IsValidUtf8(value)) return std::nullopt;
       out.values.push_back(std::move(value));
       // A literal may be glued to the word after it ('x'and); a marker may not.
-      const std::string& after = cut->pieces[k + 1];
+      const std::string& after = cut.pieces[k + 1];
       out.sql += !after.empty() && IsWordChar(after.front()) ? "? " : "?";
     } else {
       out.sql += literal;
     }
-    out.sql += cut->pieces[k + 1];
+    out.sql += cut.pieces[k + 1];
   }
   if (out.values.empty()) return std::nullopt;
   return out;

@@ -54,6 +54,8 @@ CallerStatement ReadCallerStatement(std::string_view sql);
 // is missing or repeated, the text is translated as it is, every time.
 class MariaDbCallerText {
  public:
+  struct Cut;  // the kept translation of a marked text (caller_statement.cc)
+
   // Keeps a reference to sql, which must outlive this object.
   explicit MariaDbCallerText(const std::string& sql);
   // The same for a text already tokenized: tokens is tsql::Tokenize(sql).
@@ -74,9 +76,17 @@ class MariaDbCallerText {
   std::optional<ParameterizedQuery> Parameterize(const MariaDbTextType& text_type) const;
 
  private:
+  // The kept translation for the text type, looked up once per object and
+  // text type; read_before tells whether the table held it already.
+  const Cut& CutFor(const MariaDbTextType& text_type, bool& read_before) const;
+
   const std::string& sql_;
   std::string key_;                         // the text with markers
   std::vector<std::string_view> literals_;  // the literals taken out, in order
+  mutable std::optional<CallerStatement> caller_;
+  mutable std::shared_ptr<const Cut> cut_;
+  mutable MariaDbTextType cut_type_;
+  mutable bool cut_read_before_ = false;
 };
 
 }  // namespace migprof::odbc

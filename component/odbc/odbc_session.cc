@@ -421,8 +421,8 @@ class OdbcSession final : public ado::detail::Session {
     if (NoteCallerStatement(text.Caller()).may_change_tables) {
       DescribedStatements::Instance().Forget(connection_string_);
     }
+    RefuseSeveralStatements(sql);
     if (traits_.server == Server::kMariaDb && !traits_.wide) {
-      RefuseSeveralStatements(sql);
       if (std::optional<ParameterizedQuery> query = text.Parameterize(text_type_)) {
         // A keyed read of a shape run before: its compared literals go as
         // values to a statement prepared once on this connection.
@@ -435,7 +435,7 @@ class OdbcSession final : public ado::detail::Session {
         }
       }
     }
-    return Execute(Native(text, sql), {});
+    return Execute(Translated(text, sql), {});
   }
 
   void InsertRow(const String& table, const std::vector<String>& columns,
@@ -495,6 +495,11 @@ class OdbcSession final : public ado::detail::Session {
   // connection would carry that lock to the next thread that takes it.
   String Native(const MariaDbCallerText& text, const String& sql) const {
     RefuseSeveralStatements(sql);
+    return Translated(text, sql);
+  }
+
+  // The text in the server's dialect, its statements already checked.
+  String Translated(const MariaDbCallerText& text, const String& sql) const {
     return traits_.server == Server::kMariaDb ? text.Translate(text_type_) : sql;
   }
 
