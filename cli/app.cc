@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "cli/web_commands.h"
+#include "commands/account_commands.h"
 #include "commands/commands.h"
 #include "commands/help_text.h"
 #include "commands/insight_commands.h"
-#include "commands/json_depth.h"
 #include "commands/revision_commands.h"
 #include "commands/session.h"
 #include "commands/version.h"
 #include "migprof/ado.h"
+#include "wire/json_depth.h"
 
 namespace migprof::cli {
 namespace {
@@ -26,6 +27,9 @@ void AddDatabaseOptions(CLI::App& command, DatabaseSettings& settings, bool requ
   if (required) database->required();
   command.add_option("--user", settings.user, "Database user name (DatabaseUser)");
   command.add_option("--password", settings.password, "Database password (DatabasePassword)");
+  command.add_option("--as", settings.as,
+                     "The account to act as (default: $MIGPROF_AS, else your login name); "
+                     "a member's user argument must name it");
 }
 
 }  // namespace
@@ -69,7 +73,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   RequestOptions session_options;
   CLI::App* session =
       app.add_subcommand("session", "Answer JSON requests read line by line from standard input");
-  AddDatabaseOptions(*session, session_settings, /*required=*/false);
+  AddDatabaseOptions(*session, session_settings, /*required=*/true);
   session->add_flag("--trace", session_options.trace, "Also answer the statements each call sent");
   session->footer(SessionFooter());
 
@@ -98,7 +102,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   // The option parser itself walks a bracketed word recursively, so a word
   // nested too deep is refused before it is parsed at all.
   for (int i = 1; i < argc; ++i) {
-    if (auto too_deep = NestingTooDeep(argv[i])) {
+    if (auto too_deep = wire::NestingTooDeep(argv[i])) {
       WriteAnswer(out, ErrorJson("argument " + std::to_string(i) + " is refused: " + *too_deep));
       return kExitBadRequest;
     }
@@ -106,6 +110,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
 
   RevisionCommands revisions(app);
   InsightCommands insight(app);
+  AccountCommands accounts(app);
 
   try {
     app.parse(argc, argv);
@@ -118,11 +123,12 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
     if (init->parsed()) return RunInit(init_path, init_demo, out, err);
     if (backup->parsed()) return RunBackup(backup_settings, backup_path, out, err);
     if (upgrade->parsed()) return RunUpgrade(upgrade_path, out, err);
-    if (session->parsed()) return RunSession(session_settings, session_options, in, out);
-    if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out);
+    if (session->parsed()) return RunSession(session_settings, session_options, in, out, err);
+    if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out, err);
     if (std::optional<int> chosen = revisions.RunChosen(out, err)) return *chosen;
+    if (std::optional<int> chosen = accounts.RunChosen(in, out, err)) return *chosen;
     if (insight.parsed()) return insight.Run(out, err);
-    return RunCallCommand(call_settings, member, words, args_json, call_options, out);
+    return RunCallCommand(call_settings, member, words, args_json, call_options, out, err);
   }();
   // The command's objects are gone: close the connections kept for reuse,
   // so that a database server sees each one end properly.

@@ -1,4 +1,4 @@
-// The front end's commands of the tool: `serve` and `user add|remove`.
+// The front end's command of the tool: `serve`.
 #ifndef MIGPROF_CLI_WEB_COMMANDS_H_
 #define MIGPROF_CLI_WEB_COMMANDS_H_
 
@@ -9,8 +9,8 @@
 
 namespace migprof::cli {
 
-// Adds the commands to app; the returned function runs the one that was
-// parsed and answers its exit status, or -1 when none of them was.
+// Adds the command to app; the returned function runs it when it was parsed
+// and answers its exit status, or -1 when it was not.
 std::function<int()> AddWebCommands(CLI::App& app, std::istream& in, std::ostream& out,
                                     std::ostream& err);
 

@@ -3,24 +3,21 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/db.h"
+#include "app/tables.h"
 #include "commands/demo_estate.h"
-#include "commands/json_depth.h"
 #include "component/failure.h"
+#include "wire/json_depth.h"
 #include "component/sqlite/database_file.h"
 #include "schema/schema.h"
 
 namespace migprof::cli {
-namespace {
-
-// The answer's exit status: a failure of the call or statement, or a
-// malformed request.
 int StatusOf(const Json& answer) {
+  if (answer.contains("forbidden")) return kExitForbidden;
   if (answer.contains("error")) return kExitBadRequest;
   if (answer.contains("raised")) return kExitFailed;
   return kExitOk;
 }
-
-}  // namespace
 
 int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream& err) {
   std::error_code ignored;
@@ -33,6 +30,7 @@ int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream&
   }
   try {
     schema::CreateEmbeddedDatabase(path);
+    app::EnsureTables(app::Db(app::Settings{DataSource{"sqlite:" + path, "", ""}}));
   } catch (...) {
     ComError error = CurrentFailure();
     err << "migprof init: cannot create " << path << ": " << error.description() << '\n';
@@ -97,10 +95,16 @@ int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err) {
 }
 
 int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
-                  std::ostream& out) {
-  TOVRHandleMigProf object;
-  ApplySettings(object, settings);
-  Json answer = HandleRequest(object, Json{{"sql", statement}}, RequestOptions{});
+                  std::ostream& out, std::ostream& err) {
+  Json answer;
+  try {
+    std::unique_ptr<app::Application> application = OpenApplication(settings);
+    Caller caller{*application, ActingPrincipal(*application, settings)};
+    answer = HandleRequest(caller, Json{{"sql", statement}}, RequestOptions{});
+  } catch (...) {
+    err << "migprof sql: " << FailureText() << '\n';
+    return kExitFailed;
+  }
   WriteAnswer(out, answer);
   return StatusOf(answer);
 }
@@ -108,8 +112,9 @@ int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement
 Json ArgumentsFromWords(const std::vector<std::string>& words) {
   Json args = Json::array();
   for (const std::string& word : words) {
-    if (auto too_deep = NestingTooDeep(word))
+    if (auto too_deep = wire::NestingTooDeep(word)) {
       throw BadRequest("an argument is refused: " + *too_deep);
+    }
     Json value = Json::parse(word, nullptr, /*allow_exceptions=*/false);
     args.push_back(value.is_discarded() ? Json(word) : std::move(value));
   }
@@ -119,13 +124,12 @@ Json ArgumentsFromWords(const std::vector<std::string>& words) {
 int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
                    const std::vector<std::string>& words,
                    const std::optional<std::string>& args_json, const RequestOptions& options,
-                   std::ostream& out) {
-  Json answer;
+                   std::ostream& out, std::ostream& err) {
+  Json args;
   try {
-    Json args;
     if (args_json) {
       if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
-      if (auto too_deep = NestingTooDeep(*args_json)) {
+      if (auto too_deep = wire::NestingTooDeep(*args_json)) {
         throw BadRequest("--args is refused: " + *too_deep);
       }
       args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
@@ -135,11 +139,20 @@ int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
     } else {
       args = ArgumentsFromWords(words);
     }
-    TOVRHandleMigProf object;
-    ApplySettings(object, settings);
-    answer = HandleRequest(object, Json{{"call", member}, {"args", args}}, options);
+  } catch (const BadRequest& error) {
+    WriteAnswer(out, ErrorJson(error.what()));
+    return kExitBadRequest;
+  }
+  Json answer;
+  try {
+    std::unique_ptr<app::Application> application = OpenApplication(settings);
+    Caller caller{*application, ActingPrincipal(*application, settings)};
+    answer = HandleRequest(caller, Json{{"call", member}, {"args", args}}, options);
   } catch (const BadRequest& error) {
     answer = ErrorJson(error.what());
+  } catch (...) {
+    err << "migprof call: " << FailureText() << '\n';
+    return kExitFailed;
   }
   WriteAnswer(out, answer);
   return StatusOf(answer);

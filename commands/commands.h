@@ -1,5 +1,5 @@
-// The one-shot commands of the tool: init, sql and call. Each writes its
-// answer to out and returns the process exit status.
+// The one-shot commands of the tool: init, backup, upgrade, sql and call.
+// Each writes its answer to out and returns the process exit status.
 #ifndef MIGPROF_COMMANDS_COMMANDS_H_
 #define MIGPROF_COMMANDS_COMMANDS_H_
 
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/json_values.h"
 #include "commands/request.h"
 #include "commands/session.h"
 
@@ -20,12 +19,20 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 // The request was malformed; nothing was called.
 inline constexpr int kExitBadRequest = 2;
+// The acting account may not do this; nothing was changed.
+inline constexpr int kExitForbidden = 3;
 
-// Creates a new embedded database file at path with the schema and says so
-// on out; with demo, also fills it with the demo estate (PopulateDemoEstate)
-// and describes it. An existing file (of any kind) is never overwritten: a
-// message on err and kExitFailed, as for any failure to create the file. A
-// file whose filling failed is removed again.
+// The exit status of an answer: kExitBadRequest for {"error"},
+// kExitForbidden when it is a refusal of the account, kExitFailed when the
+// call raised, else kExitOk.
+int StatusOf(const Json& answer);
+
+// Creates a new embedded database file at path with the schema and the
+// application's tables and says so on out; with demo, also fills it with the
+// demo estate (PopulateDemoEstate) and describes it. An existing file (of
+// any kind) is never overwritten: a message on err and kExitFailed, as for
+// any failure to create the file. A file whose filling failed is removed
+// again.
 int RunInit(const std::string& path, bool demo, std::ostream& out, std::ostream& err);
 
 // Copies the embedded database that database names ("sqlite:<file>") into a
@@ -40,10 +47,9 @@ int RunBackup(const DatabaseSettings& settings, const std::string& target, std::
 // on err when it cannot; the file is then unchanged.
 int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err);
 
-// Runs one statement (RunStatement) with settings on a new object and writes
-// the answer line. kExitOk unless the statement raised.
+// Runs one statement as an administrator and writes the answer line.
 int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement,
-                  std::ostream& out);
+                  std::ostream& out, std::ostream& err);
 
 // The arguments of a call given as words on the command line: each word is
 // taken as JSON when it is a JSON value (12, true, null, "12") and as text
@@ -51,14 +57,13 @@ int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement
 // kMaxJsonDepth raises BadRequest.
 Json ArgumentsFromWords(const std::vector<std::string>& words);
 
-// Calls member with settings on a new object and writes the answer line. The
+// Calls member acting as the settings say and writes the answer line. The
 // arguments are words (ArgumentsFromWords) or, with args_json, one JSON
-// array; not both. kExitOk unless the call raised (kExitFailed) or the
-// request was malformed (kExitBadRequest, answered {"error": ...}).
+// array; not both.
 int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
                    const std::vector<std::string>& words,
                    const std::optional<std::string>& args_json, const RequestOptions& options,
-                   std::ostream& out);
+                   std::ostream& out, std::ostream& err);
 
 }  // namespace migprof::cli
 

@@ -7,19 +7,18 @@
 #include <limits>
 #include <sstream>
 
-#include "commands/call_member.h"
+#include "app/changes.h"
+#include "app/errors.h"
+#include "app/insight.h"
 #include "commands/commands.h"
 #include "commands/request.h"
 #include "component/failure.h"
+#include "wire/insight_json.h"
+#include "wire/json_depth.h"
+#include "wire/member_json.h"
 
 namespace migprof::cli {
 namespace {
-
-// The members that change the database, the only ones worth a preview.
-constexpr std::string_view kChangingMembers[] = {
-    "InsertInMap100", "UpdateMap100",          "DeleteMap100", "CopyToCurrentVRC", "DeleteMapRules",
-    "ExpireMapRules", "Func_CopyToCurrentVRC", "Func_Expire",  "Func_Delete",
-};
 
 Integer ParseNumber(const std::string& text, const char* what) {
   long value = 0;
@@ -31,21 +30,34 @@ Integer ParseNumber(const std::string& text, const char* what) {
   return static_cast<Integer>(value);
 }
 
-// Runs body and turns what it raises into a message on err and the exit
-// status.
-int Guarded(const char* command, std::ostream& err, const std::function<void()>& body) {
+// Opens the application acting as settings say, runs body and turns what
+// it raises into a message on err and the exit status.
+int Guarded(const char* command, const DatabaseSettings& settings, std::ostream& err,
+            const std::function<void(app::Application&, const app::Principal&)>& body) {
   try {
-    body();
+    std::unique_ptr<app::Application> application = OpenApplication(settings);
+    body(*application, ActingPrincipal(*application, settings));
     return kExitOk;
   } catch (const BadRequest& error) {
     err << "migprof " << command << ": " << error.what() << '\n';
     return kExitBadRequest;
+  } catch (const app::Invalid& error) {
+    err << "migprof " << command << ": " << error.what() << '\n';
+    return kExitBadRequest;
+  } catch (const app::Forbidden& error) {
+    err << "migprof " << command << ": " << error.what() << '\n';
+    return kExitForbidden;
+  } catch (const app::Unauthenticated& error) {
+    err << "migprof " << command << ": " << error.what() << '\n';
+    return kExitFailed;
   } catch (const insight::ImportRefused& error) {
     err << "migprof " << command << ": " << error.what() << '\n';
     return kExitFailed;
-  } catch (...) {
-    ComError error = CurrentFailure();
+  } catch (const ComError& error) {
     err << "migprof " << command << ": " << error.description() << " (" << error.number() << ")\n";
+    return kExitFailed;
+  } catch (...) {
+    err << "migprof " << command << ": " << FailureText() << '\n';
     return kExitFailed;
   }
 }
@@ -56,24 +68,17 @@ void WriteJson(std::ostream& out, const Json& value) {
 
 }  // namespace
 
-insight::DataSource DataSourceOf(const DatabaseSettings& settings) {
-  return insight::DataSource{settings.database.value_or(""), settings.user.value_or(""),
-                             settings.password.value_or("")};
-}
-
 int RunPreviewCommand(const DatabaseSettings& settings, const std::string& member_name,
                       const std::vector<std::string>& words,
                       const std::optional<std::string>& args_json, std::ostream& out,
                       std::ostream& err) {
-  return Guarded("preview", err, [&] {
-    const dispatch::Member* member = dispatch::FindMember(member_name);
-    if (!member || std::find(std::begin(kChangingMembers), std::end(kChangingMembers),
-                             member->name) == std::end(kChangingMembers)) {
-      throw BadRequest("\"" + member_name + "\" is not a member that changes the database");
-    }
+  return Guarded("preview", settings, err, [&](app::Application& app, const app::Principal& who) {
     Json args;
     if (args_json) {
       if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
+      if (auto too_deep = wire::NestingTooDeep(*args_json)) {
+        throw BadRequest("--args is refused: " + *too_deep);
+      }
       args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
       if (args.is_discarded() || !args.is_array()) {
         throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");
@@ -81,27 +86,25 @@ int RunPreviewCommand(const DatabaseSettings& settings, const std::string& membe
     } else {
       args = ArgumentsFromWords(words);
     }
+    app::MemberCall call;
+    try {
+      call = wire::CallFromJson(member_name, args);
+    } catch (const app::NotFound&) {
+      throw BadRequest("\"" + member_name + "\" is not a member that changes the database");
+    }
     // The profiles whose rules a snapshot of a server needs: the member's
     // profile-number arguments.
     std::vector<Integer> profiles;
-    for (std::size_t i = 0; i < member->params.size() && i < args.size(); ++i) {
-      if (member->params[i].type == dispatch::ParamType::kInteger && args[i].is_number_integer() &&
-          args[i].get<long long>() >= std::numeric_limits<Integer>::min() &&
-          args[i].get<long long>() <= std::numeric_limits<Integer>::max()) {
-        profiles.push_back(static_cast<Integer>(args[i].get<long long>()));
+    for (std::size_t i = 0; i < call.member->params.size(); ++i) {
+      if (call.member->params[i].type == dispatch::ParamType::kInteger) {
+        profiles.push_back(call.args[i].AsInteger());
       }
     }
-    Json plan = insight::Preview(DataSourceOf(settings), profiles,
-                                 [&](const insight::DataSource& snapshot) {
-                                   TOVRHandleMigProf object;
-                                   object.DatabaseName(snapshot.name);
-                                   object.DatabaseUser(snapshot.user);
-                                   object.DatabasePassword(snapshot.password);
-                                   return CallMember(object, *member, args, /*trace=*/false);
-                                 });
-    Json answer{{"member", member->name}, {"args", args}};
-    for (auto& [key, value] : plan.items()) answer[key] = value;
-    WriteJson(out, answer);
+    app::PreviewResult preview = app::PreviewCall(app, who, call, profiles);
+    WriteJson(out, Json{{"member", call.member->name},
+                        {"args", args},
+                        {"outcome", wire::OutcomeJson(preview.outcome)},
+                        {"changes", wire::ChangesJson(preview.changes)}});
   });
 }
 
@@ -123,10 +126,10 @@ insight::RuleSet ParseRuleSet(const std::string& text) {
 
 int RunCompareCommand(const DatabaseSettings& settings, const std::string& left,
                       const std::string& right, std::ostream& out, std::ostream& err) {
-  return Guarded("compare", err, [&] {
+  return Guarded("compare", settings, err, [&](app::Application& app, const app::Principal& who) {
     insight::RuleSet left_set = ParseRuleSet(left);
     insight::RuleSet right_set = ParseRuleSet(right);
-    WriteJson(out, insight::Compare(DataSourceOf(settings), left_set, right_set));
+    WriteJson(out, wire::ComparisonJson(app::Compare(app, who, left_set, right_set)));
   });
 }
 
@@ -134,30 +137,30 @@ int RunWhereUsedCommand(const DatabaseSettings& settings, const std::optional<st
                         const std::optional<std::string>& table,
                         const std::optional<std::string>& function, std::ostream& out,
                         std::ostream& err) {
-  return Guarded("where-used", err, [&] {
-    if (int(mprf.has_value()) + int(table.has_value()) + int(function.has_value()) != 1) {
-      throw BadRequest("give one of a profile number, --table or --function");
-    }
-    insight::DataSource source = DataSourceOf(settings);
+  if (int(mprf.has_value()) + int(table.has_value()) + int(function.has_value()) != 1) {
+    err << "migprof where-used: give one of a profile number, --table or --function\n";
+    return kExitBadRequest;
+  }
+  return Guarded("where-used", settings, err, [&](app::Application& app, const app::Principal& who) {
     if (mprf) {
-      WriteJson(out, insight::Lineage(source, ParseNumber(*mprf, "profile")));
+      WriteJson(out, wire::LineageJson(app::Lineage(app, who, ParseNumber(*mprf, "profile"))));
     } else if (table) {
       if (table->size() < 6) {
         throw BadRequest("--table takes <tcpac><tcmod><tflno>, such as ABcde001");
       }
-      WriteJson(out, insight::TableUse(source, table->substr(0, 2), table->substr(2, 3),
-                                       table->substr(5)));
+      WriteJson(out, wire::TableUsageJson(app::TableUse(app, who, table->substr(0, 2),
+                                                        table->substr(2, 3), table->substr(5))));
     } else {
-      WriteJson(out, insight::FunctionUse(source, *function));
+      WriteJson(out, wire::FunctionUsageJson(app::FunctionUse(app, who, *function)));
     }
   });
 }
 
 int RunExportCommand(const DatabaseSettings& settings, const std::string& mprf, std::ostream& out,
                      std::ostream& err) {
-  return Guarded("export", err, [&] {
+  return Guarded("export", settings, err, [&](app::Application& app, const app::Principal& who) {
     Integer number = ParseNumber(mprf, "profile");
-    out << insight::ExportProfile(DataSourceOf(settings), number);
+    out << app::Export(app, who, number);
   });
 }
 
@@ -175,15 +178,15 @@ int RunImportCommand(const DatabaseSettings& settings, const std::string& file, 
 
 int RunImportDocument(const DatabaseSettings& settings, const std::string& document, bool dry_run,
                       std::ostream& out, std::ostream& err) {
-  return Guarded("import", err, [&] {
-    insight::DataSource target = DataSourceOf(settings);
+  return Guarded("import", settings, err, [&](app::Application& app, const app::Principal& who) {
     if (!dry_run) {
-      WriteJson(out, insight::ImportProfile(target, document));
+      WriteJson(out, wire::ImportJson(app::Import(app, who, document)));
       return;
     }
-    WriteJson(out, insight::Preview(target, {}, [&](const insight::DataSource& snapshot) {
-                return insight::ImportProfile(snapshot, document);
-              }));
+    insight::ImportResult result;
+    std::vector<insight::TableChanges> changes = app::PreviewImport(app, who, document, result);
+    WriteJson(out, Json{{"outcome", wire::ImportJson(result)},
+                        {"changes", wire::ChangesJson(changes)}});
   });
 }
 
@@ -197,6 +200,8 @@ InsightCommands::InsightCommands(CLI::App& app) {
         ->required();
     command.add_option("--user", settings_.user, "Database user name (DatabaseUser)");
     command.add_option("--password", settings_.password, "Database password (DatabasePassword)");
+    command.add_option("--as", settings_.as,
+                       "The account to act as (default: $MIGPROF_AS, else your login name)");
   };
   preview_ = app.add_subcommand(
       "preview", "Show what a changing member would do, without changing the database");

@@ -46,8 +46,6 @@ class InsightCommands {
   bool dry_run_ = false;
 };
 
-// The data source the settings name (settings not given are "").
-insight::DataSource DataSourceOf(const DatabaseSettings& settings);
 
 // Runs a changing member, with arguments as for RunCallCommand, on a
 // snapshot and writes the plan (insight::Preview): the member's answer as

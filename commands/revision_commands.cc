@@ -8,19 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "app/errors.h"
+#include "app/revisions.h"
 #include "commands/commands.h"
-#include "commands/json_values.h"
 #include "commands/session.h"
 #include "component/failure.h"
-#include "configmgt/messages.h"
-#include "configmgt/revision_control.h"
+#include "wire/revision_json.h"
 
 namespace migprof::cli {
 namespace {
 
 using configmgt::Item;
 using configmgt::ItemKind;
-using configmgt::RevisionControl;
+using app::Application;
+using app::Principal;
+using wire::ItemJson;
 
 // A malformed command line: nothing was done.
 struct Usage : std::runtime_error {
@@ -30,7 +32,6 @@ struct Usage : std::runtime_error {
 // What every command names: the database, the acting user and the item.
 struct Target {
   DatabaseSettings settings;
-  std::string as;  // acting user; --user when empty
   std::string mprf;
   std::string vrc;
   std::optional<std::string> table;
@@ -72,36 +73,14 @@ Item ItemOf(const Target& target, std::vector<std::string>& rest) {
   return item;
 }
 
-Json ItemJson(const Item& item) {
-  Json json{{"mprf", item.mprf}, {"vrc", item.vrc.Text()}};
-  json[item.kind == ItemKind::kFunction ? "function" : "table"] = item.name;
-  return json;
-}
-
-Json TextOrNull(const std::optional<String>& text) { return text ? Json(*text) : Json(nullptr); }
-
-// Seconds from a stored "YYYY-MM-DD hh:mm:ss" until now (both local time);
-// null when the date is not known.
-Json AgeSeconds(const Variant& since) {
-  if (since.IsNull() || since.IsEmpty()) return nullptr;
-  std::tm then{};
-  if (std::sscanf(since.ToString().c_str(), "%d-%d-%d %d:%d:%d", &then.tm_year, &then.tm_mon,
-                  &then.tm_mday, &then.tm_hour, &then.tm_min, &then.tm_sec) != 6) {
-    return nullptr;
-  }
-  then.tm_year -= 1900;
-  then.tm_mon -= 1;
-  then.tm_isdst = -1;
-  return static_cast<long long>(std::difftime(std::time(nullptr), std::mktime(&then)));
-}
-
 }  // namespace
 
 struct RevisionCommands::State {
   struct Command {
     CLI::App* app = nullptr;
-    std::function<Json(RevisionControl&, const Item&, std::vector<std::string>&)> run_item;
-    std::function<Json(RevisionControl&)> run_plain;
+    std::function<Json(Application&, const Principal&, const Item&, std::vector<std::string>&)>
+        run_item;
+    std::function<Json(Application&, const Principal&)> run_plain;
   };
   Target target;
   bool force = false;
@@ -118,11 +97,11 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
         ->add_option("--database", s.target.settings.database,
                      "Data source name (DatabaseName), such as sqlite:/tmp/profiles.db")
         ->required();
-    command->add_option("--user", s.target.settings.user,
-                        "Database user name (DatabaseUser); also the acting user unless --as");
+    command->add_option("--user", s.target.settings.user, "Database user name (DatabaseUser)");
     command->add_option("--password", s.target.settings.password,
                         "Database password (DatabasePassword)");
-    command->add_option("--as", s.target.as, "The acting user, when not the database user");
+    command->add_option("--as", s.target.settings.as,
+                        "The account to act as (default: $MIGPROF_AS, else your login name)");
     if (names_item) {
       command->add_option("mprf", s.target.mprf, "Profile number")->required();
       command->add_option("vrc", s.target.vrc, "The VRC, as {vers}_{rele}_{cust}")->required();
@@ -137,8 +116,9 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
       add("checkout", "Check a function or table rule out to the acting user", true);
   checkout->add_option("function", s.target.words, "Function name");
   checkout->add_flag("--force", s.force, "Take over another user's check-out (recorded)");
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item, auto&) {
-    control.CheckOut(item, s.force);
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
+                                    auto&) {
+    app::CheckOut(app, who, item, s.force);
     return Json{{"checkedOut", ItemJson(item)}};
   };
 
@@ -146,16 +126,18 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
       add("checkin", "Check the acting user's check-out in as a new revision", true);
   checkin->add_option("function", s.target.words, "Function name");
   checkin->add_option("--comment", s.comment, "Why it changed")->required();
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item, auto&) {
-    Long number = control.CheckIn(item, *s.comment);
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
+                                    auto&) {
+    Long number = app::CheckIn(app, who, item, *s.comment);
     return Json{{"checkedIn", ItemJson(item)}, {"revision", number}};
   };
 
   CLI::App* undo = add("undo-checkout", "Put the rows back as they were at check-out", true);
   undo->add_option("function", s.target.words, "Function name");
   undo->add_flag("--force", s.force, "Undo another user's check-out (recorded)");
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item, auto&) {
-    control.UndoCheckOut(item, s.force);
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
+                                    auto&) {
+    app::UndoCheckOut(app, who, item, s.force);
     return Json{{"undone", ItemJson(item)}};
   };
 
@@ -164,10 +146,11 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
   edit_function->add_option("--definition", s.definition, "New definition (fdef)");
   edit_function->add_option("--description", s.description, "New description (dsca)");
   edit_function->add_option("--comment", s.comment, "New comment (comt)");
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item, auto&) {
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
+                                    auto&) {
     if (item.kind != ItemKind::kFunction)
       throw Usage("edit-function takes a function, not --table");
-    control.EditFunction(item, {s.definition, s.description, s.comment});
+    app::EditFunction(app, who, item, {s.definition, s.description, s.comment});
     return Json{{"edited", ItemJson(item)}};
   };
 
@@ -175,7 +158,8 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
       add("edit-rule", "Change a checked-out table rule or one of its field rules", true);
   edit_rule->add_option("--field", s.field, "The field rule (fdnm) to change");
   edit_rule->add_option("--set", s.sets, "column=value, repeatable")->required();
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item, auto&) {
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
+                                    auto&) {
     if (item.kind != ItemKind::kRule) throw Usage("edit-rule needs --table");
     std::vector<std::pair<String, String>> values;
     for (const std::string& set : s.sets) {
@@ -183,76 +167,45 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
       if (equals == std::string::npos || equals == 0) throw Usage("--set takes column=value");
       values.emplace_back(set.substr(0, equals), set.substr(equals + 1));
     }
-    control.EditRule(item, s.field, values);
+    app::EditRule(app, who, item, s.field, values);
     return Json{{"edited", ItemJson(item)}};
   };
 
   CLI::App* history = add("history", "Every revision of a function or table rule", true);
   history->add_option("function", s.target.words, "Function name");
-  s.commands.back().run_item = [](RevisionControl& control, const Item& item, auto&) {
-    Json revisions = Json::array();
-    for (const configmgt::Revision& revision : control.History(item)) {
-      revisions.push_back({{"revision", revision.number},
-                           {"user", revision.user},
-                           {"date", JsonFromVariant(revision.date)},
-                           {"action", revision.action},
-                           {"comment", revision.comment}});
-    }
-    return Json{{"item", ItemJson(item)}, {"revisions", revisions}};
+  s.commands.back().run_item = [](Application& app, const Principal& who, const Item& item,
+                                  auto&) {
+    return wire::HistoryJson(item, app::History(app, who, item));
   };
 
   CLI::App* diff = add("diff", "Changes between two revisions, or from one to the rows now", true);
   diff->add_option("words", s.target.words, "[function] from [to]");
-  s.commands.back().run_item = [](RevisionControl& control, const Item& item,
+  s.commands.back().run_item = [](Application& app, const Principal& who, const Item& item,
                                   std::vector<std::string>& rest) {
     if (rest.empty() || rest.size() > 2) throw Usage("diff takes one or two revision numbers");
     Long from = RevisionNumber(rest[0]);
     std::optional<Long> to;
     if (rest.size() == 2) to = RevisionNumber(rest[1]);
-    Json changes = Json::array();
-    for (const configmgt::Change& change : control.Diff(item, from, to)) {
-      Json entry{{"table", change.table},
-                 {"row", change.row},
-                 {"column", change.column},
-                 {"before", TextOrNull(change.before)},
-                 {"after", TextOrNull(change.after)}};
-      if (change.added) entry["added"] = true;
-      if (change.removed) entry["removed"] = true;
-      if (!change.lines.empty()) entry["lines"] = change.lines;
-      changes.push_back(entry);
-    }
-    return Json{{"item", ItemJson(item)},
-                {"from", from},
-                {"to", to ? Json(*to) : Json("current")},
-                {"changes", changes}};
+    return wire::DiffJson(item, from, to, app::Diff(app, who, item, from, to));
   };
 
   CLI::App* restore = add("restore", "Make an older revision the newest", true);
   restore->add_option("words", s.target.words, "[function] revision");
   restore->add_option("--comment", s.comment, "Why");
-  s.commands.back().run_item = [&s](RevisionControl& control, const Item& item,
+  s.commands.back().run_item = [&s](Application& app, const Principal& who, const Item& item,
                                     std::vector<std::string>& rest) {
     if (rest.size() != 1) throw Usage("restore takes one revision number");
     Long number = RevisionNumber(rest[0]);
-    Long made = control.Restore(item, number, s.comment.value_or(""));
+    Long made = app::Restore(app, who, item, number, s.comment.value_or(""));
     return Json{{"restored", number}, {"revision", made}, {"item", ItemJson(item)}};
   };
 
   CLI::App* checkouts = add("checkouts", "Every open check-out with its holder and age", false);
   checkouts->add_option("mprf", s.target.mprf, "Only of this profile");
-  s.commands.back().run_plain = [&s](RevisionControl& control) {
+  s.commands.back().run_plain = [&s](Application& app, const Principal& who) {
     std::optional<Integer> mprf;
     if (!s.target.mprf.empty()) mprf = ProfileNumber(s.target.mprf);
-    Json open = Json::array();
-    for (const configmgt::CheckOutRecord& held : control.CheckOuts(mprf)) {
-      Json entry = ItemJson(held.item);
-      entry["holder"] = held.holder;
-      entry["since"] = JsonFromVariant(held.since);
-      entry["ageSeconds"] = AgeSeconds(held.since);
-      entry["recorded"] = held.recorded;
-      open.push_back(entry);
-    }
-    return Json{{"checkOuts", open}};
+    return wire::CheckOutsJson(app::CheckOuts(app, who, mprf));
   };
 }
 
@@ -264,18 +217,15 @@ std::optional<int> RevisionCommands::RunChosen(std::ostream& out, std::ostream& 
     if (!command.app->parsed()) continue;
     const std::string name = command.app->get_name();
     try {
-      TOVRHandleMigProf object;
-      ApplySettings(object, s.target.settings);
-      const std::string user =
-          !s.target.as.empty() ? s.target.as : s.target.settings.user.value_or("");
       // Parsed before the database is opened, so a malformed line changes
       // nothing.
       std::vector<std::string> rest;
       std::optional<Item> item;
       if (command.run_item) item = ItemOf(s.target, rest);
-      if (user.empty()) throw configmgt::Refusal(configmgt::msg::kNoUser);
-      RevisionControl control(object.getNewConnection(), user);
-      Json answer = item ? command.run_item(control, *item, rest) : command.run_plain(control);
+      std::unique_ptr<Application> application = OpenApplication(s.target.settings);
+      const Principal who = ActingPrincipal(*application, s.target.settings);
+      Json answer = item ? command.run_item(*application, who, *item, rest)
+                         : command.run_plain(*application, who);
       out << answer.dump() << '\n';
       return kExitOk;
     } catch (const Usage& usage) {
@@ -284,9 +234,14 @@ std::optional<int> RevisionCommands::RunChosen(std::ostream& out, std::ostream& 
     } catch (const configmgt::Refusal& refusal) {
       err << refusal.what() << '\n';
       return kExitFailed;
-    } catch (...) {
-      ComError error = CurrentFailure();
+    } catch (const app::Forbidden& refusal) {
+      err << "migprof " << name << ": " << refusal.what() << '\n';
+      return kExitForbidden;
+    } catch (const ComError& error) {
       err << "migprof " << name << ": " << error.description() << " (" << error.number() << ")\n";
+      return kExitFailed;
+    } catch (...) {
+      err << "migprof " << name << ": " << FailureText() << '\n';
       return kExitFailed;
     }
   }

@@ -1,6 +1,8 @@
 // The object's settings, error state and connection factory.
 #include "migprof/handle_mig_prof.h"
 
+#include "migprof/data_source.h"
+
 namespace migprof {
 
 void TOVRHandleMigProf::OpenConnection(std::shared_ptr<ado::Connection> /*i_Conn*/) {
@@ -30,12 +32,7 @@ void TOVRHandleMigProf::DatabasePassword(String strParDBPASSWORD) {
 }
 
 std::shared_ptr<ado::Connection> TOVRHandleMigProf::getNewConnection() {
-  std::shared_ptr<ado::Connection> connection = ado::Connection::Create();
-  connection->ConnectionTimeout(10000);
-  connection->CommandTimeout(10000);
-  connection->Open("DSN=" + database_name_ + ";uid=" + database_user_ +
-                   ";pwd=" + database_password_ + ";");
-  return connection;
+  return OpenDataSource({database_name_, database_user_, database_password_}, kComponentTimeouts);
 }
 
 void TOVRHandleMigProf::RefreshSessionConnection() { m_Conn = getNewConnection(); }

@@ -22,6 +22,9 @@ inline String SqlText(const String& value) {
   return out;
 }
 
+// The value as a whole literal: SqlText between single quotes.
+inline String SqlQuoted(const String& value) { return "'" + SqlText(value) + "'"; }
+
 // A number in decimal, without padding ("-5" for minus five).
 inline String SqlNumber(long long value) { return std::to_string(value); }
 

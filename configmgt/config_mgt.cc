@@ -9,6 +9,7 @@
 #include "configmgt/revision_store.h"
 #include "configmgt/tables.h"
 #include "migprof/com_error.h"
+#include "migprof/data_source.h"
 
 namespace migprof::configmgt {
 namespace {
@@ -32,12 +33,7 @@ Variant Answer(String& description, Body body) {
 }  // namespace
 
 std::shared_ptr<ado::Connection> ConfigMgtComponent::OwnConnection() const {
-  auto connection = ado::Connection::Create();
-  connection->ConnectionTimeout(10000);
-  connection->CommandTimeout(10000);
-  connection->Open("DSN=" + database_name_ + ";uid=" + database_user_ +
-                   ";pwd=" + database_password_ + ";");
-  return connection;
+  return OpenDataSource({database_name_, database_user_, database_password_}, kComponentTimeouts);
 }
 
 std::vector<Vrc> ConfigMgtComponent::VrcsOf(const std::shared_ptr<ado::Connection>& connection,

@@ -44,9 +44,7 @@ Side Resolve(ado::Connection& connection, const RuleSet& set) {
   return side;
 }
 
-Json SideJson(const Side& side) {
-  return Json{{"mprf", side.mprf}, {"vers", side.vers}, {"rele", side.rele}, {"cust", side.cust}};
-}
+Scope ScopeOf(const Side& side) { return Scope{side.mprf, side.vers, side.rele, side.cust}; }
 
 // The rows of table under side, grouped by rule key (as its JSON text);
 // rows of one key in a fixed order, so duplicates pair up the same way on
@@ -81,14 +79,26 @@ Grouped ReadGrouped(ado::Connection& connection, const TableInfo& table, const S
 
 }  // namespace
 
-Json Compare(const DataSource& source, const RuleSet& left_set, const RuleSet& right_set) {
+const char* RuleStatusName(RuleStatus status) {
+  static const char* const kNames[] = {"same", "changed", "only_left", "only_right"};
+  return kNames[static_cast<int>(status)];
+}
+
+const char* RuleLineageName(RuleLineage lineage) {
+  static const char* const kNames[] = {"", "inherited", "overridden", "local"};
+  return kNames[static_cast<int>(lineage)];
+}
+
+Comparison Compare(const DataSource& source, const RuleSet& left_set, const RuleSet& right_set) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
   Side left = Resolve(*connection, left_set);
   Side right = Resolve(*connection, right_set);
-  const bool right_is_parent = !left.verf.empty() && left.verf == right.own_vers &&
-                               left.relf == right.own_rele && left.cusf == right.own_cust;
-  Json tables = Json::object();
-  Json summary{{"same", 0}, {"changed", 0}, {"only_left", 0}, {"only_right", 0}};
+  Comparison result;
+  result.left = ScopeOf(left);
+  result.right = ScopeOf(right);
+  result.right_is_parent = !left.verf.empty() && left.verf == right.own_vers &&
+                           left.relf == right.own_rele && left.cusf == right.own_cust;
+  long long* counts[] = {&result.same, &result.changed, &result.only_left, &result.only_right};
   for (const TableInfo& table : AllTables()) {
     if (table.kind != TableKind::kRule && table.kind != TableKind::kFunction) continue;
     std::vector<std::size_t> key_index;
@@ -97,15 +107,15 @@ Json Compare(const DataSource& source, const RuleSet& left_set, const RuleSet& r
     std::vector<bool> is_key(table.columns.size(), false);
     for (std::size_t i : key_index) is_key[i] = true;
 
-    Json entries = Json::array();
-    auto entry = [&](const Row& any, const char* status) {
-      Json key = Json::object();
-      for (std::size_t i : key_index) key[table.columns[i]] = ValueJson(any[i]);
-      summary[status] = summary[status].get<long>() + 1;
-      return Json{{"key", std::move(key)}, {"status", status}};
-    };
-    auto add_lineage = [&](Json& item, const char* lineage) {
-      if (right_is_parent) item["lineage"] = lineage;
+    TableComparison entries{table.name, {}};
+    auto add = [&](const Row& any, RuleStatus status, RuleLineage lineage) -> RuleComparison& {
+      RuleComparison rule;
+      for (std::size_t i : key_index) rule.key.emplace_back(table.columns[i], any[i]);
+      rule.status = status;
+      rule.lineage = result.right_is_parent ? lineage : RuleLineage::kUnknown;
+      ++*counts[static_cast<int>(status)];
+      entries.rules.push_back(std::move(rule));
+      return entries.rules.back();
     };
     static const std::vector<Row> kNoRows;
     auto l = lefts.begin();
@@ -117,35 +127,27 @@ Json Compare(const DataSource& source, const RuleSet& left_set, const RuleSet& r
       const std::vector<Row>& rs = take_right ? r->second : kNoRows;
       for (std::size_t n = 0; n < std::max(ls.size(), rs.size()); ++n) {
         if (n >= rs.size()) {
-          Json item = entry(ls[n], "only_left");
-          add_lineage(item, "local");
-          entries.push_back(std::move(item));
+          add(ls[n], RuleStatus::kOnlyLeft, RuleLineage::kLocal);
         } else if (n >= ls.size()) {
-          entries.push_back(entry(rs[n], "only_right"));
+          add(rs[n], RuleStatus::kOnlyRight, RuleLineage::kUnknown);
         } else {
-          Json changes = Json::object();
+          std::vector<ColumnDifference> changes;
           for (std::size_t i = kScopeColumns; i < table.columns.size(); ++i) {
             if (is_key[i] || IsStamp(table.columns[i]) || ls[n][i] == rs[n][i]) continue;
-            changes[table.columns[i]] =
-                Json{{"left", ValueJson(ls[n][i])}, {"right", ValueJson(rs[n][i])}};
+            changes.push_back(ColumnDifference{table.columns[i], ls[n][i], rs[n][i]});
           }
-          bool same = changes.empty();
-          Json item = entry(ls[n], same ? "same" : "changed");
-          if (!same) item["changes"] = std::move(changes);
-          add_lineage(item, same ? "inherited" : "overridden");
-          entries.push_back(std::move(item));
+          const bool same = changes.empty();
+          add(ls[n], same ? RuleStatus::kSame : RuleStatus::kChanged,
+              same ? RuleLineage::kInherited : RuleLineage::kOverridden)
+              .changes = std::move(changes);
         }
       }
       if (take_left) ++l;
       if (take_right) ++r;
     }
-    if (!entries.empty()) tables[table.name] = std::move(entries);
+    if (!entries.rules.empty()) result.tables.push_back(std::move(entries));
   }
-  return Json{{"left", SideJson(left)},
-              {"right", SideJson(right)},
-              {"right_is_parent", right_is_parent},
-              {"tables", std::move(tables)},
-              {"summary", std::move(summary)}};
+  return result;
 }
 
 }  // namespace migprof::insight

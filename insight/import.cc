@@ -146,26 +146,26 @@ void InsertRows(ado::Connection& connection, const TableInfo& table, const std::
 
 }  // namespace
 
-Json ImportProfile(const DataSource& target, const std::string& text) {
+ImportResult ImportProfile(const DataSource& target, const std::string& text) {
   Json document = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (document.is_discarded()) Malformed("not valid JSON");
   Integer mprf = 0;
   TableRows tables = ReadDocument(document, mprf);
   std::shared_ptr<ado::Connection> connection = Connect(target);
   CheckTarget(*connection, mprf, tables);
-  Json counts = Json::object();
+  ImportResult result{mprf, {}};
   connection->BeginTrans();
   try {
     for (const auto& [table, rows] : tables) {
       if (!rows.empty()) InsertRows(*connection, *table, rows);
-      counts[table->name] = rows.size();
+      result.rows.emplace_back(table->name, static_cast<long long>(rows.size()));
     }
     connection->CommitTrans();
   } catch (...) {
     connection->RollbackTrans();
     throw;
   }
-  return Json{{"mprf", mprf}, {"rows", std::move(counts)}};
+  return result;
 }
 
 }  // namespace migprof::insight

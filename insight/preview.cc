@@ -6,13 +6,13 @@
 
 namespace migprof::insight {
 
-Json Preview(const DataSource& source, const std::vector<Integer>& profiles,
-             const PreviewRun& run) {
+std::vector<TableChanges> Preview(const DataSource& source, const std::vector<Integer>& profiles,
+                                  const SnapshotRun& run) {
   Snapshot snapshot(source, profiles);
   DatabaseState before = ReadState(*Connect(snapshot.source()));
-  Json outcome = run(snapshot.source());
+  run(snapshot.source());
   DatabaseState after = ReadState(*Connect(snapshot.source()));
-  return Json{{"outcome", std::move(outcome)}, {"changes", DiffStates(before, after)}};
+  return DiffStates(before, after);
 }
 
 }  // namespace migprof::insight

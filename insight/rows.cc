@@ -5,12 +5,10 @@
 #include <stdexcept>
 
 #include "component/sql_text.h"
+#include "migprof/data_source.h"
 
 namespace migprof::insight {
 namespace {
-
-// The timeouts every connection of the component gets.
-constexpr long kTimeout = 10000;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -22,11 +20,7 @@ int HexDigit(char c) {
 }  // namespace
 
 std::shared_ptr<ado::Connection> Connect(const DataSource& source) {
-  std::shared_ptr<ado::Connection> connection = ado::Connection::Create();
-  connection->ConnectionTimeout(kTimeout);
-  connection->CommandTimeout(kTimeout);
-  connection->Open("DSN=" + source.name + ";uid=" + source.user + ";pwd=" + source.password + ";");
-  return connection;
+  return OpenDataSource(source, kComponentTimeouts);
 }
 
 std::vector<Row> ReadRows(ado::Connection& connection, const String& sql) {

@@ -3,6 +3,7 @@
 #define MIGPROF_INSIGHT_ROWS_H_
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "migprof/insight.h"
 
 namespace migprof::insight {
+
+using Json = nlohmann::ordered_json;
 
 using Row = std::vector<Variant>;
 

@@ -19,35 +19,31 @@ DatabaseState ReadState(ado::Connection& connection) {
   return state;
 }
 
-Json DiffStates(const DatabaseState& before, const DatabaseState& after) {
-  Json changes = Json::object();
+std::vector<TableChanges> DiffStates(const DatabaseState& before, const DatabaseState& after) {
+  std::vector<TableChanges> changes;
   const std::vector<TableInfo>& tables = AllTables();
   for (std::size_t t = 0; t < tables.size(); ++t) {
     const std::vector<std::string>& columns = tables[t].columns;
     const std::map<long long, Row>& old_rows = before.tables[t];
     const std::map<long long, Row>& new_rows = after.tables[t];
-    Json added = Json::array(), changed = Json::array(), removed = Json::array();
+    TableChanges table{tables[t].name, columns, {}, {}, {}};
     for (const auto& [id, row] : old_rows) {
       auto match = new_rows.find(id);
       if (match == new_rows.end()) {
-        removed.push_back(RowJson(columns, row));
+        table.removed.push_back(row);
         continue;
       }
-      Json names = Json::array();
+      std::vector<String> names;
       for (std::size_t i = 0; i < columns.size(); ++i) {
         if (!(row[i] == match->second[i])) names.push_back(columns[i]);
       }
-      if (!names.empty()) {
-        changed.push_back(Json{{"old", RowJson(columns, row)},
-                               {"new", RowJson(columns, match->second)},
-                               {"columns", names}});
-      }
+      if (!names.empty()) table.changed.push_back(RowChange{row, match->second, std::move(names)});
     }
     for (const auto& [id, row] : new_rows) {
-      if (!old_rows.count(id)) added.push_back(RowJson(columns, row));
+      if (!old_rows.count(id)) table.added.push_back(row);
     }
-    if (added.empty() && changed.empty() && removed.empty()) continue;
-    changes[tables[t].name] = Json{{"added", added}, {"changed", changed}, {"removed", removed}};
+    if (table.added.empty() && table.changed.empty() && table.removed.empty()) continue;
+    changes.push_back(std::move(table));
   }
   return changes;
 }

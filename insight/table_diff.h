@@ -21,9 +21,9 @@ struct DatabaseState {
 // Reads the state of an embedded database.
 DatabaseState ReadState(ado::Connection& connection);
 
-// {"<table>": {"added": [...], "changed": [{"old", "new", "columns"}...],
-// "removed": [...]}} for the tables whose rows differ; rows in row-id order.
-Json DiffStates(const DatabaseState& before, const DatabaseState& after);
+// The tables whose rows differ, with the rows added, changed and removed, in
+// row-id order.
+std::vector<TableChanges> DiffStates(const DatabaseState& before, const DatabaseState& after);
 
 }  // namespace migprof::insight
 

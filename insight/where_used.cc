@@ -2,7 +2,6 @@
 // whose rules name a table or a function.
 #include <map>
 #include <set>
-#include <tuple>
 
 #include "component/sql_text.h"
 #include "insight/rows.h"
@@ -11,41 +10,31 @@
 namespace migprof::insight {
 namespace {
 
-using Scope = std::tuple<long long, String, String, String>;  // mprf and VRC
-
 String Text(const Variant& value) { return value.IsNull() ? String() : value.ToString(); }
 
 Scope ScopeOf(const Row& row) {
-  return {static_cast<long long>(row[0].ToDouble()), Text(row[1]), Text(row[2]), Text(row[3])};
+  return Scope{static_cast<long long>(row[0].ToDouble()), Text(row[1]), Text(row[2]), Text(row[3])};
 }
 
-Json ScopeJson(const Scope& scope) {
-  return Json{{"mprf", std::get<0>(scope)},
-              {"vers", std::get<1>(scope)},
-              {"rele", std::get<2>(scope)},
-              {"cust", std::get<3>(scope)}};
-}
-
-Json UsesJson(const std::map<Scope, std::vector<std::string>>& uses) {
-  Json list = Json::array();
-  for (const auto& [scope, tables] : uses) {
-    Json item = ScopeJson(scope);
-    item["tables"] = tables;
-    list.push_back(std::move(item));
-  }
+std::vector<Use> Uses(const std::map<Scope, std::vector<std::string>>& uses) {
+  std::vector<Use> list;
+  for (const auto& [scope, tables] : uses) list.push_back(Use{scope, tables});
   return list;
 }
 
 // The derived profiles below mprf, each with its own derived profiles.
-Json DerivedTree(long long mprf, const std::multimap<long long, long long>& children,
-                 const std::map<long long, Scope>& profiles, std::set<long long>& seen) {
-  Json list = Json::array();
+std::vector<Derived> DerivedTree(long long mprf, const std::multimap<long long, long long>& children,
+                                 const std::map<long long, Scope>& profiles,
+                                 std::set<long long>& seen) {
+  std::vector<Derived> list;
   auto [first, last] = children.equal_range(mprf);
   for (auto it = first; it != last; ++it) {
     if (!seen.insert(it->second).second) continue;  // levels that loop are shown once
     auto profile = profiles.find(it->second);
-    Json item = profile != profiles.end() ? ScopeJson(profile->second) : Json{{"mprf", it->second}};
-    item["derived"] = DerivedTree(it->second, children, profiles, seen);
+    Derived item;
+    item.known = profile != profiles.end();
+    item.scope = item.known ? profile->second : Scope{it->second, "", "", ""};
+    item.derived = DerivedTree(it->second, children, profiles, seen);
     list.push_back(std::move(item));
   }
   return list;
@@ -53,26 +42,23 @@ Json DerivedTree(long long mprf, const std::multimap<long long, long long>& chil
 
 }  // namespace
 
-Json Lineage(const DataSource& source, Integer mprf) {
+ProfileLineage Lineage(const DataSource& source, Integer mprf) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
   std::map<long long, Scope> profiles;
   for (const Row& row : ReadRows(*connection, "select mprf, vers, rele, cust from qzmap100")) {
     Scope scope = ScopeOf(row);
-    profiles.emplace(std::get<0>(scope), scope);
+    profiles.emplace(scope.mprf, scope);
   }
   auto own = profiles.find(mprf);
   if (own == profiles.end()) {
     throw ComError(kInsightRefused, "Profile " + std::to_string(mprf) + " does not exist");
   }
-  Json ancestors = Json::array();
+  ProfileLineage lineage;
+  lineage.profile = own->second;
   for (const Row& row :
        ReadRows(*connection, "select levl, pprf, vers, rele, cust from qzmap101" +
                                  WhereProfile(mprf) + " and levl > 1 order by levl")) {
-    ancestors.push_back(Json{{"levl", ValueJson(row[0])},
-                             {"mprf", ValueJson(row[1])},
-                             {"vers", Text(row[2])},
-                             {"rele", Text(row[3])},
-                             {"cust", Text(row[4])}});
+    lineage.ancestors.push_back(Ancestor{row[0], row[1], Text(row[2]), Text(row[3]), Text(row[4])});
   }
   // A profile's parent is the profile at its level 2.
   std::multimap<long long, long long> children;
@@ -82,13 +68,12 @@ Json Lineage(const DataSource& source, Integer mprf) {
                      static_cast<long long>(row[1].ToDouble()));
   }
   std::set<long long> seen{mprf};
-  return Json{{"profile", ScopeJson(own->second)},
-              {"ancestors", std::move(ancestors)},
-              {"derived", DerivedTree(mprf, children, profiles, seen)}};
+  lineage.derived = DerivedTree(mprf, children, profiles, seen);
+  return lineage;
 }
 
-Json TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
-              const String& tflno) {
+TableUsage TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
+                    const String& tflno) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
   // Each rule table with the columns that can name the table, and the role
   // the table then plays.
@@ -121,11 +106,10 @@ Json TableUse(const DataSource& source, const String& tcpac, const String& tcmod
                  "' and " + ref.flno + " = '" + SqlText(tflno) + "'";
     for (const Row& row : ReadRows(*connection, sql)) uses[ScopeOf(row)].push_back(ref.role);
   }
-  return Json{{"table", Json{{"tcpac", tcpac}, {"tcmod", tcmod}, {"tflno", tflno}}},
-              {"used_by", UsesJson(uses)}};
+  return TableUsage{tcpac, tcmod, tflno, Uses(uses)};
 }
 
-Json FunctionUse(const DataSource& source, const String& name) {
+FunctionUsage FunctionUse(const DataSource& source, const String& name) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
   std::map<Scope, String> holds;
   for (const Row& row :
@@ -133,12 +117,8 @@ Json FunctionUse(const DataSource& source, const String& name) {
                                  SqlText(name) + "'")) {
     holds[ScopeOf(row)] = Text(row[4]);
   }
-  Json held = Json::array();
-  for (const auto& [scope, stat] : holds) {
-    Json item = ScopeJson(scope);
-    item["stat"] = stat;
-    held.push_back(std::move(item));
-  }
+  FunctionUsage usage{name, {}, {}};
+  for (const auto& [scope, stat] : holds) usage.holds.push_back(FunctionHolder{scope, stat});
   std::map<Scope, std::vector<std::string>> calls;
   for (const Row& row :
        ReadRows(*connection,
@@ -147,7 +127,8 @@ Json FunctionUse(const DataSource& source, const String& name) {
                     SqlText(name) + "'")) {
     calls[ScopeOf(row)].push_back(Text(row[4]) + Text(row[5]) + Text(row[6]));
   }
-  return Json{{"function", name}, {"holds", std::move(held)}, {"calls", UsesJson(calls)}};
+  usage.calls = Uses(calls);
+  return usage;
 }
 
 }  // namespace migprof::insight

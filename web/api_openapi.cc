@@ -8,13 +8,13 @@
 namespace migprof::web {
 namespace {
 
-using cli::Json;
+using wire::Json;
 using dispatch::ParamType;
 using dispatch::ResultType;
 
 Json Ref(const std::string& name) { return Json{{"$ref", "#/components/" + name}}; }
 
-// What a JSON argument may be for a parameter type, as cli::ArgumentFromJson
+// What a JSON argument may be for a parameter type, as wire::ArgumentFromJson
 // and dispatch::CoerceArgument accept it.
 Json ArgumentSchema(const dispatch::Param& param) {
   Json schema{{"title", param.name}};
@@ -90,6 +90,8 @@ Json MemberOperation(const dispatch::Member& member) {
               {"properties", Json{{"result", ResultSchema(member.result)},
                                   {"ErrorNumber", Json{{"type", "number"}}},
                                   {"ErrDescription", Json{{"type", "string"}}},
+                                  {"rows", Json{{"type", "object"},
+                                                {"description", "Rows changed, per table"}}},
                                   {"raised", Ref("schemas/Raised")}}}};
   if (!byref.empty()) {
     answer["properties"]["byref"] = Json{{"type", "array"}, {"prefixItems", byref}};
@@ -98,13 +100,16 @@ Json MemberOperation(const dispatch::Member& member) {
       {"operationId", member.name},
       {"tags", Json::array({"members"})},
       {"summary", "Calls " + member.name + " (interface position " +
-                      std::to_string(member.position) + ") on the account's own object"},
+                      std::to_string(member.position) +
+                      ") on a new object, acting as the token's account"},
       {"requestBody", Json{{"required", false},
                            {"description", "The arguments in order; an empty body is no arguments"},
                            {"content", JsonContent(body)}}},
       {"responses", Json{{"200", Answer("The member's answer, as `migprof call` gives it", answer)},
                          {"400", Ref("responses/BadRequest")},
-                         {"401", Ref("responses/Unauthorized")}}},
+                         {"401", Ref("responses/Unauthorized")},
+                         {"403", Ref("responses/Forbidden")},
+                         {"404", Ref("responses/NotFound")}}},
   };
 }
 
@@ -117,6 +122,7 @@ Json CommandOperation(const std::string& id, const std::string& summary, Json pa
                                                    Json{{"type", "object"}})},
                                     {"400", Ref("responses/BadRequest")},
                                     {"401", Ref("responses/Unauthorized")},
+                                    {"403", Ref("responses/Forbidden")},
                                     {"422", Ref("responses/Refused")}}}};
   if (!parameters.empty()) operation["parameters"] = std::move(parameters);
   return operation;
@@ -153,12 +159,22 @@ Json CommandPaths() {
       Json::array({Parameter("command", "path", true,
                              "checkout, checkin, undo-checkout, edit-function, edit-rule, "
                              "history, diff, restore or checkouts")}));
-  revision["requestBody"] =
-      Json{{"required", false},
-           {"description",
-            "The words after `migprof <command>` (profile, VRC, function, options), without "
-            "--database, --user, --password or --as"},
-           {"content", JsonContent(Json{{"type", "array"}, {"items", Json{{"type", "string"}}}})}};
+  revision["requestBody"] = Json{
+      {"required", false},
+      {"description",
+       "The item and the command's values: \"mprf\", \"vrc\" ({vers}_{rele}_{cust}), "
+       "\"function\" or \"table\"; \"force\" (checkout, undo-checkout), \"comment\" "
+       "(checkin, restore, edit-function), \"definition\" and \"description\" "
+       "(edit-function), \"field\" and \"set\" {column: value} (edit-rule), \"from\" and "
+       "\"to\" (diff), \"revision\" (restore); checkouts takes an optional \"mprf\""},
+      {"content", JsonContent(Json{{"type", "object"}})}};
+  Json activity = CommandOperation(
+      "activity", "The recorded changes, newest first, a page at a time",
+      Json::array({Parameter("profile", "query", false, "Only changes of this profile"),
+                   Parameter("user", "query", false, "Only changes made by this account"),
+                   Parameter("since", "query", false, "From this day on (YYYY-MM-DD, UTC)"),
+                   Parameter("until", "query", false, "Up to and with this day (YYYY-MM-DD)"),
+                   Parameter("page", "query", false, "Page number, from 1")}));
   return Json{
       {"/api/v1/preview/{member}", Json{{"post", preview}}},
       {"/api/v1/compare",
@@ -182,6 +198,7 @@ Json CommandPaths() {
                               Json::array({Parameter("mprf", "path", true, "Profile number")}))}}},
       {"/api/v1/import", Json{{"post", import}}},
       {"/api/v1/revision/{command}", Json{{"post", revision}}},
+      {"/api/v1/activity", Json{{"get", activity}}},
   };
 }
 
@@ -200,9 +217,14 @@ Json Components() {
       {"responses",
        Json{{"BadRequest", Answer("The request is malformed; nothing was called or changed",
                                   Ref("schemas/Error"))},
-            {"Unauthorized", Answer("No API token, or one that is not valid or revoked; nothing "
-                                    "was changed",
+            {"Unauthorized", Answer("No API token, or one that is not valid or revoked, or its "
+                                    "account is disabled; nothing was changed",
                                     Ref("schemas/Error"))},
+            {"Forbidden", Answer("The token's account may not do this (its role, or another "
+                                 "owner's profile, or a user argument naming someone else); "
+                                 "nothing was changed",
+                                 Ref("schemas/Error"))},
+            {"NotFound", Answer("No such member or command", Ref("schemas/Error"))},
             {"Refused",
              Answer("The command refused or failed; nothing was changed", Ref("schemas/Error"))}}},
       {"securitySchemes",
@@ -232,8 +254,10 @@ Json OpenApiDocument() {
       {"info", Json{{"title", "migprof API"},
                     {"version", MIGPROF_VERSION},
                     {"description",
-                     "The members of the migration-profile component and the tool's insight "
-                     "commands, for scripts. Each account has its own component object."}}},
+                     "The members of the migration-profile component, revision control, the "
+                     "insight views and the activity log, for scripts. Every request acts as "
+                     "the account of its API token, with the account's role; every change is "
+                     "recorded."}}},
       {"security", Json::array({Json{{"token", Json::array()}}})},
       {"paths", paths},
       {"components", Components()},

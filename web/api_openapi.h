@@ -3,13 +3,13 @@
 #ifndef MIGPROF_WEB_API_OPENAPI_H_
 #define MIGPROF_WEB_API_OPENAPI_H_
 
-#include "commands/json_values.h"
+#include "wire/json_values.h"
 
 namespace migprof::web {
 
 // Paths, argument names and types, by-reference marks, answers and the
 // bearer-token security scheme of every route under /api/v1/.
-cli::Json OpenApiDocument();
+wire::Json OpenApiDocument();
 
 }  // namespace migprof::web
 

@@ -3,14 +3,16 @@
 #include <cstdio>
 #include <sstream>
 
-#include "web/reads.h"
+#include "app/identity.h"
+#include "app/permissions.h"
+#include "app/secrets.h"
 #include "web/sanitize.h"
-#include "web/tokens.h"
+#include "wire/json_values.h"
 
 namespace migprof::web {
 
-std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request& req,
-                                            httplib::Response& res) {
+std::optional<SignedIn> RequireSession(WebApp& app, const httplib::Request& req,
+                                       httplib::Response& res) {
   std::string cookies = req.get_header_value("Cookie");
   std::string id;
   const std::string key = std::string(kSessionCookie) + "=";
@@ -22,7 +24,13 @@ std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request&
       break;
     }
   }
-  if (std::optional<SessionRecord> session = app.store.FindSession(id)) return session;
+  if (std::optional<SessionRecord> session = app.core.accounts().FindSession(id)) {
+    if (std::optional<Principal> principal = app::SessionPrincipal(app.core, *session)) {
+      return SignedIn{*session, *principal};
+    }
+    // Its account was removed or disabled: the session stands for no one.
+    app.core.accounts().EndSession(session->id_hash);
+  }
   if (req.method == "GET") {
     res.status = 303;
     res.set_header("Location", "/signin?next=" + UrlEncode(req.path));
@@ -36,22 +44,24 @@ std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request&
   return std::nullopt;
 }
 
-bool CheckCsrf(WebApp&, const SessionRecord& session, const httplib::Request& req,
+bool CheckCsrf(WebApp&, const SignedIn& signed_in, const httplib::Request& req,
                httplib::Response& res) {
-  if (TokensEqual(session.csrf, Param(req, "csrf"))) return true;
+  if (app::TokensEqual(signed_in.session.csrf, Param(req, "csrf"))) return true;
   SendProblem(res, 403, "Request refused",
               "The form did not carry this session's token, so nothing was changed. Reload the "
               "page and try again.");
   return false;
 }
 
-PageFrame Frame(WebApp& app, const SessionRecord& session, std::string title,
+PageFrame Frame(WebApp& app, const SignedIn& signed_in, std::string title,
                 std::vector<Crumb> crumbs) {
   PageFrame frame;
   frame.title = std::move(title);
-  frame.user = session.user;
-  frame.csrf = session.csrf;
-  frame.flash = app.store.TakeFlash(session);
+  frame.user = signed_in.principal.name;
+  frame.role = app::RoleName(signed_in.principal.role);
+  frame.administrator = signed_in.principal.role == app::Role::kAdministrator;
+  frame.csrf = signed_in.session.csrf;
+  frame.flash = app.core.accounts().TakeFlash(signed_in.session);
   frame.crumbs = std::move(crumbs);
   return frame;
 }
@@ -62,9 +72,9 @@ void SendHtml(httplib::Response& res, const std::string& html, int status) {
   res.set_content(html, "text/html; charset=utf-8");
 }
 
-void RedirectWithFlash(WebApp& app, const SessionRecord& session, httplib::Response& res,
+void RedirectWithFlash(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
                        const std::string& url, const std::string& flash) {
-  if (!flash.empty()) app.store.SetFlash(session.id_hash, flash);
+  if (!flash.empty()) app.core.accounts().SetFlash(signed_in.session.id_hash, flash);
   res.status = 303;
   res.set_header("Location", url);
 }
@@ -86,11 +96,40 @@ void SendProblem(httplib::Response& res, int status, const std::string& title,
   SendHtml(res, html, status);
 }
 
+void SendForbidden(httplib::Response& res, const Forbidden& refusal) {
+  SendProblem(res, 403, "Not allowed",
+              std::string(refusal.what()) + ". Nothing was changed.");
+}
+
+ProfileRights RightsOn(WebApp& app, const Principal& principal, Integer mprf) {
+  const app::Relation relation = app::RelationTo(app.core, principal, mprf);
+  auto may = [&](app::Operation operation) {
+    return app::Allowed(principal.role, relation, operation);
+  };
+  ProfileRights rights;
+  rights.owner = relation == app::Relation::kOwner;
+  rights.edit = may(app::Operation::kEditProfile);
+  rights.remove = may(app::Operation::kDeleteProfile);
+  rights.rules = may(app::Operation::kChangeRules);
+  rights.functions = may(app::Operation::kChangeFunctions);
+  rights.revise = may(app::Operation::kRevise);
+  return rights;
+}
+
+void SetRights(Data& data, const ProfileRights& rights) {
+  data.set("owned", Flag(rights.owner));
+  data.set("may_edit", Flag(rights.edit));
+  data.set("may_delete", Flag(rights.remove));
+  data.set("may_rules", Flag(rights.rules));
+  data.set("may_functions", Flag(rights.functions));
+  data.set("may_revise", Flag(rights.revise));
+}
+
 std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& req,
                                           httplib::Response& res) {
   std::optional<Integer> mprf = ParseProfileNumber(req.matches[1].str());
   std::optional<ProfileSummary> profile;
-  if (mprf) profile = FindProfile(app.db, *mprf);
+  if (mprf) profile = FindProfile(app.db(), *mprf);
   if (!profile) SendProblem(res, 404, "No such profile", "There is no profile with this number.");
   return profile;
 }
@@ -155,17 +194,38 @@ std::optional<Integer> ParseProfileNumber(const std::string& text) {
   return static_cast<Integer>(value);
 }
 
-Data OutcomeData(const Outcome& outcome) {
+Data OutcomeData(const MemberOutcome& outcome) {
   Data data;
-  data.set("ok", Flag(outcome.ok));
-  data.set("raised", Flag(outcome.raised));
+  data.set("ok", Flag(outcome.Succeeded()));
+  data.set("raised", Flag(outcome.raised.has_value()));
   std::ostringstream number;
   number.precision(15);
-  number << outcome.number;
+  number << outcome.FailureNumber();
   data.set("number", number.str());
-  data.set("message", SanitizeMessage(outcome.description));
-  data.set("has_message", Flag(!outcome.description.empty()));
+  data.set("has_number", Flag(outcome.FailureNumber() != 0));
+  const std::string text = outcome.FailureText();
+  data.set("message", SanitizeMessage(text));
+  data.set("has_message", Flag(!text.empty()));
   return data;
+}
+
+Data RefusalData(const std::string& message) {
+  Data data;
+  data.set("ok", Flag(false));
+  data.set("raised", Flag(false));
+  data.set("number", "");
+  data.set("has_number", Flag(false));
+  data.set("message", EscapeHtml(message));
+  data.set("has_message", Flag(!message.empty()));
+  return data;
+}
+
+std::string CellText(const Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) return "NULL";
+  if (value.type() == Variant::Type::kBinary) return "0x" + wire::HexFromBinary(value.AsBinary());
+  if (value.type() == Variant::Type::kString) return value.AsString();
+  if (value.type() == Variant::Type::kDate) return value.AsDate().ToString();
+  return wire::JsonFromVariant(value).dump();
 }
 
 std::string ProfileUrl(Integer mprf) { return "/profiles/" + std::to_string(mprf); }

@@ -1,6 +1,6 @@
-// What every route shares: the database, the front end's tables, the
-// component objects of the sessions and the job runner, with the helpers a
-// route uses to sign a request in, check its CSRF token and answer.
+// What every page route shares: the application layer and the job runner,
+// with the helpers a route uses to find who signed in, check the form's CSRF
+// token and answer.
 #ifndef MIGPROF_WEB_APP_H_
 #define MIGPROF_WEB_APP_H_
 
@@ -9,48 +9,88 @@
 #include <optional>
 #include <string>
 
-#include "web/db.h"
-#include "web/handles.h"
-#include "web/jobs.h"
-#include "web/reads.h"
+#include "app/application.h"
+#include "app/errors.h"
+#include "app/jobs.h"
+#include "app/members.h"
+#include "app/reads.h"
 #include "web/render.h"
-#include "web/store.h"
 
 namespace migprof::web {
 
+// The pages speak the application layer's types.
+using app::Forbidden;
+using app::FunctionDetail;
+using app::Level;
+using app::LibraryFunction;
+using app::MemberOutcome;
+using app::Principal;
+using app::ProfileSummary;
+using app::Row;
+using app::SessionRecord;
+using app::TableKey;
+using app::TableRuleSummary;
+using app::Vrc;
+
 class WebApp {
  public:
-  explicit WebApp(DbSettings settings)
-      : db(std::move(settings)), store(db), handles(db.settings()), jobs(db, store) {}
+  explicit WebApp(app::Settings settings, long activity_days = 0)
+      : core(std::move(settings)), jobs(core), activity_days(activity_days) {}
 
-  Db db;
-  Store store;
-  HandlePool handles;
-  JobRunner jobs;
+  app::Application core;
+  app::JobRunner jobs;
+  // Days the activity log keeps its entries (0: for good).
+  long activity_days;
+
+  const app::Db& db() const { return core.db(); }
+};
+
+// A signed-in request: its session (CSRF token, flash) and who acts.
+struct SignedIn {
+  SessionRecord session;
+  Principal principal;
 };
 
 inline constexpr const char* kSessionCookie = "mpsid";
 
-// The signed-in session of the request, or nullopt after answering: a GET
-// with a redirect to the sign-in page, a changing request with 403.
-std::optional<SessionRecord> RequireSession(WebApp& app, const httplib::Request& req,
-                                            httplib::Response& res);
+// The signed-in session of the request and who acts, or nullopt after
+// answering: a GET with a redirect to the sign-in page, a changing request
+// with 403. A session whose account was removed or disabled has ended.
+std::optional<SignedIn> RequireSession(WebApp& app, const httplib::Request& req,
+                                       httplib::Response& res);
 // True when the request's "csrf" field matches the session's token;
 // otherwise answers 403 and returns false.
-bool CheckCsrf(WebApp& app, const SessionRecord& session, const httplib::Request& req,
+bool CheckCsrf(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
                httplib::Response& res);
 
 // The layout's frame for a signed-in page; takes the session's flash
 // message.
-PageFrame Frame(WebApp& app, const SessionRecord& session, std::string title,
+PageFrame Frame(WebApp& app, const SignedIn& signed_in, std::string title,
                 std::vector<Crumb> crumbs);
 void SendHtml(httplib::Response& res, const std::string& html, int status = 200);
 // Post/Redirect/Get: a 303 to url, with text as the next page's flash.
-void RedirectWithFlash(WebApp& app, const SessionRecord& session, httplib::Response& res,
+void RedirectWithFlash(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
                        const std::string& url, const std::string& flash);
 // A page saying what went wrong, for failures of data access.
 void SendProblem(httplib::Response& res, int status, const std::string& title,
                  const std::string& detail);
+// The 403 page of a change the principal may not make; nothing was changed.
+void SendForbidden(httplib::Response& res, const Forbidden& refusal);
+
+// What the principal may do with one profile, for offering only the
+// buttons that work.
+struct ProfileRights {
+  bool owner = false;
+  bool edit = false;
+  bool remove = false;
+  bool rules = false;
+  bool functions = false;
+  bool revise = false;
+};
+ProfileRights RightsOn(WebApp& app, const Principal& principal, Integer mprf);
+// The rights as template data: may_edit, may_delete, may_rules,
+// may_functions, may_revise, owned.
+void SetRights(Data& data, const ProfileRights& rights);
 
 // The profile whose number is the path's first group, or nullopt after
 // answering 404.
@@ -62,7 +102,7 @@ std::optional<ProfileSummary> PathProfile(WebApp& app, const httplib::Request& r
 // sign-in redirect, a 403 for a changing request without the session's CSRF
 // token, or the 404 of PathProfile.
 struct ProfileRequest {
-  std::optional<SessionRecord> session;
+  std::optional<SignedIn> session;
   std::optional<ProfileSummary> profile;
 };
 ProfileRequest OpenProfileRequest(WebApp& app, const httplib::Request& req, httplib::Response& res,
@@ -87,7 +127,12 @@ std::string Param(const httplib::Request& req, const std::string& name);
 std::optional<Integer> ParseProfileNumber(const std::string& text);
 // The outcome of a member as template data: ok, raised, number and the
 // message through the allow-list.
-Data OutcomeData(const Outcome& outcome);
+Data OutcomeData(const MemberOutcome& outcome);
+// A refusal of the page itself (no member was called) as OutcomeData.
+Data RefusalData(const std::string& message);
+// A database value as a page shows it: NULL, text, a date, 0x<hex> for
+// binary data, a number.
+std::string CellText(const Variant& value);
 // "12 Customer master" style label and "/profiles/12" link of a profile.
 std::string ProfileUrl(Integer mprf);
 // A URL query value.
@@ -106,6 +151,8 @@ void AddJobRoutes(httplib::Server& server, WebApp& app);
 void AddCompareRoutes(httplib::Server& server, WebApp& app);
 void AddWhereUsedRoutes(httplib::Server& server, WebApp& app);
 void AddRevisionRoutes(httplib::Server& server, WebApp& app);
+void AddAccountRoutes(httplib::Server& server, WebApp& app);
+void AddActivityRoutes(httplib::Server& server, WebApp& app);
 
 }  // namespace migprof::web
 

@@ -5,17 +5,13 @@
 #ifndef MIGPROF_WEB_PREVIEW_H_
 #define MIGPROF_WEB_PREVIEW_H_
 
-#include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "app/changes.h"
 #include "web/app.h"
 
 namespace migprof::web {
-
-// A member call as a route makes it: answers the member's success.
-using MemberCall = std::function<bool(TOVRHandleMigProf&)>;
 
 // What the preview page says about the change and where its buttons lead.
 struct PendingChange {
@@ -24,8 +20,6 @@ struct PendingChange {
   std::string apply_label;  // "Copy 3 tables"
   std::string cancel_url;
   std::vector<Crumb> crumbs;
-  // The profiles whose rows a snapshot of a server needs.
-  std::vector<Integer> profiles;
   // When not empty, Apply asks for this number typed again (a profile delete).
   std::string confirm_number;
   // A refusal of the typed number, shown above the buttons.
@@ -36,36 +30,24 @@ struct PendingChange {
 // True when the request is the one Apply sends.
 bool ApplyRequested(const httplib::Request& req);
 
-// What the call did on the snapshot: its outcome and the rows it changed
-// ({"<table>": {"added", "changed", "removed"}}).
-struct PreviewResult {
-  Outcome outcome;
-  nlohmann::ordered_json changes;
-};
-
-// Runs call on a fresh object over a snapshot of the database (for a server,
-// with the rules of profiles). The database itself is not written.
-PreviewResult RunPreview(WebApp& app, const std::vector<Integer>& profiles, const MemberCall& call);
-
 // The preview page of change: Apply sends the request's fields again to
 // change.action_url, marked to be applied; a failing call gets no Apply.
-void SendPreview(WebApp& app, const SessionRecord& session, const httplib::Request& req,
-                 httplib::Response& res, const PendingChange& change, const PreviewResult& result);
+void SendPreview(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
+                 httplib::Response& res, const PendingChange& change,
+                 const app::PreviewResult& result);
 
-// RunPreview, then SendPreview.
-inline void ShowPreview(WebApp& app, const SessionRecord& session, const httplib::Request& req,
-                        httplib::Response& res, const PendingChange& change,
-                        const MemberCall& call) {
-  SendPreview(app, session, req, res, change, RunPreview(app, change.profiles, call));
-}
+// Previews what as the signed-in principal (app::Preview), then
+// SendPreview; a change the principal may not make is answered 403.
+void ShowPreview(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
+                 httplib::Response& res, const PendingChange& change, const app::Change& what);
 
 // Rows of each table shown per page of a plan.
 inline constexpr long kPlanRows = 50;
 
-// The "changes" of a preview as the plan partial's data: a summary row per
+// The changes of a preview as the plan partial's data: a summary row per
 // table, and the rows of page (1-based) of every table, changed cells marked
 // with their old value.
-Data PlanData(const nlohmann::ordered_json& changes, long page);
+Data PlanData(const std::vector<insight::TableChanges>& changes, long page);
 
 }  // namespace migprof::web
 

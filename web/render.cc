@@ -37,6 +37,8 @@ std::string RenderPage(const PageFrame& frame, const std::string& name, Data dat
   layout.set("title", frame.title);
   layout.set("user", frame.user);
   layout.set("signed_in", Flag(!frame.user.empty()));
+  layout.set("role", frame.role);
+  layout.set("administrator", Flag(frame.administrator));
   layout.set("csrf", frame.csrf);
   layout.set("flash", frame.flash);
   layout.set("has_flash", Flag(!frame.flash.empty()));

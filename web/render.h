@@ -27,6 +27,8 @@ struct Crumb {
 struct PageFrame {
   std::string title;
   std::string user;  // empty when nobody is signed in
+  std::string role;  // the signed-in account's role
+  bool administrator = false;
   std::string csrf;
   std::string flash;
   std::vector<Crumb> crumbs;

@@ -1,13 +1,12 @@
 // Compare: the mapping rules and library functions of two profile/VRC pairs,
 // rule by rule, by default a derived profile against its parent.
+#include "app/insight.h"
 #include "migprof/com_error.h"
 #include "migprof/insight.h"
 #include "web/app.h"
 
 namespace migprof::web {
 namespace {
-
-using Json = insight::Json;
 
 // What the rows of each compared table are.
 std::string TableLabel(const std::string& table) {
@@ -22,14 +21,6 @@ std::string TableLabel(const std::string& table) {
   return "";
 }
 
-std::string ValueText(const Json& value) {
-  if (value.is_null()) return "NULL";
-  if (value.is_string()) return value.get<std::string>();
-  if (value.is_object() && value.contains("binary")) {
-    return "0x" + value["binary"].get<std::string>();
-  }
-  return value.dump();
-}
 
 // A side of the comparison from the request: profile number and an optional
 // VRC; nullopt when the number is missing or not a number.
@@ -40,7 +31,7 @@ std::optional<insight::RuleSet> RequestSide(const httplib::Request& req, const c
   if (!mprf) return std::nullopt;
   insight::RuleSet set{*mprf, std::nullopt};
   if (vrc_text.empty()) return set;
-  std::optional<Vrc> vrc = ParseVrc(vrc_text);
+  std::optional<Vrc> vrc = app::ParseVrc(vrc_text);
   if (!vrc) return std::nullopt;
   set.vrc = std::vector<String>{vrc->vers, vrc->rele, vrc->cust};
   return set;
@@ -58,65 +49,61 @@ List ProfileOptions(const std::vector<ProfileSummary>& profiles, std::optional<I
   return options;
 }
 
-Data SideData(const Json& side) {
+Data SideData(const insight::Scope& side) {
   Data d;
-  d.set("mprf", std::to_string(side["mprf"].get<long>()));
-  d.set("url", ProfileUrl(static_cast<Integer>(side["mprf"].get<long>())));
-  d.set("vrc", side["vers"].get<std::string>() + "_" + side["rele"].get<std::string>() + "_" +
-                   side["cust"].get<std::string>());
+  d.set("mprf", std::to_string(side.mprf));
+  d.set("url", ProfileUrl(static_cast<Integer>(side.mprf)));
+  d.set("vrc", side.vers + "_" + side.rele + "_" + side.cust);
   return d;
 }
 
 // The comparison as template data: per table its rules of this page, and
 // counts of statuses and lineage.
-Data ResultData(const Json& result, bool only_differences, long page) {
+Data ResultData(const insight::Comparison& result, bool only_differences, long page) {
+  using insight::RuleLineage;
+  using insight::RuleStatus;
   Data data;
-  data.set("left", SideData(result["left"]));
-  data.set("right", SideData(result["right"]));
-  data.set("right_is_parent", Flag(result["right_is_parent"].get<bool>()));
-  for (const char* status : {"same", "changed", "only_left", "only_right"}) {
-    data.set(std::string("count_") + status, std::to_string(result["summary"][status].get<long>()));
-  }
-  long lineage[3] = {};
+  data.set("left", SideData(result.left));
+  data.set("right", SideData(result.right));
+  data.set("right_is_parent", Flag(result.right_is_parent));
+  data.set("count_same", std::to_string(result.same));
+  data.set("count_changed", std::to_string(result.changed));
+  data.set("count_only_left", std::to_string(result.only_left));
+  data.set("count_only_right", std::to_string(result.only_right));
+  long lineage[4] = {};
   const long offset = (page - 1) * kPageSize;
   bool more = false;
   List tables;
-  for (const auto& [name, entries] : result["tables"].items()) {
+  for (const insight::TableComparison& table : result.tables) {
     List rows;
     long shown = 0, differences = 0;
-    for (const Json& entry : entries) {
-      const std::string status = entry["status"].get<std::string>();
-      if (entry.contains("lineage")) {
-        const std::string l = entry["lineage"].get<std::string>();
-        ++lineage[l == "inherited" ? 0 : l == "overridden" ? 1 : 2];
-      }
-      if (status != "same") ++differences;
-      if (only_differences && status == "same") continue;
+    for (const insight::RuleComparison& entry : table.rules) {
+      ++lineage[static_cast<int>(entry.lineage)];
+      if (entry.status != RuleStatus::kSame) ++differences;
+      if (only_differences && entry.status == RuleStatus::kSame) continue;
       if (shown++ < offset || shown > offset + kPageSize) continue;
       Data r;
       std::string key;
-      for (const auto& [column, value] : entry["key"].items()) {
-        key += (key.empty() ? "" : " · ") + column + " " + ValueText(value);
+      for (const auto& [column, value] : entry.key) {
+        key += (key.empty() ? "" : " · ") + column + " " + CellText(value);
       }
       r.set("key", key);
-      r.set("status", status);
-      r.set("same", Flag(status == "same"));
-      r.set("changed", Flag(status == "changed"));
-      r.set("only_left", Flag(status == "only_left"));
-      r.set("only_right", Flag(status == "only_right"));
-      r.set("lineage", entry.value("lineage", ""));
-      r.set("inherited", Flag(entry.value("lineage", "") == "inherited"));
-      r.set("overridden", Flag(entry.value("lineage", "") == "overridden"));
-      r.set("local", Flag(entry.value("lineage", "") == "local"));
+      r.set("status", insight::RuleStatusName(entry.status));
+      r.set("same", Flag(entry.status == RuleStatus::kSame));
+      r.set("changed", Flag(entry.status == RuleStatus::kChanged));
+      r.set("only_left", Flag(entry.status == RuleStatus::kOnlyLeft));
+      r.set("only_right", Flag(entry.status == RuleStatus::kOnlyRight));
+      r.set("lineage", insight::RuleLineageName(entry.lineage));
+      r.set("inherited", Flag(entry.lineage == RuleLineage::kInherited));
+      r.set("overridden", Flag(entry.lineage == RuleLineage::kOverridden));
+      r.set("local", Flag(entry.lineage == RuleLineage::kLocal));
       List changes;
-      if (entry.contains("changes")) {
-        for (const auto& [column, values] : entry["changes"].items()) {
-          Data c;
-          c.set("column", column);
-          c.set("left", ValueText(values["left"]));
-          c.set("right", ValueText(values["right"]));
-          changes.push_back(c);
-        }
+      for (const insight::ColumnDifference& change : entry.changes) {
+        Data c;
+        c.set("column", change.column);
+        c.set("left", CellText(change.left));
+        c.set("right", CellText(change.right));
+        changes.push_back(c);
       }
       r.set("changes", changes);
       rows.push_back(r);
@@ -124,9 +111,9 @@ Data ResultData(const Json& result, bool only_differences, long page) {
     more = more || shown > offset + kPageSize;
     if (only_differences && differences == 0) continue;
     Data t;
-    t.set("table", name);
-    t.set("label", TableLabel(name));
-    t.set("rules", std::to_string(entries.size()));
+    t.set("table", table.table);
+    t.set("label", TableLabel(table.table));
+    t.set("rules", std::to_string(table.rules.size()));
     t.set("differences", std::to_string(differences));
     t.set("rows", rows);
     t.set("has_rows", Flag(!rows.empty()));
@@ -134,15 +121,15 @@ Data ResultData(const Json& result, bool only_differences, long page) {
   }
   data.set("tables", tables);
   data.set("has_tables", Flag(!tables.empty()));
-  data.set("count_inherited", std::to_string(lineage[0]));
-  data.set("count_overridden", std::to_string(lineage[1]));
-  data.set("count_local", std::to_string(lineage[2]));
+  data.set("count_inherited", std::to_string(lineage[static_cast<int>(RuleLineage::kInherited)]));
+  data.set("count_overridden", std::to_string(lineage[static_cast<int>(RuleLineage::kOverridden)]));
+  data.set("count_local", std::to_string(lineage[static_cast<int>(RuleLineage::kLocal)]));
   data.set("has_more", Flag(more));
   return data;
 }
 
 void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   Data data;
   data.set("has_refusal", Flag(false));
@@ -151,15 +138,15 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   std::optional<insight::RuleSet> right = RequestSide(req, "right", "right_vrc", right_vrc);
   // Without a right side, a derived profile is compared with its parent.
   if (left && !right && Param(req, "right").empty()) {
-    if (std::optional<ProfileSummary> profile = FindProfile(app.db, left->mprf);
+    if (std::optional<ProfileSummary> profile = FindProfile(app.db(), left->mprf);
         profile && !profile->parent_vrc.Empty()) {
-      if (std::optional<Integer> parent = FindProfileByVrc(app.db, profile->parent_vrc)) {
+      if (std::optional<Integer> parent = FindProfileByVrc(app.db(), profile->parent_vrc)) {
         right = insight::RuleSet{*parent, std::nullopt};
       }
     }
   }
   for (const std::string* text : {&left_vrc, &right_vrc}) {
-    if (!text->empty() && !ParseVrc(*text)) {
+    if (!text->empty() && !app::ParseVrc(*text)) {
       data.set("has_refusal", Flag(true));
       data.set("refusal",
                "A VRC is written vers_rele_cust, such as 1_0_C; \"" + *text + "\" is not one.");
@@ -167,7 +154,7 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   }
   const bool only_differences = Param(req, "only") == "differences";
   const long page = PageNumber(req);
-  std::vector<ProfileSummary> profiles = ListProfiles(app.db, "");
+  std::vector<ProfileSummary> profiles = ListProfiles(app.db(), "");
   data.set("left_options",
            ProfileOptions(profiles, left ? std::optional(left->mprf) : std::nullopt));
   data.set("right_options",
@@ -178,10 +165,7 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   data.set("has_result", Flag(false));
   if (left && right) {
     try {
-      Json result =
-          insight::Compare(insight::DataSource{app.db.settings().database, app.db.settings().user,
-                                               app.db.settings().password},
-                           *left, *right);
+      const insight::Comparison result = app::Compare(app.core, session->principal, *left, *right);
       Data shown = ResultData(result, only_differences, page);
       for (const char* key : {"left", "right", "right_is_parent", "count_same", "count_changed",
                               "count_only_left", "count_only_right", "count_inherited",

@@ -1,5 +1,6 @@
 // The function library of a profile and VRC: the functions with their status
 // and check-out, and copying, expiring, reinstating and deleting them.
+#include "app/changes.h"
 #include "web/app.h"
 #include "web/preview.h"
 
@@ -15,7 +16,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const long page = PageNumber(req);
-  const long long total = CountLibraryFunctions(app.db, profile->mprf, vrc);
+  const long long total = CountLibraryFunctions(app.db(), profile->mprf, vrc);
   Data data;
   data.set("mprf", std::to_string(profile->mprf));
   data.set("vrc", vrc.Text());
@@ -25,7 +26,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("action_url", ProfileUrl(profile->mprf) + "/functions");
   data.set("total", std::to_string(total));
   List vrcs;
-  for (const Vrc& other : ProfileVrcs(app.db, *profile)) {
+  for (const Vrc& other : ProfileVrcs(app.db(), *profile)) {
     Data v;
     v.set("vrc", other.Text());
     v.set("url", FunctionsUrl(profile->mprf, other));
@@ -35,7 +36,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("vrcs", vrcs);
   List functions;
   for (const LibraryFunction& f :
-       ListLibraryFunctions(app.db, profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
+       ListLibraryFunctions(app.db(), profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
     Data d;
     d.set("name", f.name);
     d.set("where_used_url", "/where-used?function=" + UrlEncode(f.name));
@@ -54,7 +55,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("has_functions", Flag(total > 0));
   SetPaging(data, FunctionsUrl(profile->mprf, vrc), page, total);
   List sources;
-  for (const ProfileSummary& p : ListProfiles(app.db, "")) {
+  for (const ProfileSummary& p : ListProfiles(app.db(), "")) {
     if (p.mprf == profile->mprf) continue;
     Data option;
     option.set("value", std::to_string(p.mprf));
@@ -62,6 +63,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     sources.push_back(option);
   }
   data.set("sources", sources);
+  SetRights(data, RightsOn(app, session->principal, profile->mprf));
   const std::string label = std::to_string(profile->mprf) + " " + profile->description;
   SendHtml(res, RenderPage(Frame(app, *session, "Functions of " + label,
                                  {{"Profiles", "/profiles"},
@@ -78,22 +80,15 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   const std::string action = Param(req, "action");
   const std::string name = Param(req, "name");
   const std::string back = FunctionsUrl(profile->mprf, vrc);
-  MemberCall call;
+  app::Change change;
   std::string done, what, apply;
-  std::vector<Integer> profiles{profile->mprf};
   if (action == "copy") {
     std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
     if (!source || name.empty()) {
       RedirectWithFlash(app, *session, res, back, "Choose a source profile and a function name");
       return;
     }
-    profiles.push_back(*source);
-    call = [&, source = *source](TOVRHandleMigProf& object) {
-      return object
-          .Func_CopyToCurrentVRC(source, profile->mprf, vrc.vers, vrc.rele, vrc.cust, name,
-                                 session->user)
-          .IsTrue();
-    };
+    change = app::CopyFunction{*source, profile->mprf, vrc, name};
     done = "Function " + name + " copied from profile " + std::to_string(*source) + " into " +
            vrc.Text();
     what = "Copy function " + name + " from profile " + std::to_string(*source) + " into " +
@@ -101,20 +96,12 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     apply = "Copy function " + name;
   } else if (action == "expire" || action == "reinstate") {
     const bool expire = action == "expire";
-    call = [&, expire](TOVRHandleMigProf& object) {
-      return object
-          .Func_Expire(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user,
-                       expire ? kTrue : kFalse)
-          .IsTrue();
-    };
+    change = app::ExpireFunction{profile->mprf, vrc, name, expire};
     done = "Function " + name + (expire ? " expired" : " reinstated");
     apply = (expire ? "Expire function " : "Reinstate function ") + name;
     what = apply + " in " + vrc.Text();
   } else if (action == "delete") {
-    call = [&](TOVRHandleMigProf& object) {
-      return object.Func_Delete(profile->mprf, vrc.vers, vrc.rele, vrc.cust, name, session->user)
-          .IsTrue();
-    };
+    change = app::DeleteFunction{profile->mprf, vrc, name};
     done = "Function " + name + " deleted from " + vrc.Text();
     apply = "Delete function " + name;
     what = apply + " from " + vrc.Text();
@@ -134,16 +121,20 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
                                {label, ProfileUrl(profile->mprf)},
                                {"Function library", back},
                                {"Preview", ""}},
-                              profiles,
                               "",
                               "",
                               /*destructive=*/action == "delete"},
-                call);
+                change);
     return;
   }
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome = CallMember(*slot, call);
-  if (!outcome.ok) {
+  MemberOutcome outcome;
+  try {
+    outcome = app::Apply(app.core, session->principal, change);
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
+  if (!outcome.Succeeded()) {
     Data data;
     data.set("what", action == "copy" ? "Copying " + name : "Function " + name);
     data.set("back_url", back);

@@ -6,23 +6,23 @@ namespace migprof::web {
 namespace {
 
 void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
-  std::optional<JobRecord> job = app.store.FindJob(req.matches[1].str(), session->user);
+  std::optional<app::JobRecord> job = app.jobs.Find(req.matches[1].str(), session->principal.name);
   if (!job) {
     SendProblem(res, 404, "No such copy", "There is no copy of yours at this address.");
     return;
   }
   // A copy whose server stopped reporting is shown as ended: what the target
   // holds is then the whole story.
-  const bool lost = job->state == "running" && job->seconds_since_update > Store::kJobSilence;
+  const bool lost = job->state == "running" && job->seconds_since_update > app::JobRunner::kJobSilence;
   if (lost) {
     job->error_description =
         "The copy stopped reporting progress; the server that ran it may have stopped. The table "
         "below shows what the target holds.";
   }
   const bool running = job->state == "running" && !lost;
-  const Vrc vrc = ParseVrc(job->vrc).value_or(Vrc{});
+  const Vrc vrc = app::ParseVrc(job->vrc).value_or(Vrc{});
   Data data;
   data.set("running", Flag(running));
   data.set("source", std::to_string(job->source));
@@ -39,14 +39,16 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
   data.set("percent", std::to_string(percent));
   data.set("rules_url", ProfileUrl(job->target) + "/rules" + VrcQuery(vrc));
   if (!running) {
-    Outcome outcome;
-    outcome.ok = job->state == "done";
-    outcome.number = job->error_number.empty() ? 0 : std::stod(job->error_number);
-    outcome.description = job->error_description;
-    data.set("outcome", OutcomeData(outcome));
-    const std::vector<TableKey> tables = ParseTableList(job->tables);
+    const bool done = job->state == "done";
+    Data outcome = RefusalData(job->error_description);
+    outcome.set("ok", Flag(done));
+    outcome.set("number", job->error_number);
+    outcome.set("has_number", Flag(!job->error_number.empty() && job->error_number != "0"));
+    data.set("outcome", outcome);
+    const std::vector<TableKey> tables = app::ParseTableList(job->tables);
     List rows;
-    for (const CopyCount& count : CompareCopy(app.db, job->source, job->target, vrc, tables)) {
+    for (const app::CopyCount& count :
+         CompareCopy(app.db(), job->source, job->target, vrc, tables)) {
       Data row;
       row.set("code", count.key.Code());
       List cells;

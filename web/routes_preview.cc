@@ -8,44 +8,34 @@
 namespace migprof::web {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 // Fields of a request that are not part of the change itself.
 bool IsControlField(const std::string& name) {
   return name == "csrf" || name == "apply" || name == "plan_page" || name == "confirm";
 }
 
-std::string ValueText(const Json& value) {
-  if (value.is_null()) return "NULL";
-  if (value.is_string()) return value.get<std::string>();
-  if (value.is_object() && value.contains("binary")) {
-    return "0x" + value["binary"].get<std::string>();
-  }
-  return value.dump();
-}
 
-Data CellData(const Json& value) {
+Data CellData(const Variant& value) {
   Data cell;
-  cell.set("value", ValueText(value));
-  cell.set("null", Flag(value.is_null()));
+  cell.set("value", CellText(value));
+  cell.set("null", Flag(value.IsNull() || value.IsEmpty()));
   return cell;
 }
 
 // One row of the plan: a whole row added or removed, or a changed row with
 // its changed cells holding the old value too.
-Data RowData(const char* kind, const Json& row, const Json* old_row,
-             const std::set<std::string>& changed) {
+Data RowData(const char* kind, const std::vector<String>& columns, const insight::Values& row,
+             const insight::Values* old_row, const std::set<std::string>& changed) {
   Data r;
   r.set("kind", kind);
   r.set("is_added", Flag(std::string(kind) == "added"));
   r.set("is_removed", Flag(std::string(kind) == "removed"));
   r.set("is_changed", Flag(old_row != nullptr));
   List cells;
-  for (const auto& [column, value] : row.items()) {
-    Data cell = CellData(value);
-    const bool differs = old_row != nullptr && changed.count(column) > 0;
+  for (std::size_t i = 0; i < columns.size() && i < row.size(); ++i) {
+    Data cell = CellData(row[i]);
+    const bool differs = old_row != nullptr && changed.count(columns[i]) > 0;
     cell.set("differs", Flag(differs));
-    if (differs) cell.set("old", ValueText((*old_row)[column]));
+    if (differs) cell.set("old", CellText((*old_row)[i]));
     cells.push_back(cell);
   }
   r.set("cells", cells);
@@ -56,15 +46,16 @@ Data RowData(const char* kind, const Json& row, const Json* old_row,
 
 bool ApplyRequested(const httplib::Request& req) { return Param(req, "apply") == "yes"; }
 
-Data PlanData(const Json& changes, long page) {
+Data PlanData(const std::vector<insight::TableChanges>& changes, long page) {
   const long long offset = (page - 1) * kPlanRows;
   List summary, tables;
   long long totals[3] = {};
   bool more = false;
-  for (const auto& [name, diff] : changes.items()) {
-    const Json& added = diff["added"];
-    const Json& changed = diff["changed"];
-    const Json& removed = diff["removed"];
+  for (const insight::TableChanges& diff : changes) {
+    const std::string& name = diff.table;
+    const auto& added = diff.added;
+    const auto& changed = diff.changed;
+    const auto& removed = diff.removed;
     const long long counts[3] = {static_cast<long long>(added.size()),
                                  static_cast<long long>(changed.size()),
                                  static_cast<long long>(removed.size())};
@@ -77,21 +68,20 @@ Data PlanData(const Json& changes, long page) {
     summary.push_back(s);
     for (int i = 0; i < 3; ++i) totals[i] += counts[i];
 
-    const Json& first = counts[0] ? added[0] : counts[1] ? changed[0]["new"] : removed[0];
     List columns;
-    for (const auto& [column, value] : first.items()) columns.push_back(Data(column));
+    for (const String& column : diff.columns) columns.push_back(Data(column));
     List rows;
     const long long end = std::min(total, offset + kPlanRows);
     for (long long i = offset; i < end; ++i) {
       if (i < counts[0]) {
-        rows.push_back(RowData("added", added[i], nullptr, {}));
+        rows.push_back(RowData("added", diff.columns, added[i], nullptr, {}));
       } else if (i < counts[0] + counts[1]) {
-        const Json& change = changed[i - counts[0]];
-        std::set<std::string> names;
-        for (const Json& column : change["columns"]) names.insert(column.get<std::string>());
-        rows.push_back(RowData("changed", change["new"], &change["old"], names));
+        const insight::RowChange& change = changed[i - counts[0]];
+        const std::set<std::string> names(change.columns.begin(), change.columns.end());
+        rows.push_back(RowData("changed", diff.columns, change.after, &change.before, names));
       } else {
-        rows.push_back(RowData("removed", removed[i - counts[0] - counts[1]], nullptr, {}));
+        rows.push_back(
+            RowData("removed", diff.columns, removed[i - counts[0] - counts[1]], nullptr, {}));
       }
     }
     more = more || total > end;
@@ -124,26 +114,22 @@ Data PlanData(const Json& changes, long page) {
   return data;
 }
 
-PreviewResult RunPreview(WebApp& app, const std::vector<Integer>& profiles,
-                         const MemberCall& call) {
-  const DbSettings& settings = app.db.settings();
-  Outcome outcome;
-  Json plan =
-      insight::Preview(insight::DataSource{settings.database, settings.user, settings.password},
-                       profiles, [&](const insight::DataSource& snapshot) {
-                         HandleSlot slot;
-                         slot.settings.database = snapshot.name;
-                         slot.settings.user = snapshot.user;
-                         slot.settings.password = snapshot.password;
-                         outcome = CallMember(slot, call);
-                         return Json{{"ok", outcome.ok}};
-                       });
-  return PreviewResult{outcome, std::move(plan["changes"])};
+void ShowPreview(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
+                 httplib::Response& res, const PendingChange& change, const app::Change& what) {
+  app::PreviewResult result;
+  try {
+    result = app::Preview(app.core, signed_in.principal, what);
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
+  SendPreview(app, signed_in, req, res, change, result);
 }
 
-void SendPreview(WebApp& app, const SessionRecord& session, const httplib::Request& req,
-                 httplib::Response& res, const PendingChange& change, const PreviewResult& result) {
-  const Outcome& outcome = result.outcome;
+void SendPreview(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
+                 httplib::Response& res, const PendingChange& change,
+                 const app::PreviewResult& result) {
+  const MemberOutcome& outcome = result.outcome;
   long page = 1;
   if (std::string text = Param(req, "plan_page");
       !text.empty() && text.size() < 7 &&
@@ -152,7 +138,7 @@ void SendPreview(WebApp& app, const SessionRecord& session, const httplib::Reque
   }
   Data data = PlanData(result.changes, page);
   data.set("title", change.title);
-  data.set("ok", Flag(outcome.ok));
+  data.set("ok", Flag(outcome.Succeeded()));
   data.set("outcome", OutcomeData(outcome));
   data.set("action_url", change.action_url);
   data.set("apply_label", change.apply_label);
@@ -174,8 +160,8 @@ void SendPreview(WebApp& app, const SessionRecord& session, const httplib::Reque
     fields.push_back(field);
   }
   data.set("fields", fields);
-  SendHtml(res, RenderPage(Frame(app, session, change.title, change.crumbs), "preview", data),
-           outcome.ok ? 200 : 422);
+  SendHtml(res, RenderPage(Frame(app, signed_in, change.title, change.crumbs), "preview", data),
+           outcome.Succeeded() ? 200 : 422);
 }
 
 }  // namespace migprof::web

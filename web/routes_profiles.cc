@@ -4,9 +4,10 @@
 #include <set>
 #include <sstream>
 
+#include "app/changes.h"
+#include "app/permissions.h"
 #include "web/app.h"
 #include "web/preview.h"
-#include "web/reads.h"
 
 namespace migprof::web {
 namespace {
@@ -139,22 +140,27 @@ struct ProfileForm {
 
 // ValidateDerivation of mprf from the profile with parent_vrc, when both
 // exist; nullopt when there is nothing to check.
-std::optional<Outcome> CheckDerivation(WebApp& app, HandleSlot& slot, Integer mprf,
-                                       const std::string& parent_vrc) {
-  std::optional<Vrc> vrc = ParseVrc(parent_vrc);
-  if (!vrc || !FindProfile(app.db, mprf)) return std::nullopt;
-  std::optional<Integer> parent = FindProfileByVrc(app.db, *vrc);
+std::optional<MemberOutcome> CheckDerivation(WebApp& app, const Principal& principal, Integer mprf,
+                                             const std::string& parent_vrc) {
+  std::optional<Vrc> vrc = app::ParseVrc(parent_vrc);
+  if (!vrc || !FindProfile(app.db(), mprf)) return std::nullopt;
+  std::optional<Integer> parent = FindProfileByVrc(app.db(), *vrc);
   if (!parent) return std::nullopt;
-  Integer child = mprf, pprf = *parent;
-  Outcome outcome = CallMember(slot, [&](TOVRHandleMigProf& object) {
-    return object.ValidateDerivation(child, pprf).IsTrue();
-  });
+  return app::Call(app.core, principal, app::MakeCall("ValidateDerivation", {mprf, *parent}));
+}
+
+// The outcome of a page's own refusal, shown as a member's would be.
+MemberOutcome PageRefusal(const std::string& message) {
+  MemberOutcome outcome;
+  outcome.member = dispatch::FindMember("InsertInMap100");
+  outcome.result = Variant(kFalse);
+  outcome.error_description = message;
   return outcome;
 }
 
-void ShowForm(WebApp& app, const SessionRecord& session, httplib::Response& res, bool create,
-              const ProfileForm& form, const std::optional<Outcome>& refusal) {
-  std::vector<ProfileSummary> profiles = ListProfiles(app.db, "");
+void ShowForm(WebApp& app, const SignedIn& session, httplib::Response& res, bool create,
+              const ProfileForm& form, const std::optional<MemberOutcome>& refusal) {
+  std::vector<ProfileSummary> profiles = ListProfiles(app.db(), "");
   Data data = form.ToData(profiles);
   data.set("create", Flag(create));
   data.set("action",
@@ -172,35 +178,35 @@ void ShowForm(WebApp& app, const SessionRecord& session, httplib::Response& res,
       refusal ? 422 : 200);
 }
 
+// A text answer of a read member, "" when it raised.
+std::string TextOf(const MemberOutcome& outcome) {
+  return outcome.raised || outcome.result.IsEmpty() ? std::string() : outcome.result.ToString();
+}
+
 void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
+  const Principal& who = session->principal;
   const std::string kind = Param(req, "kind");
   const std::string search = Param(req, "q");
-  std::vector<ProfileSummary> all = ListProfiles(app.db, "");
+  std::vector<ProfileSummary> all = ListProfiles(app.db(), "");
   std::map<std::string, const ProfileSummary*> by_number;
   for (const ProfileSummary& p : all) by_number[std::to_string(p.mprf)] = &p;
 
-  auto slot = app.handles.For(session->id_hash);
-  std::string own_list;
-  CallMember(*slot, [&](TOVRHandleMigProf& object) {
-    own_list = object.GetUserOwnerProfiles(session->user);
-    return true;
-  });
+  const std::string own_list =
+      TextOf(app::Call(app.core, who, app::MakeCall("GetUserOwnerProfiles", {who.name})));
   List own;
   for (const std::string& number : SplitTilde(own_list)) {
     if (by_number.count(number)) own.push_back(ProfileData(*by_number[number]));
   }
 
-  std::vector<ProfileSummary> shown = search.empty() ? all : ListProfiles(app.db, search);
+  std::vector<ProfileSummary> shown = search.empty() ? all : ListProfiles(app.db(), search);
   if (kind == "orvo" || kind == "legacy") {
     std::string numbers;
     for (const ProfileSummary& p : shown) numbers += std::to_string(p.mprf) + "~";
-    std::string kept;
-    CallMember(*slot, [&](TOVRHandleMigProf& object) {
-      kept = object.GetOrvoOrLegacyProfiles(numbers, kind == "orvo" ? kTrue : kFalse);
-      return true;
-    });
+    const std::string kept = TextOf(app::Call(
+        app.core, who,
+        app::MakeCall("GetOrvoOrLegacyProfiles", {numbers, Variant(kind == "orvo" ? kTrue : kFalse)})));
     std::vector<std::string> kept_numbers = SplitTilde(kept);
     std::set<std::string> keep(kept_numbers.begin(), kept_numbers.end());
     std::vector<ProfileSummary> filtered;
@@ -220,42 +226,51 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("kind_all", Flag(kind != "orvo" && kind != "legacy"));
   data.set("kind_orvo", Flag(kind == "orvo"));
   data.set("kind_legacy", Flag(kind == "legacy"));
+  data.set("may_create",
+           Flag(app::Allowed(who.role, app::Relation::kNone, app::Operation::kCreateProfile)));
   SendHtml(res, RenderPage(Frame(app, *session, "Profiles", {{"Profiles", ""}}), "profiles", data));
 }
 
 void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
-  auto slot = app.handles.For(session->id_hash);
-  Outcome owner = CallMember(*slot, [&](TOVRHandleMigProf& object) {
-    return object.ValidateUser(session->user, std::to_string(profile->mprf)).IsTrue();
-  });
   Data data = ProfileData(*profile);
-  data.set("owner_known", Flag(!owner.raised));
-  data.set("owned", Flag(owner.ok));
-  data.set("user", session->user);
+  const ProfileRights rights = RightsOn(app, session->principal, profile->mprf);
+  SetRights(data, rights);
+  data.set("may_create", Flag(app::Allowed(session->principal.role, app::Relation::kNone,
+                                           app::Operation::kCreateProfile)));
+  data.set("rights_text", rights.edit ? "change and delete it, its rules and its functions"
+                          : session->principal.role == app::Role::kViewer
+                              ? "read it (your account is a viewer)"
+                              : "read it, derive from it and copy from it; only its owner or an "
+                                "administrator may change it");
+  const std::optional<String> owner = app::ProfileOwner(app.db(), profile->mprf);
+  data.set("has_owner", Flag(owner.has_value()));
+  data.set("owner", owner.value_or(""));
+  data.set("user", session->principal.name);
+  data.set("activity_url", "/activity?profile=" + std::to_string(profile->mprf));
   if (!profile->parent_vrc.Empty()) {
-    if (std::optional<Integer> parent = FindProfileByVrc(app.db, profile->parent_vrc)) {
+    if (std::optional<Integer> parent = FindProfileByVrc(app.db(), profile->parent_vrc)) {
       data.set("parent_url", ProfileUrl(*parent));
       data.set("parent_number", std::to_string(*parent));
     }
   }
-  if (std::optional<Vrc> dev = DevelopmentVrc(app.db, profile->mprf)) {
+  if (std::optional<Vrc> dev = DevelopmentVrc(app.db(), profile->mprf)) {
     data.set("development_vrc", dev->Text());
   }
   List vrcs;
-  for (const Vrc& vrc : ProfileVrcs(app.db, *profile)) {
+  for (const Vrc& vrc : ProfileVrcs(app.db(), *profile)) {
     Data v;
     v.set("vrc", vrc.Text());
     v.set("rules_url", ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc));
     v.set("functions_url", ProfileUrl(profile->mprf) + "/functions" + VrcQuery(vrc));
-    v.set("rules", std::to_string(CountTableRules(app.db, profile->mprf, vrc)));
-    v.set("functions", std::to_string(CountLibraryFunctions(app.db, profile->mprf, vrc)));
+    v.set("rules", std::to_string(CountTableRules(app.db(), profile->mprf, vrc)));
+    v.set("functions", std::to_string(CountLibraryFunctions(app.db(), profile->mprf, vrc)));
     vrcs.push_back(v);
   }
   data.set("vrcs", vrcs);
   List levels;
-  for (const Level& level : DerivationLevels(app.db, profile->mprf)) {
+  for (const Level& level : DerivationLevels(app.db(), profile->mprf)) {
     Data l;
     l.set("level", std::to_string(level.level));
     l.set("vrc", level.vrc.Text());
@@ -273,51 +288,62 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
                            "profile", data));
 }
 
+app::CreateProfile CreationOf(const ProfileForm& form, Integer mprf) {
+  app::CreateProfile change;
+  change.mprf = mprf;
+  change.description = form.description;
+  change.source_app = form.sapp;
+  change.target_app = form.tapp;
+  change.vrc = {form.vers, form.rele, form.cust};
+  change.parent_vrc = form.parent;
+  change.revision_control = form.scme == "Y";
+  change.application_name = form.apln;
+  change.development = {form.dver, form.drel, form.dcus};
+  return change;
+}
+
 void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session || !CheckCsrf(app, *session, req, res)) return;
   ProfileForm form = ProfileForm::FromRequest(req);
   std::optional<Integer> mprf = ParseProfileNumber(form.mprf);
   if (!mprf) {
     ShowForm(app, *session, res, true, form,
-             Outcome{false, false, 0,
-                     "The profile number must be a whole number from -32768 to 32767."});
+             PageRefusal("The profile number must be a whole number from -32768 to 32767."));
     return;
   }
-  auto slot = app.handles.For(session->id_hash);
-  if (std::optional<Outcome> check = CheckDerivation(app, *slot, *mprf, form.parent);
-      check && !check->ok) {
-    ShowForm(app, *session, res, true, form, check);
-    return;
-  }
-  const MemberCall insert = [&](TOVRHandleMigProf& object) {
-    return object
-        .InsertInMap100(*mprf, form.description, form.sapp, form.tapp, form.vers, form.rele,
-                        form.cust, form.parent, form.scme, form.apln, session->user, form.dver,
-                        form.drel, form.dcus)
-        .IsTrue();
-  };
-  if (!ApplyRequested(req)) {
-    PendingChange change{"Create profile " + form.mprf,
-                         "/profiles",
-                         "Create profile " + form.mprf,
-                         "/profiles",
-                         {{"Profiles", "/profiles"}, {"New profile", ""}, {"Preview", ""}},
-                         {*mprf},
-                         "",
-                         "",
-                         false};
-    PreviewResult preview = RunPreview(app, change.profiles, insert);
-    if (!preview.outcome.ok) {
-      ShowForm(app, *session, res, true, form, preview.outcome);
+  try {
+    if (std::optional<MemberOutcome> check =
+            CheckDerivation(app, session->principal, *mprf, form.parent);
+        check && !check->Succeeded()) {
+      ShowForm(app, *session, res, true, form, check);
       return;
     }
-    SendPreview(app, *session, req, res, change, preview);
-    return;
-  }
-  Outcome outcome = CallMember(*slot, insert);
-  if (!outcome.ok) {
-    ShowForm(app, *session, res, true, form, outcome);
+    const app::CreateProfile change = CreationOf(form, *mprf);
+    if (!ApplyRequested(req)) {
+      PendingChange pending{"Create profile " + form.mprf,
+                            "/profiles",
+                            "Create profile " + form.mprf,
+                            "/profiles",
+                            {{"Profiles", "/profiles"}, {"New profile", ""}, {"Preview", ""}},
+                            "",
+                            "",
+                            false};
+      app::PreviewResult preview = app::Preview(app.core, session->principal, change);
+      if (!preview.outcome.Succeeded()) {
+        ShowForm(app, *session, res, true, form, preview.outcome);
+        return;
+      }
+      SendPreview(app, *session, req, res, pending, preview);
+      return;
+    }
+    MemberOutcome outcome = app::Apply(app.core, session->principal, change);
+    if (!outcome.Succeeded()) {
+      ShowForm(app, *session, res, true, form, outcome);
+      return;
+    }
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
     return;
   }
   RedirectWithFlash(app, *session, res, ProfileUrl(*mprf), "Profile " + form.mprf + " created");
@@ -335,49 +361,55 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   form.vers = fixed.vers;
   form.rele = fixed.rele;
   form.cust = fixed.cust;
-  auto slot = app.handles.For(session->id_hash);
-  if (form.parent != profile->parent_vrc.Text()) {
-    if (std::optional<Outcome> check = CheckDerivation(app, *slot, profile->mprf, form.parent);
-        check && !check->ok) {
-      ShowForm(app, *session, res, false, form, check);
-      return;
-    }
-  }
-  const MemberCall update = [&](TOVRHandleMigProf& object) {
-    return object
-        .UpdateMap100(profile->mprf, form.description, form.scme, form.vers, form.rele, form.cust,
-                      form.apln, form.parent, session->user, "", form.dver, form.drel, form.dcus)
-        .IsTrue();
-  };
-  auto refuse = [&](Outcome outcome) {
-    if (outcome.description.empty()) outcome.description = "The profile was not changed.";
+  app::UpdateProfile change;
+  change.mprf = profile->mprf;
+  change.description = form.description;
+  change.revision_control = form.scme == "Y";
+  change.vrc = profile->vrc;
+  change.application_name = form.apln;
+  change.parent_vrc = form.parent;
+  change.development = {form.dver, form.drel, form.dcus};
+  auto refuse = [&](MemberOutcome outcome) {
+    if (outcome.FailureText().empty()) outcome.error_description = "The profile was not changed.";
     ShowForm(app, *session, res, false, form, outcome);
   };
-  if (!ApplyRequested(req)) {
-    const std::string label = std::to_string(profile->mprf) + " " + profile->description;
-    PendingChange change{"Change profile " + form.mprf,
-                         ProfileUrl(profile->mprf) + "/edit",
-                         "Save profile " + form.mprf,
-                         ProfileUrl(profile->mprf),
-                         {{"Profiles", "/profiles"},
-                          {label, ProfileUrl(profile->mprf)},
-                          {"Edit", ProfileUrl(profile->mprf) + "/edit"},
-                          {"Preview", ""}},
-                         {profile->mprf},
-                         "",
-                         "",
-                         false};
-    PreviewResult preview = RunPreview(app, change.profiles, update);
-    if (!preview.outcome.ok) {
-      refuse(preview.outcome);
+  try {
+    if (form.parent != profile->parent_vrc.Text()) {
+      if (std::optional<MemberOutcome> check =
+              CheckDerivation(app, session->principal, profile->mprf, form.parent);
+          check && !check->Succeeded()) {
+        ShowForm(app, *session, res, false, form, check);
+        return;
+      }
+    }
+    if (!ApplyRequested(req)) {
+      const std::string label = std::to_string(profile->mprf) + " " + profile->description;
+      PendingChange pending{"Change profile " + form.mprf,
+                            ProfileUrl(profile->mprf) + "/edit",
+                            "Save profile " + form.mprf,
+                            ProfileUrl(profile->mprf),
+                            {{"Profiles", "/profiles"},
+                             {label, ProfileUrl(profile->mprf)},
+                             {"Edit", ProfileUrl(profile->mprf) + "/edit"},
+                             {"Preview", ""}},
+                            "",
+                            "",
+                            false};
+      app::PreviewResult preview = app::Preview(app.core, session->principal, change);
+      if (!preview.outcome.Succeeded()) {
+        refuse(preview.outcome);
+        return;
+      }
+      SendPreview(app, *session, req, res, pending, preview);
       return;
     }
-    SendPreview(app, *session, req, res, change, preview);
-    return;
-  }
-  Outcome outcome = CallMember(*slot, update);
-  if (!outcome.ok) {
-    refuse(outcome);
+    MemberOutcome outcome = app::Apply(app.core, session->principal, change);
+    if (!outcome.Succeeded()) {
+      refuse(outcome);
+      return;
+    }
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
     return;
   }
   RedirectWithFlash(app, *session, res, ProfileUrl(profile->mprf),
@@ -396,12 +428,10 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
                        "Delete profile " + std::to_string(mprf),
                        ProfileUrl(mprf),
                        {{"Profiles", "/profiles"}, {label, ProfileUrl(mprf)}, {"Delete", ""}},
-                       {mprf},
                        std::to_string(mprf),
                        problem,
                        /*destructive=*/true};
-  ShowPreview(app, *session, req, res, change,
-              [mprf](TOVRHandleMigProf& object) { return object.DeleteMap100(mprf).IsTrue(); });
+  ShowPreview(app, *session, req, res, change, app::DeleteProfile{mprf});
 }
 
 void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
@@ -411,11 +441,14 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     DeleteConfirmRoute(app, req, res, "Type the profile number to confirm the deletion.");
     return;
   }
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
-    return object.DeleteMap100(profile->mprf).IsTrue();
-  });
-  if (!outcome.ok) {
+  MemberOutcome outcome;
+  try {
+    outcome = app::Apply(app.core, session->principal, app::DeleteProfile{profile->mprf});
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
+  if (!outcome.Succeeded()) {
     Data data = ProfileData(*profile);
     data.set("refusal", OutcomeData(outcome));
     const std::string label = std::to_string(profile->mprf) + " " + profile->description;
@@ -437,7 +470,7 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
     ListRoute(app, req, res);
   });
   server.Get("/profiles/new", [&app](const httplib::Request& req, httplib::Response& res) {
-    std::optional<SessionRecord> session = RequireSession(app, req, res);
+    std::optional<SignedIn> session = RequireSession(app, req, res);
     if (!session) return;
     ProfileForm form = ProfileForm::FromRequest(req);
     ShowForm(app, *session, res, true, form, std::nullopt);
@@ -452,8 +485,14 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
              [&app](const httplib::Request& req, httplib::Response& res) {
                auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
                if (!profile) return;
+               if (!RightsOn(app, session->principal, profile->mprf).edit) {
+                 SendForbidden(res, Forbidden(session->principal.name + " may not change profile " +
+                                              std::to_string(profile->mprf) +
+                                              ": only its owner or an administrator may"));
+                 return;
+               }
                ShowForm(app, *session, res, false,
-                        ProfileForm::FromProfile(*profile, DevelopmentVrc(app.db, profile->mprf)),
+                        ProfileForm::FromProfile(*profile, DevelopmentVrc(app.db(), profile->mprf)),
                         std::nullopt);
              });
   server.Post(

@@ -8,9 +8,8 @@
 #include <algorithm>
 #include <map>
 
+#include "app/revisions.h"
 #include "component/failure.h"
-#include "configmgt/checkout_store.h"
-#include "configmgt/revision_control.h"
 #include "web/app.h"
 #include "web/revision_view.h"
 #include "web/sanitize.h"
@@ -21,7 +20,6 @@ namespace {
 using configmgt::CheckOutRecord;
 using configmgt::Item;
 using configmgt::ItemKind;
-using configmgt::RevisionControl;
 
 using Values = std::vector<std::pair<String, String>>;
 
@@ -31,12 +29,6 @@ Vrc PageVrc(const configmgt::Vrc& vrc) { return {vrc.vers, vrc.rele, vrc.cust}; 
 // The table of a rule item (ParseItem has made sure of six characters).
 TableKey RuleKey(const Item& item) {
   return {item.name.substr(0, 2), item.name.substr(2, 3), item.name.substr(5)};
-}
-
-std::shared_ptr<ado::Connection> Connect(WebApp& app) {
-  TOVRHandleMigProf object;
-  app.db.settings().ApplyTo(object);
-  return object.getNewConnection();
 }
 
 std::string ItemUrl(const Item& item) {
@@ -63,6 +55,9 @@ std::string FailureHtml() {
   Data data;
   try {
     throw;
+  } catch (const Forbidden& refusal) {
+    data.set("message", EscapeHtml(refusal.what()));
+    data.set("has_number", Flag(false));
   } catch (const configmgt::Refusal& refusal) {
     data.set("message", SanitizeMessage(refusal.what()));
     data.set("has_number", Flag(false));
@@ -174,7 +169,7 @@ struct Attempt {
 bool AddFunctionData(WebApp& app, httplib::Response& res, const Item& item, const Attempt& attempt,
                      Data& data) {
   std::optional<FunctionDetail> function =
-      FindFunction(app.db, item.mprf, PageVrc(item.vrc), item.name);
+      FindFunction(app.db(), item.mprf, PageVrc(item.vrc), item.name);
   if (!function) {
     SendProblem(res, 404, "No such function", "This VRC of the profile has no such function.");
     return false;
@@ -198,7 +193,7 @@ bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& re
                  const Attempt& attempt, Data& data) {
   const Vrc vrc = PageVrc(item.vrc);
   const TableKey key = RuleKey(item);
-  std::optional<TableRuleSummary> rule = FindTableRule(app.db, item.mprf, vrc, key);
+  std::optional<TableRuleSummary> rule = FindTableRule(app.db(), item.mprf, vrc, key);
   if (!rule) {
     SendProblem(res, 404, "No such table rule", "This VRC holds no rule for that table.");
     return false;
@@ -213,7 +208,7 @@ bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& re
       attempt.form == "field" ? attempt.typed.at("field") : Param(req, "field");
   List fields;
   for (const Row& row :
-       FieldRules(app.db, item.mprf, vrc, key, (page - 1) * kPageSize, kPageSize)) {
+       FieldRules(app.db(), item.mprf, vrc, key, (page - 1) * kPageSize, kPageSize)) {
     Data f;
     List cells;
     for (const String& cell : row) cells.push_back(Data(cell));
@@ -226,7 +221,7 @@ bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& re
   data.set("fields", fields);
   SetPaging(data, ItemUrl(item), page, rule->fields);
   std::optional<Values> values;
-  if (!field.empty()) values = FieldRuleValues(app.db, item.mprf, vrc, key, field);
+  if (!field.empty()) values = FieldRuleValues(app.db(), item.mprf, vrc, key, field);
   data.set("has_field", Flag(values.has_value()));
   if (!values) return true;
   static const std::map<std::string, std::string> kLabels = {
@@ -248,18 +243,17 @@ bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
-              const SessionRecord& session, const ProfileSummary& profile, const Item& item,
+              const SignedIn& session, const ProfileSummary& profile, const Item& item,
               const Attempt& attempt, int status) {
   Data data = ItemData(item);
   const bool found = item.kind == ItemKind::kFunction
                          ? AddFunctionData(app, res, item, attempt, data)
                          : AddRuleData(app, req, res, item, attempt, data);
   if (!found) return;
-  auto connection = Connect(app);
-  RevisionControl control(connection, session.user);
   const Vrc vrc = PageVrc(item.vrc);
-  std::optional<CheckOutRecord> held = configmgt::FindCheckOut(connection, item);
-  const bool mine = held && held->holder == session.user;
+  std::optional<CheckOutRecord> held = app::FindCheckOut(app.core, item);
+  const bool mine = held && held->holder == session.principal.name;
+  SetRights(data, RightsOn(app, session.principal, item.mprf));
   data.set("checked_out", Flag(held.has_value()));
   data.set("mine", Flag(mine));
   data.set("other", Flag(held && !mine));
@@ -274,7 +268,7 @@ void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
     data.set("takeover_url", "/checkouts/confirm" + ItemQuery(item) +
                                  "&mprf=" + std::to_string(item.mprf) + "&action=takeover");
   }
-  std::vector<configmgt::Revision> revisions = control.History(item);
+  std::vector<configmgt::Revision> revisions = app::History(app.core, session.principal, item);
   data.set("revision_count", std::to_string(revisions.size()));
   data.set("has_revisions", Flag(!revisions.empty()));
   if (!revisions.empty()) {
@@ -284,7 +278,7 @@ void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
     data.set("last_revision_date", DateText(last.date));
   }
   data.set("next_revision", std::to_string(revisions.empty() ? 1 : revisions.back().number + 1));
-  std::optional<Vrc> development = DevelopmentVrc(app.db, item.mprf);
+  std::optional<Vrc> development = DevelopmentVrc(app.db(), item.mprf);
   data.set("development", Flag(development && *development == vrc));
   data.set("under_control", Flag(development.has_value()));
   if (development) {
@@ -310,7 +304,7 @@ void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
 // 400. The VRC defaults to the profile's development VRC, else its own.
 std::optional<Item> RequestItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
                                 const ProfileSummary& profile) {
-  const Vrc fallback = DevelopmentVrc(app.db, profile.mprf).value_or(profile.vrc);
+  const Vrc fallback = DevelopmentVrc(app.db(), profile.mprf).value_or(profile.vrc);
   std::optional<Item> item = ParseItem(profile.mprf, ItemVrc(RequestVrc(req, fallback)),
                                        Param(req, "kind"), Param(req, "name"));
   if (!item) {
@@ -337,10 +331,10 @@ void ItemActionRoute(WebApp& app, const httplib::Request& req, httplib::Response
   const std::string action = Param(req, "action");
   Attempt attempt;
   std::string done;
+  const Principal& who = session->principal;
   try {
-    RevisionControl control(Connect(app), session->user);
     if (action == "checkout") {
-      control.CheckOut(*item, /*force=*/false);
+      app::CheckOut(app.core, who, *item, /*force=*/false);
       done = "Checked out " + ItemWords(*item) + " to you";
     } else if (action == "checkin") {
       attempt.form = "checkin";
@@ -350,30 +344,31 @@ void ItemActionRoute(WebApp& app, const httplib::Request& req, httplib::Response
         ShowItem(app, req, res, *session, *profile, *item, attempt, 422);
         return;
       }
-      Long number = control.CheckIn(*item, attempt.typed["comment"]);
+      Long number = app::CheckIn(app.core, who, *item, attempt.typed["comment"]);
       done = "Checked in " + ItemWords(*item) + " as revision " + std::to_string(number);
     } else if (action == "undo") {
-      control.UndoCheckOut(*item, /*force=*/false);
+      app::UndoCheckOut(app.core, who, *item, /*force=*/false);
       done = "Check-out of " + ItemWords(*item) + " undone: it is as it was before";
     } else if (action == "edit" && item->kind == ItemKind::kFunction) {
       attempt.form = "edit";
       for (const char* field : {"definition", "description", "comment"}) {
         attempt.typed[field] = UnixLines(Param(req, field));
       }
-      control.EditFunction(*item, {attempt.typed["definition"], attempt.typed["description"],
-                                   attempt.typed["comment"]});
+      app::EditFunction(app.core, who, *item,
+                        {attempt.typed["definition"], attempt.typed["description"],
+                         attempt.typed["comment"]});
       done = "Saved " + ItemWords(*item) + "; it stays checked out to you until you check it in";
     } else if (action == "field" && item->kind == ItemKind::kRule) {
       attempt.form = "field";
       const std::string field = Param(req, "field");
       attempt.typed["field"] = field;
       Values submitted;
-      for (const char* column : kFieldRuleColumns) {
+      for (const char* column : app::kFieldRuleColumns) {
         attempt.typed[column] = UnixLines(Param(req, column));
         submitted.emplace_back(column, attempt.typed[column]);
       }
       std::optional<Values> current =
-          FieldRuleValues(app.db, item->mprf, PageVrc(item->vrc), RuleKey(*item), field);
+          FieldRuleValues(app.db(), item->mprf, PageVrc(item->vrc), RuleKey(*item), field);
       // Only the columns that changed are written, so a number column left
       // as it was is never rewritten from its text.
       Values changed = current ? ChangedValues(*current, submitted) : submitted;
@@ -382,7 +377,7 @@ void ItemActionRoute(WebApp& app, const httplib::Request& req, httplib::Response
                           "Nothing changed in field rule " + field);
         return;
       }
-      control.EditRule(*item, field, changed);
+      app::EditRule(app.core, who, *item, field, changed);
       done = "Saved field rule " + field + " of " + item->name +
              "; the table rule stays checked out to you until you check it in";
     } else {
@@ -414,8 +409,7 @@ void HistoryRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   if (!profile) return;
   std::optional<Item> item = RequestItem(app, req, res, *profile);
   if (!item) return;
-  RevisionControl control(Connect(app), session->user);
-  std::vector<configmgt::Revision> revisions = control.History(*item);
+  std::vector<configmgt::Revision> revisions = app::History(app.core, session->principal, *item);
   // Without a choice: the last two revisions, or the only one against the
   // rows now. "to" missing or "now" compares with the rows now.
   std::optional<Long> from = RevisionParam(req, "from");
@@ -451,7 +445,7 @@ void HistoryRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
     data.set("from", std::to_string(*from));
     data.set("to", to ? "revision " + std::to_string(*to) : std::string("the rows now"));
     try {
-      data.set("diff", DiffHtml(control.Diff(*item, *from, to)));
+      data.set("diff", DiffHtml(app::Diff(app.core, session->principal, *item, *from, to)));
     } catch (const configmgt::Refusal&) {
       data.set("diff", FailureHtml());
     }
@@ -463,13 +457,12 @@ void HistoryRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
 }
 
 void ShowRestore(WebApp& app, const httplib::Request& req, httplib::Response& res,
-                 const SessionRecord& session, const ProfileSummary& profile, const Item& item,
+                 const SignedIn& session, const ProfileSummary& profile, const Item& item,
                  const std::string& problem_html, int status) {
   std::optional<Long> number = RevisionParam(req, "revision");
-  auto connection = Connect(app);
-  RevisionControl control(connection, session.user);
   Data data = ItemData(item);
-  std::vector<configmgt::Revision> revisions = control.History(item);
+  SetRights(data, RightsOn(app, session.principal, item.mprf));
+  std::vector<configmgt::Revision> revisions = app::History(app.core, session.principal, item);
   auto chosen = std::find_if(revisions.begin(), revisions.end(),
                              [&](const auto& r) { return number && r.number == *number; });
   if (chosen == revisions.end()) {
@@ -482,8 +475,9 @@ void ShowRestore(WebApp& app, const httplib::Request& req, httplib::Response& re
   data.set("revision_comment", chosen->comment);
   data.set("has_revision_comment", Flag(!chosen->comment.empty()));
   data.set("next", std::to_string(revisions.back().number + 1));
-  data.set("diff", DiffHtml(Reversed(control.Diff(item, chosen->number, std::nullopt))));
-  std::optional<CheckOutRecord> held = configmgt::FindCheckOut(connection, item);
+  data.set("diff", DiffHtml(Reversed(
+                       app::Diff(app.core, session.principal, item, chosen->number, std::nullopt))));
+  std::optional<CheckOutRecord> held = app::FindCheckOut(app.core, item);
   data.set("checked_out", Flag(held.has_value()));
   if (held) data.set("holder", held->holder);
   data.set("comment", Param(req, "comment"));
@@ -518,8 +512,7 @@ void RestoreRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   }
   Long made = 0;
   try {
-    RevisionControl control(Connect(app), session->user);
-    made = control.Restore(*item, *number, Param(req, "comment"));
+    made = app::Restore(app.core, session->principal, *item, *number, Param(req, "comment"));
   } catch (...) {
     ShowRestore(app, req, res, *session, *profile, *item, FailureHtml(), 422);
     return;
@@ -530,10 +523,9 @@ void RestoreRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
 }
 
 void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
-  RevisionControl control(Connect(app), session->user);
-  std::vector<CheckOutRecord> open = control.CheckOuts(std::nullopt);
+  std::vector<CheckOutRecord> open = app::CheckOuts(app.core, session->principal, std::nullopt);
   const long page = PageNumber(req);
   const std::size_t first = std::min(open.size(), static_cast<std::size_t>((page - 1) * kPageSize));
   const std::size_t last = std::min(open.size(), first + kPageSize);
@@ -541,7 +533,7 @@ void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   List rows;
   for (std::size_t i = first; i < last; ++i) {
     const CheckOutRecord& held = open[i];
-    const bool mine = held.holder == session->user;
+    const bool mine = held.holder == session->principal.name;
     Data d = ItemData(held.item);
     d.set("kind_label", held.item.kind == ItemKind::kFunction ? "Function" : "Rule");
     d.set("profile_url", ProfileUrl(held.item.mprf));
@@ -567,7 +559,7 @@ void CheckoutsRoute(WebApp& app, const httplib::Request& req, httplib::Response&
 std::optional<Item> CheckoutItem(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   std::optional<Integer> mprf = ParseProfileNumber(Param(req, "mprf"));
   std::optional<Item> item;
-  if (mprf && FindProfile(app.db, *mprf)) {
+  if (mprf && FindProfile(app.db(), *mprf)) {
     item =
         ParseItem(*mprf, ItemVrc(RequestVrc(req, Vrc{})), Param(req, "kind"), Param(req, "name"));
   }
@@ -576,11 +568,9 @@ std::optional<Item> CheckoutItem(WebApp& app, const httplib::Request& req, httpl
 }
 
 void ShowCheckoutConfirm(WebApp& app, const httplib::Request& req, httplib::Response& res,
-                         const SessionRecord& session, const Item& item,
+                         const SignedIn& session, const Item& item,
                          const std::string& problem_html, int status) {
-  auto connection = Connect(app);
-  RevisionControl control(connection, session.user);
-  std::optional<CheckOutRecord> held = configmgt::FindCheckOut(connection, item);
+  std::optional<CheckOutRecord> held = app::FindCheckOut(app.core, item);
   if (!held) {
     RedirectWithFlash(app, session, res, "/checkouts",
                       "The " + ItemWords(item) + " of profile " + std::to_string(item.mprf) +
@@ -592,7 +582,8 @@ void ShowCheckoutConfirm(WebApp& app, const httplib::Request& req, httplib::Resp
   data.set("takeover", Flag(takeover));
   data.set("action", takeover ? "takeover" : "undo");
   data.set("holder", held->holder.empty() ? "an unknown user" : held->holder);
-  data.set("mine", Flag(held->holder == session.user));
+  data.set("mine", Flag(held->holder == session.principal.name));
+  SetRights(data, RightsOn(app, session.principal, item.mprf));
   data.set("since", DateText(held->since));
   data.set("age", AgeText(DateText(held->since), DateTime::Now()));
   data.set("since_known", Flag(!DateText(held->since).empty()));
@@ -600,8 +591,7 @@ void ShowCheckoutConfirm(WebApp& app, const httplib::Request& req, httplib::Resp
   if (held->recorded) {
     // What the holder changed since the check-out: undoing throws it away,
     // taking over keeps it.
-    data.set("diff", DiffHtml(configmgt::DiffSnapshots(configmgt::DecodeSnapshot(held->snapshot),
-                                                       configmgt::ReadItem(connection, item))));
+    data.set("diff", DiffHtml(app::ChangesSinceCheckOut(app.core, *held)));
   }
   data.set("problem", problem_html);
   data.set("has_problem", Flag(!problem_html.empty()));
@@ -614,7 +604,7 @@ void ShowCheckoutConfirm(WebApp& app, const httplib::Request& req, httplib::Resp
 }
 
 void CheckoutConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   std::optional<Item> item = CheckoutItem(app, req, res);
   if (!item) return;
@@ -624,7 +614,7 @@ void CheckoutConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Res
 // Undoing one's own check-out from the overview, and undoing or taking over
 // another user's from the confirmation page (force is sent only there).
 void CheckoutActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session || !CheckCsrf(app, *session, req, res)) return;
   std::optional<Item> item = CheckoutItem(app, req, res);
   if (!item) return;
@@ -632,13 +622,12 @@ void CheckoutActionRoute(WebApp& app, const httplib::Request& req, httplib::Resp
   const bool force = Param(req, "force") == "yes";
   std::string done;
   try {
-    RevisionControl control(Connect(app), session->user);
     if (action == "undo") {
-      control.UndoCheckOut(*item, force);
+      app::UndoCheckOut(app.core, session->principal, *item, force);
       done = "Check-out of " + ItemWords(*item) + " (profile " + std::to_string(item->mprf) +
              ") undone" + (force ? "; recorded in its history as done by you" : "");
     } else if (action == "takeover") {
-      control.CheckOut(*item, /*force=*/true);
+      app::CheckOut(app.core, session->principal, *item, /*force=*/true);
       done = "You now hold the check-out of " + ItemWords(*item) + " (profile " +
              std::to_string(item->mprf) + "); recorded in its history";
     } else {

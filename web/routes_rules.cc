@@ -1,9 +1,9 @@
 // Mapping rules of a profile and VRC: the table list, one table's rules,
 // expiring, reinstating and deleting them, and copying rules from another
 // profile (which runs as a job).
+#include "app/changes.h"
 #include "web/app.h"
 #include "web/preview.h"
-#include "web/reads.h"
 
 namespace migprof::web {
 namespace {
@@ -12,7 +12,7 @@ std::vector<TableKey> RequestTables(const httplib::Request& req) {
   std::vector<TableKey> out;
   const std::size_t n = req.get_param_value_count("table");
   for (std::size_t i = 0; i < n; ++i) {
-    if (std::optional<TableKey> key = ParseTableCode(req.get_param_value("table", i))) {
+    if (std::optional<TableKey> key = app::ParseTableCode(req.get_param_value("table", i))) {
       out.push_back(*key);
     }
   }
@@ -51,7 +51,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const long page = PageNumber(req);
-  const long long total = CountTableRules(app.db, profile->mprf, vrc);
+  const long long total = CountTableRules(app.db(), profile->mprf, vrc);
   const std::string base = ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc);
   Data data;
   data.set("mprf", std::to_string(profile->mprf));
@@ -63,7 +63,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("total", std::to_string(total));
   data.set("copy_url", ProfileUrl(profile->mprf) + "/copy" + VrcQuery(vrc));
   List vrcs;
-  for (const Vrc& other : ProfileVrcs(app.db, *profile)) {
+  for (const Vrc& other : ProfileVrcs(app.db(), *profile)) {
     Data v;
     v.set("vrc", other.Text());
     v.set("url", ProfileUrl(profile->mprf) + "/rules" + VrcQuery(other));
@@ -73,14 +73,15 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("vrcs", vrcs);
   List rows;
   for (const TableRuleSummary& rule :
-       ListTableRules(app.db, profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
+       ListTableRules(app.db(), profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
     Data r = StatusData(rule.status);
     r.set("code", rule.key.Code());
     r.set("tcpac", rule.key.tcpac);
     r.set("tcmod", rule.key.tcmod);
     r.set("tflno", rule.key.tflno);
-    r.set("url", base + "&tcpac=" + UrlEncode(rule.key.tcpac) +
-                     "&tcmod=" + UrlEncode(rule.key.tcmod) + "&tflno=" + UrlEncode(rule.key.tflno));
+    r.set("url", ProfileUrl(profile->mprf) + "/rules/table" + VrcQuery(vrc) +
+                     "&tcpac=" + UrlEncode(rule.key.tcpac) + "&tcmod=" + UrlEncode(rule.key.tcmod) +
+                     "&tflno=" + UrlEncode(rule.key.tflno));
     r.set("comment", rule.comment);
     r.set("last_user", rule.last_user);
     r.set("fields", std::to_string(rule.fields));
@@ -91,6 +92,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   }
   data.set("rules", rows);
   data.set("has_rules", Flag(total > 0));
+  SetRights(data, RightsOn(app, session->principal, profile->mprf));
   SetPaging(data, base, page, total);
   SendHtml(res, RenderPage(Frame(app, *session, "Rules of " + std::to_string(profile->mprf),
                                  RuleCrumbs(*profile, vrc, true)),
@@ -102,7 +104,7 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const TableKey key{Param(req, "tcpac"), Param(req, "tcmod"), Param(req, "tflno")};
-  std::optional<TableRuleSummary> rule = FindTableRule(app.db, profile->mprf, vrc, key);
+  std::optional<TableRuleSummary> rule = FindTableRule(app.db(), profile->mprf, vrc, key);
   if (!rule) {
     SendProblem(res, 404, "No such table rule", "This VRC holds no rule for that table.");
     return;
@@ -127,12 +129,12 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
     }
     return list;
   };
-  data.set("fields", rows_data(FieldRules(app.db, profile->mprf, vrc, key, (page - 1) * kPageSize,
+  data.set("fields", rows_data(FieldRules(app.db(), profile->mprf, vrc, key, (page - 1) * kPageSize,
                                           kPageSize)));
   data.set("field_count", std::to_string(rule->fields));
-  data.set("sources", rows_data(SourceTables(app.db, profile->mprf, vrc, key)));
-  data.set("functions", rows_data(RuleFunctions(app.db, profile->mprf, vrc, key)));
-  data.set("links", rows_data(TableLinks(app.db, profile->mprf, vrc, key)));
+  data.set("sources", rows_data(SourceTables(app.db(), profile->mprf, vrc, key)));
+  data.set("functions", rows_data(RuleFunctions(app.db(), profile->mprf, vrc, key)));
+  data.set("links", rows_data(TableLinks(app.db(), profile->mprf, vrc, key)));
   SetPaging(data,
             ProfileUrl(profile->mprf) + "/rules/table" + VrcQuery(vrc) +
                 "&tcpac=" + UrlEncode(key.tcpac) + "&tcmod=" + UrlEncode(key.tcmod) +
@@ -145,8 +147,8 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
 }
 
 // The outcome of a member that raises, as its own page.
-void ShowRaised(WebApp& app, const SessionRecord& session, httplib::Response& res,
-                const ProfileSummary& profile, const Vrc& vrc, const Outcome& outcome,
+void ShowRaised(WebApp& app, const SignedIn& session, httplib::Response& res,
+                const ProfileSummary& profile, const Vrc& vrc, const MemberOutcome& outcome,
                 const std::string& what) {
   Data data;
   data.set("what", what);
@@ -177,41 +179,38 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     return;
   }
   const bool expire = action == "expire";
-  const bool list_mode = tables.size() > 1;
-  const MemberCall call = [&](TOVRHandleMigProf& object) {
-    object.ExpireMapRules(profile->mprf, vrc.vers, vrc.rele, vrc.cust, tables[0].tcpac,
-                          tables[0].tcmod, tables[0].tflno, list_mode ? CodeList(tables) : "",
-                          list_mode ? kTrue : kFalse, expire ? kTrue : kFalse);
-    return true;
-  };
+  const app::ExpireRules change{profile->mprf, vrc, tables, expire};
   if (!ApplyRequested(req)) {
     const std::string what =
         std::string(expire ? "Expire" : "Reinstate") + " the rules of " + TableCount(tables.size());
     std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
     crumbs.push_back({"Preview", ""});
-    ShowPreview(app, *session, req, res,
-                PendingChange{what, req.path, what, back, crumbs, {profile->mprf}, "", "", false},
-                call);
+    ShowPreview(app, *session, req, res, PendingChange{what, req.path, what, back, crumbs, "", "", false},
+                change);
     return;
   }
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome = CallMember(*slot, call);
-  if (!outcome.ok) {
+  MemberOutcome outcome;
+  try {
+    outcome = app::Apply(app.core, session->principal, change);
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
+  if (!outcome.Succeeded()) {
     ShowRaised(app, *session, res, *profile, vrc, outcome, expire ? "Expiring" : "Reinstating");
     return;
   }
   std::string flash = std::to_string(tables.size()) +
                       (tables.size() == 1 ? " table rule " : " table rules ") +
                       (expire ? "expired" : "reinstated");
-  if (DevelopmentVrc(app.db, profile->mprf)) flash += " in the development VRC";
+  if (DevelopmentVrc(app.db(), profile->mprf)) flash += " in the development VRC";
   RedirectWithFlash(app, *session, res, back, flash);
 }
 
 // The deletion's preview; Apply posts to DeleteRoute.
-void ShowDeletePreview(WebApp& app, const SessionRecord& session, const httplib::Request& req,
+void ShowDeletePreview(WebApp& app, const SignedIn& session, const httplib::Request& req,
                        httplib::Response& res, const ProfileSummary& profile, const Vrc& vrc,
                        const std::vector<TableKey>& tables) {
-  const bool list_mode = tables.size() > 1;
   const Integer mprf = profile.mprf;
   const std::string what = "Delete the rules of " + TableCount(tables.size());
   std::vector<Crumb> crumbs = RuleCrumbs(profile, vrc, false);
@@ -222,16 +221,10 @@ void ShowDeletePreview(WebApp& app, const SessionRecord& session, const httplib:
                             what,
                             ProfileUrl(mprf) + "/rules" + VrcQuery(vrc),
                             crumbs,
-                            {mprf},
                             "",
                             "",
                             /*destructive=*/true},
-              [&](TOVRHandleMigProf& object) {
-                object.DeleteMapRules(
-                    mprf, vrc.vers, vrc.rele, vrc.cust, tables[0].tcpac, tables[0].tcmod,
-                    tables[0].tflno, list_mode ? CodeList(tables) : "", list_mode ? kTrue : kFalse);
-                return true;
-              });
+              app::DeleteRules{mprf, vrc, tables});
 }
 
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
@@ -261,15 +254,14 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     ShowDeletePreview(app, *session, req, res, *profile, vrc, tables);
     return;
   }
-  const bool list_mode = tables.size() > 1;
-  auto slot = app.handles.For(session->id_hash);
-  Outcome outcome = CallMember(*slot, [&](TOVRHandleMigProf& object) {
-    object.DeleteMapRules(profile->mprf, vrc.vers, vrc.rele, vrc.cust, tables[0].tcpac,
-                          tables[0].tcmod, tables[0].tflno, list_mode ? CodeList(tables) : "",
-                          list_mode ? kTrue : kFalse);
-    return true;
-  });
-  if (!outcome.ok) {
+  MemberOutcome outcome;
+  try {
+    outcome = app::Apply(app.core, session->principal, app::DeleteRules{profile->mprf, vrc, tables});
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
+  if (!outcome.Succeeded()) {
     ShowRaised(app, *session, res, *profile, vrc, outcome, "Deleting rules");
     return;
   }
@@ -290,7 +282,7 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
   data.set("cust", vrc.cust);
   std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
   List sources;
-  for (const ProfileSummary& p : ListProfiles(app.db, "")) {
+  for (const ProfileSummary& p : ListProfiles(app.db(), "")) {
     if (p.mprf == profile->mprf) continue;
     Data option;
     option.set("value", std::to_string(p.mprf));
@@ -299,17 +291,18 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
     sources.push_back(option);
   }
   data.set("sources", sources);
+  SetRights(data, RightsOn(app, session->principal, profile->mprf));
   std::optional<ProfileSummary> source_profile;
-  if (source) source_profile = FindProfile(app.db, *source);
+  if (source) source_profile = FindProfile(app.db(), *source);
   data.set("has_source", Flag(source_profile.has_value()));
   if (source_profile) {
     data.set("source", std::to_string(source_profile->mprf));
     data.set("source_vrc", source_profile->vrc.Text());
     const long page = PageNumber(req);
-    const long long total = CountTableRules(app.db, source_profile->mprf, source_profile->vrc);
+    const long long total = CountTableRules(app.db(), source_profile->mprf, source_profile->vrc);
     List tables;
     for (const TableRuleSummary& rule :
-         ListTableRules(app.db, source_profile->mprf, source_profile->vrc, (page - 1) * kPageSize,
+         ListTableRules(app.db(), source_profile->mprf, source_profile->vrc, (page - 1) * kPageSize,
                         kPageSize)) {
       Data t = StatusData(rule.status);
       t.set("code", rule.key.Code());
@@ -334,15 +327,14 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
 void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
-  CopyRequest request;
-  request.user = session->user;
+  app::CopyRules request;
   request.target = profile->mprf;
-  request.target_vrc = RequestVrc(req, profile->vrc);
+  request.vrc = RequestVrc(req, profile->vrc);
   request.tables = RequestTables(req);
   std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
   if (!source || request.tables.empty()) {
     RedirectWithFlash(app, *session, res,
-                      ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.target_vrc) +
+                      ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.vrc) +
                           (source ? "&source=" + std::to_string(*source) : ""),
                       "Choose a source profile and at least one table");
     return;
@@ -351,26 +343,30 @@ void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   if (!ApplyRequested(req)) {
     const std::string what = "Copy " + TableCount(request.tables.size()) + " from profile " +
                              std::to_string(request.source);
-    const std::string form_url = ProfileUrl(profile->mprf) + "/copy" +
-                                 VrcQuery(request.target_vrc) +
+    const std::string form_url = ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.vrc) +
                                  "&source=" + std::to_string(request.source);
-    std::vector<Crumb> crumbs = RuleCrumbs(*profile, request.target_vrc, false);
+    std::vector<Crumb> crumbs = RuleCrumbs(*profile, request.vrc, false);
     crumbs.push_back({"Copy", form_url});
     crumbs.push_back({"Preview", ""});
     ShowPreview(app, *session, req, res,
-                PendingChange{what + " into " + request.target_vrc.Text(),
+                PendingChange{what + " into " + request.vrc.Text(),
                               req.path,
                               "Copy " + TableCount(request.tables.size()),
                               form_url,
                               crumbs,
-                              {request.source, request.target},
                               "",
                               "",
                               false},
-                [&request](TOVRHandleMigProf& object) { return CallCopy(object, request); });
+                request);
     return;
   }
-  std::string id = app.jobs.StartCopy(request);
+  std::string id;
+  try {
+    id = app.jobs.StartCopy(session->principal, request);
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
+  }
   res.status = 303;
   res.set_header("Location", "/jobs/" + id);
 }

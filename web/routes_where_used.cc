@@ -2,33 +2,25 @@
 // every profile and VRC that uses a table or a library function.
 #include <map>
 
+#include "app/insight.h"
 #include "migprof/insight.h"
 #include "web/app.h"
 
 namespace migprof::web {
 namespace {
 
-using Json = insight::Json;
-
-insight::DataSource SourceOf(const WebApp& app) {
-  const DbSettings& s = app.db.settings();
-  return insight::DataSource{s.database, s.user, s.password};
-}
-
-std::string Text(const Json& value) {
-  return value.is_string() ? value.get<std::string>() : value.is_null() ? "" : value.dump();
-}
+using Descriptions = std::map<long long, std::string>;
 
 // A profile of a lineage: number, VRC, description and links.
-Data ScopeData(const Json& scope, const std::map<std::string, std::string>& descriptions) {
+Data ScopeData(const insight::Scope& scope, bool known, const Descriptions& descriptions) {
   Data d;
-  const std::string mprf = Text(scope["mprf"]);
+  const std::string mprf = std::to_string(scope.mprf);
   d.set("mprf", mprf);
   d.set("url", "/profiles/" + mprf);
-  auto description = descriptions.find(mprf);
+  auto description = descriptions.find(scope.mprf);
   d.set("description", description == descriptions.end() ? "" : description->second);
-  if (scope.contains("vers")) {
-    const Vrc vrc{Text(scope["vers"]), Text(scope["rele"]), Text(scope["cust"])};
+  if (known) {
+    const Vrc vrc{scope.vers, scope.rele, scope.cust};
     d.set("vrc", vrc.Text());
     d.set("rules_url", "/profiles/" + mprf + "/rules" + VrcQuery(vrc));
     d.set("functions_url", "/profiles/" + mprf + "/functions" + VrcQuery(vrc));
@@ -36,13 +28,13 @@ Data ScopeData(const Json& scope, const std::map<std::string, std::string>& desc
   return d;
 }
 
-List DerivedNodes(const Json& derived, const std::map<std::string, std::string>& descriptions,
+List DerivedNodes(const std::vector<insight::Derived>& derived, const Descriptions& descriptions,
                   long& count) {
   List nodes;
-  for (const Json& item : derived) {
+  for (const insight::Derived& item : derived) {
     ++count;
-    Data node = ScopeData(item, descriptions);
-    List children = DerivedNodes(item["derived"], descriptions, count);
+    Data node = ScopeData(item.scope, item.known, descriptions);
+    List children = DerivedNodes(item.derived, descriptions, count);
     node.set("has_children", Flag(!children.empty()));
     node.set("children", children);
     nodes.push_back(node);
@@ -50,25 +42,29 @@ List DerivedNodes(const Json& derived, const std::map<std::string, std::string>&
   return nodes;
 }
 
+Descriptions AllDescriptions(WebApp& app) {
+  Descriptions descriptions;
+  for (const ProfileSummary& p : ListProfiles(app.db(), "")) descriptions[p.mprf] = p.description;
+  return descriptions;
+}
+
 void LineageRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
-  std::map<std::string, std::string> descriptions;
-  for (const ProfileSummary& p : ListProfiles(app.db, "")) {
-    descriptions[std::to_string(p.mprf)] = p.description;
-  }
-  Json lineage = insight::Lineage(SourceOf(app), profile->mprf);
-  Data data = ScopeData(lineage["profile"], descriptions);
+  const Descriptions descriptions = AllDescriptions(app);
+  const insight::ProfileLineage lineage = app::Lineage(app.core, session->principal, profile->mprf);
+  Data data = ScopeData(lineage.profile, true, descriptions);
   // Ancestors come nearest first; the page draws them from the top down.
   List ancestors;
-  const Json& list = lineage["ancestors"];
-  for (auto it = list.rbegin(); it != list.rend(); ++it) {
-    Data a = ScopeData(*it, descriptions);
-    a.set("level", Text((*it)["levl"]));
+  for (auto it = lineage.ancestors.rbegin(); it != lineage.ancestors.rend(); ++it) {
+    const insight::Scope scope{it->profile.IsNull() ? 0 : static_cast<long long>(it->profile.ToDouble()),
+                               it->vers, it->rele, it->cust};
+    Data a = ScopeData(scope, true, descriptions);
+    a.set("level", it->level.IsNull() ? std::string() : it->level.ToString());
     ancestors.push_back(a);
   }
   long count = 0;
-  List derived = DerivedNodes(lineage["derived"], descriptions, count);
+  List derived = DerivedNodes(lineage.derived, descriptions, count);
   data.set("ancestors", ancestors);
   data.set("has_ancestors", Flag(!ancestors.empty()));
   data.set("derived", derived);
@@ -85,31 +81,25 @@ void LineageRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
 }
 
 // The profiles and VRCs of a use list, with the tables (or roles) named.
-List UseRows(const Json& uses, const std::map<std::string, std::string>& descriptions,
-             const char* what) {
+List UseRows(const std::vector<insight::Use>& uses, const Descriptions& descriptions) {
   List rows;
-  for (const Json& use : uses) {
-    Data row = ScopeData(use, descriptions);
+  for (const insight::Use& use : uses) {
+    Data row = ScopeData(use.scope, true, descriptions);
     std::string items;
-    if (use.contains(what)) {
-      for (const Json& item : use[what]) items += (items.empty() ? "" : ", ") + Text(item);
-    }
+    for (const String& item : use.tables) items += (items.empty() ? "" : ", ") + item;
     row.set("items", items);
-    row.set("stat", use.contains("stat") ? Text(use["stat"]) : "");
+    row.set("stat", "");
     rows.push_back(row);
   }
   return rows;
 }
 
 void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  std::optional<SessionRecord> session = RequireSession(app, req, res);
+  std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   const std::string table = Param(req, "table");
   const std::string function = Param(req, "function");
-  std::map<std::string, std::string> descriptions;
-  for (const ProfileSummary& p : ListProfiles(app.db, "")) {
-    descriptions[std::to_string(p.mprf)] = p.description;
-  }
+  const Descriptions descriptions = AllDescriptions(app);
   Data data;
   data.set("table", table);
   data.set("function", function);
@@ -117,9 +107,10 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   data.set("has_function", Flag(false));
   data.set("table_problem", Flag(false));
   if (!table.empty()) {
-    if (std::optional<TableKey> key = ParseTableCode(table)) {
-      Json use = insight::TableUse(SourceOf(app), key->tcpac, key->tcmod, key->tflno);
-      List rows = UseRows(use["used_by"], descriptions, "tables");
+    if (std::optional<TableKey> key = app::ParseTableCode(table)) {
+      const insight::TableUsage use =
+          app::TableUse(app.core, session->principal, key->tcpac, key->tcmod, key->tflno);
+      List rows = UseRows(use.used_by, descriptions);
       data.set("has_table", Flag(true));
       data.set("table_uses", rows);
       data.set("table_used", Flag(!rows.empty()));
@@ -129,9 +120,15 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
     }
   }
   if (!function.empty()) {
-    Json use = insight::FunctionUse(SourceOf(app), function);
-    List holds = UseRows(use["holds"], descriptions, "");
-    List calls = UseRows(use["calls"], descriptions, "tables");
+    const insight::FunctionUsage use = app::FunctionUse(app.core, session->principal, function);
+    List holds;
+    for (const insight::FunctionHolder& holder : use.holds) {
+      Data row = ScopeData(holder.scope, true, descriptions);
+      row.set("items", "");
+      row.set("stat", holder.status);
+      holds.push_back(row);
+    }
+    List calls = UseRows(use.calls, descriptions);
     data.set("has_function", Flag(true));
     data.set("holds", holds);
     data.set("has_holds", Flag(!holds.empty()));

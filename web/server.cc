@@ -3,20 +3,19 @@
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <condition_variable>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include "component/failure.h"
 #include "web/api_routes.h"
 #include "web/app.h"
+#include "app/secrets.h"
+#include "app/tables.h"
 #include "web/assets.h"
-#include "web/tokens.h"
 
 namespace migprof::web {
 namespace {
@@ -84,7 +83,7 @@ void AddHealthRoutes(httplib::Server& server, WebApp& app) {
   });
   server.Get("/readyz", [&app](const httplib::Request&, httplib::Response& res) {
     SendHealth(res,
-               ReadinessAnswer([&app] { app.db.QueryNumber("select count(*) from mpweb_user"); }));
+               ReadinessAnswer([&app] { app.db().QueryNumber("select count(*) from mpweb_user"); }));
   });
 }
 
@@ -146,32 +145,9 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   AddCompareRoutes(server, app);
   AddWhereUsedRoutes(server, app);
   AddRevisionRoutes(server, app);
+  AddAccountRoutes(server, app);
+  AddActivityRoutes(server, app);
   AddApiRoutes(server, app);
-}
-
-std::string ReadPassword(std::istream& in, std::ostream& out, bool& ok) {
-  const bool terminal = &in == &std::cin && isatty(STDIN_FILENO);
-  termios saved{};
-  if (terminal) {
-    tcgetattr(STDIN_FILENO, &saved);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
-  auto read_line = [&](const char* prompt) {
-    if (terminal) out << prompt << std::flush;
-    std::string line;
-    ok = static_cast<bool>(std::getline(in, line));
-    if (terminal) out << '\n';
-    return line;
-  };
-  std::string first = read_line("Password: ");
-  if (ok && terminal) {
-    std::string again = read_line("Again: ");
-    if (again != first) first.clear();
-  }
-  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  return first;
 }
 
 }  // namespace
@@ -299,23 +275,6 @@ HealthAnswer ReadinessAnswer(const std::function<void()>& probe) {
   return HealthAnswer{200, R"({"status":"ready"})"};
 }
 
-bool LoadDatabaseLogin(const std::string& option_file, DbSettings& db, std::ostream& err) {
-  if (const char* user = std::getenv("MIGPROF_DB_USER")) db.user = user;
-  if (const char* password = std::getenv("MIGPROF_DB_PASSWORD")) db.password = password;
-  if (option_file.empty()) return true;
-  std::ifstream file(option_file);
-  if (!file) {
-    err << "migprof: cannot read the option file " << option_file << '\n';
-    return false;
-  }
-  std::string line;
-  while (std::getline(file, line)) {
-    if (line.rfind("user=", 0) == 0) db.user = line.substr(5);
-    if (line.rfind("password=", 0) == 0) db.password = line.substr(9);
-  }
-  return true;
-}
-
 std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::string& host) {
   if (options.tls_cert.empty() != options.tls_key.empty()) {
     return "--tls-cert and --tls-key go together: give both, or neither";
@@ -360,11 +319,12 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  WebApp app(options.db);
+  WebApp app(options.db, options.activity_days);
+  app.core.activity().SetRetention(options.activity_days);
   try {
-    InitSodium();
-    EnsureWebTables(app.db);
-    const bool accounts = app.store.HasUsers();
+    app::InitSodium();
+    app::EnsureTables(app.db());
+    const bool accounts = app.core.accounts().Any();
     if (!IsLoopback(host) && !accounts) {
       err << "migprof serve: refusing to listen on " << host
           << " without accounts; add one with `migprof user add <name>` first, or listen on "
@@ -378,6 +338,10 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
              "user add <name>` first\n";
       return 1;
     }
+  } catch (const ComError& failure) {
+    err << "migprof serve: the profile database " << options.db.source.name
+        << " cannot be used: " << failure.description() << '\n';
+    return 1;
   } catch (const std::exception& failure) {
     err << "migprof serve: " << failure.what() << '\n';
     return 1;
@@ -447,51 +411,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   served.notify_all();
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
-  // What is left of the grace period goes to running copies; the component
-  // objects of the sessions then release their connections.
+  // What is left of the grace period goes to running copies.
   app.jobs.Stop(deadline);
-  app.handles.Close();
-  return 0;
-}
-
-int RunUserAdd(const DbSettings& settings, const std::string& name, std::istream& in,
-               std::ostream& out, std::ostream& err) {
-  if (name.empty() || name.size() > 64) {
-    err << "migprof user add: a name of 1 to 64 characters is needed\n";
-    return 1;
-  }
-  bool ok = false;
-  std::string password = ReadPassword(in, out, ok);
-  if (!ok || password.empty()) {
-    err << "migprof user add: no password given (or the two entries differ)\n";
-    return 1;
-  }
-  try {
-    Db db(settings);
-    EnsureWebTables(db);
-    Store(db).AddUser(name, HashPassword(password));
-  } catch (...) {
-    err << "migprof user add: " << CurrentFailure().description() << '\n';
-    return 1;
-  }
-  out << "Account " << name << " can sign in.\n";
-  return 0;
-}
-
-int RunUserRemove(const DbSettings& settings, const std::string& name, std::ostream& out,
-                  std::ostream& err) {
-  try {
-    Db db(settings);
-    EnsureWebTables(db);
-    if (!Store(db).RemoveUser(name)) {
-      err << "migprof user remove: there is no account " << name << '\n';
-      return 1;
-    }
-  } catch (...) {
-    err << "migprof user remove: " << CurrentFailure().description() << '\n';
-    return 1;
-  }
-  out << "Account " << name << " removed; its sessions have ended.\n";
   return 0;
 }
 

@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "web/db.h"
+#include "app/db.h"
 
 namespace migprof::web {
 
 struct ServeOptions {
-  DbSettings db;
+  app::Settings db;
+  // Days the activity log keeps its entries (0: for good).
+  long activity_days = 400;
   std::string listen = "127.0.0.1:8080";
   // Addresses or networks ("127.0.0.1", "10.0.0.0/8", "::1") of proxies
   // whose X-Forwarded-For and X-Forwarded-Proto headers are believed.
@@ -103,7 +105,9 @@ std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::st
 // them; nullptr when the certificate or key cannot be loaded.
 std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options);
 
-// Serves until SIGINT or SIGTERM. Refuses (exit status 1, message on err) to
+// Serves until SIGINT or SIGTERM. Creates the front end's tables on the
+// embedded database (a server database must have them). Refuses (exit
+// status 1, message on err) to
 // listen beyond loopback, or to trust a proxy, while there is no account, and
 // as TlsRefusal says. On a signal it stops accepting, lets requests in flight
 // and running copies end within options.shutdown_grace (copies still running
@@ -111,19 +115,6 @@ std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options);
 // returns 0. Requests still running after the grace period end the process
 // with status 1.
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err);
-
-// `migprof user add`: the password is read from in (without echo on a
-// terminal, twice). `migprof user remove` also ends the user's sessions.
-int RunUserAdd(const DbSettings& db, const std::string& name, std::istream& in, std::ostream& out,
-               std::ostream& err);
-int RunUserRemove(const DbSettings& db, const std::string& name, std::ostream& out,
-                  std::ostream& err);
-
-// The database login from the environment (MIGPROF_DB_USER,
-// MIGPROF_DB_PASSWORD) or, when path is given, from an option file of
-// "user=" and "password=" lines. False with a message when the file cannot
-// be read.
-bool LoadDatabaseLogin(const std::string& option_file, DbSettings& db, std::ostream& err);
 
 }  // namespace migprof::web
 

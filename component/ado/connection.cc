@@ -14,6 +14,7 @@ std::shared_ptr<Connection> Connection::Create() {
 Connection::~Connection() {
   // A connection released with its transaction open rolls it back.
   if (session_ && session_->InTransaction()) {
+    detail::NotifyTransactionEnded(this, /*committed=*/false);
     try {
       session_->Rollback();
     } catch (...) {
@@ -77,6 +78,10 @@ std::shared_ptr<Recordset> Connection::Execute(const String& command_text,
   detail::CheckStatementText(command_text);
   detail::ResultRows result = session().Run(command_text);
   if (records_affected) *records_affected = Variant(static_cast<Long>(result.rows_affected));
+  if (result.rows_affected > 0 && detail::CountingChanges()) {
+    detail::NotifyRowsChanged(this, session_->InTransaction(), detail::ChangedTable(command_text),
+                              result.rows_affected);
+  }
   if (!result.has_columns) return Recordset::Create();
   return Recordset::FromRows(shared_from_this(), command_text, std::move(result.columns),
                              std::move(result.rows));
@@ -90,11 +95,13 @@ long Connection::BeginTrans() {
 void Connection::CommitTrans() {
   if (!session().InTransaction()) throw ComError(errc::kNoTransaction, errtext::kNoTransaction);
   session_->Commit();
+  detail::NotifyTransactionEnded(this, /*committed=*/true);
 }
 
 void Connection::RollbackTrans() {
   if (!session().InTransaction()) throw ComError(errc::kNoTransaction, errtext::kNoTransaction);
   session_->Rollback();
+  detail::NotifyTransactionEnded(this, /*committed=*/false);
 }
 
 }  // namespace migprof::ado

@@ -3,6 +3,7 @@
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
 #include "component/sql/row_key_select.h"
+#include "component/sql/tsql_lexer.h"
 #include "migprof/ado.h"
 
 namespace migprof::ado {
@@ -257,6 +258,8 @@ void Recordset::Update() {
     std::vector<Variant> values;
     for (const auto& [index, value] : pending_) values.push_back(value);
     session.InsertRow(source.target.table, columns, values);
+    detail::NotifyRowsChanged(connection_.get(), session.InTransaction(),
+                              tsql::Lower(source.target.table), 1);
     adding_ = false;
     if (fetched_) {
       std::vector<Variant> row(columns_.size(), Variant::Null());
@@ -278,9 +281,11 @@ void Recordset::Update() {
   std::vector<Variant> set_values;
   for (const auto& [index, value] : pending_) set_values.push_back(value);
   std::vector<Variant>& key = CurrentKey(source);
-  if (session.UpdateRow(source.target.table, source.key, key, set_columns, set_values) == 0) {
-    throw ComError(errc::kRowNotLocated, errtext::kRowNotLocated);
-  }
+  const long changed =
+      session.UpdateRow(source.target.table, source.key, key, set_columns, set_values);
+  if (changed == 0) throw ComError(errc::kRowNotLocated, errtext::kRowNotLocated);
+  detail::NotifyRowsChanged(connection_.get(), session.InTransaction(),
+                            tsql::Lower(source.target.table), changed);
   // A key made of the table's columns follows the values written into them.
   for (std::size_t i = 0; i < set_columns.size(); ++i) {
     for (std::size_t k = 0; k < source.key.columns.size() && k < key.size(); ++k) {
@@ -316,7 +321,10 @@ void Recordset::Delete(long affect) {
   pending_.clear();
   // A row that is gone already (deleted by another cursor, or met twice in
   // a join) leaves nothing to delete.
-  connection_->session().DeleteRow(source.target.table, source.key, key);
+  detail::Session& session = connection_->session();
+  const long removed = session.DeleteRow(source.target.table, source.key, key);
+  detail::NotifyRowsChanged(connection_.get(), session.InTransaction(),
+                            tsql::Lower(source.target.table), removed);
   deleted_[position_] = true;
 }
 

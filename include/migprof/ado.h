@@ -266,6 +266,33 @@ class StatementLog {
   ScopedStatementObserver observer_;
 };
 
+// Counts the rows changed on this thread, table by table, while it lives:
+// statements that insert, update or delete rows (as many as the database
+// reports), and rows added, changed or deleted through recordsets. Changes
+// made inside a transaction count when it commits; a rollback drops them.
+// When counts nest, the outer one also gets what the inner one counted.
+class ScopedChangeCount {
+ public:
+  ScopedChangeCount();
+  ~ScopedChangeCount();
+  ScopedChangeCount(const ScopedChangeCount&) = delete;
+  ScopedChangeCount& operator=(const ScopedChangeCount&) = delete;
+
+  // Rows changed per table (names in lower case); a table without changes
+  // is absent.
+  const std::map<String, long long>& rows() const { return committed_; }
+
+  // For the layer's own use: a change on the connection with this identity.
+  void Changed(const void* connection, bool in_transaction, const String& table, long long rows);
+  // For the layer's own use: the connection's transaction ended.
+  void TransactionEnded(const void* connection, bool committed);
+
+ private:
+  ScopedChangeCount* previous_;
+  std::map<String, long long> committed_;
+  std::map<const void*, std::map<String, long long>> pending_;
+};
+
 }  // namespace migprof::ado
 
 #endif  // MIGPROF_ADO_H_

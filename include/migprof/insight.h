@@ -5,47 +5,60 @@
 //
 // Every function reads the database through the data-access layer, with the
 // settings of a DataSource, and raises ComError when the database fails.
-// Answers are JSON with keys in a fixed order, so a front end and a diff
-// read them the same way every time.
+// Answers are typed; an exported profile is a JSON document with keys in a
+// fixed order, so that a diff reads two exports the same way every time.
 #ifndef MIGPROF_INSIGHT_H_
 #define MIGPROF_INSIGHT_H_
 
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "migprof/automation.h"
+#include "migprof/data_source.h"
 
 namespace migprof::insight {
 
-using Json = nlohmann::ordered_json;
-
-// The settings a component object connects with: DatabaseName,
-// DatabaseUser, DatabasePassword.
-struct DataSource {
-  String name;
-  String user;
-  String password;
-};
+using migprof::DataSource;
 
 // ---------------------------------------------------------------- preview
 
-// Runs the work under preview against the snapshot data source and answers
-// what it answered (for a member: its result and error state).
-using PreviewRun = std::function<Json(const DataSource& snapshot)>;
+// A profile and a VRC, as the rule tables name them.
+struct Scope {
+  long long mprf = 0;
+  String vers, rele, cust;
+  auto operator<=>(const Scope&) const = default;
+};
 
-// Runs run on a snapshot of source and answers
-//   {"outcome": <run's answer>,
-//    "changes": {"<table>": {"added": [row...],
-//                            "changed": [{"old": row, "new": row,
-//                                         "columns": [name...]}...],
-//                            "removed": [row...]}...}}
-// with a table only when its rows changed, rows as {"column": value} in the
-// table's column order. source itself is never written; the snapshot is
-// removed before Preview returns.
+// A row's values in its table's column order.
+using Values = std::vector<Variant>;
+
+// One row a change kept but changed: before and after, and the names of the
+// columns whose values differ.
+struct RowChange {
+  Values before, after;
+  std::vector<String> columns;
+};
+
+// What a change did to one table.
+struct TableChanges {
+  String table;
+  std::vector<String> columns;
+  std::vector<Values> added;
+  std::vector<RowChange> changed;
+  std::vector<Values> removed;
+};
+
+// Runs the work under preview against the snapshot data source.
+using SnapshotRun = std::function<void(const DataSource& snapshot)>;
+
+// Runs run on a snapshot of source and answers what it changed there, a
+// table only when its rows changed, rows in the order the database keeps
+// them. source itself is never written; the snapshot is removed before
+// Preview returns.
 //
 // The snapshot is an embedded database file of its own, in memory
 // (/dev/shm) where the system has it. A file rather than a private memory
@@ -61,7 +74,8 @@ using PreviewRun = std::function<Json(const DataSource& snapshot)>;
 // Components the member creates by ProgID (UpdateMap100's configuration
 // management) get the snapshot's settings; state they keep outside the
 // database is not part of the snapshot.
-Json Preview(const DataSource& source, const std::vector<Integer>& profiles, const PreviewRun& run);
+std::vector<TableChanges> Preview(const DataSource& source, const std::vector<Integer>& profiles,
+                                  const SnapshotRun& run);
 
 // ---------------------------------------------------------------- compare
 
@@ -71,40 +85,103 @@ struct RuleSet {
   std::optional<std::vector<String>> vrc;  // vers, rele, cust
 };
 
+enum class RuleStatus { kSame, kChanged, kOnlyLeft, kOnlyRight };
+// How a rule of a derived profile stands to its parent's: taken over
+// unchanged, changed, or its own. kUnknown when the right side is not the
+// left's parent.
+enum class RuleLineage { kUnknown, kInherited, kOverridden, kLocal };
+
+struct ColumnDifference {
+  String column;
+  Variant left, right;
+};
+
+struct RuleComparison {
+  std::vector<std::pair<String, Variant>> key;  // the table's rule key columns
+  RuleStatus status = RuleStatus::kSame;
+  std::vector<ColumnDifference> changes;  // for kChanged
+  RuleLineage lineage = RuleLineage::kUnknown;
+};
+
+struct TableComparison {
+  String table;
+  std::vector<RuleComparison> rules;
+};
+
+struct Comparison {
+  Scope left, right;
+  bool right_is_parent = false;  // by the parent VRC of left's qzmap100 row
+  std::vector<TableComparison> tables;  // tables with rules on either side
+  long long same = 0, changed = 0, only_left = 0, only_right = 0;
+};
+
 // Compares the mapping rules and library functions of left and right, table
-// by table, rule by rule (a rule is found by its table's rule key):
-//   {"left": {"mprf", "vers", "rele", "cust"}, "right": {...},
-//    "right_is_parent": bool,
-//    "tables": {"<table>": [{"key": {...}, "status": "same" | "changed" |
-//        "only_left" | "only_right", "changes": {"<column>": {"left": v,
-//        "right": v}}, "lineage": "inherited" | "overridden" | "local"}...]},
-//    "summary": {"same": n, "changed": n, "only_left": n, "only_right": n}}
-// Who changed a rule last and when (lusr, lurn, ldat) are not compared: a
-// copy stamps them. "changes" is present for changed rules; "lineage" for the rules of left
-// when right is left's parent (by the parent VRC of left's qzmap100 row).
-// A profile that does not exist raises ComError(kInsightRefused).
-Json Compare(const DataSource& source, const RuleSet& left, const RuleSet& right);
+// by table, rule by rule (a rule is found by its table's rule key). Who
+// changed a rule last and when (lusr, lurn, ldat) are not compared: a copy
+// stamps them. A profile that does not exist raises
+// ComError(kInsightRefused).
+Comparison Compare(const DataSource& source, const RuleSet& left, const RuleSet& right);
+
+// "same", "changed", "only_left", "only_right".
+const char* RuleStatusName(RuleStatus status);
+// "", "inherited", "overridden", "local".
+const char* RuleLineageName(RuleLineage lineage);
 
 // -------------------------------------------------------------- where used
 
-// The lineage of profile mprf: {"profile": {...}, "ancestors": [{"levl",
-// "mprf", "vers", "rele", "cust"}...] nearest first, "derived": [{"mprf",
-// "vers", "rele", "cust", "derived": [...]}...]}, the tree of every profile
-// whose levels (qzmap101) name mprf as an ancestor.
-Json Lineage(const DataSource& source, Integer mprf);
+struct Ancestor {
+  Variant level;    // levl
+  Variant profile;  // pprf
+  String vers, rele, cust;
+};
 
-// Every profile and VRC with rules for the table tcpac/tcmod/tflno:
-// {"table": {...}, "used_by": [{"mprf", "vers", "rele", "cust", "tables":
-// ["<rule table>"...]}...]}, also counting the table as a further source
-// table (qzmap130) and as base or child of a table link (qzmap170/175).
-Json TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
-              const String& tflno);
+// A profile derived from another, with the profiles derived from it.
+struct Derived {
+  Scope scope;
+  bool known = true;  // false: a level names a profile that has no qzmap100 row
+  std::vector<Derived> derived;
+};
 
-// Every profile and VRC that holds the library function name (qzlib100) or
-// whose rules call it (qzmap160): {"function": name, "holds": [{"mprf",
-// "vers", "rele", "cust", "stat"}...],
-// "calls": [{"mprf", "vers", "rele", "cust", "tables": ["<pac><mod><flno>"]}]}.
-Json FunctionUse(const DataSource& source, const String& name);
+struct ProfileLineage {
+  Scope profile;
+  std::vector<Ancestor> ancestors;  // nearest first
+  std::vector<Derived> derived;
+};
+
+// The lineage of profile mprf: its ancestors (qzmap101 levels above 1) and
+// the tree of every profile whose levels name it as an ancestor. A profile
+// that does not exist raises ComError(kInsightRefused).
+ProfileLineage Lineage(const DataSource& source, Integer mprf);
+
+// A profile and VRC, and the tables (or rule tables) where it uses a thing.
+struct Use {
+  Scope scope;
+  std::vector<String> tables;
+};
+
+struct TableUsage {
+  String tcpac, tcmod, tflno;
+  std::vector<Use> used_by;  // the rule tables naming it, per profile and VRC
+};
+
+// Every profile and VRC with rules for the table tcpac/tcmod/tflno, also
+// counting the table as a further source table (qzmap130) and as base or
+// child of a table link (qzmap170/175).
+TableUsage TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
+                    const String& tflno);
+
+struct FunctionHolder {
+  Scope scope;
+  String status;
+};
+
+struct FunctionUsage {
+  String name;
+  std::vector<FunctionHolder> holds;  // qzlib100 rows of that name
+  std::vector<Use> calls;             // qzmap160 rows calling it, by table code
+};
+
+FunctionUsage FunctionUse(const DataSource& source, const String& name);
 
 // ----------------------------------------------------------- export/import
 
@@ -124,8 +201,12 @@ class ImportRefused : public std::runtime_error {
 // Writes the profile of an exported document into target, in one
 // transaction. Refuses (ImportRefused, nothing written) when the document is
 // malformed, the profile number or its VRC is taken, or its parent VRC names
-// no profile. Answers {"mprf": n, "rows": {"<table>": count...}}.
-Json ImportProfile(const DataSource& target, const std::string& document);
+// no profile. Answers the profile and the rows written per table.
+struct ImportResult {
+  Integer mprf = 0;
+  std::vector<std::pair<String, long long>> rows;
+};
+ImportResult ImportProfile(const DataSource& target, const std::string& document);
 
 // The error number of a refusal of Compare, Lineage or ExportProfile (a
 // profile that does not exist).

@@ -1,0 +1,308 @@
+#include "app/reads.h"
+
+#include "component/sql_text.h"
+#include "component/text/cp1252.h"
+#include "profiles/owner_cipher.h"
+
+namespace migprof::app {
+namespace {
+
+String Q(const String& text) { return "'" + SqlText(text) + "'"; }
+
+String VrcCondition(Integer mprf, const Vrc& vrc) {
+  return "mprf = " + SqlNumber(mprf) + " and vers = " + Q(vrc.vers) + " and rele = " + Q(vrc.rele) +
+         " and cust = " + Q(vrc.cust);
+}
+
+String TableCondition(const TableKey& key) {
+  return "tcpac = " + Q(key.tcpac) + " and tcmod = " + Q(key.tcmod) +
+         " and tflno = " + Q(key.tflno);
+}
+
+String BaseCondition(const TableKey& key) {
+  return "bpac = " + Q(key.tcpac) + " and bmod = " + Q(key.tcmod) + " and bflno = " + Q(key.tflno);
+}
+
+constexpr const char* kProfileColumns =
+    "select p.mprf, p.dsca, p.sapp, p.tapp, p.apln, p.scme, p.vers, p.rele, p.cust, p.verf, "
+    "p.relf, p.cusf, p.deph, l.pprf from qzmap100 p left join qzmap101 l on l.mprf = p.mprf "
+    "and l.levl = 2";
+
+ProfileSummary ToProfile(const Row& r) {
+  ProfileSummary p;
+  p.mprf = static_cast<Integer>(std::stoi(r[0]));
+  p.description = r[1];
+  p.source_app = r[2];
+  p.target_app = r[3];
+  p.application_name = r[4];
+  p.revision_control = r[5];
+  p.vrc = {r[6], r[7], r[8]};
+  p.parent_vrc = {r[9], r[10], r[11]};
+  p.depth = r[12].empty() ? 0 : std::stol(r[12]);
+  if (!r[13].empty()) p.parent = static_cast<Integer>(std::stoi(r[13]));
+  return p;
+}
+
+long long Count(const Db& db, const String& table, const String& condition) {
+  return db.QueryNumber("select count(*) from " + table + " where " + condition);
+}
+
+}  // namespace
+
+std::optional<String> ProfileOwner(const Db& db, Integer mprf) {
+  std::optional<Row> row =
+      db.QueryOne("select cast(ownr as varchar(255)) from qzmap100 where mprf = " + SqlNumber(mprf));
+  if (!row || (*row)[0].empty()) return std::nullopt;
+  std::optional<std::string> clear = profiles::Decipher(text::Utf8ToCp1252((*row)[0]));
+  if (!clear) return std::nullopt;
+  return text::Cp1252ToUtf8(*clear);
+}
+
+std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search) {
+  String sql = kProfileColumns;
+  if (!search.empty()) {
+    String pattern = "'%" + SqlText(search) + "%'";
+    sql += " where cast(p.mprf as varchar(10)) like " + pattern + " or p.dsca like " + pattern;
+  }
+  sql += " order by p.mprf";
+  std::vector<ProfileSummary> out;
+  for (const Row& row : db.Query(sql)) out.push_back(ToProfile(row));
+  return out;
+}
+
+std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf) {
+  std::optional<Row> row =
+      db.QueryOne(String(kProfileColumns) + " where p.mprf = " + SqlNumber(mprf));
+  if (!row) return std::nullopt;
+  return ToProfile(*row);
+}
+
+std::optional<Integer> FindProfileByVrc(const Db& db, const Vrc& vrc) {
+  std::optional<Row> row = db.QueryOne("select mprf from qzmap100 where vers = " + Q(vrc.vers) +
+                                       " and rele = " + Q(vrc.rele) + " and cust = " + Q(vrc.cust));
+  if (!row) return std::nullopt;
+  return static_cast<Integer>(std::stoi((*row)[0]));
+}
+
+std::optional<Vrc> DevelopmentVrc(const Db& db, Integer mprf) {
+  std::optional<Row> row =
+      db.QueryOne("select dver, drel, dcus from qzmap105 where mprf = " + SqlNumber(mprf));
+  if (!row) return std::nullopt;
+  return Vrc{(*row)[0], (*row)[1], (*row)[2]};
+}
+
+std::vector<Vrc> ProfileVrcs(const Db& db, const ProfileSummary& profile) {
+  std::vector<Vrc> out{profile.vrc};
+  auto add = [&out](const Vrc& vrc) {
+    for (const Vrc& known : out) {
+      if (known == vrc) return;
+    }
+    out.push_back(vrc);
+  };
+  if (std::optional<Vrc> development = DevelopmentVrc(db, profile.mprf)) add(*development);
+  const String number = SqlNumber(profile.mprf);
+  for (const Row& r :
+       db.Query("select distinct vers, rele, cust from qzmap120 where mprf = " + number +
+                " union select distinct vers, rele, cust from qzlib100 where mprf = " + number)) {
+    add(Vrc{r[0], r[1], r[2]});
+  }
+  return out;
+}
+
+std::vector<Level> DerivationLevels(const Db& db, Integer mprf) {
+  std::vector<Level> out;
+  for (const Row& r : db.Query("select levl, vers, rele, cust, pprf from qzmap101 where mprf = " +
+                               SqlNumber(mprf) + " order by levl")) {
+    out.push_back(Level{std::stol(r[0]), Vrc{r[1], r[2], r[3]}, r[4]});
+  }
+  return out;
+}
+
+long long CountTableRules(const Db& db, Integer mprf, const Vrc& vrc) {
+  return Count(db, "qzmap120", VrcCondition(mprf, vrc));
+}
+
+namespace {
+
+String TableRuleSelect(Integer mprf, const Vrc& vrc) {
+  const String same =
+      "x.mprf = t.mprf and x.vers = t.vers and x.rele = t.rele and x.cust = "
+      "t.cust";
+  const String table = " and x.tcpac = t.tcpac and x.tcmod = t.tcmod and x.tflno = t.tflno";
+  return "select t.tcpac, t.tcmod, t.tflno, t.stat, t.comt, t.lusr, "
+         "(select count(*) from qzmap140 x where " +
+         same + table + "), (select count(*) from qzmap130 x where " + same + table +
+         "), (select count(*) from qzmap160 x where " + same + table +
+         "), (select count(*) from qzmap170 x where " + same +
+         " and x.bpac = t.tcpac and x.bmod = t.tcmod and x.bflno = t.tflno) from qzmap120 t "
+         "where t.mprf = " +
+         SqlNumber(mprf) + " and t.vers = " + Q(vrc.vers) + " and t.rele = " + Q(vrc.rele) +
+         " and t.cust = " + Q(vrc.cust);
+}
+
+TableRuleSummary ToTableRule(const Row& r) {
+  TableRuleSummary s;
+  s.key = {r[0], r[1], r[2]};
+  s.status = r[3];
+  s.comment = r[4];
+  s.last_user = r[5];
+  s.fields = std::stoll(r[6]);
+  s.sources = std::stoll(r[7]);
+  s.functions = std::stoll(r[8]);
+  s.links = std::stoll(r[9]);
+  return s;
+}
+
+}  // namespace
+
+std::vector<TableRuleSummary> ListTableRules(const Db& db, Integer mprf, const Vrc& vrc,
+                                             long offset, long count) {
+  std::vector<TableRuleSummary> out;
+  for (const Row& r : db.Query(TableRuleSelect(mprf, vrc) + " order by t.tcpac, t.tcmod, t.tflno" +
+                               db.PageClause(offset, count))) {
+    out.push_back(ToTableRule(r));
+  }
+  return out;
+}
+
+std::optional<TableRuleSummary> FindTableRule(const Db& db, Integer mprf, const Vrc& vrc,
+                                              const TableKey& key) {
+  std::optional<Row> row =
+      db.QueryOne(TableRuleSelect(mprf, vrc) + " and t.tcpac = " + Q(key.tcpac) +
+                  " and t.tcmod = " + Q(key.tcmod) + " and t.tflno = " + Q(key.tflno));
+  if (!row) return std::nullopt;
+  return ToTableRule(*row);
+}
+
+std::vector<Row> FieldRules(const Db& db, Integer mprf, const Vrc& vrc, const TableKey& key,
+                            long offset, long count) {
+  return db.Query("select fdnm, dnum, mrul, type, stat from qzmap140 where " +
+                  VrcCondition(mprf, vrc) + " and " + TableCondition(key) + " order by fdnm, dnum" +
+                  db.PageClause(offset, count));
+}
+
+std::vector<Row> SourceTables(const Db& db, Integer mprf, const Vrc& vrc, const TableKey& key) {
+  return db.Query("select scpac, scmod, sflno, icod from qzmap130 where " +
+                  VrcCondition(mprf, vrc) + " and " + TableCondition(key) +
+                  " order by scpac, scmod, sflno");
+}
+
+std::vector<Row> RuleFunctions(const Db& db, Integer mprf, const Vrc& vrc, const TableKey& key) {
+  return db.Query("select func from qzmap160 where " + VrcCondition(mprf, vrc) + " and " +
+                  TableCondition(key) + " order by func");
+}
+
+std::vector<Row> TableLinks(const Db& db, Integer mprf, const Vrc& vrc, const TableKey& key) {
+  return db.Query("select cpac, cmod, cflno from qzmap170 where " + VrcCondition(mprf, vrc) +
+                  " and " + BaseCondition(key) + " order by cpac, cmod, cflno");
+}
+
+long long CountLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc) {
+  return Count(db, "qzlib100", VrcCondition(mprf, vrc));
+}
+
+std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc,
+                                                  long offset, long count) {
+  std::vector<LibraryFunction> out;
+  for (const Row& r :
+       db.Query("select fnam, dsca, stat, curn, lurn, ldat from qzlib100 where " +
+                VrcCondition(mprf, vrc) + " order by fnam" + db.PageClause(offset, count))) {
+    out.push_back(LibraryFunction{r[0], r[1], r[2], r[3], r[4], r[5]});
+  }
+  return out;
+}
+
+std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf) {
+  static constexpr const char* kTables[] = {
+      "qzmap100", "qzmap101", "qzmap105", "qzmap110", "qzmap120", "qzmap125",
+      "qzmap130", "qzmap135", "qzmap140", "qzmap145", "qzmap160", "qzmap165",
+      "qzmap170", "qzmap175", "qzusr110", "qzlib100", "qzlib105"};
+  std::vector<std::pair<String, long long>> out;
+  const String condition = "mprf = " + SqlNumber(mprf);
+  for (const char* table : kTables) out.emplace_back(table, Count(db, table, condition));
+  out.emplace_back("qzusr100 (default profile reset)",
+                   Count(db, "qzusr100", "defa = " + SqlNumber(mprf)));
+  return out;
+}
+
+std::vector<std::pair<String, long long>> RuleRowCounts(const Db& db, Integer mprf, const Vrc& vrc,
+                                                        const std::vector<TableKey>& tables) {
+  static constexpr const char* kTables[] = {"qzmap110", "qzmap120", "qzmap125",
+                                            "qzmap130", "qzmap135", "qzmap140",
+                                            "qzmap145", "qzmap160", "qzmap165"};
+  std::vector<std::pair<String, long long>> out;
+  for (const char* table : kTables) {
+    long long rows = 0;
+    for (const TableKey& key : tables) {
+      rows += Count(db, table, VrcCondition(mprf, vrc) + " and " + TableCondition(key));
+    }
+    out.emplace_back(table, rows);
+  }
+  for (const char* table : {"qzmap170", "qzmap175"}) {
+    long long rows = 0;
+    for (const TableKey& key : tables) {
+      rows += Count(db, table, VrcCondition(mprf, vrc) + " and " + BaseCondition(key));
+    }
+    out.emplace_back(table, rows);
+  }
+  return out;
+}
+
+std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
+                                   const Vrc& target_vrc, const std::vector<TableKey>& tables) {
+  std::vector<CopyCount> out;
+  std::optional<ProfileSummary> source_profile = FindProfile(db, source);
+  for (const TableKey& key : tables) {
+    CopyCount count;
+    count.key = key;
+    static constexpr const char* kTables[] = {"qzmap120", "qzmap130", "qzmap140", "qzmap160"};
+    for (int i = 0; i < 4; ++i) {
+      if (source_profile) {
+        count.source[i] =
+            Count(db, kTables[i],
+                  VrcCondition(source, source_profile->vrc) + " and " + TableCondition(key));
+      }
+      count.target[i] =
+          Count(db, kTables[i], VrcCondition(target, target_vrc) + " and " + TableCondition(key));
+    }
+    if (source_profile) {
+      count.source[4] = Count(
+          db, "qzmap170", VrcCondition(source, source_profile->vrc) + " and " + BaseCondition(key));
+    }
+    count.target[4] =
+        Count(db, "qzmap170", VrcCondition(target, target_vrc) + " and " + BaseCondition(key));
+    out.push_back(count);
+  }
+  return out;
+}
+
+// Revision screens.
+
+std::optional<FunctionDetail> FindFunction(const Db& db, Integer mprf, const Vrc& vrc,
+                                           const String& name) {
+  std::optional<Row> r =
+      db.QueryOne("select fnam, dsca, fdef, comt, stat, curn, lurn, ldat from qzlib100 where " +
+                  VrcCondition(mprf, vrc) + " and fnam = " + Q(name));
+  if (!r) return std::nullopt;
+  const Row& c = *r;
+  return FunctionDetail{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+}
+
+std::optional<std::vector<std::pair<String, String>>> FieldRuleValues(const Db& db, Integer mprf,
+                                                                      const Vrc& vrc,
+                                                                      const TableKey& key,
+                                                                      const String& fdnm) {
+  String columns;
+  for (const char* column : kFieldRuleColumns)
+    columns += (columns.empty() ? "" : ", ") + String(column);
+  std::optional<Row> r =
+      db.QueryOne("select " + columns + " from qzmap140 where " + VrcCondition(mprf, vrc) +
+                  " and " + TableCondition(key) + " and fdnm = " + Q(fdnm) + " order by dnum");
+  if (!r) return std::nullopt;
+  std::vector<std::pair<String, String>> values;
+  std::size_t i = 0;
+  for (const char* column : kFieldRuleColumns) values.emplace_back(column, (*r)[i++]);
+  return values;
+}
+
+}  // namespace migprof::app

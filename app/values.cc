@@ -1,0 +1,33 @@
+#include "app/values.h"
+
+namespace migprof::app {
+
+std::optional<Vrc> ParseVrc(const String& text) {
+  const std::size_t first = text.find('_');
+  if (first == String::npos || text == "__") return std::nullopt;
+  const std::size_t second = text.find('_', first + 1);
+  if (second == String::npos) return std::nullopt;
+  return Vrc{text.substr(0, first), text.substr(first + 1, second - first - 1),
+             text.substr(second + 1)};
+}
+
+std::vector<TableKey> ParseTableList(const String& codes) {
+  std::vector<TableKey> out;
+  std::size_t start = 0;
+  while (start <= codes.size()) {
+    std::size_t comma = codes.find(',', start);
+    if (comma == String::npos) comma = codes.size();
+    if (std::optional<TableKey> key = ParseTableCode(codes.substr(start, comma - start))) {
+      out.push_back(*key);
+    }
+    start = comma + 1;
+  }
+  return out;
+}
+
+std::optional<TableKey> ParseTableCode(const String& code) {
+  if (code.size() < 6) return std::nullopt;
+  return TableKey{code.substr(0, 2), code.substr(2, 3), code.substr(5)};
+}
+
+}  // namespace migprof::app
