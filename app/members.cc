@@ -109,16 +109,25 @@ const MemberPolicy& PolicyOf(const dispatch::Member& member) {
   return kUnknown;
 }
 
+void CheckArgumentCount(const dispatch::Member& member, std::size_t count) {
+  const std::vector<dispatch::Param>& params = member.params;
+  bool fits = count <= params.size();
+  for (std::size_t i = count; fits && i < params.size(); ++i) fits = params[i].optional;
+  if (!fits) throw ComError(errc::kWrongArgCount, errtext::kWrongArgCount);
+}
+
 MemberCall MakeCall(std::string_view name, const std::vector<Variant>& args) {
   const dispatch::Member* member = dispatch::FindMember(name);
   if (member == nullptr) throw NotFound("no member named \"" + String(name) + "\"");
-  const std::vector<dispatch::Param>& params = member->params;
+  return MakeCall(*member, args);
+}
+
+MemberCall MakeCall(const dispatch::Member& member, const std::vector<Variant>& args) {
+  const std::vector<dispatch::Param>& params = member.params;
   // The count is checked before any value is converted, as the runtime
   // rejects a call of the wrong shape before looking at its values.
-  bool fits = args.size() <= params.size();
-  for (std::size_t i = args.size(); fits && i < params.size(); ++i) fits = params[i].optional;
-  if (!fits) throw ComError(errc::kWrongArgCount, errtext::kWrongArgCount);
-  MemberCall call{member, {}};
+  CheckArgumentCount(member, args.size());
+  MemberCall call{&member, {}};
   call.args.reserve(params.size());
   for (std::size_t i = 0; i < params.size(); ++i) {
     call.args.push_back(

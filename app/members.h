@@ -65,6 +65,10 @@ const MemberPolicy& PolicyOf(const dispatch::Member& member);
 // an unknown member and ComError (450, 6, 13) for arguments of the wrong
 // count or type, before anything is called.
 MemberCall MakeCall(std::string_view member, const std::vector<Variant>& args);
+MemberCall MakeCall(const dispatch::Member& member, const std::vector<Variant>& args);
+// Raises ComError 450 unless member takes count arguments (optional ones may
+// be left out).
+void CheckArgumentCount(const dispatch::Member& member, std::size_t count);
 
 // Calls call.member as principal on a new object (or on kept, an object the
 // caller keeps between calls, as a scripting host does). Raises Invalid for

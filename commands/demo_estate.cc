@@ -476,16 +476,17 @@ void WriteDemoSummary(std::ostream& out, const std::string& path) {
   for (const DemoUser& user : kUsers) out << ' ' << user.usrn;
   const DemoProfile& standard = Profile(kDemoStandardProfile);
   const DemoProfile& child = Profile(Copies().front().mprf);
-  const std::string db = "migprof call --database sqlite:" + path + " ";
-  out << "\nTry first:\n"
-      << "  " << db << "GetUserOwnerProfiles alice\n"
-      << "  " << db << "CopyToCurrentVRC " << standard.mprf << ' ' << child.mprf << ' '
+  const std::string db = "migprof call --database sqlite:" + path + " --as ";
+  out << "\nTry first (a member's user argument names the user the tool acts as, --as):\n"
+      << "  " << db << "alice GetUserOwnerProfiles alice\n"
+      << "  " << db << child.owner << " CopyToCurrentVRC " << standard.mprf << ' ' << child.mprf << ' '
       << child.vers << ' ' << child.rele << ' ' << child.cust << ' ' << kDemoUncopiedTable[0] << ' '
       << kDemoUncopiedTable[1] << ' ' << kDemoUncopiedTable[2] << ' ' << child.owner << " '' '' 0\n"
-      << "  " << db << "Func_Expire " << standard.mprf << ' ' << standard.vers << ' '
+      << "  " << db << kDemoCheckedOutBy << " Func_Expire " << standard.mprf << ' ' << standard.vers << ' '
       << standard.rele << ' ' << standard.cust << ' ' << kDemoCheckedOutFunction << ' '
       << kDemoCheckedOutBy << " true\n"
-      << "  migprof session --database sqlite:" << path << "   (one call per line, as JSON)\n";
+      << "  migprof session --database sqlite:" << path
+      << " --as alice   (one call per line, as JSON)\n";
 }
 
 }  // namespace migprof::cli

@@ -385,6 +385,9 @@ void ItemActionRoute(WebApp& app, const httplib::Request& req, httplib::Response
                   "The form asked for an action this page does not know.");
       return;
     }
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
   } catch (...) {
     attempt.problem_html = FailureHtml();
     ShowItem(app, req, res, *session, *profile, *item, attempt, 422);
@@ -513,6 +516,9 @@ void RestoreRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   Long made = 0;
   try {
     made = app::Restore(app.core, session->principal, *item, *number, Param(req, "comment"));
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
   } catch (...) {
     ShowRestore(app, req, res, *session, *profile, *item, FailureHtml(), 422);
     return;
@@ -635,6 +641,9 @@ void CheckoutActionRoute(WebApp& app, const httplib::Request& req, httplib::Resp
                   "The form asked for an action this page does not know.");
       return;
     }
+  } catch (const Forbidden& refusal) {
+    SendForbidden(res, refusal);
+    return;
   } catch (...) {
     ShowCheckoutConfirm(app, req, res, *session, *item, FailureHtml(), 422);
     return;

@@ -87,6 +87,8 @@ void AddHealthRoutes(httplib::Server& server, WebApp& app) {
   });
 }
 
+}  // namespace
+
 void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
                      std::ostream* access_log) {
   // Headers and body go out in separate writes; without this the body waits
@@ -149,8 +151,6 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   AddActivityRoutes(server, app);
   AddApiRoutes(server, app);
 }
-
-}  // namespace
 
 bool SplitListenAddress(const std::string& listen, std::string& host, int& port) {
   std::size_t colon = listen.rfind(':');

@@ -91,6 +91,13 @@ HealthAnswer LivenessAnswer();
 // without its details (they may name hosts or logins).
 HealthAnswer ReadinessAnswer(const std::function<void()>& probe);
 
+class WebApp;
+// Every route of the front end and the API on server, with the security
+// headers, the error pages and, when access_log is given, one line per
+// request. proxies must outlive the server.
+void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
+                     std::ostream* access_log);
+
 // Splits "host:port" ("[::1]:8080" for IPv6); false when it is malformed.
 bool SplitListenAddress(const std::string& listen, std::string& host, int& port);
 // True for 127.0.0.0/8, ::1 and "localhost".

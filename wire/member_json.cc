@@ -9,12 +9,17 @@ namespace migprof::wire {
 app::MemberCall CallFromJson(std::string_view member, const Json& args) {
   const dispatch::Member* found = dispatch::FindMember(member);
   if (found == nullptr) throw app::NotFound("no member named \"" + String(member) + "\"");
-  if (!args.is_array() || args.size() > found->params.size()) {
-    throw ComError(errc::kWrongArgCount, errtext::kWrongArgCount);
-  }
+  return CallFromJson(*found, args);
+}
+
+app::MemberCall CallFromJson(const dispatch::Member& member, const Json& args) {
+  if (!args.is_array()) throw ComError(errc::kWrongArgCount, errtext::kWrongArgCount);
+  // The count is checked before any value is read, as the runtime rejects a
+  // call of the wrong shape before looking at its values.
+  app::CheckArgumentCount(member, args.size());
   std::vector<Variant> values;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    values.push_back(ArgumentFromJson(args[i], found->params[i].type));
+    values.push_back(ArgumentFromJson(args[i], member.params[i].type));
   }
   return app::MakeCall(member, values);
 }

@@ -20,6 +20,7 @@ namespace migprof::wire {
 // reads them). Raises app::NotFound for an unknown member and ComError 450,
 // 6 or 13 for arguments of the wrong count or type.
 app::MemberCall CallFromJson(std::string_view member, const Json& args);
+app::MemberCall CallFromJson(const dispatch::Member& member, const Json& args);
 
 Json OutcomeJson(const app::MemberOutcome& outcome);
 

@@ -14,18 +14,25 @@ void Add(std::map<String, long long>& into, const std::map<String, long long>& r
   for (const auto& [table, count] : rows) into[table] += count;
 }
 
-// The last part of a possibly qualified name, brackets and quotes removed.
+// The name token's text, brackets or quotes removed, in lower case; "" for
+// a token that is no name.
+String NamePart(const tsql::Token& token) {
+  if (token.kind == tsql::Kind::kWord) return tsql::Lower(token.text);
+  if (token.kind == tsql::Kind::kQuoted && token.text.size() >= 2) {
+    return tsql::Lower(token.text.substr(1, token.text.size() - 2));
+  }
+  return "";
+}
+
+// The last part of the possibly qualified name starting at tokens[at]
+// ("dbo.qzmap120", "[dbo].[qzmap120]").
 String PlainName(const std::vector<tsql::Token>& tokens, std::size_t at) {
-  String name;
-  for (; at < tokens.size(); ++at) {
-    const tsql::Token& token = tokens[at];
-    if (token.kind == tsql::Kind::kWord) {
-      name = tsql::Lower(token.text);
-    } else if (token.kind == tsql::Kind::kQuoted && token.text.size() >= 2) {
-      name = tsql::Lower(token.text.substr(1, token.text.size() - 2));
-    } else if (!(token.kind == tsql::Kind::kOp && token.text == ".")) {
-      break;
-    }
+  if (at >= tokens.size()) return "";
+  String name = NamePart(tokens[at]);
+  while (!name.empty() && at + 2 < tokens.size() && tokens[at + 1].kind == tsql::Kind::kOp &&
+         tokens[at + 1].text == ".") {
+    at += 2;
+    name = NamePart(tokens[at]);
   }
   return name;
 }

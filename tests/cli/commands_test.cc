@@ -59,25 +59,36 @@ TEST(CliCommands, ExitStatusFollowsTheAnswer) {
   struct Case {
     std::vector<std::string> args;  // the login goes in unless a database is named
     int status;
-    const char* answer_key;
+    const char* answer_key;  // nullptr: no answer, a message on standard error
   };
   const Case cases[] = {
       {{"sql", "select 1 as one"}, kExitOk, "rows"},
       {{"sql", "select from"}, kExitFailed, "raised"},
-      {{"call", "ErrorNumber"}, kExitOk, "result"},
+      {{"call", "GetOrvoOrLegacyProfiles", "1~", "true"}, kExitOk, "result"},
       {{"call", "ValidateDerivation", "1"}, kExitFailed, "raised"},
       {{"call", "NoSuchMember"}, kExitBadRequest, "error"},
-      {{"call", "--args", "{\"a\": 1}", "ErrorNumber"}, kExitBadRequest, "error"},
-      {{"call", "--args", "[]", "ErrorNumber", "1"}, kExitBadRequest, "error"},
-      {{"call", "--database", "sqlite:/no/such/dir/x.db", "getNewConnection"},
+      {{"call", "--args", "{\"a\": 1}", "ValidateUser"}, kExitBadRequest, "error"},
+      {{"call", "--args", "[]", "ValidateUser", "1"}, kExitBadRequest, "error"},
+      // A one-shot call has no object to read an error state from later, and
+      // the data source is the command line's.
+      {{"call", "ErrorNumber"}, kExitBadRequest, "error"},
+      {{"call", "DatabaseName", "sqlite:/tmp/other.db"}, kExitBadRequest, "error"},
+      // A member naming another user than the one the tool acts as.
+      {{"call", "--as", "bob", "GetUserOwnerProfiles", "alice"}, kExitForbidden, "forbidden"},
+      {{"call", "--database", "sqlite:/no/such/dir/x.db", "ValidateUser", "a", "1"},
        kExitFailed,
-       "raised"},
+       nullptr},
   };
   for (Case c : cases) {
     if (c.args[1] != "--database") c.args.insert(c.args.begin() + 1, login.begin(), login.end());
     testing::CliOutcome run = RunCli(c.args);
     std::string shown = c.args[0] + " " + c.args.back();
     EXPECT_EQ(run.status, c.status) << shown;
+    if (c.answer_key == nullptr) {
+      EXPECT_EQ(run.out, "") << shown;
+      EXPECT_NE(run.err, "") << shown;
+      continue;
+    }
     Json answer = Json::parse(run.out, nullptr, false);
     ASSERT_TRUE(answer.is_object()) << shown << ": " << run.out;
     EXPECT_TRUE(answer.contains(c.answer_key)) << shown << ": " << run.out;
@@ -157,11 +168,10 @@ TEST(CliCommands, SessionAppliesSettingsFirstAndEndsWithItsInput) {
   // The last line has no line end and Windows line ends are accepted.
   testing::CliOutcome run = RunCli(
       {"session", "--trace", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
-      "{\"call\": \"getNewConnection\"}\r\n{\"sql\": \"select 2 as two\"}");
+      "{\"call\": \"ErrorNumber\"}\r\n{\"sql\": \"select 2 as two\"}");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "{\"result\":{\"Connection\":{\"State\":1}},\"ErrorNumber\":0,\"ErrDescription\":\"\","
-            "\"statements\":[]}\n"
+            "{\"result\":0,\"ErrorNumber\":0,\"ErrDescription\":\"\",\"statements\":[]}\n"
             "{\"columns\":[\"two\"],\"rows\":[[2]]}\n");
 }
 

@@ -1,14 +1,14 @@
 // Argument conversion from JSON and the JSON form of values and results.
-#include "commands/json_values.h"
+#include "wire/json_values.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "commands/call_member.h"
+#include "wire/member_json.h"
 #include "migprof/com_error.h"
 
-namespace migprof::cli {
+namespace migprof::wire {
 namespace {
 
 using dispatch::ParamType;
@@ -78,7 +78,7 @@ TEST(CliArguments, CountIsCheckedBeforeValues) {
                           nullptr};
   auto raised_by = [&](const char* args) {
     try {
-      ConvertArguments(member, Json::parse(args));
+      CallFromJson(member, Json::parse(args));
     } catch (const ComError& error) {
       return error;
     }
@@ -89,7 +89,7 @@ TEST(CliArguments, CountIsCheckedBeforeValues) {
     EXPECT_EQ(error.number(), 450) << args;
     EXPECT_EQ(error.description(), "Wrong number of arguments or invalid property assignment");
   }
-  std::vector<Variant> values = ConvertArguments(member, Json::parse("[\"3\", 4]"));
+  std::vector<Variant> values = CallFromJson(member, Json::parse("[\"3\", 4]")).args;
   ASSERT_EQ(values.size(), 3u);
   EXPECT_EQ(values[0], Variant(Integer{3}));
   EXPECT_EQ(values[1], Variant("4"));
@@ -111,4 +111,4 @@ TEST(CliValues, WrittenAsTheirJsonKind) {
 }
 
 }  // namespace
-}  // namespace migprof::cli
+}  // namespace migprof::wire

@@ -6,26 +6,34 @@
 
 #include <sstream>
 
+#include "app/tables.h"
 #include "migprof/com_error.h"
 #include "testing/test_database.h"
 
 namespace migprof::cli {
 namespace {
 
-// Sends lines to a session on object and returns one parsed answer per line.
-std::vector<Json> Converse(TOVRHandleMigProf& object, const std::vector<std::string>& lines,
-                           bool trace = false) {
-  std::string input;
-  for (const std::string& line : lines) input += line + "\n";
-  std::istringstream in(input);
-  std::ostringstream out;
-  ServeSession(object, in, out, RequestOptions{trace});
+class CliSession : public testing::ComponentTest {
+ protected:
+  // Sends lines to a session keeping object_ and returns one parsed answer
+  // per line; it acts as a local administrator.
+  std::vector<Json> Converse(const std::vector<std::string>& lines, bool trace = false) {
+    app::Application application(app::Settings{DataSource{db_.dsn(), db_.uid(), db_.pwd()}});
+    app::EnsureTables(application.db());
+    Caller caller{application, {"tester", app::Role::kAdministrator, app::EntryPoint::kCli},
+                  &object_};
+    std::string input;
+    for (const std::string& line : lines) input += line + "\n";
+    std::istringstream in(input);
+    std::ostringstream out;
+    ServeSession(caller, in, out, RequestOptions{trace});
   std::vector<Json> answers;
   std::istringstream written(out.str());
   for (std::string line; std::getline(written, line);) answers.push_back(Json::parse(line));
-  EXPECT_EQ(answers.size(), lines.size()) << out.str();
-  return answers;
-}
+    EXPECT_EQ(answers.size(), lines.size()) << out.str();
+    return answers;
+  }
+};
 
 std::string Call(const std::string& member, const Json& args = Json::array()) {
   return Json{{"call", member}, {"args", args}}.dump();
@@ -33,15 +41,13 @@ std::string Call(const std::string& member, const Json& args = Json::array()) {
 
 std::string Sql(const std::string& statement) { return Json{{"sql", statement}}.dump(); }
 
-class CliSession : public testing::ComponentTest {};
-
 // Settings, the connection factory and the error state carried from call to
 // call are pinned by the recorded traces (tests/golden/Frame.jsonl), which
 // answer through the same member calls; these are what a session adds.
 TEST_F(CliSession, RefusedArgumentsRaiseWithoutCallingAndKeepTheErrorState) {
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (1, 'A', 'B')");
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (12, 'A', 'B')");
-  std::vector<Json> answers = Converse(object_, {
+  std::vector<Json> answers = Converse({
                                                     Call("ValidateDerivation", {7, 1}),
                                                     Call("ValidateDerivation", {"12", 1}),
                                                     Call("ValidateDerivation", {40000, 1}),
@@ -79,7 +85,7 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
   };
   std::vector<std::string> lines = malformed;
   lines.push_back(Call("ErrorNumber"));
-  std::vector<Json> answers = Converse(object_, lines);
+  std::vector<Json> answers = Converse(lines);
   for (std::size_t i = 0; i < malformed.size(); ++i) {
     ASSERT_EQ(answers[i].size(), 1u) << malformed[i];
     ASSERT_TRUE(answers[i]["error"].is_string()) << malformed[i];
@@ -92,7 +98,7 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
 
 TEST_F(CliSession, SqlRequestsAnswerRowsNullsAndBinary) {
   std::vector<Json> answers =
-      Converse(object_, {
+      Converse({
                             Sql("insert into qzmap100 (mprf, dsca, ownr) values (3, 'it''s', "
                                 "cast('AB' as varbinary))"),
                             Sql("insert into qzmap100 (mprf) values (4)"),
@@ -112,10 +118,10 @@ TEST_F(CliSession, TraceListsTheStatementsOfCallsOnly) {
   // The texts are pinned by the recorded traces; a call with no statements
   // is traced as [] (CliCommands' session test).
   std::vector<std::string> lines = {Call("ValidateDerivation", {8, 9}), Sql("select 1 as one")};
-  std::vector<Json> traced = Converse(object_, lines, /*trace=*/true);
+  std::vector<Json> traced = Converse(lines, /*trace=*/true);
   EXPECT_EQ(traced[0]["statements"].size(), 2u);
   EXPECT_FALSE(traced[1].contains("statements"));
-  EXPECT_FALSE(Converse(object_, lines)[0].contains("statements"));
+  EXPECT_FALSE(Converse(lines)[0].contains("statements"));
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ TEST_F(RevisionTest, CommandsAnswerJsonAndRefuseOnStandardError) {
       {"bob", {"restore", "2", vrc, "Calc", "x"}, 2, "revision is a number"},
       {"bob", {"checkout", "2", "DV-DR-DC", "Calc"}, 2, "{vers}_{rele}_{cust}"},
       {"bob", {"undo-checkout", "2", vrc, "Calc"}, 1, "is not checked out"},
-      {"", {"checkouts"}, 1, "user's name is empty"},
+      {"", {"checkouts", "--as", ""}, 1, "no user name to act as"},
   };
   for (const Step& step : steps) {
     std::vector<std::string> args = step.args;

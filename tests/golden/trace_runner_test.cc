@@ -24,7 +24,7 @@
 #include <map>
 #include <regex>
 
-#include "commands/call_member.h"
+#include "testing/direct_call.h"
 #include "component/text/cp1252.h"
 #include "migprof/dispatch.h"
 #include "migprof/object_registry.h"
@@ -34,7 +34,7 @@
 namespace migprof::testing {
 namespace {
 
-using cli::Json;
+using wire::Json;
 namespace fs = std::filesystem;
 
 bool Recording() {
@@ -173,8 +173,9 @@ class TraceRun {
       return Replaced(Replaced(Replaced(text, "$DSN", db_.dsn()), "$UID", db_.uid()), "$PWD",
                       db_.pwd());
     });
-    return cli::CallMember(object_, *member, args, /*trace=*/true);
+    return DirectCall(object_, *member, args, /*trace=*/true);
   }
+
 
   // The data source's name and login as placeholders, and owner cipher texts
   // in statements as their clear text.
@@ -206,7 +207,7 @@ class TraceRun {
         const Binary& bytes = value.AsBinary();
         row.push_back(OwnerOfCipher(std::string(bytes.begin(), bytes.end())));
       } else {
-        row.push_back(cli::JsonFromVariant(value));
+        row.push_back(wire::JsonFromVariant(value));
       }
     }
     return row;

@@ -29,7 +29,7 @@ class CompareTest : public InsightTest {
   }
   Json CompareCopy() {
     insight::RuleSet copy{110, std::vector<String>{"CMP", "R1", "ACME"}};
-    return insight::Compare(source(), copy, insight::RuleSet{110, std::nullopt});
+    return wire::ComparisonJson(insight::Compare(source(), copy, insight::RuleSet{110, std::nullopt}));
   }
 };
 
@@ -91,7 +91,8 @@ TEST_F(CompareTest, DerivedProfileRulesAreMarkedAgainstTheParent) {
   } pairs[] = {{110, 100, true}, {120, 110, true}, {100, 110, false}, {120, 100, false}};
   for (const Pair& p : pairs) {
     SCOPED_TRACE(std::to_string(p.left) + " against " + std::to_string(p.right));
-    Json result = insight::Compare(source(), {p.left, std::nullopt}, {p.right, std::nullopt});
+    Json result = wire::ComparisonJson(
+        insight::Compare(source(), {p.left, std::nullopt}, {p.right, std::nullopt}));
     EXPECT_EQ(result["right_is_parent"], p.parent);
     long marked = 0;
     for (const auto& [table, items] : result["tables"].items()) {

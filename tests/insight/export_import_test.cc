@@ -39,7 +39,7 @@ TEST_F(ExportImportTest, RoundTripGivesTheSameDocuments) {
   insight::DataSource target{fresh.dsn(), fresh.uid(), fresh.pwd()};
   for (const auto& [mprf, document] : documents) {
     SCOPED_TRACE(mprf);
-    Json answer = insight::ImportProfile(target, document);
+    Json answer = wire::ImportJson(insight::ImportProfile(target, document));
     EXPECT_EQ(answer["mprf"], mprf);
     EXPECT_EQ(insight::ExportProfile(target, mprf), document);
   }
@@ -93,9 +93,13 @@ TEST_F(ExportImportTest, DryRunShowsTheRowsAndWritesNothing) {
   TestDatabase fresh;
   insight::DataSource target{fresh.dsn(), fresh.uid(), fresh.pwd()};
   Contents before = ContentsOf(target);
-  Json plan = insight::Preview(target, {}, [&](const insight::DataSource& snapshot) {
-    return insight::ImportProfile(snapshot, document);
-  });
+  insight::ImportResult result;
+  Json plan{{"changes", wire::ChangesJson(insight::Preview(
+                            target, {},
+                            [&](const insight::DataSource& snapshot) {
+                              result = insight::ImportProfile(snapshot, document);
+                            }))}};
+  plan["outcome"] = wire::ImportJson(result);
   EXPECT_EQ(ContentsOf(target), before);
   // Every row of the document is in the plan as added, and nothing else.
   Json parsed = Json::parse(document);

@@ -13,6 +13,7 @@
 #include "insight/tables.h"
 #include "migprof/insight.h"
 #include "testing/test_database.h"
+#include "wire/insight_json.h"
 
 namespace migprof::testing {
 

@@ -5,14 +5,16 @@
 
 #include <sstream>
 
+#include "app/members.h"
+#include "app/tables.h"
 #include "cli/run_cli.h"
-#include "commands/call_member.h"
 #include "commands/commands.h"
 #include "commands/insight_commands.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
 #include "insight_fixture.h"
 #include "schema/schema.h"
+#include "wire/member_json.h"
 
 namespace migprof::testing {
 namespace {
@@ -41,6 +43,7 @@ struct Case {
   const char* member;
   const char* args;
   bool changes;  // whether the member changes anything at this point
+  const char* as = "alice";  // who acts: the user the member names
 };
 
 // Run in order on the demo estate: each case sees what the earlier ones did.
@@ -51,26 +54,29 @@ const Case kCases[] = {
      false},
     {"ExpireMapRules", R"([110,"V10U","R1","ACME","or","sls","400","",0,-1])", true},
     {"DeleteMapRules", R"([110,"V10U","R1","ACME","or","sls","401","",0])", true},
-    {"Func_CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","map_country","bob"])", true},
-    {"Func_Expire", R"([110,"V10U","R1","ACME","conv_date","bob",-1])", true},
-    {"Func_Delete", R"([110,"V10U","R1","ACME","fmt_item_code","bob"])", true},
+    {"Func_CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","map_country","bob"])", true,
+     "bob"},
+    {"Func_Expire", R"([110,"V10U","R1","ACME","conv_date","bob",-1])", true, "bob"},
+    {"Func_Delete", R"([110,"V10U","R1","ACME","fmt_item_code","bob"])", true, "bob"},
     {"InsertInMap100",
      R"([130,"Acme Belgium","LEGERP","ORVOERP","V10U","R1","ACMEBE","V10_R1_STD","N","Orvo ERP","carol"])",
-     true},
+     true, "carol"},
     {"InsertInMap100",
      R"([130,"Acme Belgium","LEGERP","ORVOERP","V10U","R1","ACMEBE","V10_R1_STD","N","Orvo ERP","carol"])",
-     false},
+     false, "carol"},
     {"DeleteMap100", "[100]", false},
     {"DeleteMap100", "[120]", true},
-    {"UpdateMap100", R"([999,"x","N","V","R","C","app","__","bob",""])", false},
+    {"UpdateMap100", R"([999,"x","N","V","R","C","app","__","bob",""])", false, "bob"},
 };
 
 class PreviewTest : public InsightTest {};
 
 TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
-  cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd()};
+  app::Application application(app::Settings{source()});
+  app::EnsureTables(application.db());
   for (const Case& c : kCases) {
     SCOPED_TRACE(std::string(c.member) + " " + c.args);
+    cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd(), c.as};
     std::vector<std::vector<std::string>> before_exact = db_.Rows("select * from qzmap120");
     Contents before = ContentsOf(source());
 
@@ -83,17 +89,18 @@ TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
     EXPECT_EQ(db_.Rows("select * from qzmap120"), before_exact);
     EXPECT_EQ(!plan["changes"].empty(), c.changes) << plan["changes"].dump();
 
-    // A fresh object, so no earlier case's error state is in its answer.
-    TOVRHandleMigProf real;
-    db_.Configure(real);
-    EXPECT_EQ(plan["outcome"], cli::CallMember(real, *dispatch::FindMember(c.member),
-                                               Json::parse(c.args), /*trace=*/false));
+    // The real call, on a fresh object as every call is: its answer and the
+    // rows it changed are the preview's.
+    const app::Principal who{c.as, app::Role::kAdministrator, app::EntryPoint::kCli};
+    Json real = wire::OutcomeJson(app::Call(
+        application, who, wire::CallFromJson(c.member, Json::parse(c.args))));
+    EXPECT_EQ(plan["outcome"], real);
     EXPECT_EQ(Apply(before, plan["changes"]), ContentsOf(source()));
   }
 }
 
 TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
-  cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd()};
+  cli::DatabaseSettings settings{db_.dsn(), db_.uid(), db_.pwd(), "alice"};
   struct Refusal {
     const char* member;
     std::vector<std::string> words;

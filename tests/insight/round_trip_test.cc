@@ -31,7 +31,7 @@ TEST(RoundTripAcrossDatabases, EmbeddedToServerAndServerToEmbedded) {
     for (const cli::DemoProfile& p : cli::DemoProfiles()) {
       SCOPED_TRACE(p.mprf);
       const std::string document = insight::ExportProfile(from, p.mprf);
-      EXPECT_EQ(insight::ImportProfile(to, document)["mprf"], p.mprf);
+      EXPECT_EQ(insight::ImportProfile(to, document).mprf, p.mprf);
       EXPECT_EQ(insight::ExportProfile(to, p.mprf), document);
     }
   }

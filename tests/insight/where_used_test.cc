@@ -38,7 +38,7 @@ class WhereUsedTest : public InsightTest {};
 TEST_F(WhereUsedTest, LineageFollowsTheDerivationsOfTheEstate) {
   for (const cli::DemoProfile& p : cli::DemoProfiles()) {
     SCOPED_TRACE(p.mprf);
-    Json lineage = insight::Lineage(source(), p.mprf);
+    Json lineage = wire::LineageJson(insight::Lineage(source(), p.mprf));
     std::vector<long> chain;
     for (const cli::DemoProfile* a = ProfileWithVrc(p.parent); a; a = ProfileWithVrc(a->parent)) {
       chain.push_back(a->mprf);
@@ -77,13 +77,13 @@ TEST_F(WhereUsedTest, TablesAndFunctionsAreFoundInEveryProfileThatUsesThem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.pac) + c.mod + c.flno);
-    EXPECT_EQ(Numbers(insight::TableUse(source(), c.pac, c.mod, c.flno)["used_by"]), c.profiles);
+    EXPECT_EQ(Numbers(wire::TableUsageJson(insight::TableUse(source(), c.pac, c.mod, c.flno))["used_by"]), c.profiles);
   }
   // conv_date is the function of or/sls/400 and was copied into 110 only.
-  Json conv = insight::FunctionUse(source(), "conv_date");
+  Json conv = wire::FunctionUsageJson(insight::FunctionUse(source(), "conv_date"));
   EXPECT_EQ(Numbers(conv["calls"]), (std::set<long>{100, 110, 120}));
   EXPECT_EQ(Numbers(conv["holds"]), (std::set<long>{100, 110}));
-  Json none = insight::FunctionUse(source(), "no_such_function");
+  Json none = wire::FunctionUsageJson(insight::FunctionUse(source(), "no_such_function"));
   EXPECT_TRUE(none["calls"].empty() && none["holds"].empty());
 }
 

@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "cli/run_cli.h"
-#include "commands/json_depth.h"
+#include "wire/json_depth.h"
 #include "testing/test_database.h"
 
 namespace migprof::cli {
 namespace {
+
+using wire::JsonNestingDepth;
+using wire::kMaxJsonDepth;
+using wire::NestingTooDeep;
 
 std::string Nested(std::size_t depth, const std::string& inner = "1") {
   return std::string(depth, '[') + inner + std::string(depth, ']');

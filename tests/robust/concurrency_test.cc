@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "app/tables.h"
 #include "commands/request.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
@@ -93,13 +94,12 @@ TEST(Concurrency, ProcessesShareOneDatabase) {
 
 TEST(Concurrency, ObjectsOnThreadsShareOneDatabase) {
   TestDatabase db;
-  std::vector<std::unique_ptr<TOVRHandleMigProf>> objects(4);
-  const std::vector<int> done = RunWorkers(4, [&](int w, const std::string& request) {
-    if (!objects[w]) {  // made on the worker's own thread
-      objects[w] = std::make_unique<TOVRHandleMigProf>();
-      db.Configure(*objects[w]);
-    }
-    const cli::Json answer = cli::AnswerLine(*objects[w], request, {});
+  app::Application application(app::Settings{DataSource{db.dsn(), db.uid(), db.pwd()}});
+  app::EnsureTables(application.db());
+  const app::Principal alice{"alice", app::Role::kMaintainer, app::EntryPoint::kCli};
+  const std::vector<int> done = RunWorkers(4, [&](int, const std::string& request) {
+    cli::Caller caller{application, alice};
+    const cli::Json answer = cli::AnswerLine(caller, request, {});
     EXPECT_EQ(answer.value("result", cli::Json()), true) << request << " -> " << answer.dump();
     return answer.value("result", cli::Json()) == true;
   });

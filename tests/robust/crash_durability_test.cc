@@ -77,7 +77,7 @@ TEST(CrashDurability, KilledDuringALongCopy) {
     }
     const std::vector<std::string> after = KillDuring(
         session,
-        {R"({"call":"CopyToCurrentVRC","args":[1,2,"UV","UR","UC","xy","uvw","123","u","p","",false]})"},
+        {R"({"call":"CopyToCurrentVRC","args":[1,2,"UV","UR","UC","xy","uvw","123","alice","p","",false]})"},
         prng, 250000);
     SCOPED_TRACE("trial " + std::to_string(trial));
     ASSERT_TRUE(FileIsSound(db.path()));

@@ -117,7 +117,7 @@ TEST(DatabaseBackup, CopiesALiveDatabaseWholeAndTheFileIsWholeAtExit) {
   const std::string path = folder.File("p.db");
   ASSERT_EQ(RunTool({"init", path}).status, 0);
   // A running session keeps the database open, its rows in the -wal file.
-  ToolSession session({"session", "--database", "sqlite:" + path});
+  ToolSession session({"session", "--database", "sqlite:" + path, "--as", "alice"});
   for (int mprf : {1, 2}) {
     const std::string v = "V" + std::to_string(mprf);
     session.Send(CreateRequest(mprf, v, "S" + v, "T" + v));

@@ -14,9 +14,11 @@ namespace migprof::testing {
 // MIGPROF_ROBUST_LONG is set.
 inline int Rounds(int quick, int full) { return std::getenv("MIGPROF_ROBUST_LONG") ? full : quick; }
 
-// The arguments of a `migprof session` on db.
+// The arguments of a `migprof session` on db, acting as alice (the user the
+// requests name).
 inline std::vector<std::string> ToolOptions(const TestDatabase& db) {
-  return {"session", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()};
+  return {"session", "--database", db.dsn(), "--user",  db.uid(),
+          "--password", db.pwd(),    "--as",     "alice"};
 }
 
 // A JSON request line calling InsertInMap100 for a standard profile.

@@ -1,276 +1,242 @@
-// The HTTP API on a real server over the test database (embedded, or the
-// MIGPROF_TEST_DSN server): every member answers as a direct call does,
-// refused requests change nothing, the OpenAPI document matches the dispatch
-// table, and HTTPS serves with a throwaway certificate.
+// The JSON API over a served database: every member answers as a direct call
+// on a new object, a request acts only as its token's account, and what is
+// malformed, unknown or not allowed is refused with its own status.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
 
-#include "commands/call_member.h"
-#include "commands/demo_estate.h"
-#include "testing/test_database.h"
+#include "app/account_admin.h"
+#include "app/secrets.h"
+#include "served_estate.h"
+#include "testing/direct_call.h"
 #include "web/api_routes.h"
-#include "web/api_tokens.h"
-#include "web/server.h"
-#include "web/tokens.h"
 
 namespace migprof::web {
 namespace {
 
-using cli::Json;
+using testing::Json;
 
-constexpr const char* kAccount = "api-tester";
-
-// Every table's rows, sorted, with times of day masked: a copy stamps the
-// time it ran, which two runs cannot share. A profile's owner is stored
-// enciphered with a random salt, so it is left out (the owner members read
-// it back).
-std::vector<std::vector<std::string>> Snapshot(const testing::TestDatabase& db) {
-  static const std::regex kTime(R"(\d\d:\d\d:\d\d(\.\d+)?)");
-  std::vector<std::vector<std::string>> all;
-  for (const std::string& table : testing::TestDatabase::Tables()) {
-    auto rows = db.Rows(table == "qzmap100"
-                            ? "select mprf, sapp, tapp, vers, rele, cust, verf, relf, cusf, dsca, "
-                              "scme, deph, apln from qzmap100"
-                            : "select * from " + table);
-    for (auto& row : rows) {
-      for (auto& cell : row) cell = std::regex_replace(cell, kTime, "<time>");
-      row.insert(row.begin(), table);
-    }
-    std::sort(rows.begin(), rows.end());
-    all.insert(all.end(), rows.begin(), rows.end());
-  }
-  return all;
-}
-
-class ApiTest : public ::testing::Test {
+class ApiTest : public testing::ServedEstate {
  protected:
-  void SetUp() override {
-    settings_ = DbSettings{db_.dsn(), db_.uid(), db_.pwd()};
-    Db web_db(settings_);
-    EnsureWebTables(web_db);
-    // A server database is shared by the tests: the account starts afresh.
-    web_db.Execute("delete from mpweb_apitoken");
-    Store(web_db).RemoveUser(kAccount);
-    Store(web_db).AddUser(kAccount, HashPassword("unused"));
-    FillDemo();
-    app_ = std::make_unique<WebApp>(settings_);
-    AddApiRoutes(server_, *app_);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(port_, 0);
-    listener_ = std::thread([this] { server_.listen_after_bind(); });
-    token_ = app_->store.NewApiToken(kAccount).second;
+  httplib::Result Call(const std::string& account, const std::string& member, const Json& args) {
+    return Api(account, "/api/v1/members/" + member, args);
   }
-  void TearDown() override {
-    server_.stop();
-    if (listener_.joinable()) listener_.join();
-  }
-
-  void FillDemo() {
-    for (const std::string& table : testing::TestDatabase::Tables()) {
-      db_.Exec("delete from " + table);
-    }
-    TOVRHandleMigProf object;
-    settings_.ApplyTo(object);
-    cli::PopulateDemoEstate(object);
-  }
-
-  httplib::Result Post(const std::string& path, const std::string& body,
-                       const httplib::Headers& headers) {
-    httplib::Client client("127.0.0.1", port_);
-    return client.Post(path, headers, body, "application/json");
-  }
-  httplib::Result Call(const std::string& member, const std::string& body) {
-    return Post("/api/v1/members/" + member, body, {{"Authorization", "Bearer " + token_}});
-  }
-
-  testing::TestDatabase db_;
-  DbSettings settings_;
-  std::unique_ptr<WebApp> app_;
-  httplib::Server server_;
-  std::thread listener_;
-  int port_ = 0;
-  std::string token_;
 };
 
-// Arguments for every member on the demo estate, in an order where the
-// changing ones find what they change.
-std::vector<std::pair<std::string, Json>> MemberCalls(const testing::TestDatabase& db) {
+// Arguments for every member on the demo estate, each with the account that
+// calls it (the owner of what it changes, the user it names), in an order
+// where the changing ones find what they change.
+struct MemberCase {
+  const char* account;
+  const char* member;
+  Json args;
+};
+std::vector<MemberCase> MemberCalls() {
   return {
-      {"ErrorNumber", Json::array()},
-      {"ErrDescription", Json::array()},
-      {"GetUserOwnerProfiles", {"alice"}},
-      {"GetOrvoOrLegacyProfiles", {"100", true}},
-      {"ValidateUser", {"alice", 100}},
-      {"ValidateDerivation", {120, 110}},
-      {"OpenConnection", {nullptr}},
-      {"getNewConnection", Json::array()},
-      {"DatabaseServer", {"elsewhere"}},
-      {"DatabaseName", {db.dsn()}},
-      {"DatabaseUser", {db.uid()}},
-      {"DatabasePassword", {db.pwd()}},
-      {"InsertInMap100",
+      {"alice", "GetUserOwnerProfiles", {"alice"}},
+      {"bob", "GetOrvoOrLegacyProfiles", {"100", true}},
+      {"alice", "ValidateUser", {"alice", 100}},
+      {"bob", "ValidateDerivation", {120, 110}},
+      {"alice", "InsertInMap100",
        {7, "Orders", "LEGCRM", "ORVOERP", "V70", "R1", "STD", "__", "N", "Order entry", "alice"}},
-      {"UpdateMap100",
+      {"alice", "UpdateMap100",
        {7, "Orders, second", "N", "V70", "R1", "STD", "Order entry", "__", "alice", ""}},
-      {"DeleteMap100", {100}},  // refused: a parent
-      {"DeleteMap100", {7}},
-      {"CopyToCurrentVRC", {100, 110, "V10U", "R1", "ACME", "or", "itm", "001", "bob", "", "", 0}},
-      {"ExpireMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0, true}},
-      {"DeleteMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0}},
-      {"DeleteData", {"qzmap120", 120, "V10U", "R1", "ACMENL"}},
-      {"Func_CopyToCurrentVRC", {100, 110, "V10U", "R1", "ACME", "map_uom", "bob"}},
-      {"Func_Expire", {100, "V10", "R1", "STD", "map_uom", "alice", true}},
-      {"Func_Delete", {110, "V10U", "R1", "ACME", "conv_date", "bob"}},
-      {"ErrorNumber", Json::array()},
+      {"alice", "DeleteMap100", {100}},  // refused: a parent
+      {"alice", "DeleteMap100", {7}},
+      {"bob", "CopyToCurrentVRC", {100, 110, "V10U", "R1", "ACME", "or", "itm", "001", "bob", "", "", 0}},
+      {"bob", "ExpireMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0, true}},
+      {"bob", "DeleteMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0}},
+      {"alice", "DeleteData", {"qzmap120", 120, "V10U", "R1", "ACMENL"}},
+      {"bob", "Func_CopyToCurrentVRC", {100, 110, "V10U", "R1", "ACME", "map_uom", "bob"}},
+      {"alice", "Func_Expire", {100, "V10", "R1", "STD", "map_uom", "alice", true}},
+      {"bob", "Func_Delete", {110, "V10U", "R1", "ACME", "conv_date", "bob"}},
   };
 }
 
-TEST_F(ApiTest, EveryMemberAnswersAndChangesRowsAsADirectCall) {
-  const auto calls = MemberCalls(db_);
-  std::set<std::string> covered;
-  for (const auto& call : calls) covered.insert(call.first);
-  EXPECT_EQ(covered.size(), dispatch::Members().size()) << "a member without a case";
-
+TEST_F(ApiTest, EveryMemberAnswersAsADirectCallOnANewObject) {
+  const auto calls = MemberCalls();
   std::vector<Json> http_answers;
-  std::vector<std::vector<std::vector<std::string>>> http_rows;
-  for (const auto& [member, args] : calls) {
-    httplib::Result res = Call(member, args.dump());
-    ASSERT_TRUE(res) << member;
-    ASSERT_EQ(res->status, 200) << member << ": " << res->body;
+  std::vector<std::vector<std::string>> http_rows;
+  for (const MemberCase& c : calls) {
+    httplib::Result res = Call(c.account, c.member, c.args);
+    ASSERT_TRUE(res) << c.member;
+    ASSERT_EQ(res->status, 200) << c.member << ": " << res->body;
     http_answers.push_back(Json::parse(res->body));
-    http_rows.push_back(Snapshot(db_));
+    http_rows.push_back(Rows());
   }
-
-  // The same calls on one object of its own, from the same rows.
+  // The same calls, each on an object of its own, from the same rows.
   FillDemo();
-  TOVRHandleMigProf object;
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    const auto& [member, args] = calls[i];
-    settings_.ApplyTo(object);
-    Json direct = cli::CallMember(object, *dispatch::FindMember(member), args, false);
-    EXPECT_EQ(http_answers[i], direct) << member;
-    EXPECT_EQ(http_rows[i], Snapshot(db_)) << "rows after " << member;
+    const MemberCase& c = calls[i];
+    TOVRHandleMigProf object;
+    db_.Configure(object);
+    Json direct = testing::DirectCall(object, *dispatch::FindMember(c.member), c.args, false);
+    Json answer = http_answers[i];
+    // A member that changes rows answers how many, per table.
+    const bool changing = answer.contains("rows");
+    answer.erase("rows");
+    EXPECT_EQ(answer, direct) << c.member;
+    EXPECT_EQ(http_rows[i], Rows()) << "rows after " << c.member;
+    EXPECT_EQ(changing, std::string(c.member).find("Get") != 0 &&
+                            std::string(c.member).find("Validate") != 0)
+        << c.member;
   }
   // The calls did change something, or the comparison proves little.
-  EXPECT_EQ(http_answers[12]["result"], true) << http_answers[12];
-  EXPECT_EQ(http_answers[14]["ErrorNumber"], 2) << http_answers[14];
+  EXPECT_EQ(http_answers[4]["result"], true) << http_answers[4];
+  EXPECT_EQ(http_answers[4]["rows"]["qzmap100"], 1) << http_answers[4];
+  EXPECT_EQ(http_answers[6]["ErrorNumber"], 2) << http_answers[6];
+  EXPECT_EQ(http_answers[14]["rows"]["qzlib100"], 1) << http_answers[14];
 }
 
 TEST_F(ApiTest, RequestsWithoutAValidTokenAreRefusedAndChangeNothing) {
-  std::ostringstream out, err;
-  ASSERT_EQ(RunTokenAdd(settings_, kAccount, out, err), 0) << err.str();
-  // The token on its own line, then its id in the line that follows.
-  std::smatch printed;
-  const std::string text = out.str();
-  ASSERT_TRUE(std::regex_search(text, printed, std::regex("^([0-9a-f]{64})\nAPI token (\\w+) of")))
-      << text;
-  const std::string revoked = printed[1], revoked_id = printed[2];
-  ASSERT_EQ(RunTokenRevoke(settings_, revoked_id, out, err), 0) << err.str();
-  EXPECT_EQ(RunTokenRevoke(settings_, revoked_id, out, err), 1) << "revoked once only";
-  std::ostringstream listed;
-  RunTokenList(settings_, kAccount, listed, err);
-  EXPECT_EQ(listed.str().find(revoked_id), std::string::npos);
-  const std::string session = app_->store.NewSession(kAccount);
-
-  const Json insert = {7,     "Orders", "LEGCRM", "ORVOERP", "V70",  "R1",
-                       "STD", "__",     "N",      "Order",   "alice"};
+  const auto [revoked_id, revoked] = app_->core.accounts().NewToken("alice");
+  ASSERT_TRUE(app_->core.accounts().RevokeToken(revoked_id));
+  ASSERT_TRUE(app_->core.accounts().SetDisabled("vera", true));
+  const Json insert = {7, "Orders", "LEGCRM", "ORVOERP", "V70", "R1", "STD", "__", "N", "Order", "alice"};
   const std::vector<std::pair<std::string, httplib::Headers>> cases = {
       {"missing", {}},
       {"bad", {{"Authorization", "Bearer " + std::string(64, 'a')}}},
       {"not hex", {{"Authorization", "Bearer ' or 1=1 --"}}},
       {"revoked", {{"Authorization", "Bearer " + revoked}}},
-      {"other scheme", {{"Authorization", "Basic " + token_}}},
-      {"session cookie", {{"Cookie", "mpsid=" + session}}},
+      {"disabled account", {{"Authorization", "Bearer " + tokens_["vera"]}}},
+      {"other scheme", {{"Authorization", "Basic " + tokens_["alice"]}}},
+      {"session cookie", {{"Cookie", "mpsid=" + cookies_["alice"]}}},
   };
-  const auto before = Snapshot(db_);
+  const auto before = Rows();
   for (const auto& [name, headers] : cases) {
-    httplib::Result res = Post("/api/v1/members/InsertInMap100", insert.dump(), headers);
+    httplib::Result res = Client().Post("/api/v1/members/InsertInMap100", headers, insert.dump(),
+                                        "application/json");
     ASSERT_TRUE(res) << name;
     EXPECT_EQ(res->status, 401) << name;
     EXPECT_TRUE(Json::parse(res->body).contains("error")) << name << ": " << res->body;
     EXPECT_EQ(res->get_header_value("WWW-Authenticate").rfind("Bearer", 0), 0u) << name;
-    EXPECT_EQ(Snapshot(db_), before) << name;
+    EXPECT_EQ(Rows(), before) << name;
   }
-  httplib::Client client("127.0.0.1", port_);
-  EXPECT_EQ(client.Get("/api/v1/compare?left=110&right=100")->status, 401);
+  EXPECT_EQ(Client().Get("/api/v1/compare?left=110&right=100")->status, 401);
   // The same request with the token is carried out.
-  httplib::Result accepted = Call("InsertInMap100", insert.dump());
+  httplib::Result accepted = Call("alice", "InsertInMap100", insert);
   EXPECT_EQ(accepted->status, 200);
   EXPECT_EQ(Json::parse(accepted->body)["result"], true) << accepted->body;
-  EXPECT_NE(Snapshot(db_), before);
+  EXPECT_NE(Rows(), before);
 }
 
-TEST_F(ApiTest, MalformedRequestsAre400AndLeaveRowsAndErrorStateAlone) {
-  // An error state to keep: the refused delete of a parent profile.
-  ASSERT_EQ(Json::parse(Call("DeleteMap100", "[100]")->body)["ErrorNumber"], 2);
-  const auto before = Snapshot(db_);
+TEST_F(ApiTest, ATokenActsOnlyAsItsOwnAccount) {
+  // Each of these went through before: a token acting under the name its
+  // body gave, or on another owner's profile.
+  struct Case {
+    const char* name;
+    const char* member;
+    Json args;
+  };
+  const Case cases[] = {
+      {"check-out of another user", "Func_Expire", {100, "V10", "R1", "STD", "map_uom", "alice", true}},
+      {"a profile for another owner", "InsertInMap100",
+       {130, "x", "LEGERP", "ORVOERP", "V13", "R1", "X", "__", "N", "a", "alice"}},
+      {"another owner's profile deleted", "DeleteMap100", {120}},
+      {"another owner's profile changed", "UpdateMap100",
+       {100, "mine", "N", "V10", "R1", "STD", "Orvo ERP", "__", "bob", ""}},
+      {"another user's profiles listed", "GetUserOwnerProfiles", {"alice"}},
+  };
+  const auto before = Rows();
+  for (const Case& c : cases) {
+    httplib::Result res = Call("bob", c.member, c.args);
+    ASSERT_TRUE(res) << c.name;
+    EXPECT_EQ(res->status, 403) << c.name << ": " << res->body;
+    EXPECT_NE(Json::parse(res->body)["error"].get<std::string>().find("bob"), std::string::npos);
+    EXPECT_EQ(Rows(), before) << c.name;
+  }
+  // The owner herself may.
+  EXPECT_EQ(Json::parse(Call("alice", "DeleteMap100", {120})->body)["result"], true);
+}
+
+TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
+  const auto before = Rows();
   const std::string deep = std::string(40, '[') + std::string(40, ']');
   struct Case {
-    std::string name, member, body;
+    std::string name, method, path, body;
+    int status;
     long raised;  // the conversion's error number, 0 for none
   };
   const std::vector<Case> cases = {
-      {"not JSON", "InsertInMap100", "[7, \"Orders\"", 0},
-      {"not an array", "InsertInMap100", "{\"mprf\": 7}", 0},
-      {"too deep", "ErrorNumber", deep, 0},
-      {"unknown member", "NoSuchMember", "[]", 0},
-      {"too few", "InsertInMap100", "[7, \"Orders\"]", 450},
-      {"too many", "DeleteMap100", "[7, 8]", 450},
-      {"text for a number", "DeleteMap100", "[\"seven\"]", 13},
-      {"out of range", "DeleteMap100", "[70000]", 6},
-      {"object argument", "GetUserOwnerProfiles", "[{\"user\": \"alice\"}]", 13},
-      {"connection argument", "OpenConnection", "[1]", 13},
+      {"not JSON", "POST", "/api/v1/members/InsertInMap100", "[7, \"Orders\"", 400, 0},
+      {"not an array", "POST", "/api/v1/members/InsertInMap100", "{\"mprf\": 7}", 400, 0},
+      {"too deep", "POST", "/api/v1/members/ValidateUser", deep, 400, 0},
+      {"too few", "POST", "/api/v1/members/InsertInMap100", "[7, \"Orders\"]", 400, 450},
+      {"too many", "POST", "/api/v1/members/DeleteMap100", "[7, 8]", 400, 450},
+      {"text for a number", "POST", "/api/v1/members/DeleteMap100", "[\"seven\"]", 400, 13},
+      {"out of range", "POST", "/api/v1/members/DeleteMap100", "[70000]", 400, 6},
+      {"object argument", "POST", "/api/v1/members/GetUserOwnerProfiles", "[{\"u\": 1}]", 400, 13},
+      {"a setting of the server", "POST", "/api/v1/members/DatabaseName", "[\"sqlite:/x\"]", 400, 0},
+      {"a connection", "POST", "/api/v1/members/getNewConnection", "[]", 400, 0},
+      {"an error state", "POST", "/api/v1/members/ErrorNumber", "[]", 400, 0},
+      {"unknown member", "POST", "/api/v1/members/NoSuchMember", "[]", 404, 0},
+      {"unknown command", "POST", "/api/v1/revision/rm", "{}", 404, 0},
+      {"words for a command", "POST", "/api/v1/revision/checkout", "[\"100\"]", 400, 0},
+      {"wrong method", "GET", "/api/v1/members/DeleteMap100", "", 405, 0},
+      {"wrong method", "DELETE", "/api/v1/members/DeleteMap100", "", 405, 0},
+      {"wrong method", "POST", "/api/v1/compare", "[]", 405, 0},
   };
+  const httplib::Headers auth{{"Authorization", "Bearer " + tokens_["adam"]}};
   for (const Case& c : cases) {
-    httplib::Result res = Call(c.member, c.body);
+    httplib::Client client = Client();
+    httplib::Result res = c.method == "GET"      ? client.Get(c.path, auth)
+                          : c.method == "DELETE" ? client.Delete(c.path, auth)
+                                                 : client.Post(c.path, auth, c.body, "application/json");
     ASSERT_TRUE(res) << c.name;
-    EXPECT_EQ(res->status, 400) << c.name << ": " << res->body;
+    EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
     Json answer = Json::parse(res->body);
     EXPECT_TRUE(answer["error"].is_string()) << c.name;
-    if (c.raised != 0) {
-      EXPECT_EQ(answer["raised"]["number"], c.raised) << c.name;
-    }
-    EXPECT_EQ(Snapshot(db_), before) << c.name;
+    if (c.raised != 0) EXPECT_EQ(answer["raised"]["number"], c.raised) << c.name;
+    if (c.status == 405) EXPECT_FALSE(res->get_header_value("Allow").empty()) << c.name;
+    EXPECT_EQ(Rows(), before) << c.name;
   }
-  Json state = Json::parse(Call("ErrorNumber", "")->body);
-  EXPECT_EQ(state["result"], 2) << "the object's error state is untouched";
+}
+
+TEST_F(ApiTest, AnAnswerCarriesOnlyItsOwnCallsErrorState) {
+  Json failed = Json::parse(Call("bob", "ValidateDerivation", {7, 1})->body);
+  ASSERT_NE(failed["ErrorNumber"], 0);
+  Json next = Json::parse(
+      Call("alice", "ExpireMapRules", {120, "V10U", "R1", "ACMENL", "or", "sls", "400", "", 0, true})
+          ->body);
+  EXPECT_EQ(next["ErrorNumber"], 0) << next;
+  EXPECT_EQ(next["ErrDescription"], "") << next;
+  EXPECT_EQ(next["rows"], Json::parse(R"({"qzmap120": 1})")) << next;
 }
 
 TEST_F(ApiTest, CommandsAnswerAsTheToolAndActAsTheAccount) {
-  httplib::Client client("127.0.0.1", port_);
-  const httplib::Headers auth{{"Authorization", "Bearer " + token_}};
+  const httplib::Headers auth{{"Authorization", "Bearer " + tokens_["alice"]}};
+  const Json item{{"mprf", 100}, {"vrc", "V11_R1_STD"}, {"function", "conv_date"}};
+  Json checkin = item;
+  checkin["comment"] = "by script";
   struct Case {
     std::string name, path, body;  // GET without a body
     int status;
     std::string contains;
   };
   const std::vector<Case> cases = {
-      {"compare", "/api/v1/compare?left=110&right=100", "", 200, "\"right_is_parent\": true"},
-      {"where-used", "/api/v1/where-used?function=map_uom", "", 200, "\"function\": \"map_uom\""},
+      {"compare", "/api/v1/compare?left=110&right=100", "", 200, "\"right_is_parent\":true"},
+      {"where-used", "/api/v1/where-used?function=map_uom", "", 200, "\"function\":\"map_uom\""},
       {"where-used of nothing", "/api/v1/where-used", "", 400, "give one of"},
       {"export", "/api/v1/profiles/110/export", "", 200, "\"mprf\""},
       {"export of no profile", "/api/v1/profiles/999/export", "", 422, "999"},
-      {"preview", "/api/v1/preview/DeleteMap100", "[300]", 200, "\"removed\""},
-      {"preview of a reading member", "/api/v1/preview/ErrorNumber", "[]", 400, "changes"},
-      {"check-out", "/api/v1/revision/checkout", R"(["100", "V11_R1_STD", "conv_date"])", 200,
-       "checkedOut"},
-      {"check-in", "/api/v1/revision/checkin",
-       R"(["100", "V11_R1_STD", "conv_date", "--comment", "by script"])", 200, "\"revision\""},
-      {"history", "/api/v1/revision/history", R"(["100", "V11_R1_STD", "conv_date"])", 200,
-       std::string("\"user\":\"") + kAccount + "\""},
-      {"acting as another", "/api/v1/revision/checkout",
-       R"(["100", "V11_R1_STD", "conv_date", "--as", "alice"])", 400, "--as"},
-      {"unknown command", "/api/v1/revision/rm", "[]", 400, "rm"},
+      {"preview", "/api/v1/preview/DeleteMap100", "[120]", 200, "\"removed\""},
+      {"preview of what is not hers", "/api/v1/preview/DeleteMap100", "[300]", 403, "alice"},
+      {"preview of a reading member", "/api/v1/preview/ValidateUser", "[\"alice\", 1]", 400,
+       "changes"},
+      {"check-out", "/api/v1/revision/checkout", item.dump(), 200, "checkedOut"},
+      {"check-in without a comment", "/api/v1/revision/checkin", item.dump(), 400, "comment"},
+      {"check-in", "/api/v1/revision/checkin", checkin.dump(), 200, "\"revision\""},
+      {"history", "/api/v1/revision/history", item.dump(), 200, "\"user\":\"alice\""},
+      {"import is for administrators", "/api/v1/import", "{}", 403, "import"},
+      {"activity", "/api/v1/activity?profile=100&user=alice", "", 200,
+       "\"operation\":\"check-in\""},
   };
   for (const Case& c : cases) {
+    httplib::Client client = Client();
     httplib::Result res = c.body.empty() ? client.Get(c.path, auth)
                                          : client.Post(c.path, auth, c.body, "application/json");
     ASSERT_TRUE(res) << c.name;
@@ -278,10 +244,17 @@ TEST_F(ApiTest, CommandsAnswerAsTheToolAndActAsTheAccount) {
     EXPECT_NE(res->body.find(c.contains), std::string::npos) << c.name << ": " << res->body;
   }
   EXPECT_EQ(db_.Count("qzmap100"), 5) << "the preview deleted nothing";
+  Json activity = Json::parse(Client().Get("/api/v1/activity?user=alice", auth)->body);
+  // The check-out, the check-in and the import not allowed; reads are not
+  // recorded.
+  ASSERT_EQ(activity["total"], 3) << activity;
+  EXPECT_EQ(activity["entries"][0]["outcome"], "forbidden");
+  EXPECT_EQ(activity["entries"][1]["entry"], "api");
+  EXPECT_EQ(activity["entries"][2]["operation"], "check-out");
 }
 
 TEST_F(ApiTest, OpenApiDocumentListsEveryMemberFromTheDispatchTable) {
-  httplib::Result res = httplib::Client("127.0.0.1", port_).Get("/api/v1/openapi.json");
+  httplib::Result res = Client().Get("/api/v1/openapi.json");
   ASSERT_TRUE(res);
   ASSERT_EQ(res->status, 200) << "no token needed";
   const Json doc = Json::parse(res->body);
@@ -316,7 +289,7 @@ TEST_F(ApiTest, OpenApiDocumentListsEveryMemberFromTheDispatchTable) {
 
 TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("mpapi_tls_" + web::NewToken().substr(0, 8));
+      std::filesystem::temp_directory_path() / ("mpapi_tls_" + app::NewToken().substr(0, 8));
   std::filesystem::create_directories(dir);
   const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
   const std::string openssl =
@@ -369,8 +342,9 @@ TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   client.set_ca_cert_path(cert.c_str());
   client.enable_server_certificate_verification(true);
   httplib::Result res =
-      client.Post("/api/v1/members/GetUserOwnerProfiles", {{"Authorization", "Bearer " + token_}},
-                  "[\"alice\"]", "application/json");
+      client.Post("/api/v1/members/GetUserOwnerProfiles",
+                  {{"Authorization", "Bearer " + tokens_["alice"]}}, "[\"alice\"]",
+                  "application/json");
   ASSERT_TRUE(res) << httplib::to_string(res.error());
   EXPECT_EQ(res->status, 200);
   EXPECT_EQ(Json::parse(res->body)["ErrorNumber"], 0);

@@ -4,7 +4,6 @@
 
 #include "migprof/com_error.h"
 #include "web/app.h"
-#include "web/reads.h"
 #include "web/server.h"
 
 namespace migprof::web {
@@ -58,34 +57,6 @@ TEST(UrlEncode, LeavesOnlySafeCharacters) {
   EXPECT_EQ(VrcQuery(Vrc{"1 U", "0", "C&D"}), "?vers=1%20U&rele=0&cust=C%26D");
 }
 
-TEST(CallMember, RecordedAndRaisedFailuresBothReachThePage) {
-  HandlePool pool(DbSettings{"sqlite:/nonexistent/dir/profiles.db", "", ""});
-  std::shared_ptr<HandleSlot> slot = pool.For("session-a");
-  EXPECT_EQ(pool.For("session-a"), slot) << "one slot per session";
-  EXPECT_NE(pool.For("session-b"), slot);
-
-  // A member that records: False, with the data source's failure recorded.
-  Outcome recorded =
-      CallMember(*slot, [](TOVRHandleMigProf& object) { return object.DeleteMap100(12).IsTrue(); });
-  EXPECT_FALSE(recorded.ok);
-  EXPECT_FALSE(recorded.raised);
-  EXPECT_EQ(recorded.number, errc::kProviderFailure);
-  EXPECT_FALSE(recorded.description.empty());
-
-  // A member that raises: the raised number and text.
-  Outcome raised = CallMember(*slot, [](TOVRHandleMigProf& object) {
-    object.DeleteData("delete from qzmap120", 1, "a", "b", "c");
-    return true;
-  });
-  EXPECT_FALSE(raised.ok);
-  EXPECT_TRUE(raised.raised);
-  EXPECT_EQ(raised.number, errc::kInvalidArgument);
-  EXPECT_EQ(raised.description, errtext::kSelectStatementOnly);
-
-  pool.Drop("session-a");
-  EXPECT_NE(pool.For("session-a"), slot) << "a new slot after sign-out";
-}
-
 // Table codes split as the members split them; a VRC at its first two
 // underscores. What splits writes back the same text.
 TEST(Parse, TableCodesAndVrcs) {
@@ -105,8 +76,8 @@ TEST(Parse, TableCodesAndVrcs) {
                {"__", std::nullopt, std::nullopt},
                {"1_0", std::nullopt, std::nullopt}};
   for (const auto& c : cases) {
-    EXPECT_EQ(ParseTableCode(c.text), c.key) << c.text;
-    EXPECT_EQ(ParseVrc(c.text), c.vrc) << c.text;
+    EXPECT_EQ(app::ParseTableCode(c.text), c.key) << c.text;
+    EXPECT_EQ(app::ParseVrc(c.text), c.vrc) << c.text;
     if (c.key) {
       EXPECT_EQ(c.key->Code(), c.text);
     }
@@ -115,11 +86,11 @@ TEST(Parse, TableCodesAndVrcs) {
     }
   }
   std::vector<std::string> listed;
-  for (const TableKey& key : ParseTableList("orsls400,xy,oritm001,,abcde9")) {
+  for (const TableKey& key : app::ParseTableList("orsls400,xy,oritm001,,abcde9")) {
     listed.push_back(key.Code());
   }
   EXPECT_EQ(listed, (std::vector<std::string>{"orsls400", "oritm001", "abcde9"}));
-  EXPECT_TRUE(ParseTableList("").empty());
+  EXPECT_TRUE(app::ParseTableList("").empty());
 }
 
 TEST(TrustedProxies, MatchesAddressesAndNetworks) {

@@ -45,7 +45,11 @@ TEST(RenderPage, EscapesDatabaseValuesEverywhere) {
 }
 
 TEST(RenderPage, ComponentMessagesKeepOnlyTheirMarkup) {
-  Outcome outcome{false, false, 101, "Kinds differ. <LI> Source <B>ORVA</B> <script>x()</script>"};
+  MemberOutcome outcome;
+  outcome.member = dispatch::FindMember("InsertInMap100");
+  outcome.result = Variant(kFalse);
+  outcome.error_number = 101;
+  outcome.error_description = "Kinds differ. <LI> Source <B>ORVA</B> <script>x()</script>";
   Data data;
   data.set("outcome", OutcomeData(outcome));
   data.set("what", "Copying");
@@ -55,8 +59,7 @@ TEST(RenderPage, ComponentMessagesKeepOnlyTheirMarkup) {
             std::string::npos)
       << html;
   EXPECT_NE(html.find("error 101"), std::string::npos);
-  outcome.raised = true;
-  outcome.number = -2147217900;
+  outcome.raised = ComError(-2147217900, "Syntax error");
   data.set("outcome", OutcomeData(outcome));
   EXPECT_NE(RenderTemplate("member_failed", data).find("raised error -2147217900"),
             std::string::npos);
@@ -94,25 +97,19 @@ TEST(SanitizeMessage, KeepsOnlyTheComponentsTagsAndEscapesTheRest) {
   for (const auto& c : cases) EXPECT_EQ(SanitizeMessage(c.input), c.expected) << c.input;
 }
 
-using Json = nlohmann::ordered_json;
-
-Json Rows(int n, const char* tag) {
-  Json rows = Json::array();
-  for (int i = 0; i < n; ++i) rows.push_back(Json{{"k", i}, {"v", tag}});
-  return rows;
+insight::Values Row(int k, Variant v, Variant n = Variant::Null()) {
+  return {Variant(Long{k}), std::move(v), std::move(n)};
 }
 
 // Table "big": 60 added, 5 changed, 10 removed; table "small": 3 added.
-Json Changes() {
-  Json changed = Json::array();
-  for (int i = 0; i < 5; ++i) {
-    changed.push_back(Json{{"old", Json{{"k", i}, {"v", "before"}}},
-                           {"new", Json{{"k", i}, {"v", "after"}}},
-                           {"columns", {"v"}}});
-  }
-  return Json{
-      {"big", {{"added", Rows(60, "a")}, {"changed", changed}, {"removed", Rows(10, "r")}}},
-      {"small", {{"added", Rows(3, "a")}, {"changed", Json::array()}, {"removed", Json::array()}}}};
+std::vector<insight::TableChanges> Changes() {
+  insight::TableChanges big{"big", {"k", "v", "n"}, {}, {}, {}};
+  for (int i = 0; i < 60; ++i) big.added.push_back(Row(i, "a"));
+  for (int i = 0; i < 5; ++i) big.changed.push_back({Row(i, "before"), Row(i, "after"), {"v"}});
+  for (int i = 0; i < 10; ++i) big.removed.push_back(Row(i, "r"));
+  insight::TableChanges small{"small", {"k", "v", "n"}, {}, {}, {}};
+  for (int i = 0; i < 3; ++i) small.added.push_back(Row(i, "a"));
+  return {big, small};
 }
 
 // The rendered rows of one table's section, by kind.
@@ -155,15 +152,10 @@ TEST(PlanTable, PagesRunThroughAddedChangedAndRemoved) {
 }
 
 TEST(PlanTable, ChangedCellsShowOldAndNewValuesEscaped) {
-  const Json changes{
-      {"t",
-       {{"added", Json::array()},
-        {"changed",
-         {{{"old", {{"k", 1}, {"v", "<b>old</b>"}, {"n", nullptr}}},
-           {"new", {{"k", 1}, {"v", "new & more"}, {"n", nullptr}}},
-           {"columns", {"v"}}}}},
-        {"removed", {{{"k", 2}, {"v", Json{{"binary", "0aff"}}}, {"n", nullptr}}}}}}};
-  const std::string html = RenderTemplate("plan", PlanData(changes, 1));
+  insight::TableChanges t{"t", {"k", "v", "n"}, {}, {}, {}};
+  t.changed.push_back({Row(1, "<b>old</b>"), Row(1, "new & more"), {"v"}});
+  t.removed.push_back(Row(2, Binary{0x0a, 0xff}));
+  const std::string html = RenderTemplate("plan", PlanData({t}, 1));
   EXPECT_NE(html.find("<del class=\"text-danger\">&lt;b&gt;old&lt;/b&gt;</del> → "
                       "<ins class=\"fw-semibold\">new &amp; more</ins>"),
             std::string::npos)
@@ -175,7 +167,7 @@ TEST(PlanTable, ChangedCellsShowOldAndNewValuesEscaped) {
 }
 
 TEST(PlanTable, NoChangesSaysSo) {
-  const std::string html = RenderTemplate("plan", PlanData(Json::object(), 1));
+  const std::string html = RenderTemplate("plan", PlanData({}, 1));
   EXPECT_NE(html.find("No rows would change."), std::string::npos);
   EXPECT_EQ(html.find("<table"), std::string::npos);
 }

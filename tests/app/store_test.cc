@@ -3,17 +3,21 @@
 // tokens and password hashes they keep.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <tuple>
 
+#include "app/accounts.h"
+#include "app/errors.h"
+#include "app/activity.h"
+#include "app/reads.h"
+#include "app/secrets.h"
+#include "app/tables.h"
 #include "schema/schema.h"
-#include "web/reads.h"
-#include "web/store.h"
-#include "web/tokens.h"
 
-namespace migprof::web {
+namespace migprof::app {
 namespace {
 
 // Row counts by table.
@@ -24,9 +28,9 @@ class StoreTest : public ::testing::Test {
   void SetUp() override {
     path_ = std::filesystem::temp_directory_path() / ("mpweb_" + NewToken().substr(0, 12) + ".db");
     schema::CreateEmbeddedDatabase(path_.string());
-    db_ = std::make_unique<Db>(DbSettings{"sqlite:" + path_.string(), "", ""});
-    EnsureWebTables(*db_);
-    store_ = std::make_unique<Store>(*db_);
+    db_ = std::make_unique<Db>(Settings{DataSource{"sqlite:" + path_.string(), "", ""}});
+    EnsureTables(*db_);
+    store_ = std::make_unique<Accounts>(*db_);
   }
   void TearDown() override {
     store_.reset();
@@ -36,28 +40,101 @@ class StoreTest : public ::testing::Test {
 
   std::filesystem::path path_;
   std::unique_ptr<Db> db_;
-  std::unique_ptr<Store> store_;
+  std::unique_ptr<Accounts> store_;
 };
 
-TEST_F(StoreTest, AccountsAddReplaceAndRemoveWithTheirSessions) {
-  EXPECT_FALSE(store_->HasUsers());
-  store_->AddUser("alice", "hash-1");
-  EnsureWebTables(*db_);  // again, on tables that exist and hold rows
-  store_->AddUser("alice", "hash-2");
-  store_->AddUser("o'brien", "hash-3");
+TEST_F(StoreTest, AccountsHaveRolesAndGoWithTheirSessionsAndTokens) {
+  EXPECT_FALSE(store_->Any());
+  // The first account is an administrator whatever was asked.
+  EXPECT_EQ(store_->Add("alice", "hash-1", Role::kViewer), Role::kAdministrator);
+  EnsureTables(*db_);  // again, on tables that exist and hold rows
+  EXPECT_EQ(store_->Add("o'brien", "hash-3", Role::kViewer), Role::kViewer);
+  EXPECT_THROW(store_->Add("alice", "hash-2", Role::kMaintainer), Invalid) << "names are unique";
+  EXPECT_THROW(store_->Add("", "hash", Role::kMaintainer), Invalid);
+  EXPECT_THROW(store_->Add(std::string(65, 'x'), "hash", Role::kMaintainer), Invalid);
+  EXPECT_TRUE(store_->SetPasswordHash("alice", "hash-2"));
   EXPECT_EQ(store_->PasswordHash("alice"), "hash-2");
-  EXPECT_EQ(store_->PasswordHash("o'brien"), "hash-3");
   EXPECT_EQ(store_->PasswordHash("ALICE"), std::nullopt) << "names are exact";
-  const std::string id = store_->NewSession("alice");
-  EXPECT_TRUE(store_->RemoveUser("alice"));
-  EXPECT_FALSE(store_->RemoveUser("alice"));
-  EXPECT_EQ(store_->PasswordHash("alice"), std::nullopt);
-  EXPECT_FALSE(store_->FindSession(id)) << "removing an account ends its sessions";
+  EXPECT_TRUE(store_->SetRole("o'brien", Role::kMaintainer));
+  EXPECT_EQ(store_->Find("o'brien")->role, Role::kMaintainer);
+  EXPECT_EQ(store_->Administrators(), 1);
+
+  const std::string id = store_->NewSession("o'brien");
+  const auto [token_id, token] = store_->NewToken("o'brien");
+  EXPECT_EQ(store_->TokenUser(token), "o'brien");
+  EXPECT_EQ(store_->Find("o'brien")->sessions, 1);
+  EXPECT_EQ(store_->Find("o'brien")->tokens, 1);
+  // Disabling ends the sessions; the token stays, refused by its account.
+  EXPECT_TRUE(store_->SetDisabled("o'brien", true));
+  EXPECT_FALSE(store_->FindSession(id));
+  EXPECT_TRUE(store_->Find("o'brien")->disabled);
+  EXPECT_TRUE(store_->TokenUser(token));
+  EXPECT_TRUE(store_->Remove("o'brien"));
+  EXPECT_FALSE(store_->Remove("o'brien"));
+  EXPECT_FALSE(store_->TokenUser(token)) << "removing an account revokes its tokens";
+  EXPECT_EQ(store_->List().size(), 1u);
+}
+
+TEST_F(StoreTest, AnOlderFileGetsRolesAndItsAccountsStayAdministrators) {
+  db_->Execute("drop table mpweb_user");
+  db_->Execute("create table mpweb_user (usrn varchar(64) not null primary key, pwhs varchar(255))");
+  db_->Execute("insert into mpweb_user (usrn, pwhs) values ('old', 'h')");
+  EnsureTables(*db_);
+  std::optional<Account> old = store_->Find("old");
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->role, Role::kAdministrator);
+  EXPECT_FALSE(old->disabled);
+}
+
+TEST(ActivityForms, ArgumentsAndRowCountsSurviveTheirStoredForm) {
+  const Arguments arguments{{"i_StrDesc", "two\nlines \\n"}, {"empty", ""}, {"eq", "a=b"}};
+  EXPECT_EQ(DecodeArguments(EncodeArguments(arguments)), arguments);
+  const RowCounts rows{{"qzmap120", 1}, {"qzmap140", 12}};
+  EXPECT_EQ(DecodeRowCounts(EncodeRowCounts(rows)), rows);
+  EXPECT_EQ(DecodeRowCounts("qzmap120=x,qzmap140=3,broken"), (RowCounts{{"qzmap140", 3}}));
+}
+
+TEST_F(StoreTest, ActivityIsFilteredPagedNewestFirstAndPruned) {
+  ActivityLog log(*db_);
+  const long long day = 24 * 3600, now = static_cast<long long>(std::time(nullptr));
+  struct Entry {
+    long long when;
+    const char* user;
+    std::optional<Integer> mprf;
+  };
+  const Entry entries[] = {{now - 40 * day, "alice", 100}, {now - 2 * day, "bob", 110},
+                           {now - day, "alice", 110},      {now, "alice", std::nullopt}};
+  for (const Entry& e : entries) {
+    ActivityEntry entry;
+    entry.when = e.when;
+    entry.user = e.user;
+    entry.entry = EntryPoint::kApi;
+    entry.operation = "DeleteMap100";
+    entry.mprf = e.mprf;
+    entry.outcome = Outcome::kRefused;
+    entry.message = "it's a parent";
+    entry.rows = {{"qzmap101", 2}};
+    log.Record(entry);
+  }
+  EXPECT_EQ(log.Count({}), 4);
+  EXPECT_EQ(log.Count({Integer{110}, "", std::nullopt, std::nullopt}), 2);
+  EXPECT_EQ(log.Count({std::nullopt, "alice", now - 3 * day, std::nullopt}), 2);
+  EXPECT_EQ(log.Count({std::nullopt, "", std::nullopt, now - day}), 2);
+  std::vector<ActivityEntry> page = log.List({}, 1, 2);
+  ASSERT_EQ(page.size(), 2u);
+  EXPECT_EQ(page[0].when, now - day) << "newest first";
+  EXPECT_EQ(page[0].message, "it's a parent");
+  EXPECT_EQ(page[0].outcome, Outcome::kRefused);
+  EXPECT_EQ(page[0].TotalRows(), 2);
+  EXPECT_EQ(page[1].entry, EntryPoint::kApi);
+  EXPECT_EQ(log.Prune(30), 1);
+  EXPECT_EQ(log.Count({}), 3);
 }
 
 TEST_F(StoreTest, SessionsAreStoredHashedEndOnSignOutAndExpire) {
   const std::string id = store_->NewSession("alice");
   std::optional<SessionRecord> session = store_->FindSession(id);
+  EXPECT_EQ(store_->EndSessions("nobody"), 0);
   ASSERT_TRUE(session);
   EXPECT_EQ(session->user, "alice");
   EXPECT_EQ(session->csrf.size(), 64u);
@@ -92,32 +169,6 @@ TEST_F(StoreTest, SessionsAreStoredHashedEndOnSignOutAndExpire) {
       << "the expired row is removed";
 }
 
-TEST_F(StoreTest, JobsKeepProgressAndOutcomeForTheirUserOnly) {
-  JobRecord job;
-  job.user = "alice";
-  job.source = 12;
-  job.target = -5;
-  job.vrc = "1_0_C";
-  job.tables = "xyuvw123,xyuvw124";
-  job.total = 40;
-  const std::string id = store_->NewJob(job);
-  store_->JobProgress(id, 17);
-  std::optional<JobRecord> running = store_->FindJob(id, "alice");
-  ASSERT_TRUE(running);
-  EXPECT_EQ(std::tie(running->state, running->done, running->target, running->tables),
-            std::make_tuple("running", 17, job.target, job.tables));
-  EXPECT_FALSE(store_->FindJob(id, "bob"));
-  EXPECT_LE(running->seconds_since_update, 1);
-  db_->Execute("update mpweb_job set updt = updt - 100");
-  EXPECT_GE(store_->FindJob(id, "alice")->seconds_since_update, 100);
-  store_->FinishJob(id, "failed", "110", "Domains <B>x</B> missing", 30);
-  std::optional<JobRecord> finished = store_->FindJob(id, "alice");
-  ASSERT_TRUE(finished);
-  EXPECT_EQ(std::tie(finished->state, finished->error_number, finished->error_description,
-                     finished->done),
-            std::make_tuple("failed", "110", "Domains <B>x</B> missing", 30));
-}
-
 class ReadsTest : public StoreTest {
  protected:
   void SetUp() override {
@@ -126,7 +177,7 @@ class ReadsTest : public StoreTest {
       db_->Execute(std::string("insert into qzddi100 (appl, extn) values (") + app + ")");
     }
     TOVRHandleMigProf object;
-    db_->settings().ApplyTo(object);
+    ApplyTo(db_->source(), object);
     // 10 standard, 11 derived from it (under revision control), 20 bob's.
     ASSERT_TRUE(
         object
@@ -175,6 +226,9 @@ TEST_F(ReadsTest, ProfilesCarryTheirParentAndMatchTheSearch) {
 }
 
 TEST_F(ReadsTest, ProfileLookups) {
+  EXPECT_EQ(ProfileOwner(*db_, 11), "alice");
+  EXPECT_EQ(ProfileOwner(*db_, 20), "bob");
+  EXPECT_EQ(ProfileOwner(*db_, 99), std::nullopt);
   EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1U", "0", "D"}), Integer{11});
   EXPECT_EQ(FindProfileByVrc(*db_, Vrc{"1", "0", "X"}), std::nullopt);
   EXPECT_EQ(FindProfile(*db_, 99), std::nullopt);
@@ -260,4 +314,4 @@ TEST(Passwords, HashVerifiesOnlyTheSamePassword) {
 }
 
 }  // namespace
-}  // namespace migprof::web
+}  // namespace migprof::app
