@@ -14,9 +14,10 @@
 # Usage: bash .ci/odbc_suite.sh <test program> [test program arguments...]
 # MIGPROF_ODBC_POOLING=1 turns on unixODBC's connection pooling (beside the
 # component's own reuse of connections, which is always on).
-# MIGPROF_ODBC_EXTRA_SCHEMA names further scripts (paths relative to the
-# checkout, separated by blanks) run on the database after schema/mariadb.sql,
-# such as schema/web_mariadb.sql for the front end's tables.
+# The database gets schema/mariadb.sql and schema/web_mariadb.sql (the
+# tables of accounts and of the activity log, which every entry point
+# writes). MIGPROF_ODBC_EXTRA_SCHEMA names further scripts (paths relative to
+# the checkout, separated by blanks) run after them.
 # Exit status: the test program's, or 1 when the server could not be set up
 # or its log shows a connection the program left open at its end.
 set -euo pipefail
@@ -169,6 +170,7 @@ CREATE USER '$login'@'127.0.0.1' IDENTIFIED BY '$password';
 GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';
 SQL
 "${admin[@]}" "$database" <"$root/schema/mariadb.sql"
+"${admin[@]}" "$database" <"$root/schema/web_mariadb.sql"
 for script in ${MIGPROF_ODBC_EXTRA_SCHEMA:-}; do
   "${admin[@]}" "$database" <"$root/$script"
 done

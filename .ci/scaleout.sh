@@ -25,9 +25,8 @@ if [[ -z ${MIGPROF_TEST_DSN:-} ]]; then
   # Outside: run this very script under a private MariaDB server.
   started=$SECONDS
   status=0
-  MIGPROF_ODBC_EXTRA_SCHEMA=schema/web_mariadb.sql \
-    MIGPROF_ODBC_KILLS_CLIENTS=1 \
-      bash "$root/.ci/odbc_suite.sh" /bin/bash "$root/.ci/scaleout.sh" "$@" || status=$?
+  MIGPROF_ODBC_KILLS_CLIENTS=1 \
+    bash "$root/.ci/odbc_suite.sh" /bin/bash "$root/.ci/scaleout.sh" "$@" || status=$?
   echo "scaleout: finished with status $status in $((SECONDS - started)) s" >&2
   exit "$status"
 fi

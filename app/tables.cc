@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "configmgt/tables.h"
 #include "migprof/com_error.h"
 
 namespace migprof::app {
@@ -50,6 +51,9 @@ bool HasColumn(const Db& db, const char* table, const char* column) {
 }  // namespace
 
 void EnsureTables(const Db& db) {
+  // The revision-control tables too, so that no read later has to create
+  // them.
+  configmgt::EnsureTables(*OpenDataSource(db.source(), kInteractiveTimeouts));
   if (db.settings().Embedded()) {
     const bool had_users = HasColumn(db, "mpweb_user", "usrn");
     for (const char* statement : kCreateTables) db.Execute(statement);

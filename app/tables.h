@@ -7,6 +7,8 @@
 
 namespace migprof::app {
 
+// Creates the revision-control tables when they are missing (on any
+// database, as the configuration-management component does on first use).
 // On the embedded database creates the tables that are missing and adds the
 // columns a file made by an older version lacks. On a server database checks
 // that they are all there and raises std::runtime_error naming the script or

@@ -117,16 +117,20 @@ void BM_PreviewCopy(benchmark::State& state) {
   double preview = 0, copy = 0;
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
-    migprof::insight::Json plan = migprof::insight::Preview(
-        file.source(), {1, 2}, [](const migprof::insight::DataSource& snapshot) {
+    bool planned = false;
+    std::vector<migprof::insight::TableChanges> plan = migprof::insight::Preview(
+        file.source(), {1, 2}, [&planned](const migprof::insight::DataSource& snapshot) {
           migprof::TOVRHandleMigProf object;
           object.DatabaseName(snapshot.name);
-          return migprof::insight::Json(Copy(object));
+          planned = Copy(object);
         });
     preview += SecondsSince(start);
     state.PauseTiming();
-    if (plan["outcome"] != true ||
-        plan["changes"]["qzmap140"]["added"].size() != static_cast<std::size_t>(state.range(0))) {
+    std::size_t field_rules = 0;
+    for (const migprof::insight::TableChanges& table : plan) {
+      if (table.table == "qzmap140") field_rules = table.added.size();
+    }
+    if (!planned || field_rules != static_cast<std::size_t>(state.range(0))) {
       state.SkipWithError("the preview did not plan the copy");
       break;
     }
@@ -165,9 +169,9 @@ void BM_Compare(benchmark::State& state) {
     c->CommitTrans();
   }
   for (auto _ : state) {
-    migprof::insight::Json result =
+    migprof::insight::Comparison result =
         migprof::insight::Compare(file.source(), {1, std::nullopt}, {2, std::nullopt});
-    if (result["summary"]["changed"] != rules / 10) state.SkipWithError("wrong comparison");
+    if (result.changed != rules / 10) state.SkipWithError("wrong comparison");
   }
   state.counters["rules"] = benchmark::Counter(rules);
 }

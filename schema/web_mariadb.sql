@@ -2,10 +2,14 @@
 -- once on the profile database before serving it; the embedded database
 -- gets them automatically. Names and ids compare exactly (binary collation).
 
--- Accounts: name and libsodium password hash.
+-- Accounts: name, libsodium password hash, role (viewer, maintainer or
+-- administrator), whether it is disabled, creation time (seconds since 1970).
 CREATE TABLE mpweb_user (
   usrn varchar(64) COLLATE utf8mb4_bin NOT NULL PRIMARY KEY,
-  pwhs varchar(255) COLLATE utf8mb4_bin NOT NULL);
+  pwhs varchar(255) COLLATE utf8mb4_bin NOT NULL,
+  role varchar(16) NOT NULL DEFAULT 'maintainer',
+  dsbl int NOT NULL DEFAULT 0,
+  crea bigint NOT NULL DEFAULT 0);
 
 -- Signed-in sessions: hash of the cookie's id, user, CSRF token, expiry
 -- (seconds since 1970) and the flash message for the next page.
@@ -36,3 +40,32 @@ CREATE TABLE mpweb_apitoken (
   tkhs varchar(64) COLLATE utf8mb4_bin NOT NULL UNIQUE,
   crea bigint NOT NULL);
 CREATE INDEX mpweb_apitoken_usrn ON mpweb_apitoken (usrn);
+
+-- The activity log: one row per change asked for through the pages, the API
+-- or the tool: when (seconds since 1970), who, through which entry point
+-- (page, api, cli), the operation with its arguments (name=value lines), the
+-- profile, how it ended (done, refused, failed, forbidden), the error number
+-- and message, and the rows changed per table ("table=n,...") with their sum.
+CREATE TABLE mpweb_activity (
+  actn bigint NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tstm bigint NOT NULL,
+  usrn varchar(64) COLLATE utf8mb4_bin NOT NULL,
+  entr varchar(8) NOT NULL,
+  oper varchar(64) NOT NULL,
+  mprf int NULL,
+  args varchar(4000) NOT NULL DEFAULT '',
+  otcm varchar(16) NOT NULL,
+  errn varchar(32) NOT NULL DEFAULT '',
+  errd varchar(4000) NOT NULL DEFAULT '',
+  chgs varchar(1000) NOT NULL DEFAULT '',
+  rtot bigint NOT NULL DEFAULT 0);
+CREATE INDEX mpweb_activity_tstm ON mpweb_activity (tstm);
+CREATE INDEX mpweb_activity_mprf ON mpweb_activity (mprf, tstm);
+CREATE INDEX mpweb_activity_usrn ON mpweb_activity (usrn, tstm);
+
+-- Accounts made before roles: a database set up with an earlier version of
+-- this script needs these statements (and the mpweb_activity table above).
+-- The accounts it has could do everything, so they become administrators.
+--   ALTER TABLE mpweb_user ADD role varchar(16) NOT NULL DEFAULT 'administrator';
+--   ALTER TABLE mpweb_user ADD dsbl int NOT NULL DEFAULT 0;
+--   ALTER TABLE mpweb_user ADD crea bigint NOT NULL DEFAULT 0;

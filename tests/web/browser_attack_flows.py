@@ -48,8 +48,9 @@ class AttackFlows(FrontEndCase):
                 f"({', '.join(map(sql_literal, values))})")
 
         def new_profile(*args):
-            migprof("call", "--database", cls.database, *LOGIN, "--args", json.dumps(args),
-                    "InsertInMap100")
+            # The owner is the user the tool acts as.
+            migprof("call", "--database", cls.database, *LOGIN, "--as", args[-1], "--args",
+                    json.dumps(args), "InsertInMap100")
         migprof("user", "add", HOSTILE_USER, "--database", cls.database, stdin="hostile-pass-3\n")
         vrc = [VRC["vers"], VRC["rele"], VRC["cust"]]
         # Profile 800 through the component: description, applications, the
@@ -115,7 +116,7 @@ class AttackFlows(FrontEndCase):
                          "/profiles", "a sign-in never leads to a script URL")
         hostile.get(self.base + "/profiles/800")
         self.assertEqual(self.text(hostile, "signed-in-user"), HOSTILE_USER)
-        self.assertEqual(self.text(hostile, "profile-owner"), f"you ({HOSTILE_USER})")
+        self.assertEqual(self.text(hostile, "profile-owner"), f"{HOSTILE_USER} (you)")
         self.shot(hostile, "attack_profile")
         hostile.get(self.base + "/profiles/800/rules/table?" + table)
         self.shot(hostile, "attack_rule_table")

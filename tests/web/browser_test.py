@@ -30,7 +30,11 @@ from selenium.webdriver.support.ui import WebDriverWait
 MIGPROF = None
 DSN_FILLED = False
 SCREENSHOTS = None
-PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2"}
+PASSWORDS = {"alice": "alice-secret-1", "bob": "bob-secret-2", "carol": "carol-secret-3"}
+# alice, the first account, is an administrator whatever it is given; bob is
+# one too, so that two users may revise one profile; carol maintains only
+# what she owns.
+ROLES = {"alice": "administrator", "bob": "administrator", "carol": "maintainer"}
 DSN = os.environ.get("MIGPROF_TEST_DSN")
 LOGIN = ["--user", os.environ.get("MIGPROF_TEST_UID", ""),
          "--password", os.environ.get("MIGPROF_TEST_PWD", "")] if DSN else []
@@ -143,11 +147,12 @@ def fill(database, demo_file=None, accounts=PASSWORDS):
     for statement in statements + FIXTURE_SQL:
         migprof("sql", "--database", database, *LOGIN, statement)
     for name, password in accounts.items():
-        migprof("user", "add", name, "--database", database, stdin=password + "\n")
+        migprof("user", "add", name, "--role", ROLES.get(name, "maintainer"), "--database", database,
+                stdin=password + "\n")
 
 
 class FrontEndCase(unittest.TestCase):
-    """A server on a fresh database with the demo estate and two accounts, and
+    """A server on a fresh database with the demo estate and three accounts, and
     alice signed in; the flows of each area subclass it."""
 
     @classmethod
@@ -281,7 +286,7 @@ class FrontEnd(FrontEndCase):
         d = self.alice
         self.create_profile(d, 1000, "Customer master")
         self.assertEqual(self.flash(d), "Profile 1000 created")
-        self.assertIn("you (alice)", self.text(d, "profile-owner"))
+        self.assertIn("alice (you)", self.text(d, "profile-owner"))
         self.create_profile(d, 1001, "Customer master EU", vers="1U", cust="EU", parent="1_0_C")
         self.assertEqual(self.flash(d), "Profile 1001 created")
         self.assertEqual(d.find_element(By.ID, "parent-link").get_attribute("href"),
@@ -423,7 +428,7 @@ class FrontEnd(FrontEndCase):
         bob = self.browser("bob")
         self.create_profile(bob, 1110, "Bob's profile", sapp="LEGA", tapp="ORVA", vers="11",
                             cust="B")
-        self.assertIn("you (bob)", self.text(bob, "profile-owner"))
+        self.assertIn("bob (you)", self.text(bob, "profile-owner"))
         bob.get(self.base + "/profiles")
         self.alice.get(self.base + "/profiles")
         for driver, mine, theirs in ((bob, "Bob's profile", "Customer master"),
@@ -434,7 +439,7 @@ class FrontEnd(FrontEndCase):
         self.assertIn("100", own)  # the demo's owners
         self.assertNotIn("200", own)
         self.alice.get(self.base + "/profiles/1110")
-        self.assertIn("not alice", self.text(self.alice, "profile-owner"))
+        self.assertEqual("bob", self.text(self.alice, "profile-owner"))
         for kind, shown, hidden in (("orvo", "a[data-mprf='300']", "a[data-mprf='100']"), (
                 "legacy", "a[data-mprf='100'] ~ ul a[data-mprf='110'] ~ ul a[data-mprf='120']",
                 "a[data-mprf='300']")):
@@ -473,6 +478,31 @@ class FrontEnd(FrontEndCase):
         self.click(d, "apply-change")
         self.assertEqual(self.flash(d), "Function conv_date deleted from 6_0_T")
         self.assertIn("No functions", self.text(d, "functions"))
+
+    def test_k_what_is_not_yours_is_shown_without_its_buttons(self):
+        carol = self.browser("carol")
+        carol.get(self.base + "/profiles/100")
+        self.assertIn("only its owner or an administrator", self.text(carol, "profile-rights"))
+        for control in ("edit-link", "delete-link"):
+            self.assertFalse(carol.find_elements(By.ID, control), control)
+        carol.get(self.base + "/profiles/100/rules")
+        self.assertTrue(carol.find_elements(By.ID, "read-only-note"))
+        self.assertFalse(carol.find_elements(By.ID, "expire-selected"))
+        self.shot(carol, "not-yours")
+        # A forged change is refused and changes nothing.
+        cookie = session_cookie(carol)
+        csrf = carol.find_element(By.CSS_SELECTOR, "nav form input[name=csrf]").get_attribute("value")
+        status, _, body = fetch(self.base + "/profiles/100/edit", cookie,
+                                {"csrf": csrf, "description": "carol was here", "apply": "yes"})
+        self.assertEqual(status, 403)
+        self.assertIn("Nothing was changed", body)
+        carol.get(self.base + "/profiles/100")
+        self.assertNotIn("carol was here", self.text(carol, "profile-description"))
+        # Both the refusal and who made it are in the activity log.
+        carol.get(self.base + "/activity?profile=100")
+        self.assertIn("not allowed", self.text(carol, "activity"))
+        self.assertIn("carol", self.text(carol, "activity"))
+        self.shot(carol, "activity")
 
     def test_l_without_accounts_only_loopback(self):
         db = os.path.join(self.tmp, "no-accounts.db")
