@@ -6,12 +6,12 @@
 #include <ctime>
 #include <sstream>
 
-#include "component/failure.h"
-#include "migprof/ado.h"
 #include "app/errors.h"
 #include "app/reads.h"
 #include "app/secrets.h"
 #include "component/sql_text.h"
+#include "migprof/ado.h"
+#include "migprof/com_error.h"
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::app {
@@ -118,11 +118,10 @@ void JobRunner::Report(const String& id, long long done) {
 
 void JobRunner::Finish(const String& id, const String& state, const String& error_number,
                        const String& error_description, long long done) {
-  app_.db().Execute("update mpweb_job set stat = " + SqlQuoted(state) +
-                    ", errn = " + SqlQuoted(error_number) +
-                    ", errd = " + SqlQuoted(error_description.substr(0, 4000)) +
-                    ", done = " + SqlNumber(done) + ", updt = " + SqlNumber(Now()) +
-                    " where jobi = " + SqlQuoted(id));
+  app_.db().Execute(
+      "update mpweb_job set stat = " + SqlQuoted(state) + ", errn = " + SqlQuoted(error_number) +
+      ", errd = " + SqlQuoted(error_description.substr(0, 4000)) + ", done = " + SqlNumber(done) +
+      ", updt = " + SqlNumber(Now()) + " where jobi = " + SqlQuoted(id));
 }
 
 std::optional<JobRecord> JobRunner::Find(const String& id, const String& user) const {

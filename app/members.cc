@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "app/errors.h"
-#include "component/failure.h"
+#include "migprof/com_error.h"
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::app {
@@ -179,8 +179,8 @@ void Require(Application& app, const Principal& principal, Operation operation,
   if (Allowed(principal.role, relation, operation)) return;
   String message;
   if (relation == Relation::kOther && Allowed(principal.role, Relation::kOwner, operation)) {
-    message = principal.name + " may not " + OperationWords(operation) + " " +
-              ProfileWords(mprf) + ": only its owner or an administrator may";
+    message = principal.name + " may not " + OperationWords(operation) + " " + ProfileWords(mprf) +
+              ": only its owner or an administrator may";
   } else {
     message = principal.name + " (" + RoleName(principal.role) + ") may not " +
               OperationWords(operation) +
@@ -201,8 +201,9 @@ Authorized Authorize(Application& app, const Principal& principal, const MemberC
   if (policy.user_arg >= 0) {
     const String named = ArgumentText(call.args[static_cast<std::size_t>(policy.user_arg)]);
     if (named != principal.name) {
-      throw Forbidden(call.member->name + " names the user \"" + named + "\", but the request acts as \"" +
-                      principal.name + "\"; a call may name only its own principal");
+      throw Forbidden(call.member->name + " names the user \"" + named +
+                      "\", but the request acts as \"" + principal.name +
+                      "\"; a call may name only its own principal");
     }
   }
   Require(app, principal, policy.operation, mprf, call.member->name, {}, /*record=*/false);
@@ -242,7 +243,7 @@ MemberOutcome Call(Application& app, const Principal& principal, const MemberCal
     outcome.rows = count.rows();
   }
   if (changing) {
-    const Outcome result = outcome.raised       ? Outcome::kFailed
+    const Outcome result = outcome.raised        ? Outcome::kFailed
                            : outcome.Succeeded() ? Outcome::kDone
                                                  : Outcome::kRefused;
     const bool done = result == Outcome::kDone;

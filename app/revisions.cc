@@ -1,8 +1,8 @@
 #include "app/revisions.h"
 
 #include "app/members.h"
-#include "component/failure.h"
 #include "configmgt/snapshot_diff.h"
+#include "migprof/com_error.h"
 
 namespace migprof::app {
 namespace {
@@ -20,8 +20,8 @@ Arguments ItemArguments(const Item& item) {
 // Runs change as principal on a revision-control object of its own, with
 // the permission check before it and the activity record after it.
 template <typename Change>
-auto Revise(Application& app, const Principal& principal, const char* operation,
-            const Item& item, const Arguments& details, Change&& change) {
+auto Revise(Application& app, const Principal& principal, const char* operation, const Item& item,
+            const Arguments& details, Change&& change) {
   Arguments arguments = ItemArguments(item);
   arguments.insert(arguments.end(), details.begin(), details.end());
   Require(app, principal, Operation::kRevise, item.mprf, operation, arguments);
@@ -58,8 +58,9 @@ void CheckOut(Application& app, const Principal& principal, const Item& item, bo
 
 Long CheckIn(Application& app, const Principal& principal, const Item& item,
              const String& comment) {
-  return Revise(app, principal, "check-in", item, {{"comment", comment}},
-                [&](configmgt::RevisionControl& control) { return control.CheckIn(item, comment); });
+  return Revise(
+      app, principal, "check-in", item, {{"comment", comment}},
+      [&](configmgt::RevisionControl& control) { return control.CheckIn(item, comment); });
 }
 
 void UndoCheckOut(Application& app, const Principal& principal, const Item& item, bool force) {
@@ -97,11 +98,9 @@ void EditRule(Application& app, const Principal& principal, const Item& item,
 
 Long Restore(Application& app, const Principal& principal, const Item& item, Long number,
              const String& comment) {
-  return Revise(app, principal, "restore", item,
-                {{"revision", std::to_string(number)}, {"comment", comment}},
-                [&](configmgt::RevisionControl& control) {
-                  return control.Restore(item, number, comment);
-                });
+  return Revise(
+      app, principal, "restore", item, {{"revision", std::to_string(number)}, {"comment", comment}},
+      [&](configmgt::RevisionControl& control) { return control.Restore(item, number, comment); });
 }
 
 std::vector<configmgt::Revision> History(Application& app, const Principal& principal,
@@ -109,8 +108,8 @@ std::vector<configmgt::Revision> History(Application& app, const Principal& prin
   return configmgt::RevisionControl(Connect(app), principal.name).History(item);
 }
 
-std::vector<configmgt::Change> Diff(Application& app, const Principal& principal,
-                                    const Item& item, Long from, std::optional<Long> to) {
+std::vector<configmgt::Change> Diff(Application& app, const Principal& principal, const Item& item,
+                                    Long from, std::optional<Long> to) {
   return configmgt::RevisionControl(Connect(app), principal.name).Diff(item, from, to);
 }
 

@@ -7,7 +7,8 @@
 //
 // Refusals of the component raise configmgt::Refusal, database failures
 // ComError, a principal who may not raises Forbidden; each change is
-// recorded in the activity log with its outcome.
+// recorded in the activity log with its outcome. The entry points take the
+// revision-control types (items, revisions, changes) from here.
 #ifndef MIGPROF_APP_REVISIONS_H_
 #define MIGPROF_APP_REVISIONS_H_
 
@@ -20,14 +21,16 @@
 #include "configmgt/item.h"
 #include "configmgt/refusal.h"
 #include "configmgt/revision_control.h"
+#include "configmgt/revision_store.h"
+#include "configmgt/snapshot.h"
+#include "configmgt/snapshot_diff.h"
 
 namespace migprof::app {
 
 using configmgt::Item;
 
 void CheckOut(Application& app, const Principal& principal, const Item& item, bool force);
-Long CheckIn(Application& app, const Principal& principal, const Item& item,
-             const String& comment);
+Long CheckIn(Application& app, const Principal& principal, const Item& item, const String& comment);
 void UndoCheckOut(Application& app, const Principal& principal, const Item& item, bool force);
 void EditFunction(Application& app, const Principal& principal, const Item& item,
                   const configmgt::FunctionEdit& edit);
@@ -39,8 +42,8 @@ Long Restore(Application& app, const Principal& principal, const Item& item, Lon
 
 std::vector<configmgt::Revision> History(Application& app, const Principal& principal,
                                          const Item& item);
-std::vector<configmgt::Change> Diff(Application& app, const Principal& principal,
-                                    const Item& item, Long from, std::optional<Long> to);
+std::vector<configmgt::Change> Diff(Application& app, const Principal& principal, const Item& item,
+                                    Long from, std::optional<Long> to);
 std::vector<configmgt::CheckOutRecord> CheckOuts(Application& app, const Principal& principal,
                                                  std::optional<Integer> mprf);
 std::optional<configmgt::CheckOutRecord> FindCheckOut(Application& app, const Item& item);

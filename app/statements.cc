@@ -1,7 +1,7 @@
 #include "app/statements.h"
 
 #include "app/members.h"
-#include "component/failure.h"
+#include "migprof/com_error.h"
 
 namespace migprof::app {
 

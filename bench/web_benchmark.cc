@@ -18,13 +18,13 @@
 #include <string>
 #include <thread>
 
+#include "app/demo_estate.h"
 #include "app/secrets.h"
 #include "app/tables.h"
-#include "commands/demo_estate.h"
 #include "migprof/ado.h"
 #include "migprof/handle_mig_prof.h"
 #include "schema/schema.h"
-#include "web/app.h"
+#include "web/pages/pages.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ class Site {
 
 Site& DemoSite() {
   static Site site(
-      "demo", [](migprof::TOVRHandleMigProf& object) { migprof::cli::PopulateDemoEstate(object); });
+      "demo", [](migprof::TOVRHandleMigProf& object) { migprof::app::PopulateDemoEstate(object); });
   return site;
 }
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "app/versions.h"
+#include "cli/account_commands.h"
+#include "cli/commands.h"
+#include "cli/help_text.h"
+#include "cli/insight_commands.h"
+#include "cli/revision_commands.h"
+#include "cli/session.h"
 #include "cli/web_commands.h"
-#include "commands/account_commands.h"
-#include "commands/commands.h"
-#include "commands/help_text.h"
-#include "commands/insight_commands.h"
-#include "commands/revision_commands.h"
-#include "commands/session.h"
-#include "commands/version.h"
 #include "migprof/ado.h"
 #include "wire/json_depth.h"
 
@@ -42,7 +42,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
       "with JSON answers.",
       "migprof");
   app.require_subcommand(1);
-  app.set_version_flag("--version", VersionText,
+  app.set_version_flag("--version", app::VersionText,
                        "Print the versions of migprof, SQLite and unixODBC");
   app.footer(ToolFooter());
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "commands/account_commands.h"
-#include "web/server.h"
+#include "cli/account_commands.h"
+#include "web/serve.h"
 
 namespace migprof::cli {
 namespace {

@@ -21,7 +21,12 @@ if(MIGPROF_BUILD_SHARED)
   # The shared library is made of the static one's objects, which must be
   # position-independent for that.
   set_target_properties(migprof_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
-  add_library(migprof_shared SHARED $<TARGET_OBJECTS:migprof_core>)
+  get_property(migprof_areas GLOBAL PROPERTY MIGPROF_AREAS)
+  set(migprof_area_objects)
+  foreach(area IN LISTS migprof_areas)
+    list(APPEND migprof_area_objects $<TARGET_OBJECTS:${area}>)
+  endforeach()
+  add_library(migprof_shared SHARED $<TARGET_OBJECTS:migprof_core> ${migprof_area_objects})
   add_library(migprof::shared ALIAS migprof_shared)
   get_target_property(migprof_core_links migprof_core LINK_LIBRARIES)
   target_link_libraries(migprof_shared PRIVATE ${migprof_core_links})

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "commands/json_depth.h"
-#include "commands/request.h"
+#include "cli/json_depth.h"
+#include "cli/request.h"
 #include "fuzz/check.h"
 #include "migprof/handle_mig_prof.h"
 #include "migprof/schema.h"

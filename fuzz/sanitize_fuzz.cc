@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fuzz/check.h"
-#include "web/sanitize.h"
+#include "web/pages/sanitize.h"
 
 namespace web = migprof::web;
 

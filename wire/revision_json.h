@@ -6,10 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "configmgt/checkout_store.h"
-#include "configmgt/item.h"
-#include "configmgt/revision_store.h"
-#include "configmgt/snapshot_diff.h"
+#include "app/revisions.h"
 #include "wire/json_values.h"
 
 namespace migprof::wire {

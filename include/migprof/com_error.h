@@ -130,6 +130,11 @@ class ComError : public std::runtime_error {
   throw ComError(errc::kSubscriptOutOfRange, errtext::kSubscriptOutOfRange);
 }
 
+// Call only inside a catch block: the exception being handled as ComError.
+// A ComError is returned as it is; std::bad_alloc becomes 7 "Out of memory";
+// any other exception becomes 51 "Internal error" with its message.
+ComError CurrentFailure();
+
 }  // namespace migprof
 
 #endif  // MIGPROF_COM_ERROR_H_

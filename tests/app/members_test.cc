@@ -6,9 +6,9 @@
 
 #include "app/account_admin.h"
 #include "app/changes.h"
+#include "app/demo_estate.h"
 #include "app/errors.h"
 #include "app/tables.h"
-#include "commands/demo_estate.h"
 #include "component/ado/observer.h"
 #include "testing/test_database.h"
 
@@ -18,7 +18,7 @@ namespace {
 class MembersTest : public testing::ComponentTest {
  protected:
   void SetUp() override {
-    cli::PopulateDemoEstate(object_);
+    app::PopulateDemoEstate(object_);
     EnsureTables(app_.db());
     app_.db().Execute("delete from mpweb_activity");
   }
@@ -45,20 +45,26 @@ TEST_F(MembersTest, RefusalsOfThePrincipalChangeNothingAndAreRecorded) {
   const Case cases[] = {
       // Naming another user than the one acting.
       {&bob_, "Func_Expire", {Integer{100}, "V10", "R1", "STD", "map_uom", "alice", kTrue}},
-      {&bob_, "InsertInMap100",
+      {&bob_,
+       "InsertInMap100",
        {Integer{130}, "x", "LEGERP", "ORVOERP", "V13", "R1", "X", "__", "N", "a", "alice"}},
       // Another owner's profile.
       {&bob_, "DeleteMap100", {Integer{120}}},
-      {&bob_, "UpdateMap100",
+      {&bob_,
+       "UpdateMap100",
        {Integer{100}, "mine now", "N", "V10", "R1", "STD", "Orvo ERP", "__", "bob", ""}},
-      {&alice_, "DeleteMapRules", {Integer{110}, "V10U", "R1", "ACME", "or", "itm", "001", "", kFalse}},
+      {&alice_,
+       "DeleteMapRules",
+       {Integer{110}, "V10U", "R1", "ACME", "or", "itm", "001", "", kFalse}},
       // A viewer changes nothing, not even what it would own.
-      {&viewer_, "InsertInMap100",
+      {&viewer_,
+       "InsertInMap100",
        {Integer{130}, "x", "LEGERP", "ORVOERP", "V13", "R1", "X", "__", "N", "a", "vera"}},
   };
   auto counts = [&] {
     std::vector<long> all;
-    for (const std::string& table : testing::TestDatabase::Tables()) all.push_back(db_.Count(table));
+    for (const std::string& table : testing::TestDatabase::Tables())
+      all.push_back(db_.Count(table));
     return all;
   };
   const auto before = db_.Rows("select mprf, dsca from qzmap100 order by mprf");
@@ -109,9 +115,9 @@ TEST_F(MembersTest, OwnersAndAdministratorsChangeAndEachChangeIsRecordedWithItsR
 TEST_F(MembersTest, EachCallAnswersItsOwnOutcomeAndSettingsAreNotCallable) {
   MemberOutcome failed = CallAs(alice_, "ValidateDerivation", {Integer{7}, Integer{1}});
   EXPECT_NE(failed.error_number, 0);
-  MemberOutcome next = CallAs(
-      alice_, "ExpireMapRules",
-      {Integer{120}, "V10U", "R1", "ACMENL", "or", "itm", "001", "", kFalse, kTrue});
+  MemberOutcome next =
+      CallAs(alice_, "ExpireMapRules",
+             {Integer{120}, "V10U", "R1", "ACMENL", "or", "itm", "001", "", kFalse, kTrue});
   EXPECT_EQ(next.error_number, 0) << "a new object: the failure before is not this call's";
   EXPECT_EQ(next.error_description, "");
   for (const char* member : {"DatabaseName", "getNewConnection", "OpenConnection", "ErrorNumber"}) {

@@ -1,14 +1,14 @@
 // The one-shot commands and the command line.
-#include "commands/commands.h"
+#include "cli/commands.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <fstream>
 
+#include "app/demo_estate.h"
+#include "app/versions.h"
 #include "cli/run_cli.h"
-#include "commands/demo_estate.h"
-#include "commands/version.h"
 #include "migprof/dispatch.h"
 #include "migprof/version.h"
 #include "testing/test_database.h"
@@ -49,7 +49,7 @@ TEST(CliInit, CreatesADatabaseAndNeverOverwritesAFile) {
   EXPECT_NE(demo.out.find("Try first"), std::string::npos) << demo.out;
   EXPECT_EQ(
       RunCli({"sql", "--database", "sqlite:" + demo_file.path, count.back()}).out,
-      "{\"columns\":[\"n\"],\"rows\":[[" + std::to_string(cli::DemoProfiles().size()) + "]]}\n");
+      "{\"columns\":[\"n\"],\"rows\":[[" + std::to_string(app::DemoProfiles().size()) + "]]}\n");
 }
 
 TEST(CliCommands, ExitStatusFollowsTheAnswer) {
@@ -152,9 +152,10 @@ TEST(CliCommands, HelpAndVersionShowJsonFormsEveryMemberAndLibraries) {
   // --version needs no subcommand and names the libraries the process runs with.
   testing::CliOutcome version = RunCli({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_FALSE(DriverManagerVersion().empty());
+  EXPECT_FALSE(app::DriverManagerVersion().empty());
   EXPECT_EQ(version.out, std::string("migprof ") + MIGPROF_VERSION + "\nSQLite " +
-                             sqlite3_libversion() + "\nunixODBC " + DriverManagerVersion() + "\n");
+                             sqlite3_libversion() + "\nunixODBC " + app::DriverManagerVersion() +
+                             "\n");
   EXPECT_EQ(version.err, "");
 
   // Usage errors fail without running anything.

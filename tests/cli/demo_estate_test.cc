@@ -1,6 +1,6 @@
 // The demo estate that `migprof init --demo` creates (CliInit), checked
 // through the members a front end would call on it.
-#include "commands/demo_estate.h"
+#include "app/demo_estate.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "component/sql_text.h"
 #include "testing/test_database.h"
 
-namespace migprof::cli {
+namespace migprof::app {
 namespace {
 
 long CountOf(TOVRHandleMigProf& object, const std::string& sql) {
@@ -118,4 +118,4 @@ TEST_F(DemoEstate, MembersWorkOnTheDemoEstate) {
 }
 
 }  // namespace
-}  // namespace migprof::cli
+}  // namespace migprof::app

@@ -1,6 +1,6 @@
 // The session protocol end to end: request lines in, answer lines out, all
 // against one object and a real embedded database.
-#include "commands/session.h"
+#include "cli/session.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +20,16 @@ class CliSession : public testing::ComponentTest {
   std::vector<Json> Converse(const std::vector<std::string>& lines, bool trace = false) {
     app::Application application(app::Settings{DataSource{db_.dsn(), db_.uid(), db_.pwd()}});
     app::EnsureTables(application.db());
-    Caller caller{application, {"tester", app::Role::kAdministrator, app::EntryPoint::kCli},
-                  &object_};
+    Caller caller{
+        application, {"tester", app::Role::kAdministrator, app::EntryPoint::kCli}, &object_};
     std::string input;
     for (const std::string& line : lines) input += line + "\n";
     std::istringstream in(input);
     std::ostringstream out;
     ServeSession(caller, in, out, RequestOptions{trace});
-  std::vector<Json> answers;
-  std::istringstream written(out.str());
-  for (std::string line; std::getline(written, line);) answers.push_back(Json::parse(line));
+    std::vector<Json> answers;
+    std::istringstream written(out.str());
+    for (std::string line; std::getline(written, line);) answers.push_back(Json::parse(line));
     EXPECT_EQ(answers.size(), lines.size()) << out.str();
     return answers;
   }
@@ -48,11 +48,11 @@ TEST_F(CliSession, RefusedArgumentsRaiseWithoutCallingAndKeepTheErrorState) {
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (1, 'A', 'B')");
   db_.Exec("insert into qzmap100 (mprf, sapp, tapp) values (12, 'A', 'B')");
   std::vector<Json> answers = Converse({
-                                                    Call("ValidateDerivation", {7, 1}),
-                                                    Call("ValidateDerivation", {"12", 1}),
-                                                    Call("ValidateDerivation", {40000, 1}),
-                                                    Call("ValidateDerivation", {1}),
-                                                });
+      Call("ValidateDerivation", {7, 1}),
+      Call("ValidateDerivation", {"12", 1}),
+      Call("ValidateDerivation", {40000, 1}),
+      Call("ValidateDerivation", {1}),
+  });
   EXPECT_EQ(answers[0]["ErrorNumber"], errc::kNoCurrentRecord);
   // The numeric text came back as the Integer it was converted to.
   EXPECT_EQ(answers[1]["result"], true);
@@ -97,15 +97,14 @@ TEST_F(CliSession, MalformedRequestsAreAnsweredAndTheSessionGoesOn) {
 }
 
 TEST_F(CliSession, SqlRequestsAnswerRowsNullsAndBinary) {
-  std::vector<Json> answers =
-      Converse({
-                            Sql("insert into qzmap100 (mprf, dsca, ownr) values (3, 'it''s', "
-                                "cast('AB' as varbinary))"),
-                            Sql("insert into qzmap100 (mprf) values (4)"),
-                            Sql("select mprf, dsca, ownr from qzmap100 order by mprf"),
-                            Sql("select mprf from qzmap100 where mprf = 99"),
-                            Sql("select nothing from nowhere"),
-                        });
+  std::vector<Json> answers = Converse({
+      Sql("insert into qzmap100 (mprf, dsca, ownr) values (3, 'it''s', "
+          "cast('AB' as varbinary))"),
+      Sql("insert into qzmap100 (mprf) values (4)"),
+      Sql("select mprf, dsca, ownr from qzmap100 order by mprf"),
+      Sql("select mprf from qzmap100 where mprf = 99"),
+      Sql("select nothing from nowhere"),
+  });
   EXPECT_EQ(answers[0], Json::parse(R"({"columns":[],"rows":[],"rowsAffected":1})"));
   EXPECT_EQ(answers[2], Json::parse(R"({"columns":["mprf","dsca","ownr"],
       "rows":[[3,"it's",{"binary":"4142"}],[4,null,null]]})"));

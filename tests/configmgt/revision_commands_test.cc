@@ -1,6 +1,6 @@
 // The revision-control commands of the tool, one session of a maintainer
 // and a colleague after another.
-#include "commands/revision_commands.h"
+#include "cli/revision_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -31,7 +31,7 @@ class ExportImportTest : public InsightTest {};
 
 TEST_F(ExportImportTest, RoundTripGivesTheSameDocuments) {
   std::vector<std::pair<Integer, std::string>> documents;
-  for (const cli::DemoProfile& p : cli::DemoProfiles()) {  // parents first
+  for (const app::DemoProfile& p : app::DemoProfiles()) {  // parents first
     documents.emplace_back(p.mprf, insight::ExportProfile(source(), p.mprf));
   }
   // On a server the fresh database is the same one, emptied.
@@ -94,9 +94,8 @@ TEST_F(ExportImportTest, DryRunShowsTheRowsAndWritesNothing) {
   insight::DataSource target{fresh.dsn(), fresh.uid(), fresh.pwd()};
   Contents before = ContentsOf(target);
   insight::ImportResult result;
-  Json plan{{"changes", wire::ChangesJson(insight::Preview(
-                            target, {},
-                            [&](const insight::DataSource& snapshot) {
+  Json plan{{"changes", wire::ChangesJson(
+                            insight::Preview(target, {}, [&](const insight::DataSource& snapshot) {
                               result = insight::ImportProfile(snapshot, document);
                             }))}};
   plan["outcome"] = wire::ImportJson(result);

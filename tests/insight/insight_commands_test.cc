@@ -2,8 +2,8 @@
 // exit status and message of a request that cannot be carried out.
 #include <gtest/gtest.h>
 
+#include "cli/commands.h"
 #include "cli/run_cli.h"
-#include "commands/commands.h"
 #include "insight_fixture.h"
 
 namespace migprof::testing {

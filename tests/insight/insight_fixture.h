@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/demo_estate.h"
+#include "app/demo_estate.h"
 #include "insight/rows.h"
 #include "insight/tables.h"
 #include "migprof/insight.h"
@@ -44,7 +44,7 @@ inline Contents ContentsOf(const insight::DataSource& source) {
 
 class InsightTest : public ComponentTest {
  protected:
-  void SetUp() override { cli::PopulateDemoEstate(object_); }
+  void SetUp() override { app::PopulateDemoEstate(object_); }
   insight::DataSource source() const { return {db_.dsn(), db_.uid(), db_.pwd()}; }
 };
 

@@ -7,9 +7,9 @@
 
 #include "app/members.h"
 #include "app/tables.h"
+#include "cli/commands.h"
+#include "cli/insight_commands.h"
 #include "cli/run_cli.h"
-#include "commands/commands.h"
-#include "commands/insight_commands.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
 #include "insight_fixture.h"
@@ -42,7 +42,7 @@ Contents Apply(Contents contents, const Json& changes) {
 struct Case {
   const char* member;
   const char* args;
-  bool changes;  // whether the member changes anything at this point
+  bool changes;              // whether the member changes anything at this point
   const char* as = "alice";  // who acts: the user the member names
 };
 
@@ -54,8 +54,7 @@ const Case kCases[] = {
      false},
     {"ExpireMapRules", R"([110,"V10U","R1","ACME","or","sls","400","",0,-1])", true},
     {"DeleteMapRules", R"([110,"V10U","R1","ACME","or","sls","401","",0])", true},
-    {"Func_CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","map_country","bob"])", true,
-     "bob"},
+    {"Func_CopyToCurrentVRC", R"([100,120,"V10U","R1","ACMENL","map_country","bob"])", true, "bob"},
     {"Func_Expire", R"([110,"V10U","R1","ACME","conv_date","bob",-1])", true, "bob"},
     {"Func_Delete", R"([110,"V10U","R1","ACME","fmt_item_code","bob"])", true, "bob"},
     {"InsertInMap100",
@@ -92,8 +91,8 @@ TEST_F(PreviewTest, PlanIsWhatTheMemberDoesAndTheDatabaseStaysUntouched) {
     // The real call, on a fresh object as every call is: its answer and the
     // rows it changed are the preview's.
     const app::Principal who{c.as, app::Role::kAdministrator, app::EntryPoint::kCli};
-    Json real = wire::OutcomeJson(app::Call(
-        application, who, wire::CallFromJson(c.member, Json::parse(c.args))));
+    Json real = wire::OutcomeJson(
+        app::Call(application, who, wire::CallFromJson(c.member, Json::parse(c.args))));
     EXPECT_EQ(plan["outcome"], real);
     EXPECT_EQ(Apply(before, plan["changes"]), ContentsOf(source()));
   }

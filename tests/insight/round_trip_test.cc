@@ -26,9 +26,9 @@ TEST(RoundTripAcrossDatabases, EmbeddedToServerAndServerToEmbedded) {
     object.DatabaseName(from.name);
     object.DatabaseUser(from.user);
     object.DatabasePassword(from.password);
-    cli::PopulateDemoEstate(object);
+    app::PopulateDemoEstate(object);
     // Every demo profile, parents first.
-    for (const cli::DemoProfile& p : cli::DemoProfiles()) {
+    for (const app::DemoProfile& p : app::DemoProfiles()) {
       SCOPED_TRACE(p.mprf);
       const std::string document = insight::ExportProfile(from, p.mprf);
       EXPECT_EQ(insight::ImportProfile(to, document).mprf, p.mprf);

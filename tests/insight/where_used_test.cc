@@ -12,8 +12,8 @@ namespace {
 using insight::Json;
 
 // The demo profile whose VRC is vrc ("{vers}_{rele}_{cust}"), or null.
-const cli::DemoProfile* ProfileWithVrc(const std::string& vrc) {
-  for (const cli::DemoProfile& p : cli::DemoProfiles()) {
+const app::DemoProfile* ProfileWithVrc(const std::string& vrc) {
+  for (const app::DemoProfile& p : app::DemoProfiles()) {
     if (std::string(p.vers) + "_" + p.rele + "_" + p.cust == vrc) return &p;
   }
   return nullptr;
@@ -36,11 +36,11 @@ std::set<long> Numbers(const Json& list) {
 class WhereUsedTest : public InsightTest {};
 
 TEST_F(WhereUsedTest, LineageFollowsTheDerivationsOfTheEstate) {
-  for (const cli::DemoProfile& p : cli::DemoProfiles()) {
+  for (const app::DemoProfile& p : app::DemoProfiles()) {
     SCOPED_TRACE(p.mprf);
     Json lineage = wire::LineageJson(insight::Lineage(source(), p.mprf));
     std::vector<long> chain;
-    for (const cli::DemoProfile* a = ProfileWithVrc(p.parent); a; a = ProfileWithVrc(a->parent)) {
+    for (const app::DemoProfile* a = ProfileWithVrc(p.parent); a; a = ProfileWithVrc(a->parent)) {
       chain.push_back(a->mprf);
     }
     std::vector<long> ancestors;
@@ -49,8 +49,8 @@ TEST_F(WhereUsedTest, LineageFollowsTheDerivationsOfTheEstate) {
 
     // Every profile below p, with its own parent.
     std::set<std::pair<long, long>> expected;
-    for (const cli::DemoProfile& d : cli::DemoProfiles()) {
-      for (const cli::DemoProfile* a = ProfileWithVrc(d.parent); a; a = ProfileWithVrc(a->parent)) {
+    for (const app::DemoProfile& d : app::DemoProfiles()) {
+      for (const app::DemoProfile* a = ProfileWithVrc(d.parent); a; a = ProfileWithVrc(a->parent)) {
         if (a->mprf == p.mprf) expected.emplace(d.mprf, ProfileWithVrc(d.parent)->mprf);
       }
     }
@@ -72,12 +72,14 @@ TEST_F(WhereUsedTest, TablesAndFunctionsAreFoundInEveryProfileThatUsesThem) {
   } cases[] = {
       {"or", "sls", "400", {100, 110, 120}},
       {"or", "cus", "100", {100, 110}},
-      {cli::kDemoUncopiedTable[0], cli::kDemoUncopiedTable[1], cli::kDemoUncopiedTable[2], {100}},
+      {app::kDemoUncopiedTable[0], app::kDemoUncopiedTable[1], app::kDemoUncopiedTable[2], {100}},
       {"zz", "zzz", "999", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.pac) + c.mod + c.flno);
-    EXPECT_EQ(Numbers(wire::TableUsageJson(insight::TableUse(source(), c.pac, c.mod, c.flno))["used_by"]), c.profiles);
+    EXPECT_EQ(
+        Numbers(wire::TableUsageJson(insight::TableUse(source(), c.pac, c.mod, c.flno))["used_by"]),
+        c.profiles);
   }
   // conv_date is the function of or/sls/400 and was copied into 110 only.
   Json conv = wire::FunctionUsageJson(insight::FunctionUse(source(), "conv_date"));

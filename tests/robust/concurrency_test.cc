@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/tables.h"
-#include "commands/request.h"
+#include "cli/request.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
 

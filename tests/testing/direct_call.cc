@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "component/failure.h"
 #include "migprof/ado.h"
+#include "migprof/com_error.h"
 #include "wire/member_json.h"
 
 namespace migprof::testing {

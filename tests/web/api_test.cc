@@ -13,7 +13,7 @@
 #include "app/secrets.h"
 #include "served_estate.h"
 #include "testing/direct_call.h"
-#include "web/api_routes.h"
+#include "web/api/api_routes.h"
 
 namespace migprof::web {
 namespace {
@@ -41,13 +41,17 @@ std::vector<MemberCase> MemberCalls() {
       {"bob", "GetOrvoOrLegacyProfiles", {"100", true}},
       {"alice", "ValidateUser", {"alice", 100}},
       {"bob", "ValidateDerivation", {120, 110}},
-      {"alice", "InsertInMap100",
+      {"alice",
+       "InsertInMap100",
        {7, "Orders", "LEGCRM", "ORVOERP", "V70", "R1", "STD", "__", "N", "Order entry", "alice"}},
-      {"alice", "UpdateMap100",
+      {"alice",
+       "UpdateMap100",
        {7, "Orders, second", "N", "V70", "R1", "STD", "Order entry", "__", "alice", ""}},
       {"alice", "DeleteMap100", {100}},  // refused: a parent
       {"alice", "DeleteMap100", {7}},
-      {"bob", "CopyToCurrentVRC", {100, 110, "V10U", "R1", "ACME", "or", "itm", "001", "bob", "", "", 0}},
+      {"bob",
+       "CopyToCurrentVRC",
+       {100, 110, "V10U", "R1", "ACME", "or", "itm", "001", "bob", "", "", 0}},
       {"bob", "ExpireMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0, true}},
       {"bob", "DeleteMapRules", {110, "V10U", "R1", "ACME", "or", "itm", "001", "", 0}},
       {"alice", "DeleteData", {"qzmap120", 120, "V10U", "R1", "ACMENL"}},
@@ -81,8 +85,8 @@ TEST_F(ApiTest, EveryMemberAnswersAsADirectCallOnANewObject) {
     answer.erase("rows");
     EXPECT_EQ(answer, direct) << c.member;
     EXPECT_EQ(http_rows[i], Rows()) << "rows after " << c.member;
-    EXPECT_EQ(changing, std::string(c.member).find("Get") != 0 &&
-                            std::string(c.member).find("Validate") != 0)
+    EXPECT_EQ(changing,
+              std::string(c.member).find("Get") != 0 && std::string(c.member).find("Validate") != 0)
         << c.member;
   }
   // The calls did change something, or the comparison proves little.
@@ -96,7 +100,8 @@ TEST_F(ApiTest, RequestsWithoutAValidTokenAreRefusedAndChangeNothing) {
   const auto [revoked_id, revoked] = app_->core.accounts().NewToken("alice");
   ASSERT_TRUE(app_->core.accounts().RevokeToken(revoked_id));
   ASSERT_TRUE(app_->core.accounts().SetDisabled("vera", true));
-  const Json insert = {7, "Orders", "LEGCRM", "ORVOERP", "V70", "R1", "STD", "__", "N", "Order", "alice"};
+  const Json insert = {7,     "Orders", "LEGCRM", "ORVOERP", "V70",  "R1",
+                       "STD", "__",     "N",      "Order",   "alice"};
   const std::vector<std::pair<std::string, httplib::Headers>> cases = {
       {"missing", {}},
       {"bad", {{"Authorization", "Bearer " + std::string(64, 'a')}}},
@@ -108,8 +113,8 @@ TEST_F(ApiTest, RequestsWithoutAValidTokenAreRefusedAndChangeNothing) {
   };
   const auto before = Rows();
   for (const auto& [name, headers] : cases) {
-    httplib::Result res = Client().Post("/api/v1/members/InsertInMap100", headers, insert.dump(),
-                                        "application/json");
+    httplib::Result res =
+        Client().Post("/api/v1/members/InsertInMap100", headers, insert.dump(), "application/json");
     ASSERT_TRUE(res) << name;
     EXPECT_EQ(res->status, 401) << name;
     EXPECT_TRUE(Json::parse(res->body).contains("error")) << name << ": " << res->body;
@@ -133,11 +138,15 @@ TEST_F(ApiTest, ATokenActsOnlyAsItsOwnAccount) {
     Json args;
   };
   const Case cases[] = {
-      {"check-out of another user", "Func_Expire", {100, "V10", "R1", "STD", "map_uom", "alice", true}},
-      {"a profile for another owner", "InsertInMap100",
+      {"check-out of another user",
+       "Func_Expire",
+       {100, "V10", "R1", "STD", "map_uom", "alice", true}},
+      {"a profile for another owner",
+       "InsertInMap100",
        {130, "x", "LEGERP", "ORVOERP", "V13", "R1", "X", "__", "N", "a", "alice"}},
       {"another owner's profile deleted", "DeleteMap100", {120}},
-      {"another owner's profile changed", "UpdateMap100",
+      {"another owner's profile changed",
+       "UpdateMap100",
        {100, "mine", "N", "V10", "R1", "STD", "Orvo ERP", "__", "bob", ""}},
       {"another user's profiles listed", "GetUserOwnerProfiles", {"alice"}},
   };
@@ -170,7 +179,8 @@ TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
       {"text for a number", "POST", "/api/v1/members/DeleteMap100", "[\"seven\"]", 400, 13},
       {"out of range", "POST", "/api/v1/members/DeleteMap100", "[70000]", 400, 6},
       {"object argument", "POST", "/api/v1/members/GetUserOwnerProfiles", "[{\"u\": 1}]", 400, 13},
-      {"a setting of the server", "POST", "/api/v1/members/DatabaseName", "[\"sqlite:/x\"]", 400, 0},
+      {"a setting of the server", "POST", "/api/v1/members/DatabaseName", "[\"sqlite:/x\"]", 400,
+       0},
       {"a connection", "POST", "/api/v1/members/getNewConnection", "[]", 400, 0},
       {"an error state", "POST", "/api/v1/members/ErrorNumber", "[]", 400, 0},
       {"unknown member", "POST", "/api/v1/members/NoSuchMember", "[]", 404, 0},
@@ -183,9 +193,10 @@ TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
   const httplib::Headers auth{{"Authorization", "Bearer " + tokens_["adam"]}};
   for (const Case& c : cases) {
     httplib::Client client = Client();
-    httplib::Result res = c.method == "GET"      ? client.Get(c.path, auth)
-                          : c.method == "DELETE" ? client.Delete(c.path, auth)
-                                                 : client.Post(c.path, auth, c.body, "application/json");
+    httplib::Result res = c.method == "GET" ? client.Get(c.path, auth)
+                          : c.method == "DELETE"
+                              ? client.Delete(c.path, auth)
+                              : client.Post(c.path, auth, c.body, "application/json");
     ASSERT_TRUE(res) << c.name;
     EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
     Json answer = Json::parse(res->body);
@@ -199,9 +210,9 @@ TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
 TEST_F(ApiTest, AnAnswerCarriesOnlyItsOwnCallsErrorState) {
   Json failed = Json::parse(Call("bob", "ValidateDerivation", {7, 1})->body);
   ASSERT_NE(failed["ErrorNumber"], 0);
-  Json next = Json::parse(
-      Call("alice", "ExpireMapRules", {120, "V10U", "R1", "ACMENL", "or", "sls", "400", "", 0, true})
-          ->body);
+  Json next = Json::parse(Call("alice", "ExpireMapRules",
+                               {120, "V10U", "R1", "ACMENL", "or", "sls", "400", "", 0, true})
+                              ->body);
   EXPECT_EQ(next["ErrorNumber"], 0) << next;
   EXPECT_EQ(next["ErrDescription"], "") << next;
   EXPECT_EQ(next["rows"], Json::parse(R"({"qzmap120": 1})")) << next;
@@ -341,10 +352,9 @@ TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   httplib::SSLClient client("127.0.0.1", port);
   client.set_ca_cert_path(cert.c_str());
   client.enable_server_certificate_verification(true);
-  httplib::Result res =
-      client.Post("/api/v1/members/GetUserOwnerProfiles",
-                  {{"Authorization", "Bearer " + tokens_["alice"]}}, "[\"alice\"]",
-                  "application/json");
+  httplib::Result res = client.Post("/api/v1/members/GetUserOwnerProfiles",
+                                    {{"Authorization", "Bearer " + tokens_["alice"]}},
+                                    "[\"alice\"]", "application/json");
   ASSERT_TRUE(res) << httplib::to_string(res.error());
   EXPECT_EQ(res->status, 200);
   EXPECT_EQ(Json::parse(res->body)["ErrorNumber"], 0);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "migprof/com_error.h"
-#include "web/app.h"
-#include "web/server.h"
+#include "web/pages/pages.h"
+#include "web/serve.h"
 
 namespace migprof::web {
 namespace {

@@ -2,14 +2,14 @@
 // through the allow-list of its tags, static files under their content hash;
 // the plan table of the preview page, a page at a time across added, changed
 // and removed rows, changed cells with their old value.
-#include "web/render.h"
+#include "web/pages/render.h"
 
 #include <gtest/gtest.h>
 
-#include "web/app.h"
-#include "web/assets.h"
-#include "web/preview.h"
-#include "web/sanitize.h"
+#include "web/pages/assets.h"
+#include "web/pages/pages.h"
+#include "web/pages/preview.h"
+#include "web/pages/sanitize.h"
 
 namespace migprof::web {
 namespace {

@@ -1,4 +1,4 @@
-#include "web/revision_view.h"
+#include "web/pages/revision_view.h"
 
 #include <gtest/gtest.h>
 

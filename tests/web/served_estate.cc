@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <regex>
 
+#include "app/demo_estate.h"
 #include "app/tables.h"
-#include "commands/demo_estate.h"
 #include "component/sql_text.h"
 #include "component/text/cp1252.h"
 #include "configmgt/tables.h"
@@ -52,7 +52,7 @@ void ServedEstate::FillDemo(const std::map<Integer, std::string>& owned_by) {
   for (const char* table : {"qzcfg100", "qzcfg110"}) db_.Exec(std::string("delete from ") + table);
   TOVRHandleMigProf object;
   db_.Configure(object);
-  cli::PopulateDemoEstate(object);
+  app::PopulateDemoEstate(object);
   for (const auto& [mprf, owner] : owned_by) {
     const std::string cipher =
         *profiles::Encipher(text::Utf8ToCp1252(owner), &profiles::IsStorableCipher);

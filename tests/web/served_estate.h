@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "testing/test_database.h"
-#include "web/app.h"
-#include "web/server.h"
+#include "web/pages/pages.h"
+#include "web/serve.h"
 #include "wire/json_values.h"
 
 namespace migprof::testing {
@@ -48,9 +48,9 @@ class ServedEstate : public ::testing::Test {
   httplib::Server server_;
   std::thread listener_;
   int port_ = 0;
-  std::map<std::string, std::string> tokens_;    // account -> API token
-  std::map<std::string, std::string> cookies_;   // account -> session cookie
-  std::map<std::string, std::string> csrf_;      // account -> its session's CSRF token
+  std::map<std::string, std::string> tokens_;   // account -> API token
+  std::map<std::string, std::string> cookies_;  // account -> session cookie
+  std::map<std::string, std::string> csrf_;     // account -> its session's CSRF token
 };
 
 }  // namespace migprof::testing

@@ -1,0 +1,36 @@
+# Writes OUTPUT, a C++ source holding every file of INPUTS (a ;-list of
+# name=path pairs) as a byte array with its content type and a short content
+# hash, so that the server needs no file beside its binary.
+string(REPLACE "|" ";" INPUTS "${INPUTS}")
+set(body "")
+set(table "")
+set(index 0)
+foreach(pair IN LISTS INPUTS)
+  string(FIND "${pair}" "=" eq)
+  string(SUBSTRING "${pair}" 0 ${eq} name)
+  math(EXPR start "${eq} + 1")
+  string(SUBSTRING "${pair}" ${start} -1 path)
+  file(READ "${path}" hex HEX)
+  file(SHA256 "${path}" digest)
+  string(SUBSTRING "${digest}" 0 16 digest)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  if(name MATCHES "\\.css$")
+    set(type "text/css; charset=utf-8")
+  elseif(name MATCHES "\\.js$")
+    set(type "text/javascript; charset=utf-8")
+  elseif(name MATCHES "\\.png$")
+    set(type "image/png")
+  else()
+    set(type "text/plain; charset=utf-8")
+  endif()
+  string(APPEND body "const unsigned char kData${index}[] = {${bytes}0x00};\n")
+  string(APPEND table "    {\"${name}\", \"${type}\", \"${digest}\", kData${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE "${OUTPUT}.tmp" "// Generated from web/templates and web/static; do not edit.\n"
+  "#include \"web/pages/assets.h\"\n\nnamespace migprof::web {\nnamespace {\n${body}}  // namespace\n\n"
+  "const std::vector<Asset>& Assets() {\n  static const std::vector<Asset> assets = {\n${table}  };\n"
+  "  return assets;\n}\n\n}  // namespace migprof::web\n")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

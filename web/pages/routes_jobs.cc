@@ -1,0 +1,90 @@
+// The progress page of a rule copy: it refreshes itself while the copy runs
+// and ends on the outcome, with what was copied per table.
+#include "web/pages/pages.h"
+
+namespace migprof::web {
+namespace {
+
+void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SignedIn> session = RequireSession(app, req, res);
+  if (!session) return;
+  std::optional<app::JobRecord> job = app.jobs.Find(req.matches[1].str(), session->principal.name);
+  if (!job) {
+    SendProblem(res, 404, "No such copy", "There is no copy of yours at this address.");
+    return;
+  }
+  // A copy whose server stopped reporting is shown as ended: what the target
+  // holds is then the whole story.
+  const bool lost =
+      job->state == "running" && job->seconds_since_update > app::JobRunner::kJobSilence;
+  if (lost) {
+    job->error_description =
+        "The copy stopped reporting progress; the server that ran it may have stopped. The table "
+        "below shows what the target holds.";
+  }
+  const bool running = job->state == "running" && !lost;
+  const Vrc vrc = app::ParseVrc(job->vrc).value_or(Vrc{});
+  Data data;
+  data.set("running", Flag(running));
+  data.set("source", std::to_string(job->source));
+  data.set("target", std::to_string(job->target));
+  data.set("vrc", job->vrc);
+  std::string tables = job->tables;
+  for (std::size_t at = tables.find(','); at != std::string::npos; at = tables.find(',', at + 2)) {
+    tables.replace(at, 1, ", ");
+  }
+  data.set("tables", tables);
+  data.set("done", std::to_string(job->done));
+  const long long percent =
+      running ? std::min<long long>(99, job->total > 0 ? job->done * 100 / job->total : 0) : 100;
+  data.set("percent", std::to_string(percent));
+  data.set("rules_url", ProfileUrl(job->target) + "/rules" + VrcQuery(vrc));
+  if (!running) {
+    const bool done = job->state == "done";
+    Data outcome = RefusalData(job->error_description);
+    outcome.set("ok", Flag(done));
+    outcome.set("number", job->error_number);
+    outcome.set("has_number", Flag(!job->error_number.empty() && job->error_number != "0"));
+    data.set("outcome", outcome);
+    const std::vector<TableKey> tables = app::ParseTableList(job->tables);
+    List rows;
+    for (const app::CopyCount& count :
+         CompareCopy(app.db(), job->source, job->target, vrc, tables)) {
+      Data row;
+      row.set("code", count.key.Code());
+      List cells;
+      bool complete = true, none = true;
+      for (int i = 0; i < 5; ++i) {
+        Data cell;
+        cell.set("text",
+                 std::to_string(count.target[i]) + " of " + std::to_string(count.source[i]));
+        cell.set("short", Flag(count.target[i] < count.source[i]));
+        cells.push_back(cell);
+        complete = complete && count.target[i] >= count.source[i];
+        none = none && count.target[i] == 0;
+      }
+      row.set("cells", cells);
+      row.set("verdict", complete ? "complete" : none ? "not copied" : "partly copied");
+      row.set("complete", Flag(complete));
+      rows.push_back(row);
+    }
+    data.set("counts", rows);
+  }
+  PageFrame frame = Frame(app, *session, running ? "Copying rules" : "Copy finished",
+                          {{"Profiles", "/profiles"},
+                           {"Profile " + std::to_string(job->target), ProfileUrl(job->target)},
+                           {"VRC " + job->vrc, ""},
+                           {"Copy", ""}});
+  if (running) frame.refresh_url = req.path;
+  SendHtml(res, RenderPage(frame, "job", data));
+}
+
+}  // namespace
+
+void AddJobRoutes(httplib::Server& server, WebApp& app) {
+  server.Get(
+      R"(/jobs/([0-9a-f]{32}))",
+      [&app](const httplib::Request& req, httplib::Response& res) { JobRoute(app, req, res); });
+}
+
+}  // namespace migprof::web
