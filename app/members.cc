@@ -147,8 +147,13 @@ Arguments ArgumentsOf(const MemberCall& call) {
 Relation RelationTo(Application& app, const Principal& principal, Integer mprf) {
   TOVRHandleMigProf object;
   ApplyTo(app.source(), object);
-  return object.ValidateUser(principal.name, std::to_string(mprf)).IsTrue() ? Relation::kOwner
-                                                                            : Relation::kOther;
+  if (object.ValidateUser(principal.name, std::to_string(mprf)).IsTrue()) return Relation::kOwner;
+  // The check records a failure of the database rather than raising it: no
+  // owner that could not be read makes a principal someone else.
+  if (object.ErrorNumber() != 0) {
+    throw ComError(static_cast<std::int32_t>(object.ErrorNumber()), object.ErrDescription());
+  }
+  return Relation::kOther;
 }
 
 void RecordChange(Application& app, const Principal& principal, const String& operation,
@@ -187,7 +192,11 @@ void Require(Application& app, const Principal& principal, Operation operation,
               (relation == Relation::kNone ? String() : " " + ProfileWords(mprf));
   }
   if (record) {
-    RecordChange(app, principal, what, mprf, arguments, Outcome::kForbidden, "", message, {});
+    try {
+      RecordChange(app, principal, what, mprf, arguments, Outcome::kForbidden, "", message, {});
+    } catch (...) {
+      // Refused all the same; the refusal changed nothing to record.
+    }
   }
   throw Forbidden(message);
 }
@@ -223,8 +232,12 @@ MemberOutcome Call(Application& app, const Principal& principal, const MemberCal
     Authorize(app, principal, call);
   } catch (const Forbidden& refusal) {
     if (changing) {
-      RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
-                   ArgumentsOf(call), Outcome::kForbidden, "", refusal.what(), {});
+      try {
+        RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
+                     ArgumentsOf(call), Outcome::kForbidden, "", refusal.what(), {});
+      } catch (...) {
+        // Refused all the same; the refusal changed nothing to record.
+      }
     }
     throw;
   }
@@ -247,9 +260,13 @@ MemberOutcome Call(Application& app, const Principal& principal, const MemberCal
                            : outcome.Succeeded() ? Outcome::kDone
                                                  : Outcome::kRefused;
     const bool done = result == Outcome::kDone;
-    RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
-                 ArgumentsOf(call), result, done ? String() : NumberText(outcome.FailureNumber()),
-                 done ? String() : outcome.FailureText(), outcome.rows);
+    try {
+      RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
+                   ArgumentsOf(call), result, done ? String() : NumberText(outcome.FailureNumber()),
+                   done ? String() : outcome.FailureText(), outcome.rows);
+    } catch (...) {
+      outcome.unrecorded = CurrentFailure().description();
+    }
   }
   return outcome;
 }

@@ -36,6 +36,9 @@ struct MemberOutcome {
   std::vector<Variant> args;
   // Rows the call changed, per table.
   RowCounts rows;
+  // Why the change could not be written to the activity log, when it could
+  // not (the database went away after the call, say); the call itself stands.
+  String unrecorded;
 
   // Not raised, and a Boolean result is True.
   bool Succeeded() const;
@@ -94,7 +97,8 @@ struct Authorized {
 Authorized Authorize(Application& app, const Principal& principal, const MemberCall& call);
 
 // How principal stands to profile mprf: kOwner when the component records
-// the principal as its owner (ValidateUser), else kOther.
+// the principal as its owner (ValidateUser), else kOther. Raises the
+// database's ComError when the owner cannot be read.
 Relation RelationTo(Application& app, const Principal& principal, Integer mprf);
 
 // Raises Forbidden (recorded as operation on mprf when record is set) unless

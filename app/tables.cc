@@ -52,8 +52,13 @@ bool HasColumn(const Db& db, const char* table, const char* column) {
 
 void EnsureTables(const Db& db) {
   // The revision-control tables too, so that no read later has to create
-  // them.
-  configmgt::EnsureTables(*OpenDataSource(db.source(), kInteractiveTimeouts));
+  // them. Two processes starting at once may both find them missing; the one
+  // whose creation fails finds them there afterwards.
+  try {
+    configmgt::EnsureTables(*OpenDataSource(db.source(), kInteractiveTimeouts));
+  } catch (const ComError&) {
+    if (!HasColumn(db, "qzcfg110", "*")) throw;
+  }
   if (db.settings().Embedded()) {
     const bool had_users = HasColumn(db, "mpweb_user", "usrn");
     for (const char* statement : kCreateTables) db.Execute(statement);

@@ -61,6 +61,16 @@ Json HandleCall(Caller& caller, const Json& request, const RequestOptions& optio
     throw BadRequest(invalid.what());
   } catch (const app::Forbidden& refusal) {
     return ForbiddenJson(refusal);
+  } catch (...) {
+    // The database failed before the member ran (reading the profile's
+    // owner, say): answered as a raised failure, and the session goes on.
+    const ComError error = CurrentFailure();
+    TOVRHandleMigProf fresh;
+    TOVRHandleMigProf& object = caller.kept != nullptr ? *caller.kept : fresh;
+    return Json{{"result", nullptr},
+                {"ErrorNumber", wire::JsonFromNumber(object.ErrorNumber())},
+                {"ErrDescription", object.ErrDescription()},
+                {"raised", wire::RaisedJson(error)}};
   }
 }
 

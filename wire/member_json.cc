@@ -55,6 +55,7 @@ Json OutcomeJson(const app::MemberOutcome& outcome) {
     answer["rows"] = RowsJson(outcome.rows);
   }
   if (outcome.raised) answer["raised"] = RaisedJson(*outcome.raised);
+  if (!outcome.unrecorded.empty()) answer["unrecorded"] = outcome.unrecorded;
   return answer;
 }
 

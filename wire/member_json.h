@@ -4,7 +4,9 @@
 //    "byref": [...],          the by-reference arguments after the call, for
 //                             a member that has any
 //    "rows": {"<table>": n},  rows changed, for a member that changes rows
-//    "raised": {"number": n, "description": "..."}   when the call raised}
+//    "raised": {"number": n, "description": "..."}   when the call raised,
+//    "unrecorded": "..."      when the change could not be written to the
+//                             activity log, and why}
 #ifndef MIGPROF_WIRE_MEMBER_JSON_H_
 #define MIGPROF_WIRE_MEMBER_JSON_H_
 

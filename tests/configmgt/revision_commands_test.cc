@@ -45,12 +45,10 @@ TEST_F(RevisionTest, CommandsAnswerJsonAndRefuseOnStandardError) {
   };
   for (const Step& step : steps) {
     std::vector<std::string> args = step.args;
-    args.insert(args.begin() + 1, {"--database", db_.dsn(), "--password", db_.pwd()});
-    if (*step.user) {
-      // The database login is given too; --as names the acting user.
-      args.insert(args.begin() + 1, {"--user", db_.uid()});
-      args.insert(args.end(), {"--as", step.user});
-    }
+    // The database login; --as names the acting user.
+    args.insert(args.begin() + 1,
+                {"--database", db_.dsn(), "--user", db_.uid(), "--password", db_.pwd()});
+    if (*step.user) args.insert(args.end(), {"--as", step.user});
     SCOPED_TRACE(step.args[0] + " " + step.args.back());
     CliOutcome run = RunCli(args);
     EXPECT_EQ(run.status, step.status) << run.out << run.err;

@@ -51,13 +51,13 @@ TEST(DeepRequest, IsRefusedByEveryWayIn) {
   };
   const std::vector<Case> cases = {
       {"session line",
-       {"session", "--database", db.dsn()},
+       {"session", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
        R"({"call":"DeleteMap100","args":)" + deep + "}\n",
        true},
       {"call --args", {"call", "--database", db.dsn(), "--args", deep, "DeleteMap100"}, "", true},
       {"call word", {"call", "--database", db.dsn(), "DeleteMap100", "--", deep}, "", true},
       {"session line at the limit",
-       {"session", "--database", db.dsn()},
+       {"session", "--database", db.dsn(), "--user", db.uid(), "--password", db.pwd()},
        R"({"call":"DeleteMap100","args":)" + limit + "}\n",
        false},
   };
