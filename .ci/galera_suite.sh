@@ -154,7 +154,7 @@ write_node_line() {
       --wsrep-on=ON --wsrep-provider="$provider" --wsrep-cluster-name=migprof_ci \
       --wsrep-cluster-address="gcomm://$members" --wsrep-node-name="node$n" \
       --wsrep-node-address="127.0.0.1:${gcomm[n]}" \
-      --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${gcomm[n]};ist.recv_addr=127.0.0.1:${ist[n]};evs.suspect_timeout=PT3S;evs.inactive_timeout=PT6S" \
+      --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${gcomm[n]};ist.recv_addr=127.0.0.1:${ist[n]};evs.inactive_timeout=PT7S" \
       --wsrep-sst-method=rsync --wsrep-sst-receive-address="127.0.0.1:${sst[n]}" \
       --wsrep-mode=REQUIRED_PRIMARY_KEY --wsrep-sync-wait=1)"
   } >"$dir/node.sh"
