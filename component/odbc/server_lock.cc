@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -56,7 +57,15 @@ ado::detail::ResultRows Run(LockConnection& connection, const std::string& sql) 
 class IdleLockConnections {
  public:
   static IdleLockConnections& Instance() {
-    static auto* instance = new IdleLockConnections();  // outlives locks ended at exit
+    // Never destroyed, as locks may end during exit; at exit the kept
+    // connections are closed, so that the server sees each one end.
+    static IdleLockConnections* instance = [] {
+      std::atexit([] {
+        Instance().CloseAll(/*for_good=*/true);
+        FreeEnvironmentIfUnused();
+      });
+      return new IdleLockConnections();
+    }();
     return *instance;
   }
 
@@ -86,7 +95,7 @@ class IdleLockConnections {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       std::vector<LockConnection>& idle = idle_[connection_string];
-      if (idle.size() < 4) {
+      if (!closed_ && idle.size() < 4) {
         idle.push_back(connection);
         return;
       }
@@ -94,10 +103,13 @@ class IdleLockConnections {
     Disconnect(connection);
   }
 
-  void CloseAll() {
+  // Closes the kept connections; for_good (at exit) also those released
+  // afterwards.
+  void CloseAll(bool for_good = false) {
     std::map<String, std::vector<LockConnection>> all;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = closed_ || for_good;
       all.swap(idle_);
     }
     for (auto& [name, connections] : all) {
@@ -107,6 +119,7 @@ class IdleLockConnections {
 
  private:
   std::mutex mutex_;
+  bool closed_ = false;
   std::map<String, std::vector<LockConnection>> idle_;
 };
 
