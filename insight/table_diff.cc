@@ -9,8 +9,8 @@ DatabaseState ReadState(ado::Connection& connection) {
     if (table.kind != TableKind::kDictionary) {
       // Named: SQLite would name the row id after the table's rowkey, a
       // column the data-access layer leaves out of every result.
-      for (Row& row : ReadRows(connection, "select rowid as rowid, " + ColumnList(table) +
-                                               " from " + table.name)) {
+      for (Row& row : ReadRows(
+               connection, "select rowid as rowid, " + ColumnList(table) + " from " + table.name)) {
         long long id = static_cast<long long>(row.front().ToDouble());
         row.erase(row.begin());
         rows.emplace(id, std::move(row));
