@@ -4,10 +4,10 @@
 // rounds by the serial order they matched are printed.
 //
 // Each scenario names two calls, A and B, that touch the same rows; with 4
-// processes each is made twice. The serial outcomes are computed first, in
-// this process, one object per call, for every order of the calls. Every
-// process (and every serial object) first records the same failure, so the
-// error state a call leaves behind is comparable.
+// processes each is made twice. The serial outcomes are computed first by
+// the same processes, making the calls one at a time in every order. Before
+// each run every process records the same failure, so the error state a
+// call leaves behind is comparable.
 //
 // MIGPROF_TEST_NODE_DSNS ("dsn1 dsn2 ...") sends the processes through the
 // nodes of a cluster in turn; the rows are set up and read through
@@ -21,15 +21,12 @@
 #include <regex>
 #include <sstream>
 
-#include "commands/request.h"
 #include "profiles/owner_cipher.h"
 #include "robust/robust_support.h"
 #include "robust/tool_process.h"
 
 namespace migprof::testing {
 namespace {
-
-using cli::Json;
 
 // Records a failure without touching the database: a parent VRC of two
 // pieces fails before anything is read (Subscript out of range).
@@ -183,24 +180,30 @@ class RaceRun {
     for (int p = 0; p < processes; ++p) calls_.push_back(p % 2 ? scenario.b : scenario.a);
   }
 
-  void Reset() const {
+  // The scenario's rows, and every process's error state as the same
+  // recorded failure.
+  void Prime(std::vector<std::unique_ptr<ToolSession>>& sessions) const {
     for (const std::string& table : TestDatabase::Tables()) db_.Exec("delete from " + table);
     for (const std::string& sql : kEstate) db_.Exec(sql);
     for (const std::string& sql : scenario_.extra_setup) db_.Exec(sql);
+    for (auto& session : sessions) {
+      session->Send(kPrime);
+      session->Receive();
+    }
   }
 
   // The outcome of the calls made one after another in `order` (positions
-  // into calls_), answers kept per call.
-  Outcome Serial(const std::vector<int>& order) const {
-    Reset();
+  // into calls_, each made by the process of its position), answers kept
+  // per call.
+  Outcome Serial(std::vector<std::unique_ptr<ToolSession>>& sessions,
+                 const std::vector<int>& order) const {
+    Prime(sessions);
     const std::string since = Now();
     Outcome outcome;
     outcome.answers.resize(calls_.size());
     for (int call : order) {
-      TOVRHandleMigProf object;
-      db_.Configure(object);
-      cli::AnswerLine(object, kPrime, {});
-      outcome.answers[call] = cli::AnswerLine(object, calls_[call], {}).dump();
+      sessions[call]->Send(calls_[call]);
+      outcome.answers[call] = sessions[call]->Receive();
     }
     outcome.rows = TableRows(db_, since);
     return outcome;
@@ -208,7 +211,7 @@ class RaceRun {
 
   // Every order of the calls, by label ("ABBA": A's call first, ...); orders
   // that differ only in which of two equal calls goes first count once.
-  void ComputeSerialOutcomes() {
+  void ComputeSerialOutcomes(std::vector<std::unique_ptr<ToolSession>>& sessions) {
     std::vector<int> order(calls_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     std::map<std::string, bool> seen;
@@ -217,23 +220,19 @@ class RaceRun {
       for (int call : order) label += call % 2 ? 'B' : 'A';
       if (seen[label]) continue;
       seen[label] = true;
-      serial_.emplace_back(label, Serial(order));
+      serial_.emplace_back(label, Serial(sessions, order));
     } while (std::next_permutation(order.begin(), order.end()));
   }
 
   // Races the calls, one process each, and gives the labels of the serial
   // orders whose answers and rows it equals ("" for none).
   std::string Race(std::vector<std::unique_ptr<ToolSession>>& sessions, std::string& detail) {
-    Reset();
-    for (auto& session : sessions) {
-      session->Send(kPrime);
-      session->Receive();
-    }
+    Prime(sessions);
     const std::string since = Now();
     for (std::size_t p = 0; p < sessions.size(); ++p) sessions[p]->Send(calls_[p]);
     Outcome race;
     for (auto& session : sessions) {
-      race.answers.push_back(Json::parse(session->Receive(), nullptr, false).dump());
+      race.answers.push_back(session->Receive());
     }
     race.rows = TableRows(db_, since);
     std::string labels;
@@ -300,8 +299,8 @@ TEST_P(SerialRace, EveryRoundEqualsOneSerialOrder) {
   const bool server = std::getenv("MIGPROF_TEST_DSN") != nullptr;
   const int rounds = Rounds(server ? 4 : 10, 100);
   RaceRun run(scenario, processes);
-  run.ComputeSerialOutcomes();
   std::vector<std::unique_ptr<ToolSession>> sessions = run.StartSessions();
+  run.ComputeSerialOutcomes(sessions);
   std::map<std::string, int> counts;
   for (int round = 1; round <= rounds; ++round) {
     std::string detail;
