@@ -67,7 +67,7 @@ TEST(ClusterNode, KilledDuringACopyThenRejoins) {
       "insert into qzmap100 (mprf, vers, rele, cust, tapp) values (3, 'WV', 'UR', 'UC', 'UAPP')");
   const auto session = [&](const std::string& dsn) {
     auto tool = std::make_unique<ToolSession>(std::vector<std::string>{
-        "session", "--database", dsn, "--user", db.uid(), "--password", db.pwd()});
+        "session", "--database", dsn, "--user", db.uid(), "--password", db.pwd(), "--as", "alice"});
     tool->Send(R"({"call":"GetUserOwnerProfiles","args":["nobody"]})");
     tool->Receive();
     return tool;

@@ -9,6 +9,8 @@
 // each run every process records the same failure, so the error state a
 // call leaves behind is comparable.
 //
+// Every process acts as alice, the user the calls name.
+//
 // MIGPROF_TEST_NODE_DSNS ("dsn1 dsn2 ...") sends the processes through the
 // nodes of a cluster in turn; the rows are set up and read through
 // MIGPROF_TEST_DSN.
@@ -67,7 +69,7 @@ const std::string kUserRule =
     "'UV', 'UR', 'UC', 'xy', 'uvw', '123', 'mine', 'A')";
 
 const std::string kCopy =
-    R"({"call":"CopyToCurrentVRC","args":[100,110,"UV","UR","UC","xy","uvw","123","Alice","","",0]})";
+    R"({"call":"CopyToCurrentVRC","args":[100,110,"UV","UR","UC","xy","uvw","123","alice","","",0]})";
 const std::string kDeleteRules =
     R"({"call":"DeleteMapRules","args":[110,"UV","UR","UC","xy","uvw","123","",0]})";
 const std::string kExpireRules =
@@ -82,18 +84,18 @@ const std::string kDeleteSource = R"({"call":"DeleteMap100","args":[100]})";
 const std::string kDeleteUser = R"({"call":"DeleteMap100","args":[110]})";
 // A child of the source profile (same applications: a U in third place).
 const std::string kCreateChild =
-    R"({"call":"InsertInMap100","args":[120,"child","SAPP","TAPP","SVU","R","C","SV_SR_SC","N","app","carol"]})";
+    R"({"call":"InsertInMap100","args":[120,"child","SAPP","TAPP","SVU","R","C","SV_SR_SC","N","app","alice"]})";
 // The user profile derived from the source profile from now on.
 const std::string kReparentUser =
     R"({"call":"UpdateMap100","args":[110,"moved","N","UV","UR","UC","a","SV_SR_SC","alice","p"]})";
 // A child of the user profile.
 const std::string kCreateUserChild =
-    R"({"call":"InsertInMap100","args":[121,"child","SAPP2","UAPP","UVU","R","C","UV_UR_UC","N","app","dave"]})";
+    R"({"call":"InsertInMap100","args":[121,"child","SAPP2","UAPP","UVU","R","C","UV_UR_UC","N","app","alice"]})";
 // Two standard profiles for one pair of applications.
 const std::string kCreatePairA =
-    R"({"call":"InsertInMap100","args":[130,"a","PA","PB","V1","R","C","__","N","app","erin"]})";
+    R"({"call":"InsertInMap100","args":[130,"a","PA","PB","V1","R","C","__","N","app","alice"]})";
 const std::string kCreatePairB =
-    R"({"call":"InsertInMap100","args":[131,"b","PA","PB","V2","R","C","__","N","app","erin"]})";
+    R"({"call":"InsertInMap100","args":[131,"b","PA","PB","V2","R","C","__","N","app","alice"]})";
 
 struct Scenario {
   const char* name;
@@ -204,6 +206,10 @@ class RaceRun {
     for (int call : order) {
       sessions[call]->Send(calls_[call]);
       outcome.answers[call] = sessions[call]->Receive();
+      // The member ran: an answer without a result (refused as a request,
+      // forbidden) would make every order look alike.
+      EXPECT_NE(outcome.answers[call].find(R"("result":)"), std::string::npos)
+          << calls_[call] << " -> " << outcome.answers[call];
     }
     outcome.rows = TableRows(db_, since);
     return outcome;
@@ -260,7 +266,7 @@ class RaceRun {
     for (std::size_t p = 0; p < calls_.size(); ++p) {
       sessions.push_back(std::make_unique<ToolSession>(
           std::vector<std::string>{"session", "--database", dsns[p % dsns.size()], "--user",
-                                   db_.uid(), "--password", db_.pwd()}));
+                                   db_.uid(), "--password", db_.pwd(), "--as", "alice"}));
       // Connected before the first race (a read opens and keeps a connection).
       sessions.back()->Send(R"({"call":"GetUserOwnerProfiles","args":["nobody"]})");
       sessions.back()->Receive();
