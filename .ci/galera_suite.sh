@@ -6,7 +6,8 @@
 # Debian's archive when missing, starts three private servers (their own data
 # directories, sockets and ports under a temporary directory; node 1 starts
 # the cluster, nodes 2 and 3 join it by rsync state transfer), creates the
-# database with the schema and a login through node 1, writes one data source
+# database with the schema (and the front end's tables) and a login through
+# node 1, writes one data source
 # per node into an odbc.ini of its own, and runs the test program with
 #   MIGPROF_TEST_DSN         node 1's data source (rows set up and read there),
 #   MIGPROF_TEST_NODE_DSNS   the three data sources, for processes that race
@@ -227,6 +228,8 @@ CREATE USER '$login'@'127.0.0.1' IDENTIFIED BY '$password';
 GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';
 SQL
 "${admin[@]}" "$database" <"$root/schema/mariadb.sql"
+# The tool's sessions keep their sign-ins in the front end's tables.
+"${admin[@]}" "$database" <"$root/schema/web_mariadb.sql"
 for n in $(seq 2 "$nodes"); do
   log "starting node $n on 127.0.0.1:${port[n]} (state transfer by rsync)"
   "$control" start "$n" || { log "node $n did not join"; exit 1; }
