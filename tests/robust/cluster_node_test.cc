@@ -106,5 +106,34 @@ TEST(ClusterNode, KilledDuringACopyThenRejoins) {
   EXPECT_EQ(other->Finish(), 0);
 }
 
+// Two transactions through two nodes change one row: the one that commits
+// second is undone by the cluster and its caller reads "try again".
+TEST(ClusterNode, ACertificationConflictHasANumberOfItsOwn) {
+  const std::vector<std::string> nodes = Words(std::getenv("MIGPROF_TEST_NODE_DSNS"));
+  if (std::getenv("MIGPROF_TEST_GALERA_CONTROL") == nullptr || nodes.size() < 2) {
+    GTEST_SKIP() << "a Galera cluster";
+  }
+  TestDatabase db;
+  db.Exec("insert into qzusr100 (usrn, defa) values ('u', 0)");
+  const auto connect = [&](const std::string& dsn) {
+    auto connection = ado::Connection::Create();
+    connection->Open("DSN=" + dsn + ";uid=" + db.uid() + ";pwd=" + db.pwd() + ";");
+    return connection;
+  };
+  auto first = connect(nodes[0]);
+  auto second = connect(nodes[1]);
+  first->BeginTrans();
+  second->BeginTrans();
+  first->Execute("update qzusr100 set defa = 1 where usrn = 'u'");
+  second->Execute("update qzusr100 set defa = 2 where usrn = 'u'");
+  first->CommitTrans();
+  const ComError conflict = RaisedBy([&] { second->CommitTrans(); });
+  EXPECT_EQ(conflict.number(), errc::kWriteConflict) << conflict.description();
+  EXPECT_EQ(conflict.description().rfind(errtext::kWriteConflict, 0), 0u) << conflict.description();
+  std::cout << "[cluster] the second commit: " << conflict.number() << " " << conflict.description()
+            << std::endl;
+  EXPECT_EQ(db.Value("select defa from qzusr100"), "1");
+}
+
 }  // namespace
 }  // namespace migprof::testing
