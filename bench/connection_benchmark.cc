@@ -29,7 +29,8 @@ class Database {
     }
   }
   ~Database() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"})
+      std::filesystem::remove(path_ + suffix);
   }
   migprof::TOVRHandleMigProf& object() { return object_; }
   const std::string& path() const { return path_; }

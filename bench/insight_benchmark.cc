@@ -45,7 +45,8 @@ class BenchFile {
 
  private:
   void Remove() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"})
+      std::filesystem::remove(path_ + suffix);
   }
   std::string path_;
   migprof::TOVRHandleMigProf object_;

@@ -95,7 +95,8 @@ class CopyDatabase {
 
  private:
   void Remove() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"})
+      std::filesystem::remove(path_ + suffix);
   }
 
   std::string path_;

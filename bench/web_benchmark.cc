@@ -71,7 +71,8 @@ class Site {
 
  private:
   void Remove() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"})
+      std::filesystem::remove(path_ + suffix);
   }
   std::string path_;
   migprof::TOVRHandleMigProf object_;

@@ -83,9 +83,8 @@ int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err) {
   if (changed.empty()) {
     out << path << " is up to date\n";
   } else {
-    out << "Upgraded " << path << ": unique";
-    for (const std::string& index : changed) out << ' ' << index;
-    out << '\n';
+    out << "Upgraded " << path << ":\n";
+    for (const std::string& item : changed) out << "  " << item << '\n';
   }
   return kExitOk;
 }

@@ -133,10 +133,16 @@ std::string UpgradeFooter() {
          "number and level of qzmap101) lack that protection against two callers\n"
          "creating the same profile at once. The upgrade adds both keys in one\n"
          "transaction; when rows already share a number it changes nothing and names\n"
-         "them. Running it again is harmless.\n"
+         "them. Databases made before every table had its primary key (the surrogate\n"
+         "rowkey) get it: each table is rebuilt with its rows in their order. Running\n"
+         "it again is harmless.\n"
          "Example:\n"
          "  $ migprof upgrade /var/lib/p.db\n"
-         "  Upgraded /var/lib/p.db: unique qzmap100_mprf qzmap101_mprf";
+         "  Upgraded /var/lib/p.db:\n"
+         "    unique qzmap100_mprf\n"
+         "    unique qzmap101_mprf\n"
+         "    primary key rowkey of qzddi100\n"
+         "    ...";
 }
 
 std::string SessionFooter() {

@@ -1,6 +1,7 @@
 // The object's settings, error state and connection factory.
 #include "migprof/handle_mig_prof.h"
 
+#include "component/change_lock.h"
 #include "migprof/data_source.h"
 
 namespace migprof {
@@ -32,7 +33,17 @@ void TOVRHandleMigProf::DatabasePassword(String strParDBPASSWORD) {
 }
 
 std::shared_ptr<ado::Connection> TOVRHandleMigProf::getNewConnection() {
-  return OpenDataSource({database_name_, database_user_, database_password_}, kComponentTimeouts);
+  std::shared_ptr<ado::Connection> connection =
+      OpenDataSource({database_name_, database_user_, database_password_}, kComponentTimeouts);
+  // The first connection a changing member opens takes the change lock
+  // before any statement runs on it; a lock that cannot be had fails the
+  // connection as a failed login would.
+  if (change_depth_ > 0 && !change_lock_) {
+    change_lock_ =
+        detail::TakeChangeLock(connection->ConnectionString(), connection->ConnectionTimeout(),
+                               connection->CommandTimeout());
+  }
+  return connection;
 }
 
 void TOVRHandleMigProf::RefreshSessionConnection() { m_Conn = getNewConnection(); }

@@ -6,6 +6,7 @@
 -- One check-out per item: the unique index settles two users checking out
 -- at the same moment.
 CREATE TABLE qzcfg100 (
+  rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), kind varchar(1), itnm varchar(255),
   usrn varchar(255), odat datetime, snap varchar(max));
@@ -14,6 +15,7 @@ CREATE UNIQUE INDEX qzcfg100_key ON qzcfg100 (mprf, vers, rele, cust, kind, itnm
 -- Revisions: numbered per function or table rule, with who, when, what was
 -- done and the committed rows.
 CREATE TABLE qzcfg110 (
+  rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), kind varchar(1), itnm varchar(255),
   revn int, usrn varchar(255), rdat datetime, actn varchar(255),

@@ -1,4 +1,5 @@
 // Func_CopyToCurrentVRC: copying a library function into the user's VRC.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
 #include "funclib/function_condition.h"
@@ -10,6 +11,7 @@ Boolean TOVRHandleMigProf::Func_CopyToCurrentVRC(Integer i_IntSMPRF, Integer i_I
                                                  String i_StrVers, String i_StrRele,
                                                  String i_StrCust, String i_StrFname,
                                                  String /*i_strUsrn*/) {
+  const ChangeScope change_scope(*this);
   try {
     auto target = ado::Recordset::Create();
     target->Open(

@@ -1,4 +1,5 @@
 // Func_Delete: deleting a library function with its entries.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "funclib/function_condition.h"
 #include "migprof/handle_mig_prof.h"
@@ -7,6 +8,7 @@ namespace migprof {
 
 Boolean TOVRHandleMigProf::Func_Delete(Integer i_IntUMPRF, String i_StrVers, String i_StrRele,
                                        String i_StrCust, String i_StrFname, String /*i_strUsrn*/) {
+  const ChangeScope change_scope(*this);
   bool in_transaction = false;
   try {
     String condition =

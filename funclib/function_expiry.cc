@@ -1,5 +1,6 @@
 // Func_Expire and GetDevelopmentVRC: expiring and reinstating a library
 // function.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
 #include "funclib/function_condition.h"
@@ -71,6 +72,7 @@ Boolean TOVRHandleMigProf::GetDevelopmentVRC(Integer mprf) {
 Boolean TOVRHandleMigProf::Func_Expire(Integer i_IntUMPRF, String i_StrVers, String i_StrRele,
                                        String i_StrCust, String i_StrFname, String i_strUsrn,
                                        Boolean i_bolExpireFlag) {
+  const ChangeScope change_scope(*this);
   try {
     auto profile = ado::Recordset::Create();
     profile->Open(" Select scme from qzmap100 where mprf = " + SqlNumber(i_IntUMPRF),

@@ -7,8 +7,10 @@ DatabaseState ReadState(ado::Connection& connection) {
   for (const TableInfo& table : AllTables()) {
     std::map<long long, Row> rows;
     if (table.kind != TableKind::kDictionary) {
-      for (Row& row :
-           ReadRows(connection, "select rowid, " + ColumnList(table) + " from " + table.name)) {
+      // Named: SQLite would name the row id after the table's rowkey, a
+      // column the data-access layer leaves out of every result.
+      for (Row& row : ReadRows(
+               connection, "select rowid as rowid, " + ColumnList(table) + " from " + table.name)) {
         long long id = static_cast<long long>(row.front().ToDouble());
         row.erase(row.begin());
         rows.emplace(id, std::move(row));

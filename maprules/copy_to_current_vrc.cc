@@ -1,5 +1,6 @@
 // CopyToCurrentVRC: the checks that guard the copy and the order of its
 // stages.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
 #include "maprules/rule_copy_context.h"
@@ -12,6 +13,7 @@ Boolean TOVRHandleMigProf::CopyToCurrentVRC(Integer i_IntSMPRF, Integer i_IntUMP
                                             String i_StrTcpac, String i_StrTcmod, String i_StrTflno,
                                             String i_strUsrn, Variant /*i_StrPath*/,
                                             String i_StrChilds, Boolean i_IntIsms) {
+  const ChangeScope change_scope(*this);
   try {
     maprules::RuleCopyContext context;
     context.source_mprf = i_IntSMPRF;

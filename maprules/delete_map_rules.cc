@@ -1,5 +1,6 @@
 // DeleteMapRules and DeleteData: removing the mapping rules of a profile and
 // VRC for a selection of tables.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
 #include "maprules/select_statement.h"
@@ -23,6 +24,7 @@ String RuleStatement(const char* verb, const char* table, Integer mprf, const St
 void TOVRHandleMigProf::DeleteMapRules(Integer i_intMPRF, String i_StrVers, String i_StrRele,
                                        String i_StrCust, String i_StrTcpac, String i_StrTcmod,
                                        String i_StrTflno, String i_StrChilds, Boolean i_IntIsms) {
+  const ChangeScope change_scope(*this);
   try {
     const maprules::TableSelection selection =
         maprules::BuildTableSelection(i_IntIsms, i_StrTcpac, i_StrTcmod, i_StrTflno, i_StrChilds);
@@ -53,6 +55,7 @@ void TOVRHandleMigProf::DeleteMapRules(Integer i_intMPRF, String i_StrVers, Stri
 
 void TOVRHandleMigProf::DeleteData(String i_StrSelect, Integer /*i_intMPRF*/, String /*i_StrVers*/,
                                    String /*i_StrRele*/, String /*i_StrCust*/) {
+  const ChangeScope change_scope(*this);
   try {
     // Opening a cursor on a statement that yields no rows would run it, so
     // anything but one select is refused before it reaches the database.

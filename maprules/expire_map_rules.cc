@@ -1,4 +1,5 @@
 // ExpireMapRules: marking table rules expired ("X") or reinstated ("M").
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
 #include "maprules/table_selection.h"
@@ -10,6 +11,7 @@ void TOVRHandleMigProf::ExpireMapRules(Integer i_intMPRF, String i_StrVers, Stri
                                        String i_StrCust, String i_StrTcpac, String i_StrTcmod,
                                        String i_StrTflno, String i_StrChilds, Boolean i_IntIsms,
                                        Boolean i_BolExpi) {
+  const ChangeScope change_scope(*this);
   try {
     // A profile under revision control keeps its rules in its development
     // VRC, which then replaces the VRC passed in; the first row wins.

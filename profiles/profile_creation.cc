@@ -2,6 +2,7 @@
 // InsertDerivationLevels.
 #include <vector>
 
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/query_form.h"
 #include "component/sql_text.h"
@@ -32,6 +33,7 @@ Boolean TOVRHandleMigProf::InsertInMap100(Integer i_intMPRF, String i_StrDesc, S
                                           String i_StrCust, String i_StrDVRC, String i_StrSCME,
                                           String i_StrLapn, String i_StrOwnr, String i_StrDver,
                                           String i_StrDrel, String i_StrDCus) {
+  const ChangeScope change_scope(*this);
   std::shared_ptr<ado::Recordset> rs;
   try {
     rs = ado::Recordset::Create();

@@ -1,4 +1,5 @@
 // DeleteMap100: a profile and everything stored under it.
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/query_form.h"
 #include "component/sql_text.h"
@@ -20,6 +21,7 @@ constexpr const char* kProfileTables[] = {"qzmap101", "qzmap100", "qzmap105", "q
 }  // namespace
 
 Boolean TOVRHandleMigProf::DeleteMap100(Integer i_intMPRF) {
+  const ChangeScope change_scope(*this);
   try {
     const String mprf = SqlNumber(i_intMPRF);
     m_rsShared = ado::Recordset::Create();

@@ -2,6 +2,7 @@
 // of an existing profile, with the configuration-management component.
 #include <vector>
 
+#include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/query_form.h"
 #include "component/sql_text.h"
@@ -33,6 +34,7 @@ Boolean TOVRHandleMigProf::UpdateMap100(Integer i_intMPRF, String i_StrDesc, Str
                                         String i_StrLapn, String i_StrDVRC, String i_strUsrn,
                                         String i_StrPath, String i_StrDver, String i_StrDrel,
                                         String i_StrDCus) {
+  const ChangeScope change_scope(*this);
   std::shared_ptr<ado::Recordset> rsProfile;
   try {
     m_objConfigMgt = CreateConfigMgt();

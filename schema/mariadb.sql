@@ -8,9 +8,14 @@
 -- the same profile at the same moment cannot both store it. Every other
 -- table may hold duplicate rows. Indexes use 64-character prefixes of
 -- text columns to stay within InnoDB's 3072-byte key limit.
+-- Every table's primary key is the surrogate rowkey, an INVISIBLE
+-- AUTO_INCREMENT column that "select *" does not return: InnoDB keeps the
+-- rows in the order they were added, as without a key, and a Galera cluster
+-- (also with wsrep_mode=REQUIRED_PRIMARY_KEY) replicates changes by it.
 
 -- Migration profiles.
 CREATE TABLE qzmap100 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, sapp varchar(255), tapp varchar(255),
   vers varchar(255), rele varchar(255), cust varchar(255),
   verf varchar(255), relf varchar(255), cusf varchar(255),
@@ -22,6 +27,7 @@ CREATE INDEX qzmap100_apps ON qzmap100 (sapp(64), tapp(64));
 
 -- Derivation levels of a profile.
 CREATE TABLE qzmap101 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, levl int, vers varchar(255), rele varchar(255),
   cust varchar(255), pprf int);
 CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
@@ -29,6 +35,7 @@ CREATE INDEX qzmap101_vrc ON qzmap101 (vers(64), rele(64), cust(64));
 
 -- Development VRC of a profile under revision control.
 CREATE TABLE qzmap105 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), dver varchar(255), drel varchar(255),
   dcus varchar(255));
@@ -36,26 +43,31 @@ CREATE INDEX qzmap105_mprf ON qzmap105 (mprf);
 
 -- Rule items of a target table (deleted with the rules, never written).
 CREATE TABLE qzmap110 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers(64), rele(64), cust(64));
 CREATE TABLE qzmap125 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers(64), rele(64), cust(64));
 CREATE TABLE qzmap135 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers(64), rele(64), cust(64));
 CREATE TABLE qzmap145 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers(64), rele(64), cust(64));
 CREATE TABLE qzmap165 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
@@ -63,6 +75,7 @@ CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers(64), rele(64), cust(64));
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), prtx varchar(255), logn varchar(255),
@@ -73,6 +86,7 @@ CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), scpac varchar(255), scmod varchar(255),
@@ -82,6 +96,7 @@ CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers(64), rele(64), cust(64), tcpac
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), fdnm varchar(255), dnum int,
@@ -91,6 +106,7 @@ CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers(64), rele(64), cust(64), tcpac
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), func varchar(255));
@@ -98,48 +114,66 @@ CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers(64), rele(64), cust(64), tcpac
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), bpac varchar(255), bmod varchar(255),
   bflno varchar(255), cpac varchar(255), cmod varchar(255),
   cflno varchar(255));
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers(64), rele(64), cust(64), bpac(64), bmod(64), bflno(64));
 CREATE TABLE qzmap175 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), bpac varchar(255), bmod varchar(255),
   bflno varchar(255));
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers(64), rele(64), cust(64));
 
 -- Users: settings, and links to profiles (user name as binary text).
-CREATE TABLE qzusr100 (usrn varchar(255), defa int);
+CREATE TABLE qzusr100 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
+  usrn varchar(255), defa int);
 CREATE INDEX qzusr100_defa ON qzusr100 (defa);
-CREATE TABLE qzusr110 (mprf int, usrn varbinary(255));
+CREATE TABLE qzusr110 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
+  mprf int, usrn varbinary(255));
 CREATE INDEX qzusr110_mprf ON qzusr110 (mprf);
 CREATE INDEX qzusr110_usrn ON qzusr110 (usrn(64));
 
 -- Function library of a profile, and entries belonging to its functions.
 CREATE TABLE qzlib100 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), fnam varchar(255), dsca varchar(255),
   lurn varchar(255), ldat datetime, fdef mediumtext,
   comt varchar(255), stat varchar(255), curn varchar(255));
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers(64), rele(64), cust(64), fnam(64));
 CREATE TABLE qzlib105 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), fnam varchar(255));
 CREATE INDEX qzlib105_key ON qzlib105 (mprf, vers(64), rele(64), cust(64), fnam(64));
 
 -- Data dictionary and legacy field lists (read only).
-CREATE TABLE qzddi100 (appl varchar(255), extn varchar(255));
+CREATE TABLE qzddi100 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
+  appl varchar(255), extn varchar(255));
 CREATE INDEX qzddi100_appl ON qzddi100 (appl(64));
 CREATE TABLE qzddi150 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   appl varchar(255), cpac varchar(255), cmod varchar(255),
   flno varchar(255), fdnm varchar(255), dept int,
   cdom varchar(255));
 CREATE INDEX qzddi150_table ON qzddi150 (appl(64), cpac(64), cmod(64), flno(64));
 CREATE TABLE qzddi220 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   appl varchar(255), cpac varchar(255), cdom varchar(255));
 CREATE INDEX qzddi220_appl ON qzddi220 (appl(64));
 CREATE TABLE qzlgy150 (
+  rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   appl varchar(255), cpac varchar(255), cmod varchar(255),
   flno varchar(255), flna varchar(255));
 CREATE INDEX qzlgy150_table ON qzlgy150 (appl(64), cpac(64), cmod(64), flno(64));
+
+-- The change lock of a Galera cluster (component/odbc/server_lock.h): one
+-- row, whose holder renews its heartbeat while a changing member runs.
+CREATE TABLE qzlck100 (lckn varchar(64) NOT NULL PRIMARY KEY, hold varchar(64),
+  beat bigint NOT NULL DEFAULT 0);

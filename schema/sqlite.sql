@@ -7,9 +7,14 @@
 -- cannot both store it (the second insert fails before it writes or deletes
 -- anything). Every other table may hold duplicate rows, and the component
 -- must be able to write them.
+-- Every table's primary key is the surrogate rowkey, SQLite's own row id
+-- under a name: rows keep the order they were added in, and the
+-- data-access layer hides the column from every result, so no member sees
+-- it (docs/operations.md, "Keys and the change lock").
 
 -- Migration profiles.
 CREATE TABLE qzmap100 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, sapp TEXT COLLATE SQLSERVER, tapp TEXT COLLATE SQLSERVER,
   vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER, cust TEXT COLLATE SQLSERVER,
   verf TEXT COLLATE SQLSERVER, relf TEXT COLLATE SQLSERVER, cusf TEXT COLLATE SQLSERVER,
@@ -21,6 +26,7 @@ CREATE INDEX qzmap100_apps ON qzmap100 (sapp, tapp);
 
 -- Derivation levels of a profile.
 CREATE TABLE qzmap101 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, levl INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, pprf INTEGER);
 CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
@@ -28,6 +34,7 @@ CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
 
 -- Development VRC of a profile under revision control.
 CREATE TABLE qzmap105 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, dver TEXT COLLATE SQLSERVER, drel TEXT COLLATE SQLSERVER,
   dcus TEXT COLLATE SQLSERVER);
@@ -35,26 +42,31 @@ CREATE INDEX qzmap105_mprf ON qzmap105 (mprf);
 
 -- Rule items of a target table (deleted with the rules, never written).
 CREATE TABLE qzmap110 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers, rele, cust);
 CREATE TABLE qzmap125 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers, rele, cust);
 CREATE TABLE qzmap135 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers, rele, cust);
 CREATE TABLE qzmap145 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers, rele, cust);
 CREATE TABLE qzmap165 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
@@ -62,6 +74,7 @@ CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers, rele, cust);
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER, prtx TEXT COLLATE SQLSERVER, logn TEXT COLLATE SQLSERVER,
@@ -72,6 +85,7 @@ CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tfl
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER, scpac TEXT COLLATE SQLSERVER, scmod TEXT COLLATE SQLSERVER,
@@ -81,6 +95,7 @@ CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tfl
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER, fdnm TEXT COLLATE SQLSERVER, dnum INTEGER,
@@ -90,6 +105,7 @@ CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tfl
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER, func TEXT COLLATE SQLSERVER);
@@ -97,48 +113,61 @@ CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tfl
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, bpac TEXT COLLATE SQLSERVER, bmod TEXT COLLATE SQLSERVER,
   bflno TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
   cflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers, rele, cust, bpac, bmod, bflno);
 CREATE TABLE qzmap175 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, bpac TEXT COLLATE SQLSERVER, bmod TEXT COLLATE SQLSERVER,
   bflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers, rele, cust);
 
 -- Users: settings, and links to profiles (user name as binary text).
-CREATE TABLE qzusr100 (usrn TEXT COLLATE SQLSERVER, defa INTEGER);
+CREATE TABLE qzusr100 (
+  rowkey INTEGER PRIMARY KEY,
+  usrn TEXT COLLATE SQLSERVER, defa INTEGER);
 CREATE INDEX qzusr100_defa ON qzusr100 (defa);
-CREATE TABLE qzusr110 (mprf INTEGER, usrn BLOB);
+CREATE TABLE qzusr110 (
+  rowkey INTEGER PRIMARY KEY,
+  mprf INTEGER, usrn BLOB);
 CREATE INDEX qzusr110_mprf ON qzusr110 (mprf);
 CREATE INDEX qzusr110_usrn ON qzusr110 (usrn);
 
 -- Function library of a profile, and entries belonging to its functions.
 CREATE TABLE qzlib100 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, fnam TEXT COLLATE SQLSERVER, dsca TEXT COLLATE SQLSERVER,
   lurn TEXT COLLATE SQLSERVER, ldat TEXT, fdef TEXT COLLATE SQLSERVER,
   comt TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER, curn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
 CREATE TABLE qzlib105 (
+  rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, fnam TEXT COLLATE SQLSERVER);
 CREATE INDEX qzlib105_key ON qzlib105 (mprf, vers, rele, cust, fnam);
 
 -- Data dictionary and legacy field lists (read only).
-CREATE TABLE qzddi100 (appl TEXT COLLATE SQLSERVER, extn TEXT COLLATE SQLSERVER);
+CREATE TABLE qzddi100 (
+  rowkey INTEGER PRIMARY KEY,
+  appl TEXT COLLATE SQLSERVER, extn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzddi100_appl ON qzddi100 (appl);
 CREATE TABLE qzddi150 (
+  rowkey INTEGER PRIMARY KEY,
   appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
   flno TEXT COLLATE SQLSERVER, fdnm TEXT COLLATE SQLSERVER, dept INTEGER,
   cdom TEXT COLLATE SQLSERVER);
 CREATE INDEX qzddi150_table ON qzddi150 (appl, cpac, cmod, flno);
 CREATE TABLE qzddi220 (
+  rowkey INTEGER PRIMARY KEY,
   appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cdom TEXT COLLATE SQLSERVER);
 CREATE INDEX qzddi220_appl ON qzddi220 (appl);
 CREATE TABLE qzlgy150 (
+  rowkey INTEGER PRIMARY KEY,
   appl TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
   flno TEXT COLLATE SQLSERVER, flna TEXT COLLATE SQLSERVER);
 CREATE INDEX qzlgy150_table ON qzlgy150 (appl, cpac, cmod, flno);

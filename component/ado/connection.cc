@@ -2,6 +2,7 @@
 
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
+#include "component/ado/surrogate_key.h"
 #include "component/sql/tsql_lexer.h"
 #include "migprof/ado.h"
 
@@ -83,6 +84,11 @@ std::shared_ptr<Recordset> Connection::Execute(const String& command_text,
                               result.rows_affected);
   }
   if (!result.has_columns) return Recordset::Create();
+  const std::vector<std::size_t> hidden = detail::SurrogateKeyPositions(result.columns);
+  if (!hidden.empty()) {
+    detail::RemovePositions(result.columns, hidden);
+    for (std::vector<Variant>& row : result.rows) detail::RemovePositions(row, hidden);
+  }
   return Recordset::FromRows(shared_from_this(), command_text, std::move(result.columns),
                              std::move(result.rows));
 }

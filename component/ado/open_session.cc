@@ -3,6 +3,7 @@
 #endif
 #include "component/ado/session.h"
 #include "component/odbc/odbc_session.h"
+#include "component/odbc/server_lock.h"
 #include "component/sqlite/sqlite_session.h"
 #include "migprof/ado.h"
 
@@ -41,6 +42,7 @@ namespace migprof::ado {
 
 void CloseIdleConnections() {
   sqlite::CloseIdleSessions();
+  odbc::CloseIdleLockConnections();
   odbc::CloseIdleSessions();
 }
 

@@ -2,6 +2,7 @@
 
 #include "component/ado/observer.h"
 #include "component/ado/session.h"
+#include "component/ado/surrogate_key.h"
 #include "component/sql/row_key_select.h"
 #include "component/sql/tsql_lexer.h"
 #include "migprof/ado.h"
@@ -81,6 +82,9 @@ void Recordset::Open(const String& source, std::shared_ptr<Connection> active_co
   detail::Session& session = connection_->session();
   row_source_ = std::make_unique<detail::RowSource>();
   columns_ = session.Describe(source_, &row_source_->target);
+  hidden_ = detail::SurrogateKeyPositions(columns_);
+  detail::RemovePositions(columns_, hidden_);
+  detail::RemovePositions(row_source_->target.base_columns, hidden_);
   rows_.clear();
   deleted_.clear();
   position_ = 0;
@@ -145,6 +149,9 @@ void Recordset::Fetch() {
     }
   }
   if (!source.keyed) result = session.Run(source_);
+  if (!hidden_.empty()) {
+    for (std::vector<Variant>& row : result.rows) detail::RemovePositions(row, hidden_);
+  }
   rows_ = std::move(result.rows);
   deleted_.assign(rows_.size(), false);
   position_ = 0;

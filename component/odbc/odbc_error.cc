@@ -56,6 +56,10 @@ ComError ErrorFor(const Diagnostic& diagnostic, Stage stage, Server server) {
       return ComError(errc::kProviderFailure, text);
     }
   }
+  // A deadlock victim and a cluster's certification conflict: try again.
+  if (state == "40001" || (server == Server::kMariaDb && diagnostic.native_error == 1213)) {
+    return ComError(errc::kWriteConflict, errtext::kWriteConflict + text);
+  }
   if (state_class == "23") return ComError(errc::kIntegrityViolation, text);
   return ComError(errc::kErrorsInCommand, text);
 }

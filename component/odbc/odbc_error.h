@@ -44,6 +44,9 @@ enum class Stage {
 //       connection the server dropped or killed: kProviderFailure;
 //   HYT00 / HYT01 and the server's lock-wait or statement-time limits:
 //       kQueryTimeout;
+//   SQLSTATE 40001 and MariaDB's 1213 (a deadlock victim, a Galera
+//       certification conflict): kWriteConflict, errtext::kWriteConflict
+//       followed by the driver's message;
 //   class 23: kIntegrityViolation;
 //   anything else: kErrorsInCommand.
 // The description is the diagnostic's message as the driver manager gave it,

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/surrogate_keys.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
@@ -205,8 +206,9 @@ std::vector<String> UpgradeDatabase(const String& path) {
       }
       Exec(db.get(), String("DROP INDEX IF EXISTS ") + key.index + "; CREATE UNIQUE INDEX " +
                          key.index + " ON " + key.table + " (" + key.columns + ")");
-      changed.emplace_back(key.index);
+      changed.emplace_back(String("unique ") + key.index);
     }
+    for (String& table : AddSurrogateKeys(db.get())) changed.push_back(std::move(table));
     Exec(db.get(), "COMMIT");
   } catch (...) {
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);

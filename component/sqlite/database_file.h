@@ -24,12 +24,13 @@ void CheckProfileDatabase(const String& path);
 // written target is removed.
 void BackupDatabase(const String& source_path, const String& target_path);
 
-// Brings a database made by an older version up to the current keys: the
-// profile-number index of qzmap100 and the number-and-level index of qzmap101
-// become unique, in one transaction. Returns the names of the indexes it
-// changed (none when the file is current). When existing rows break a key,
-// nothing changes and ComError (errc::kIntegrityViolation) names the
-// duplicated numbers.
+// Brings a database made by an older version up to the current keys, in one
+// transaction: the profile-number index of qzmap100 and the number-and-level
+// index of qzmap101 become unique, and every table gets its primary key
+// rowkey (AddSurrogateKeys). Returns what it changed, one item each
+// ("unique qzmap100_mprf", "primary key rowkey of qzmap120"; none when the
+// file is current). When existing rows break a key, nothing changes and
+// ComError (errc::kIntegrityViolation) names the duplicated numbers.
 std::vector<String> UpgradeDatabase(const String& path);
 
 }  // namespace migprof::sqlite

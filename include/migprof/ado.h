@@ -218,6 +218,7 @@ class Recordset {
   bool open_ = false;
   bool fetched_ = false;
   std::vector<String> columns_;
+  std::vector<std::size_t> hidden_;  // positions of the surrogate key in the database's result
   std::vector<std::vector<Variant>> rows_;
   std::vector<bool> deleted_;  // rows removed by Delete stay in place, marked
   // Where rows are changed, and each row's key (absent for Execute's rows).

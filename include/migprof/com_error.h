@@ -21,6 +21,11 @@ inline constexpr std::int32_t kErrorsInCommand = -2147217900;  // 0x80040E14
 inline constexpr std::int32_t kIntegrityViolation = -2147217873;  // 0x80040E2F
 // DB_E_ABORTLIMITREACHED: the command timeout ran out (database busy).
 inline constexpr std::int32_t kQueryTimeout = -2147217871;  // 0x80040E31
+// XACT_E_ABORTED: the database undid the statement because a change to the
+// same rows made at the same moment elsewhere came first (SQLSTATE 40001: a
+// deadlock victim, or a Galera cluster's certification conflict). Nothing
+// is wrong with the call; run it again.
+inline constexpr std::int32_t kWriteConflict = -2147168231;  // 0x8004D019
 // adErrNoCurrentRecord (3021).
 inline constexpr std::int32_t kNoCurrentRecord = -2146825267;  // 0x800A0BCD
 // adErrItemNotFound (3265).
@@ -73,6 +78,12 @@ inline constexpr const char* kInvalidArgument =
     "another.";
 inline constexpr const char* kNoTransaction = "No transaction is active.";
 inline constexpr const char* kQueryTimeout = "Query timeout expired";
+// Begins the description of errc::kWriteConflict; the database's own text
+// follows.
+inline constexpr const char* kWriteConflict =
+    "The change was not made: another change to the same rows, made at the same moment through "
+    "another connection or another node of the database cluster, was committed first (deadlock "
+    "or certification conflict). Run the call again. The database said: ";
 inline constexpr const char* kOverflow = "Overflow";
 inline constexpr const char* kOutOfMemory = "Out of memory";
 inline constexpr const char* kInternalError = "Internal error";

@@ -27,6 +27,11 @@ struct RuleCopyContext;
 }  // namespace maprules
 
 class ConfigMgt;
+class ChangeScope;
+
+namespace detail {
+class ChangeLock;
+}  // namespace detail
 
 // The interface, member by member in its fixed order (the order is the
 // vtable layout the front end is compiled against).
@@ -355,6 +360,13 @@ class TOVRHandleMigProf final : public _TOVRHandleMigProf {
   // Error state.
   Double error_number_ = 0;
   String err_description_;
+
+  // The lock that makes concurrent changing members end as if run one after
+  // another (component/change_lock.h): the depth of nested changing members
+  // running, and the lock their first connection took.
+  friend class ChangeScope;
+  int change_depth_ = 0;
+  std::shared_ptr<detail::ChangeLock> change_lock_;
 };
 
 }  // namespace migprof

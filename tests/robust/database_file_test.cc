@@ -195,5 +195,64 @@ TEST(DatabaseUpgrade, AddsTheProfileKeysUnlessRowsBreakThem) {
   }
 }
 
+// A file made before every table had its primary key: the upgrade rebuilds
+// each table with rowkey as key, each row keeping its row id (so the order
+// rows were added in) and every index; the members' view is unchanged.
+TEST(DatabaseUpgrade, GivesEveryTableItsPrimaryKey) {
+  TempFolder folder;
+  const std::string path = folder.File("old.db");
+  std::string old_schema = schema::EmbeddedSchemaSql();
+  for (std::size_t at;
+       (at = old_schema.find("  rowkey INTEGER PRIMARY KEY,\n")) != std::string::npos;) {
+    old_schema.erase(at, std::string("  rowkey INTEGER PRIMARY KEY,\n").size());
+  }
+  SqliteColumn(path, "pragma journal_mode=wal;" + old_schema +
+                         "insert into qzmap140 (mprf, fdnm) values (1, 'b'), (1, 'a'), (1, 'b');"
+                         "delete from qzmap140 where fdnm = 'a';"
+                         "insert into qzusr100 (usrn, defa) values ('u', 3);");
+  const auto rows = [&](const std::string& sql) { return SqliteColumn(path, sql); };
+  // The component's own tables (the upgrade also adds the revision and the
+  // front end's tables, which a file made before them lacks).
+  const std::string keys =
+      "select m.name || ':' || group_concat(p.name) from sqlite_master m, "
+      "pragma_table_info(m.name) "
+      "p where m.type = 'table' and p.pk = 1 and m.name not like 'mpweb%' and m.name not like "
+      "'qzcfg%' group by m.name order by m.name";
+  const std::string indexes =
+      "select name from sqlite_master where type = 'index' and name not like 'mpweb%' and name "
+      "not like 'qzcfg%' and name not like 'sqlite_autoindex_mpweb%' order by 1";
+  const std::vector<std::string> indexes_before = rows(indexes);
+  ASSERT_TRUE(rows(keys).empty());
+
+  const ToolRun upgrade = RunTool({"upgrade", path});
+  EXPECT_EQ(upgrade.status, 0);
+  EXPECT_NE(upgrade.out.find("  primary key rowkey of qzmap140\n"), std::string::npos)
+      << upgrade.out;
+  std::vector<std::string> expected;
+  for (const std::string& table : TestDatabase::Tables()) expected.push_back(table + ":rowkey");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(rows(keys), expected);
+  EXPECT_EQ(rows(indexes), indexes_before);
+  EXPECT_EQ(rows("select rowkey || fdnm from qzmap140 order by rowid"),
+            (std::vector<std::string>{"1b", "3b"}));
+  EXPECT_TRUE(FileIsSound(path));
+  EXPECT_EQ(RunTool({"upgrade", path}).out, path + " is up to date\n");
+
+  // The key stays out of the members' sight; new rows are numbered on.
+  TOVRHandleMigProf object;
+  object.DatabaseName("sqlite:" + path);
+  object.DeleteMapRules(1, "", "", "", "", "", "", "", kFalse);
+  auto rs = ado::Recordset::Create();
+  rs->Open("select * from qzusr100", object.getNewConnection(), ado::adOpenDynamic,
+           ado::adLockOptimistic);
+  EXPECT_EQ(rs->Fields().Count(), 2);
+  rs->AddNew();
+  rs->Fields().Item("usrn").Value(Variant("v"));
+  rs->Update();
+  rs->Close();
+  EXPECT_EQ(rows("select rowkey || usrn from qzusr100 order by rowkey"),
+            (std::vector<std::string>{"1u", "2v"}));
+}
+
 }  // namespace
 }  // namespace migprof::testing

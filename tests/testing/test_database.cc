@@ -128,7 +128,7 @@ TestDatabase::TestDatabase() {
 TestDatabase::~TestDatabase() {
   if (!embedded()) return;
   std::error_code ignored;
-  for (const char* suffix : {"", "-wal", "-shm"}) {
+  for (const char* suffix : {"", "-wal", "-shm", "-lock"}) {
     std::filesystem::remove(path_ + suffix, ignored);
   }
 }
