@@ -52,13 +52,8 @@ bool HasColumn(const Db& db, const char* table, const char* column) {
 
 void EnsureTables(const Db& db) {
   // The revision-control tables too, so that no read later has to create
-  // them. Two processes starting at once may both find them missing; the one
-  // whose creation fails finds them there afterwards.
-  try {
-    configmgt::EnsureTables(*OpenDataSource(db.source(), kInteractiveTimeouts));
-  } catch (const ComError&) {
-    if (!HasColumn(db, "qzcfg110", "*")) throw;
-  }
+  // them.
+  configmgt::EnsureTables(*OpenDataSource(db.source(), kInteractiveTimeouts));
   if (db.settings().Embedded()) {
     const bool had_users = HasColumn(db, "mpweb_user", "usrn");
     for (const char* statement : kCreateTables) db.Execute(statement);

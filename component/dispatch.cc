@@ -5,16 +5,12 @@
 
 #include "component/dispatch_bind.h"
 #include "component/dispatch_tables.h"
+#include "component/text/ascii.h"
 
 namespace migprof::dispatch {
 namespace {
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
+using text::EqualsIgnoreCase;
 
 // The member lists of the areas of the component.
 std::vector<Member> (*const kAreas[])() = {&FrameMembers, &FuncLibMembers, &MapRulesMembers,

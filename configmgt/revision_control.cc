@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "component/sql_text.h"
+#include "component/text/ascii.h"
 #include "configmgt/messages.h"
 #include "configmgt/tables.h"
 
@@ -39,19 +40,10 @@ class Transaction {
   bool open_ = true;
 };
 
-bool SameText(const String& a, const String& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameText(const String& a, const String& b) { return text::EqualsIgnoreCase(a, b); }
 
-String Trimmed(const String& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-String Lower(String text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+using text::Lower;
+using text::Trimmed;
 
 bool IsCheckedOutStatus(const Variant& stat) {
   return stat.type() == Variant::Type::kString && stat.AsString() == "C";

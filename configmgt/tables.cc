@@ -1,6 +1,8 @@
 #include "configmgt/tables.h"
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "component/ado/session.h"
 
@@ -44,8 +46,23 @@ void EnsureTables(ado::Connection& connection) {
   } catch (const ComError&) {
     // Missing: created below. Any other trouble shows again there.
   }
-  for (const std::string& statement : ScriptStatements(TableScript(DialectOf(connection)))) {
-    connection.Execute(statement);
+  try {
+    for (const std::string& statement : ScriptStatements(TableScript(DialectOf(connection)))) {
+      connection.Execute(statement);
+    }
+  } catch (const ComError&) {
+    // Another process starting at the same moment may be creating them: its
+    // first table makes ours fail while its last one is still to come. Wait a
+    // little for the last one before calling the failure ours.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      try {
+        connection.Execute("select count(*) from qzcfg110 where 1 = 0");
+        return;
+      } catch (const ComError&) {
+      }
+    }
+    throw;
   }
 }
 

@@ -1,18 +1,8 @@
-#include <cctype>
 
 #include "component/ado/session.h"
+#include "component/text/ascii.h"
 
 namespace migprof::ado::detail {
-namespace {
-
-String Lower(const String& s) {
-  String out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
-
 ConnectionParameters ParseConnectionString(const String& text) {
   ConnectionParameters parameters;
   bool have_dsn = false, have_uid = false, have_pwd = false;
@@ -24,7 +14,7 @@ ConnectionParameters ParseConnectionString(const String& text) {
     pos = end + 1;
     std::size_t eq = item.find('=');
     if (eq == String::npos) continue;
-    String key = Lower(item.substr(0, eq));
+    String key = text::Lower(item.substr(0, eq));
     String value = item.substr(eq + 1);
     if (key == "dsn" && !have_dsn) {
       parameters.dsn = value;

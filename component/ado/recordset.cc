@@ -5,20 +5,13 @@
 #include "component/ado/surrogate_key.h"
 #include "component/sql/row_key_select.h"
 #include "component/sql/tsql_lexer.h"
+#include "component/text/ascii.h"
 #include "migprof/ado.h"
 
 namespace migprof::ado {
 namespace {
 
-// Letter case of ASCII letters only, as the "C" locale's tolower has it;
-// folded inline since every field read by name compares here.
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoreCase(const String& a, const String& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldCase(x) == FoldCase(y);
-         });
-}
+using text::EqualsIgnoreCase;
 
 [[noreturn]] void RaiseNoCurrentRecord() {
   throw ComError(errc::kNoCurrentRecord, errtext::kNoCurrentRecord);

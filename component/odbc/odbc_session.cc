@@ -27,6 +27,7 @@
 #include "component/odbc/wide_text.h"
 #include "component/sql/statement_shape.h"
 #include "component/sql/tsql_lexer.h"
+#include "component/text/ascii.h"
 
 namespace migprof::odbc {
 namespace {
@@ -44,12 +45,7 @@ SQLPOINTER AsPointer(long long value) {
   return reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(value));
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
+using text::EqualsIgnoreCase;
 
 // Whether the connection string names a driver or a file DSN, which stand in
 // for a data source name.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "component/text/ascii.h"
+
 namespace migprof::tsql {
 namespace {
 
@@ -61,13 +63,7 @@ bool IsWordStart(char c) {
          u >= 0x80;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+std::string Lower(std::string_view s) { return text::Lower(s); }
 
 bool IsComment(const Token& token) {
   return token.kind == Kind::kSpace && !token.text.empty() && !IsBlank(token.text[0]);

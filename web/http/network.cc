@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/text.h"
+
 namespace migprof::web {
 
 bool SplitListenAddress(const std::string& listen, std::string& host, int& port) {
@@ -81,19 +83,13 @@ bool TrustedProxies::Trusts(const std::string& address) const {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 std::vector<std::string> CommaList(const std::string& text) {
   std::vector<std::string> items;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t comma = text.find(',', start);
     if (comma == std::string::npos) comma = text.size();
-    items.push_back(Trimmed(text.substr(start, comma - start)));
+    items.push_back(app::Trimmed(text.substr(start, comma - start), " \t"));
     start = comma + 1;
   }
   return items;
