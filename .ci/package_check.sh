@@ -62,10 +62,10 @@ tool="$root/usr/bin/migprof"
 grep -qx "migprof $(sed -n 's/^project(migprof VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
   "$work/version.out"
 "$tool" init "$work/packaged.db"
-"$tool" call --database "sqlite:$work/packaged.db" InsertInMap100 7 Orders LEGACY ORVO 100 01 \
+"$tool" call --as alice --database "sqlite:$work/packaged.db" InsertInMap100 7 Orders LEGACY ORVO 100 01 \
   STD __ N "Order entry" alice | tee "$work/call.out"
 grep -q '"result":true' "$work/call.out"
-"$tool" call --database "sqlite:$work/packaged.db" GetUserOwnerProfiles alice | grep -q '"7"'
+"$tool" call --as alice --database "sqlite:$work/packaged.db" GetUserOwnerProfiles alice | grep -q '"7"'
 [ -e "$root/usr/share/man/man1/migprof.1.gz" ]
 # The unit as systemd reads it, with the unpacked tool in place of
 # /usr/bin/migprof: an unknown or misspelt setting is an error here.
