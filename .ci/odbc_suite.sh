@@ -129,13 +129,24 @@ mariadb-install-db --no-defaults --datadir="$work/data" --user="$user" \
   --auth-root-authentication-method=socket --skip-test-db >"$work/install.log" 2>&1 ||
   { tail -n 20 "$work/install.log" >&2; log "mariadb-install-db failed"; exit 1; }
 
+# The server's character sets with the collation of the profile database
+# (schema/mariadb_collation.xml) added to its Index.xml.
+charsets=$work/charsets
+cp -r /usr/share/mysql/charsets "$charsets"
+{
+  sed '/<\/charsets>/d' /usr/share/mysql/charsets/Index.xml
+  sed -n '/<charset name="latin1">/,/<\/charset>/p' "$root/schema/mariadb_collation.xml"
+  echo '</charsets>'
+} >"$charsets/Index.xml"
+
 admin=(mariadb --no-defaults --socket="$socket" --user="$user")
 for attempt in 1 2 3; do
   port=$(free_port) || { log "no free port found"; exit 1; }
   server_line=(mariadbd --no-defaults --datadir="$work/data" --user="$user"
     --socket="$socket" --port="$port" --bind-address=127.0.0.1
     --pid-file="$work/mariadb.pid" --log-error="$work/mariadb.err"
-    --character-set-server=utf8mb4 --collation-server=utf8mb4_uca1400_as_ci
+    --character-sets-dir="$charsets" --character-set-server=utf8mb4
+    --collation-server=utf8mb4_uca1400_as_ci
     --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2
     --max-connections=300)
   "${server_line[@]}" </dev/null >/dev/null 2>&1 &
@@ -164,7 +175,7 @@ done
 
 # --- database, login, schema, data source -----------------------------------
 "${admin[@]}" <<SQL
-CREATE DATABASE $database CHARACTER SET utf8mb4 COLLATE utf8mb4_uca1400_as_ci;
+CREATE DATABASE $database CHARACTER SET latin1 COLLATE latin1_cp1_ci_as;
 CREATE USER '$login'@'localhost' IDENTIFIED BY '$password';
 CREATE USER '$login'@'127.0.0.1' IDENTIFIED BY '$password';
 GRANT ALL ON $database.* TO '$login'@'localhost', '$login'@'127.0.0.1';

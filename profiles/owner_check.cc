@@ -34,7 +34,7 @@ Boolean TOVRHandleMigProf::ValidateUser(String i_StrUserName, String i_intMPRF) 
     m_rsShared = ado::Recordset::Create();
     std::shared_ptr<ado::Connection> connection = getNewConnection();
     // The number goes into the statement unquoted: only a number may.
-    if (!profiles::IsBlankPaddedInteger(i_intMPRF)) {
+    if (!profiles::IsNumericLiteral(i_intMPRF)) {
       throw ComError(errc::kErrorsInCommand, "The profile number must be a whole number.");
     }
     query::OpenQuery(*m_rsShared,

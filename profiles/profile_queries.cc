@@ -62,7 +62,7 @@ String TOVRHandleMigProf::GetOrvoOrLegacyProfiles(String i_StrMPRF, Boolean i_Bo
       // Items go into the statements unquoted; a list with anything but
       // numbers is answered as a failed query would be, before any runs.
       for (const String& item : items) {
-        if (!profiles::TrimBlanks(item).empty() && !profiles::IsBlankPaddedInteger(item)) {
+        if (!profiles::TrimBlanks(item).empty() && !profiles::IsNumericLiteral(item)) {
           return "0";
         }
       }

@@ -1,6 +1,10 @@
 #include "profiles/profile_text.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "migprof/com_error.h"
 
@@ -73,17 +77,43 @@ bool PassesUPositionRule(std::string_view version) {
   return true;
 }
 
-bool IsBlankPaddedInteger(std::string_view text) {
+bool IsNumericLiteral(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  std::size_t digits = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    ++i;
-    ++digits;
+  std::size_t end = text.size();
+  while (end > i && text[end - 1] == ' ') --end;
+  const std::string_view literal = text.substr(i, end - i);
+  std::size_t k = 0;
+  if (k < literal.size() && (literal[k] == '-' || literal[k] == '+')) ++k;
+  const auto digits = [&literal, &k] {
+    const std::size_t from = k;
+    while (k < literal.size() && std::isdigit(static_cast<unsigned char>(literal[k]))) ++k;
+    return k - from;
+  };
+  const std::size_t first = k;
+  std::size_t whole = digits();
+  std::size_t fraction = 0;
+  if (k < literal.size() && literal[k] == '.') {
+    ++k;
+    fraction = digits();
   }
-  while (i < text.size() && text[i] == ' ') ++i;
-  return digits > 0 && i == text.size();
+  if (whole + fraction == 0) return false;
+  if (k < literal.size() && (literal[k] == 'e' || literal[k] == 'E')) {
+    ++k;
+    if (k < literal.size() && (literal[k] == '-' || literal[k] == '+')) ++k;
+    if (digits() == 0 || k != literal.size()) return false;
+    // A float SQL Server can hold (it refuses 1e309 with message 168).
+    const std::string copy(literal);
+    errno = 0;
+    const double value = std::strtod(copy.c_str(), nullptr);
+    return errno != ERANGE || std::fabs(value) < 1;
+  }
+  if (k != literal.size()) return false;
+  // A decimal of at most 38 digits (SQL Server's largest precision), the
+  // leading zeros of the whole part not counted.
+  std::size_t zeros = 0;
+  while (zeros < whole && literal[first + zeros] == '0') ++zeros;
+  return whole - zeros + fraction <= 38;
 }
 
 }  // namespace migprof::profiles

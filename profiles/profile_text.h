@@ -33,9 +33,13 @@ bool HoldsU(std::string_view version);
 // exactly 4 characters and the 4th is not U/u. Characters, not bytes, count.
 bool PassesUPositionRule(std::string_view version);
 
-// Whether text is a whole number, optionally signed and with blanks around
-// it: the only text that may go into a statement as a number.
-bool IsBlankPaddedInteger(std::string_view text);
+// Whether text is a number as SQL Server reads one in a statement, with
+// blanks (' ') around it: optionally signed, digits with an optional
+// decimal point (12, 10.0, .5, 5.) and an optional exponent (1e3, 2.5E-1).
+// A decimal of more than 38 digits (leading zeros not counted) and a float
+// beyond SQL Server's range are not, as SQL Server refuses them. The only
+// text that may go into a statement as a number: it goes in unchanged.
+bool IsNumericLiteral(std::string_view text);
 
 }  // namespace migprof::profiles
 

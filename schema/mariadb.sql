@@ -1,9 +1,17 @@
 -- Migration-profile database, MariaDB form (10.10 or later), for a database
 -- created with
---   CREATE DATABASE <name> CHARACTER SET utf8mb4 COLLATE utf8mb4_uca1400_as_ci;
--- so that text compares as under SQL Server's SQL_Latin1_General_CP1_CI_AS:
--- letter case and trailing blanks ignored, accents significant. Binary texts
--- are varbinary. Two keys only: one row per profile number in qzmap100 and
+--   CREATE DATABASE <name> CHARACTER SET latin1 COLLATE latin1_cp1_ci_as;
+-- on a server that has the collation of schema/mariadb_collation.xml, so
+-- that text is stored in code page 1252 and compares as under SQL Server's
+-- SQL_Latin1_General_CP1_CI_AS, character for character: letter case and
+-- trailing blanks ignored, everything else significant. (On a database of
+-- another collation, such as utf8mb4_uca1400_as_ci, the component works but
+-- finds some texts equal that SQL Server keeps apart.) Binary texts are
+-- varbinary. The two functions at the end refuse, as SQL Server does, a text
+-- written into an int column that is no whole number and a text written
+-- into a varbinary column; the component's translation calls them. Run the
+-- script with the mariadb client (it changes the delimiter for them).
+-- Two keys only: one row per profile number in qzmap100 and
 -- one per profile number and level in qzmap101, so that two callers creating
 -- the same profile at the same moment cannot both store it. Every other
 -- table may hold duplicate rows. Indexes use 64-character prefixes of
@@ -177,3 +185,35 @@ CREATE INDEX qzlgy150_table ON qzlgy150 (appl(64), cpac(64), cmod(64), flno(64))
 -- row, whose holder renews its heartbeat while a changing member runs.
 CREATE TABLE qzlck100 (lckn varchar(64) NOT NULL PRIMARY KEY, hold varchar(64),
   beat bigint NOT NULL DEFAULT 0);
+
+-- SQL Server's conversion of a text written into an int column: a whole
+-- number with blanks around it, or blanks only (0); anything else refused
+-- with SQL Server's message 245 (248 for a number too large).
+DELIMITER //
+CREATE FUNCTION mssql_int_of_text(v LONGTEXT) RETURNS INT DETERMINISTIC NO SQL
+BEGIN
+  DECLARE message TEXT;
+  IF v IS NULL THEN RETURN NULL; END IF;
+  -- REGEXP's $ also matches before a final line break.
+  IF LOCATE(CHAR(10), v) = 0 AND v REGEXP '^ *$' THEN RETURN 0; END IF;
+  IF LOCATE(CHAR(10), v) > 0 OR NOT v REGEXP '^ *[-+]?[0-9]+ *$' THEN
+    SET message = CONCAT('Conversion failed when converting the varchar value ''', v,
+                         ''' to data type int.');
+    SIGNAL SQLSTATE '22018' SET MYSQL_ERRNO = 245, MESSAGE_TEXT = message;
+  END IF;
+  IF CAST(TRIM(v) AS DECIMAL(65,0)) NOT BETWEEN -2147483648 AND 2147483647 THEN
+    SET message = CONCAT('The conversion of the varchar value ''', v,
+                         ''' overflowed an int column.');
+    SIGNAL SQLSTATE '22003' SET MYSQL_ERRNO = 248, MESSAGE_TEXT = message;
+  END IF;
+  RETURN CAST(TRIM(v) AS SIGNED);
+END//
+
+-- A text written into a varbinary column: SQL Server's message 257.
+CREATE FUNCTION mssql_varbinary_of_text(v LONGTEXT) RETURNS VARBINARY(1) DETERMINISTIC NO SQL
+BEGIN
+  SIGNAL SQLSTATE '22018' SET MYSQL_ERRNO = 257, MESSAGE_TEXT =
+    'Implicit conversion from data type varchar to varbinary is not allowed. Use the CONVERT function to run this query.';
+  RETURN NULL;
+END//
+DELIMITER ;

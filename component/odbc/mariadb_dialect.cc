@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <vector>
 
 #include "component/odbc/wide_text.h"
+#include "component/sql/column_assignments.h"
 #include "component/sql/tsql_lexer.h"
 #include "component/text/cp1252.h"
 
@@ -66,9 +68,9 @@ std::string Backticked(std::string_view name) {
 // The statement's tokens as MariaDB must read them: comments become a blank
 // (MariaDB wants a blank after "--" and runs "/*!...*/"; SQL Server ignores
 // both), quoted names take backticks, "!<" and "!>" their spelled-out forms.
-std::vector<Token> Tokenize(std::string_view sql) {
+std::vector<Token> MariaDbTokens(const std::vector<tsql::Token>& tokens) {
   std::vector<Token> out;
-  for (const tsql::Token& t : tsql::Tokenize(sql)) {
+  for (const tsql::Token& t : tokens) {
     std::string text(t.text);
     if (tsql::IsComment(t)) {
       text.assign(1, ' ');
@@ -81,6 +83,65 @@ std::vector<Token> Tokenize(std::string_view sql) {
     out.push_back({t.kind, std::move(text)});
   }
   return out;
+}
+
+bool IsWholeNumber(std::string_view number) {
+  return number.find_first_of(".eE") == std::string_view::npos ||
+         (number.size() > 1 && (number[1] == 'x' || number[1] == 'X'));
+}
+
+// A value written alone into a column of a profile table, where MariaDB
+// would take what SQL Server refuses or convert it otherwise: a text into an
+// int column goes through mssql_int_of_text (schema/mariadb.sql: SQL
+// Server's rule and messages), a text into a varbinary column through
+// mssql_varbinary_of_text (which refuses it as SQL Server does), a number
+// with a fraction into an int column through TRUNCATE (MariaDB rounds).
+// Too long a text MariaDB refuses itself; the session gives its error SQL
+// Server's text (odbc_error.h).
+std::vector<Token> GuardColumnValues(const std::vector<tsql::Token>& tokens,
+                                     std::vector<Token> out) {
+  std::vector<Token> guarded;
+  bool changed = false;
+  std::size_t next = 0;
+  const auto at = [&out](std::size_t i) { return out.begin() + static_cast<std::ptrdiff_t>(i); };
+  for (const tsql::ColumnAssignment& value : tsql::FindColumnAssignments(tokens)) {
+    if (value.last != value.first + 1) continue;
+    const Kind kind = tokens[value.first].kind;
+    const bool is_int = value.type->kind == tsql::ColumnType::Kind::kInt;
+    std::string function;
+    std::string after;
+    if (kind == Kind::kString && is_int) {
+      function = "mssql_int_of_text";
+    } else if (kind == Kind::kString && value.type->kind == tsql::ColumnType::Kind::kVarbinary) {
+      function = "mssql_varbinary_of_text";
+    } else if (kind == Kind::kNumber && is_int && !IsWholeNumber(tokens[value.first].text)) {
+      function = "TRUNCATE";
+      after = "0";
+    } else {
+      continue;
+    }
+    guarded.insert(guarded.end(), std::make_move_iterator(at(next)),
+                   std::make_move_iterator(at(value.first)));
+    guarded.push_back({Kind::kWord, function});
+    guarded.push_back({Kind::kOpen, "("});
+    guarded.push_back(std::move(out[value.first]));
+    if (!after.empty()) {
+      guarded.push_back({Kind::kOp, ","});
+      guarded.push_back({Kind::kNumber, after});
+    }
+    guarded.push_back({Kind::kClose, ")"});
+    next = value.last;
+    changed = true;
+  }
+  if (!changed) return out;
+  guarded.insert(guarded.end(), std::make_move_iterator(at(next)),
+                 std::make_move_iterator(out.end()));
+  return guarded;
+}
+
+std::vector<Token> Tokenize(std::string_view sql) {
+  const std::vector<tsql::Token> tokens = tsql::Tokenize(sql);
+  return GuardColumnValues(tokens, MariaDbTokens(tokens));
 }
 
 // A token, or (kind kOpen) a parenthesised group with its contents.

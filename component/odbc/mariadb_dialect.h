@@ -14,8 +14,8 @@ namespace migprof::odbc {
 // The character set and collation of the database's text columns. A cast to
 // varchar yields text of this collation, so that it compares as a column does.
 struct MariaDbTextType {
-  std::string charset = "utf8mb4";
-  std::string collation = "utf8mb4_uca1400_as_ci";
+  std::string charset = "latin1";
+  std::string collation = "latin1_cp1_ci_as";
 };
 
 // Rewrites one SQL Server statement (or several separated by ';') for
@@ -52,6 +52,12 @@ struct MariaDbTextType {
 //   [name], "name"           -> `name`
 //   !< and !>                -> >= and <=
 //   comments                 -> one blank
+//   a value written alone into a column of a profile table (INSERT ...
+//   VALUES / SELECT, UPDATE ... SET; tsql::FindColumnAssignments):
+//     a string literal into an int column -> mssql_int_of_text('...')
+//     a string literal into a varbinary column -> mssql_varbinary_of_text('...')
+//     a number with a fraction into an int column -> TRUNCATE(n,0)
+//   (the two functions are created by schema/mariadb.sql)
 // Everything else passes through byte for byte; a statement the server
 // would reject stays rejected. Pure and thread-safe.
 std::string TranslateForMariaDb(std::string_view tsql, const MariaDbTextType& text_type = {});

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "component/sql/sql_server_messages.h"
+
 namespace migprof::odbc {
 namespace {
 
@@ -28,6 +30,39 @@ bool IsMariaDbLostConnection(long native) {
          || native == 2055;  // lost connection at reading
 }
 
+// MariaDB's refusals of a value that does not fit its column, with SQL
+// Server's text for the same refusal after the driver's "[...][...]"
+// prefixes; any other message as it is.
+std::string SqlServerTextFor(const Diagnostic& diagnostic) {
+  const std::string& text = diagnostic.message;
+  std::size_t server_text = 0;
+  while (server_text < text.size() && text[server_text] == '[') {
+    const std::size_t close = text.find(']', server_text);
+    if (close == std::string::npos) break;
+    server_text = close + 1;
+  }
+  const std::string prefix = text.substr(0, server_text);
+  const std::string_view message = std::string_view(text).substr(server_text);
+  switch (diagnostic.native_error) {
+    case 1406:  // Data too long for column '...' at row n
+      return prefix + tsql::kTruncatedText;
+    case 1264:  // Out of range value for column '...' at row n
+      return prefix + tsql::kIntOverflowText;
+    case 1366: {  // Incorrect integer value: '...' for column ... at row n
+      static constexpr std::string_view kStart = "Incorrect integer value: '";
+      const std::size_t end = message.rfind("' for column ");
+      if (message.substr(0, kStart.size()) != kStart || end == std::string_view::npos ||
+          end < kStart.size()) {
+        return text;
+      }
+      return prefix +
+             tsql::ConversionFailedText(message.substr(kStart.size(), end - kStart.size()));
+    }
+    default:
+      return text;
+  }
+}
+
 }  // namespace
 
 Server ServerFromDbmsName(std::string_view dbms_name) {
@@ -51,6 +86,7 @@ ComError ErrorFor(const Diagnostic& diagnostic, Stage stage, Server server) {
   }
   if (state == "HYT00" || state == "HYT01") return ComError(errc::kQueryTimeout, text);
   if (server == Server::kMariaDb) {
+    if (!diagnostic.message.empty()) text = SqlServerTextFor(diagnostic);
     if (IsMariaDbTimeout(diagnostic.native_error)) return ComError(errc::kQueryTimeout, text);
     if (IsMariaDbLostConnection(diagnostic.native_error)) {
       return ComError(errc::kProviderFailure, text);

@@ -50,7 +50,13 @@ enum class Stage {
 //   class 23: kIntegrityViolation;
 //   anything else: kErrorsInCommand.
 // The description is the diagnostic's message as the driver manager gave it,
-// or, when the driver left no record, a text naming the SQLSTATE.
+// or, when the driver left no record, a text naming the SQLSTATE. MariaDB's
+// refusals of a value for its column read as SQL Server's after the driver's
+// prefixes: 1406 (too long) as 8152 "String or binary data would be
+// truncated.", 1264 (out of range) as 8115 "Arithmetic overflow error
+// converting expression to data type int.", 1366 for an integer as 245
+// "Conversion failed when converting the varchar value '<v>' to data type
+// int.".
 ComError ErrorFor(const Diagnostic& diagnostic, Stage stage, Server server);
 
 }  // namespace migprof::odbc

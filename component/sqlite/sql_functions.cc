@@ -14,6 +14,7 @@
 
 #include "component/sql/tsql_lexer.h"
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/sqlite_values.h"
 #include "component/text/cp1252.h"
 
 namespace migprof::sqlite_dialect {
@@ -24,35 +25,11 @@ using tsql::IsDigit;
 
 constexpr sqlite3_int64 kDefaultCastLength = 30;  // CAST without a length.
 
-std::string_view TextOf(sqlite3_value* v) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  return {p, static_cast<std::size_t>(sqlite3_value_bytes(v))};
-}
-
-std::string_view BlobOf(sqlite3_value* v) {
-  const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
-  return {p, static_cast<std::size_t>(sqlite3_value_bytes(v))};
-}
-
 // The value as varchar bytes: text through cp1252, a blob as it is, a number
 // as its decimal text.
 std::string Cp1252Of(sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_BLOB) return std::string(BlobOf(v));
   return text::Utf8ToCp1252(TextOf(v));
-}
-
-void ResultBlob(sqlite3_context* ctx, std::string_view bytes) {
-  // A NULL pointer would make the result NULL instead of an empty blob.
-  if (bytes.empty()) {
-    sqlite3_result_zeroblob(ctx, 0);
-  } else {
-    sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
-  }
-}
-
-void ResultText(sqlite3_context* ctx, const std::string& utf8) {
-  // Explicit length: a varchar may hold a 0 byte.
-  sqlite3_result_text64(ctx, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 bool AnyNull(int argc, sqlite3_value** argv) {
@@ -446,21 +423,6 @@ int CompareSqlServer(void* /*arg*/, int n1, const void* p1, int n2, const void* 
   return 0;
 }
 
-void Check(sqlite3* db, int rc, const char* what) {
-  if (rc != SQLITE_OK) {
-    throw std::runtime_error(std::string("cannot register ") + what + ": " + sqlite3_errmsg(db));
-  }
-}
-
-using SqlFunction = void (*)(sqlite3_context*, int, sqlite3_value**);
-
-void AddFunction(sqlite3* db, const char* name, int args, SqlFunction fn) {
-  Check(db,
-        sqlite3_create_function_v2(db, name, args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fn,
-                                   nullptr, nullptr, nullptr),
-        name);
-}
-
 }  // namespace
 
 void Register(sqlite3* db) {
@@ -480,6 +442,7 @@ void Register(sqlite3* db) {
         "mssql_single_value");
   AddFunction(db, "like", 2, MssqlLike);
   AddFunction(db, "like", 3, MssqlLike);
+  RegisterColumnFunctions(db);
 }
 
 }  // namespace migprof::sqlite_dialect

@@ -17,6 +17,7 @@
 #include "component/sql/statement_shape.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
+#include "component/text/cp1252.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
@@ -189,9 +190,12 @@ class NativeHandle {
       } else {
         String names, marks;
         for (std::size_t i = 0; i < columns.size(); ++i) {
-          if (i) names += ',';
+          if (i) {
+            names += ',';
+            marks += ',';
+          }
           names += QuoteName(columns[i]);
-          marks += i ? ",?" : "?";
+          marks += sqlite_dialect::ColumnCall(table, columns[i], "?");
         }
         insert_text_ += "(" + names + ") VALUES(" + marks + ")";
       }
@@ -470,7 +474,8 @@ class SqliteSession final : public ado::detail::Session {
     for (std::size_t i = 0; i < set_columns.size(); ++i) {
       if (i) sql += ',';
       sql += QuoteName(set_columns[i]);
-      sql += "=?";
+      sql += '=';
+      sql += sqlite_dialect::ColumnCall(table, set_columns[i], "?");
     }
     sql += KeyMatch(key);
     std::vector<Variant> values = set_values;
@@ -515,8 +520,18 @@ class SqliteSession final : public ado::detail::Session {
     return last_shape_;
   }
 
+  // The values of a shape's literals, as SQL Server reads a varchar
+  // literal: through code page 1252 (Translate does the same to the
+  // literals it keeps).
   static std::vector<Variant> ValuesOf(const StatementShape& shape) {
-    return std::vector<Variant>(shape.values.begin(), shape.values.end());
+    std::vector<Variant> values;
+    values.reserve(shape.values.size());
+    for (const String& value : shape.values) {
+      const bool ascii = std::all_of(value.begin(), value.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+      values.emplace_back(ascii ? value : text::Cp1252ToUtf8(text::Utf8ToCp1252(value)));
+    }
+    return values;
   }
 
   // The prepared statement of a shape's text when SQLite takes it and it

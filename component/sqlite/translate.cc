@@ -3,12 +3,16 @@
 // and operators) on which casts, additive chains and compared subqueries are
 // rewritten. The functions the rewritten text calls are in sql_functions.cc.
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "component/sql/tsql_lexer.h"
+#include "component/sqlite/column_values.h"
 #include "component/sqlite/dialect.h"
+#include "component/text/cp1252.h"
 
 namespace migprof::sqlite_dialect {
 namespace {
@@ -512,15 +516,100 @@ class LevelWriter {
   tsql::StatementPosition position_;  // outermost level only
 };
 
+// Literals as SQL Server reads them: a national literal's text as it is
+// (SQLite has no national literals; the text is UTF-8 either way), a plain
+// literal's through code page 1252, and 0x... as a binary value (SQLite
+// reads it as a hexadecimal integer).
+void RewriteLiterals(std::vector<Token>* tokens, TokenTexts* texts) {
+  for (Token& token : *tokens) {
+    if (token.kind == Kind::kString) {
+      if (token.text[0] != '\'') {
+        token.text.remove_prefix(1);
+        continue;
+      }
+      const bool ascii = std::all_of(token.text.begin(), token.text.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+      if (!ascii)
+        token.text = texts->emplace_back(text::Cp1252ToUtf8(text::Utf8ToCp1252(token.text)));
+    } else if (token.kind == Kind::kNumber && token.text.size() >= 2 && token.text[0] == '0' &&
+               (token.text[1] == 'x' || token.text[1] == 'X')) {
+      const std::string_view hex = token.text.substr(2);
+      if (!std::all_of(hex.begin(), hex.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+        continue;
+      }
+      // SQL Server pads an odd number of digits with a 0 on the left.
+      token.text =
+          texts->emplace_back("X'" + std::string(hex.size() % 2, '0') + std::string(hex) + "'");
+    }
+  }
+}
+
+bool IsSpace(const Item& item) { return item.kind == Kind::kSpace; }
+
+// SELECT ... TOP n (or TOP (n)) as SQLite writes it: LIMIT n at the end of
+// that select, in this group and in every group inside it.
+void RewriteTop(std::vector<Item>* items, TokenTexts* texts) {
+  for (Item& item : *items) {
+    if (item.kind == Kind::kOpen) RewriteTop(&item.children, texts);
+  }
+  for (std::size_t begin = 0; begin < items->size();) {
+    std::size_t end = begin;
+    while (end < items->size() && !((*items)[end].kind == Kind::kOp && (*items)[end].text == ";")) {
+      ++end;
+    }
+    std::size_t select = begin;
+    bool compound = false;
+    for (std::size_t k = begin; k < end; ++k) {
+      for (std::string_view word : {"union", "except", "intersect"}) {
+        if (IsWord((*items)[k], word)) compound = true;
+      }
+    }
+    while (select < end && !IsWord((*items)[select], "select")) ++select;
+    std::size_t top = SkipSpaceItems(*items, select + 1, end);
+    if (top < end && (IsWord((*items)[top], "all") || IsWord((*items)[top], "distinct"))) {
+      top = SkipSpaceItems(*items, top + 1, end);
+    }
+    const std::size_t count = SkipSpaceItems(*items, top + 1, end);
+    const std::size_t after = count + 1;
+    const std::size_t next = SkipSpaceItems(*items, after, end);
+    const bool rewrite =
+        !compound && select < end && top < end && IsWord((*items)[top], "top") && count < end &&
+        (((*items)[count].kind == Kind::kNumber &&
+          std::all_of((*items)[count].text.begin(), (*items)[count].text.end(), IsDigit)) ||
+         ((*items)[count].kind == Kind::kOpen && (*items)[count].closed)) &&
+        !(next < end && (IsWord((*items)[next], "percent") || IsWord((*items)[next], "with")));
+    if (rewrite) {
+      Item limit = std::move((*items)[count]);
+      // TOP n goes with the blanks after it: "select top 1 a" is "select a".
+      const std::size_t erased = next < end ? next : after;
+      items->erase(items->begin() + static_cast<std::ptrdiff_t>(top),
+                   items->begin() + static_cast<std::ptrdiff_t>(erased));
+      end -= erased - top;
+      std::size_t at = end;
+      while (at > top && IsSpace((*items)[at - 1])) --at;
+      std::vector<Item> tail;
+      tail.push_back({Kind::kSpace, " ", {}, false});
+      tail.push_back({Kind::kWord, texts->emplace_back("limit"), {}, false});
+      tail.push_back({Kind::kSpace, " ", {}, false});
+      tail.push_back(std::move(limit));
+      items->insert(items->begin() + static_cast<std::ptrdiff_t>(at),
+                    std::make_move_iterator(tail.begin()), std::make_move_iterator(tail.end()));
+      end += tail.size();
+    }
+    begin = end + 1;
+  }
+}
+
 }  // namespace
 
 std::string Translate(std::string_view sql) {
+  TokenTexts texts;
   std::vector<Token> tokens = tsql::Tokenize(sql);
-  for (Token& token : tokens) {
-    // SQLite has no national literals; the text is UTF-8 either way.
-    if (token.kind == Kind::kString && token.text[0] != '\'') token.text.remove_prefix(1);
-  }
-  const std::vector<Item> tree = tsql::BuildTree<Item>(tokens);
+  RewriteLiterals(&tokens, &texts);
+  tokens = WrapColumnValues(tokens, &texts);
+  std::vector<Item> tree = tsql::BuildTree<Item>(tokens);
+  RewriteTop(&tree, &texts);
   return LevelWriter(tree, 0, tree.size(), true).Write();
 }
 

@@ -114,14 +114,40 @@ TEST(DialectTranslate, RewritesOnlyWhatNeedsIt) {
       {"select a from t where n = (select max(n) from t) or n = (select n x from t) or n = (select "
        "n, a from t) or n = (select top 1 n from t) or n = (select n from t group by n) or n = (1)",
        "select a from t where n = (select max(n) from t) or n = (select n x from t) or n = (select "
-       "n, a from t) or n = (select top 1 n from t) or n = (select n from t group by n) or n = "
+       "n, a from t) or n = (select n from t limit 1) or n = (select n from t group by n) or n = "
        "(1)"},
-      // Literals, names with digits, numbers with exponents, hex and casts
-      // SQLite does alike stay.
+      // Values written into profile tables go through their column's
+      // function; a decimal written into a varchar column is its text.
+      {"insert into qzddi150 (appl, dept) values ('A', 2.50); insert into qzusr100 values ('u', "
+       "1), ('v', 2, 3); insert into t (a) values (1)",
+       "insert into qzddi150 (appl, dept) values (mssql_varchar_column('A',255), "
+       "mssql_int_column(2.50)); insert into qzusr100 values (mssql_varchar_column('u',255), "
+       "mssql_int_column(1)), ('v', 2, 3); insert into t (a) values (1)"},
+      {"update qzmap100 set dsca = 2.50, deph = deph - 1, ownr = x where mprf = 1",
+       "update qzmap100 set dsca = mssql_varchar_column('2.50',255), deph = mssql_int_column(deph "
+       "- 1), ownr = mssql_varbinary_column(x,255) where mprf = 1"},
+      {"insert into qzmap101 (mprf, levl, vers) select mprf, levl - 1 as l, vers v from qzmap101",
+       "insert into qzmap101 (mprf, levl, vers) select mssql_int_column(mprf), "
+       "mssql_int_column(levl - 1) as l, vers v from qzmap101"},
+      // TOP becomes LIMIT at the end of its own select; not with PERCENT,
+      // WITH TIES or a set operator.
+      {"select top (2) a from t where n in (select top 1 n from t order by n) order by a;select "
+       "distinct TOP 3 a from t -- c",
+       "select a from t where n in (select n from t order by n limit 1) order by a limit "
+       "(2);select "
+       "distinct a from t limit 3 -- c"},
+      {"select top 5 percent a from t; select top 1 a from t union select b from t",
+       "select top 5 percent a from t; select top 1 a from t union select b from t"},
+      // Literals, names with digits, numbers with exponents and casts SQLite
+      // does alike stay; 0x... is a binary value, a plain literal's text
+      // goes through code page 1252, a national literal's does not.
       {"select 'a+b', 'cast(x as varchar)', '10and', N'it''s' from qzmap100 t220",
        "select 'a+b', 'cast(x as varchar)', '10and', 'it''s' from qzmap100 t220"},
-      {"select 1e5, 2.5E-3, 0x1F, cast(n as int) from t order by a desc",
-       "select 1e5, 2.5E-3, 0x1F, cast(n as int) from t order by a desc"},
+      {"select 1e5, 2.5E-3, 0x1F, 0x102, cast(n as int), 'a\u0141\u00e9', N'\u0141' from t order "
+       "by "
+       "a desc",
+       "select 1e5, 2.5E-3, X'1F', X'0102', cast(n as int), 'a?\u00e9', '\u0141' from t order by a "
+       "desc"},
   };
   for (const auto& c : kCases) EXPECT_EQ(Translate(c.in), c.out) << c.in;
 }

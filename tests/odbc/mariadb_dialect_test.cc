@@ -48,13 +48,20 @@ TEST(OdbcMariaDbDialect, RewritesOnlyWhatMariaDbReadsOtherwise) {
       {"select 1 from t where defa = cast(mprf as varbinary)",
        "select 1 from t where defa = (mprf)"},
       {"select CAST ( ownr AS VARCHAR ( MAX ) ) from t",
-       "select (CONVERT(CONVERT(ownr USING latin1) USING utf8mb4) COLLATE "
-       "utf8mb4_uca1400_as_ci) from t"},
+       "select (CONVERT(CONVERT(ownr USING latin1) USING latin1) COLLATE "
+       "latin1_cp1_ci_as) from t"},
+      // A text written alone into an int or varbinary column, a fraction into
+      // an int column, get SQL Server's conversion.
+      {"insert into qzddi150 (appl, dept) values ('A', '2.0'); update qzmap101 set levl = 2.7, "
+       "pprf = 3, vers = 'x' where mprf = 1; insert into qzusr110 values (1, 'x')",
+       "insert into qzddi150 (appl, dept) values ('A', mssql_int_of_text('2.0')); update qzmap101 "
+       "set levl = TRUNCATE(2.7,0), pprf = 3, vers = 'x' where mprf = 1; insert into qzusr110 "
+       "values (1, mssql_varbinary_of_text('x'))"},
       // '+' concatenates only text operands.
       {"select rtrim(vers) + [rele] from t", "select CONCAT(rtrim(vers),`rele`) from t"},
       {"select cast(mprf as varchar) + 'x' from t",
-       "select CONCAT((CONVERT(LEFT(CONVERT(mprf USING latin1),30) USING utf8mb4) COLLATE "
-       "utf8mb4_uca1400_as_ci),'x') from t"},
+       "select CONCAT((CONVERT(LEFT(CONVERT(mprf USING latin1),30) USING latin1) COLLATE "
+       "latin1_cp1_ci_as),'x') from t"},
       {"select vers + rele - 1 from t", "select CONCAT(vers,rele) - 1 from t"},
       {"select 'a' + 'b' * 2 from t", nullptr},
       {"select levl+deph from t", nullptr},

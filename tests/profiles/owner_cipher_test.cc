@@ -122,11 +122,15 @@ TEST(ProfileText, VersionRules) {
 }
 
 TEST(ProfileText, NumbersThatMayGoUnquoted) {
-  for (const char* text : {"5", " 5", "5 ", "  -12  ", "+3", "007"}) {
-    EXPECT_TRUE(IsBlankPaddedInteger(text)) << text;
+  for (const char* text : {"5", " 5", "5 ", "  -12  ", "+3", "007", "10.0", ".5", "5.", "1e3",
+                           "2.5E-1", "-1.e+2", "1e308", "12345678901234567890123456789012345678",
+                           "0000012345678901234567890123456789012345678"}) {
+    EXPECT_TRUE(IsNumericLiteral(text)) << text;
   }
-  for (const char* text : {"", " ", "-", "5 5", "5;", "1 or 1=1", "0x10", "1.5", "\t5", "5)"}) {
-    EXPECT_FALSE(IsBlankPaddedInteger(text)) << text;
+  for (const char* text :
+       {"", " ", "-", ".", "5 5", "5;", "1 or 1=1", "0x10", "\t5", "5)", "1e", "e3", "1e3.5",
+        "1.2.3", "$5", "- 5", "1e309", "123456789012345678901234567890123456789", "1,5"}) {
+    EXPECT_FALSE(IsNumericLiteral(text)) << text;
   }
 }
 
