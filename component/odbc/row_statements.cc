@@ -1,5 +1,7 @@
 #include "component/odbc/row_statements.h"
 
+#include <cstdint>
+
 namespace migprof::odbc {
 namespace {
 
@@ -22,11 +24,29 @@ std::string QuoteName(Server server, const String& name) {
   return out + close;
 }
 
-// The value for a SET list or a VALUES list: a marker, or NULL.
-std::string Slot(const Variant& value, std::vector<Variant>* parameters) {
-  if (IsNullish(value)) return "NULL";
+// The marker for a value. MariaDB's driver sends every value as text, which
+// the server reads in the connection's character set (code page 1252 for a
+// profile database) and would change bytes of a binary value by: a binary
+// value travels as its hex digits instead.
+std::string Marker(Server server, const Variant& value, std::vector<Variant>* parameters) {
+  if (server == Server::kMariaDb && value.type() == Variant::Type::kBinary) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    String hex;
+    for (std::uint8_t b : value.AsBinary()) {
+      hex += kHex[b >> 4];
+      hex += kHex[b & 15];
+    }
+    parameters->push_back(Variant(hex));
+    return "UNHEX(?)";
+  }
   parameters->push_back(value);
   return "?";
+}
+
+// The value for a SET list or a VALUES list: a marker, or NULL.
+std::string Slot(Server server, const Variant& value, std::vector<Variant>* parameters) {
+  if (IsNullish(value)) return "NULL";
+  return Marker(server, value, parameters);
 }
 
 // The condition that finds the row by its original values.
@@ -43,11 +63,11 @@ std::string RowMatch(Server server, const std::vector<String>& columns,
     if (server == Server::kMariaDb && original[i].type() == Variant::Type::kString) {
       // The database's collation would also match another letter case or
       // more trailing blanks; the row read had exactly these characters.
-      where += "CONVERT(" + name + " USING utf8mb4) COLLATE utf8mb4_nopad_bin = ?";
+      where += "CONVERT(" + name + " USING utf8mb4) COLLATE utf8mb4_nopad_bin = ";
     } else {
-      where += name + " = ?";
+      where += name + " = ";
     }
-    parameters->push_back(original[i]);
+    where += Marker(server, original[i], parameters);
   }
   return where;
 }
@@ -85,7 +105,7 @@ RowStatement InsertRowStatement(Server server, const String& table,
       slots += ',';
     }
     names += QuoteName(server, columns[i]);
-    slots += Slot(i < values.size() ? values[i] : Variant(), &statement.parameters);
+    slots += Slot(server, i < values.size() ? values[i] : Variant(), &statement.parameters);
   }
   statement.sql += " (" + names + ") VALUES (" + slots + ")";
   return statement;
@@ -103,7 +123,8 @@ RowStatement UpdateRowStatement(Server server, const String& table,
     if (i) statement.sql += ',';
     statement.sql += QuoteName(server, set_columns[i]);
     statement.sql += " = ";
-    statement.sql += Slot(i < set_values.size() ? set_values[i] : Variant(), &statement.parameters);
+    statement.sql +=
+        Slot(server, i < set_values.size() ? set_values[i] : Variant(), &statement.parameters);
   }
   statement.sql += RowMatch(server, columns, original, &statement.parameters);
   if (server == Server::kMariaDb) statement.sql += " LIMIT 1";

@@ -205,5 +205,94 @@ TEST_F(SqlServerSemantics, DeleteWithoutFromAndNumbersGluedToKeywords) {
   EXPECT_EQ(db_.Rows("select levl from qzmap101"), (Rows{{"1"}}));
 }
 
+// The server's own text of a failure: without the driver's "[...][...]"
+// prefixes, which the embedded database does not give.
+std::string ServerText(const std::string& description) {
+  std::size_t start = 0;
+  while (start < description.size() && description[start] == '[') {
+    const std::size_t close = description.find(']', start);
+    if (close == std::string::npos) break;
+    start = close + 1;
+  }
+  return description.substr(start);
+}
+
+// What SQL Server takes into a column of each type and what it refuses, with
+// its messages (the embedded database gives them as they are; a server
+// after its driver's prefixes). 8152 is the truncation message of every
+// version (2628 only when a newer server is asked for it).
+TEST_F(SqlServerSemantics, ColumnsTakeWhatTheirSqlServerTypeTakes) {
+  const std::string x255(255, 'x');
+  const std::string truncated = "String or binary data would be truncated.";
+  const struct {
+    std::string sql;
+    std::string error;   // SQL Server's message; "" when the statement runs
+    std::string query;   // what it stored, read back
+    std::string stored;  // (one value)
+  } kCases[] = {
+      // varchar(255): blanks beyond the width go silently, anything else fails.
+      {"insert into qzmap100 (mprf, dsca) values (1, '" + x255 + "x')", truncated, "", ""},
+      {"insert into qzmap100 (mprf, dsca) values (1, '" + x255 + "   ')", "",
+       "select dsca from qzmap100 where mprf = 1", x255},
+      {"update qzmap100 set dsca = '" + x255 + x255 + "' where mprf = 1", truncated, "", ""},
+      {"update qzmap100 set dsca = 2.50, apln = 7 where mprf = 1", "",
+       "select dsca + apln from qzmap100 where mprf = 1", "2.507"},
+      // A character code page 1252 lacks is stored as '?'.
+      {"insert into qzmap100 (mprf, vers) values (2, 'a\xC5\x81\xC3\xA9')", "",
+       "select vers from qzmap100 where mprf = 2", "a?\xC3\xA9"},
+      // int: a whole number with blanks around, blanks alone 0, a fraction cut.
+      {"insert into qzddi150 (appl, dept) values ('a', ' -7 ')", "",
+       "select dept from qzddi150 where appl = 'a'", "-7"},
+      {"insert into qzddi150 (appl, dept) values ('b', '')", "",
+       "select dept from qzddi150 where appl = 'b'", "0"},
+      {"insert into qzddi150 (appl, dept) values ('c', 2.7)", "",
+       "select dept from qzddi150 where appl = 'c'", "2"},
+      {"insert into qzddi150 (appl, dept) values ('d', '2x')",
+       "Conversion failed when converting the varchar value '2x' to data type int.", "", ""},
+      {"update qzddi150 set dept = '2.0' where appl = 'a'",
+       "Conversion failed when converting the varchar value '2.0' to data type int.", "", ""},
+      {"insert into qzddi150 (appl, dept) values ('d', '1e3')",
+       "Conversion failed when converting the varchar value '1e3' to data type int.", "", ""},
+      {"insert into qzddi150 (appl, dept) values ('d', '2147483648')",
+       "The conversion of the varchar value '2147483648' overflowed an int column.", "", ""},
+      {"insert into qzddi150 (appl, dept) values ('d', 2147483648)",
+       "Arithmetic overflow error converting expression to data type int.", "", ""},
+      // varbinary(255): only binary values, at most 255 bytes.
+      {"insert into qzusr110 (mprf, usrn) values (1, 'alice')",
+       "Implicit conversion from data type varchar to varbinary is not allowed. Use the CONVERT "
+       "function to run this query.",
+       "", ""},
+      {"insert into qzusr110 (mprf, usrn) values (1, cast('" + x255 + "x' as varbinary(256)))",
+       truncated, "", ""},
+      {"insert into qzusr110 (mprf, usrn) values (1, 0x0102FF)", "",
+       "select usrn from qzusr110 where mprf = 1", "0102ff"},
+      // A statement that fails leaves nothing behind, even after rows it
+      // wrote before.
+      {"insert into qzddi100 (appl, extn) values ('ok', '1'), ('long', '" + x255 + "x')", truncated,
+       "select count(*) from qzddi100", "0"},
+  };
+  for (const auto& c : kCases) {
+    const std::string sql = c.sql;
+    if (c.error.empty()) {
+      db_.Exec(sql);
+    } else {
+      const ComError error = testing::RaisedBy([&] { db_.Exec(sql); });
+      EXPECT_EQ(error.number(), errc::kErrorsInCommand) << sql;
+      EXPECT_EQ(ServerText(error.description()), c.error) << sql;
+      if (db_.embedded()) {
+        EXPECT_EQ(error.description(), c.error) << sql;
+      }
+    }
+    if (!c.query.empty()) {
+      EXPECT_EQ(db_.Value(c.query), c.stored) << sql;
+    }
+  }
+  // Binary literals are binary, and TOP picks the first rows.
+  EXPECT_EQ(db_.Value("select 0x0102FF"), "0102ff");
+  if (db_.embedded()) {
+    EXPECT_EQ(db_.Rows("select top 2 dept from qzddi150 order by dept desc"), (Rows{{"2"}, {"0"}}));
+  }
+}
+
 }  // namespace
 }  // namespace migprof
