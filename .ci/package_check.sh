@@ -66,6 +66,11 @@ grep -qx "migprof $(sed -n 's/^project(migprof VERSION \([0-9.]*\).*/\1/p' CMake
   STD __ N "Order entry" alice | tee "$work/call.out"
 grep -q '"result":true' "$work/call.out"
 "$tool" call --as alice --database "sqlite:$work/packaged.db" GetUserOwnerProfiles alice | grep -q '"7"'
+# The SQLite extension lets the stock shell query the file as the component does.
+extension=$(find "$root/usr/lib" -name migprof_sqlite.so)
+[ -n "$extension" ] || { echo "not packaged: migprof_sqlite.so" >&2; exit 1; }
+sqlite3 "$work/packaged.db" -cmd ".load ${extension%.so}" \
+  "select count(*) from qzmap100 where sapp <> 'legacy '" | grep -qx 0
 [ -e "$root/usr/share/man/man1/migprof.1.gz" ]
 # The unit as systemd reads it, with the unpacked tool in place of
 # /usr/bin/migprof: an unknown or misspelt setting is an error here.

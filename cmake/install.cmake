@@ -1,6 +1,8 @@
 # What `cmake --install` puts under the prefix:
 #   bin/migprof                                  the tool            (component tool)
 #   share/migprof/schema/*.sql                   the schema scripts  (component tool)
+#   share/migprof/schema/mariadb_collation.xml   MariaDB's collation for them (tool)
+#   lib/migprof/migprof_sqlite.so                the SQLite extension (tool)
 #   share/man/man1, share/bash-completion        its manual and completion (tool)
 #   lib/systemd/system, etc/migprof              the service unit and its settings (tool)
 #   lib/libmigprof.a (and libmigprof.so)         the component library (component dev)
@@ -47,7 +49,7 @@ install(TARGETS migprof RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT to
 # named so as not to meet the component's scripts of the same file names) go
 # with the component's, so a server database can be set up from the install.
 install(FILES schema/sqlite.sql schema/sqlserver.sql schema/mariadb.sql schema/web_mariadb.sql
-              schema/web_sqlserver.sql
+              schema/web_sqlserver.sql schema/mariadb_collation.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/migprof/schema COMPONENT tool)
 foreach(dialect sqlite sqlserver mariadb)
   install(FILES configmgt/${dialect}.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/migprof/schema

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
-  libsqlite3-dev unixodbc-dev nlohmann-json3-dev libcli11-dev
+  libsqlite3-dev sqlite3 unixodbc-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
   libcpp-httplib-dev libkainjow-mustache-dev libjs-bootstrap5 libsodium-dev libssl-dev openssl
   chromium chromium-driver python3-selenium
