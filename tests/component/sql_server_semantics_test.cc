@@ -3,6 +3,8 @@
 // server when MIGPROF_TEST_DSN names one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "component/text/cp1252.h"
 #include "migprof/com_error.h"
 #include "testing/test_database.h"
@@ -203,6 +205,42 @@ TEST_F(SqlServerSemantics, DeleteWithoutFromAndNumbersGluedToKeywords) {
   db_.Exec("delete qzmap101 where mprf = 10 and levl=2");
   db_.Exec("DELETE [qzmap101] WHERE levl = 3");
   EXPECT_EQ(db_.Rows("select levl from qzmap101"), (Rows{{"1"}}));
+}
+
+// Under SQL_Latin1_General_CP1_CI_AS two characters of code page 1252 are
+// equal exactly when they fold to the same capital (text::UpperCp1252): the
+// accented letters, superscripts, ordinals, the no-break space and the soft
+// hyphen are all characters of their own.
+TEST_F(SqlServerSemantics, EveryCharacterOfTheCodePageComparesAsSqlServerDoes) {
+  std::string values;
+  for (int b = 1; b < 256; ++b) {
+    std::string character = text::Cp1252ToUtf8(std::string(1, static_cast<char>(b)));
+    if (b == '\'') character = "''";
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", b);
+    values += std::string(values.empty() ? "" : ", ") + "('" + character + "', '" + number + "')";
+  }
+  db_.Exec("insert into qzddi220 (appl, cpac) values " + values);
+  Rows expected;
+  for (int a = 1; a < 256; ++a) {
+    for (int b = a + 1; b < 256; ++b) {
+      if (text::UpperCp1252(static_cast<unsigned char>(a)) ==
+          text::UpperCp1252(static_cast<unsigned char>(b))) {
+        char pair[2][8];
+        std::snprintf(pair[0], sizeof pair[0], "%03d", a);
+        std::snprintf(pair[1], sizeof pair[1], "%03d", b);
+        expected.push_back({pair[0], pair[1]});
+      }
+    }
+  }
+  EXPECT_EQ(db_.Rows("select x.cpac, y.cpac from qzddi220 x, qzddi220 y where x.appl = y.appl "
+                     "and x.cpac < y.cpac order by x.cpac, y.cpac"),
+            expected);
+  // A blank at the end does not count, a no-break space does: S caron and
+  // y diaeresis find both letter cases, A with a no-break space nothing.
+  EXPECT_EQ(db_.Count("qzddi220 where appl = '\xC5\xA0' or appl = '\xC3\xBF ' or appl = "
+                      "'A\xC2\xA0'"),
+            4);
 }
 
 // The server's own text of a failure: without the driver's "[...][...]"
