@@ -28,19 +28,20 @@
 #include <sstream>
 #include <tuple>
 
-#include "commands/call_member.h"
-#include "commands/request.h"
 #include "component/sqlite/sqlite_session.h"
 #include "component/text/cp1252.h"
 #include "differential/random_case.h"
+#include "migprof/dispatch.h"
 #include "migprof/schema.h"
 #include "profiles/owner_cipher.h"
+#include "testing/direct_call.h"
 #include "testing/test_database.h"
+#include "wire/json_values.h"
 
 namespace migprof::testing {
 namespace {
 
-using cli::Json;
+using wire::Json;
 
 long Setting(const char* name, long fallback) {
   const char* value = std::getenv(name);
@@ -135,11 +136,10 @@ class Side {
     const Json request = EditStrings(step, [&](std::string text) {
       return Replaced(Replaced(Replaced(text, "$DSN", dsn_), "$UID", uid_), "$PWD", pwd_);
     });
-    try {
-      return cli::HandleRequest(*object_, request, {});
-    } catch (const cli::BadRequest& bad) {
-      return cli::ErrorJson(bad.what());
-    }
+    if (request.contains("sql")) return Statement(request["sql"].get<std::string>());
+    const dispatch::Member* member = dispatch::FindMember(request["call"].get<std::string>());
+    if (member == nullptr) return Json{{"error", "no member " + request["call"].dump()}};
+    return DirectCall(*object_, *member, request.value("args", Json::array()), false);
   }
 
   // Every table's rows, sorted; an owner cipher as its clear text, a time
@@ -162,9 +162,9 @@ class Side {
               const Binary& bytes = value.AsBinary();
               const auto clear = profiles::Decipher(std::string(bytes.begin(), bytes.end()));
               row.push_back(clear ? Json("<cipher of " + text::Cp1252ToUtf8(*clear) + ">")
-                                  : cli::JsonFromVariant(value));
+                                  : wire::JsonFromVariant(value));
             } else {
-              row.push_back(cli::JsonFromVariant(value));
+              row.push_back(wire::JsonFromVariant(value));
             }
           }
           rows.push_back(EditStrings(row, [](std::string text) -> std::string {
@@ -182,6 +182,29 @@ class Side {
   }
 
  private:
+  // A statement run as the tool's `sql` runs it: the rows or the count of
+  // rows changed, or what it raised.
+  Json Statement(const std::string& sql) const {
+    try {
+      Variant affected;
+      auto rows = Connect()->Execute(sql, &affected);
+      if (rows->State() != ado::adStateOpen)
+        return Json{{"rowsAffected", wire::JsonFromVariant(affected)}};
+      Json out = Json::array();
+      for (; !rows->EndOfFile(); rows->MoveNext()) {
+        Json row = Json::array();
+        for (long i = 0; i < rows->Fields().Count(); ++i) {
+          row.push_back(
+              wire::JsonFromVariant(rows->Fields().Item(static_cast<Integer>(i)).Value()));
+        }
+        out.push_back(std::move(row));
+      }
+      return Json{{"rows", std::move(out)}};
+    } catch (const ComError& error) {
+      return Json{{"raised", {{"number", error.number()}, {"description", error.description()}}}};
+    }
+  }
+
   static const std::vector<std::string>& AllTables() {
     static const std::vector<std::string> tables = [] {
       std::vector<std::string> names = TestDatabase::Tables();

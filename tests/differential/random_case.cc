@@ -9,7 +9,7 @@
 namespace migprof::testing {
 namespace {
 
-using cli::Json;
+using wire::Json;
 
 class Drawer {
  public:

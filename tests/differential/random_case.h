@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "commands/json_values.h"
+#include "wire/json_values.h"
 
 namespace migprof::testing {
 
@@ -18,8 +18,8 @@ namespace migprof::testing {
 // or {"call": "<member>", "args": [...]}. Arguments "$DSN", "$UID" and
 // "$PWD" stand for the database's own data source and login.
 struct RandomCase {
-  std::vector<cli::Json> setup;  // the estate
-  std::vector<cli::Json> calls;  // the member calls compared one by one
+  std::vector<wire::Json> setup;  // the estate
+  std::vector<wire::Json> calls;  // the member calls compared one by one
 };
 
 // The case drawn by a generator started at `draw`: the same number always
