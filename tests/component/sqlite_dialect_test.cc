@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "component/sql/column_types.h"
 #include "component/sqlite/dialect.h"
 #include "component/text/cp1252.h"
+#include "migprof/schema.h"
 
 namespace migprof::sqlite_dialect {
 namespace {
@@ -150,6 +152,68 @@ TEST(DialectTranslate, RewritesOnlyWhatNeedsIt) {
        "desc"},
   };
   for (const auto& c : kCases) EXPECT_EQ(Translate(c.in), c.out) << c.in;
+}
+
+// The types the embedded database keeps come from the SQL Server script: it
+// must name every column of the embedded schema, in the same order (an
+// INSERT without a column list writes the values in that order).
+TEST(ColumnTypes, TheSqlServerScriptDeclaresEveryEmbeddedColumnInOrder) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  Register(db);
+  ASSERT_EQ(sqlite3_exec(db, schema::EmbeddedSchemaSql(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_stmt* tables = nullptr;
+  sqlite3_prepare_v2(db, "select name from sqlite_master where type = 'table'", -1, &tables,
+                     nullptr);
+  int count = 0;
+  while (sqlite3_step(tables) == SQLITE_ROW) {
+    const std::string table = reinterpret_cast<const char*>(sqlite3_column_text(tables, 0));
+    std::vector<std::string> embedded;
+    sqlite3_stmt* info = nullptr;
+    sqlite3_prepare_v2(db, ("select name from pragma_table_info('" + table + "')").c_str(), -1,
+                       &info, nullptr);
+    while (sqlite3_step(info) == SQLITE_ROW) {
+      embedded.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
+    }
+    sqlite3_finalize(info);
+    const std::vector<tsql::Column>* declared = tsql::ProfileTableColumns(table);
+    ASSERT_NE(declared, nullptr) << table;
+    std::vector<std::string> names;
+    for (const tsql::Column& column : *declared) names.push_back(column.name);
+    EXPECT_EQ(names, embedded) << table;
+    ++count;
+  }
+  sqlite3_finalize(tables);
+  sqlite3_close(db);
+  EXPECT_GT(count, 20);
+  using Kind = tsql::ColumnType::Kind;
+  const struct {
+    const char* table;
+    const char* column;
+    Kind kind;
+    std::size_t length;
+  } kTypes[] = {{"qzmap100", "DSCA", Kind::kVarchar, 255},
+                {"qzmap130", "qury", Kind::kVarchar, 4000},
+                {"qzlib100", "fdef", Kind::kVarchar, tsql::ColumnType::kMax},
+                {"QZUSR110", "usrn", Kind::kVarbinary, 255},
+                {"qzmap101", "levl", Kind::kInt, 0},
+                {"qzmap120", "ldat", Kind::kOther, 0}};
+  for (const auto& t : kTypes) {
+    const tsql::ColumnType* type = tsql::ProfileColumnType(t.table, t.column);
+    ASSERT_NE(type, nullptr) << t.column;
+    EXPECT_EQ(type->kind, t.kind) << t.column;
+    EXPECT_EQ(type->length, t.length) << t.column;
+  }
+  // Constraints among the columns are no columns; an unsized varchar is 1.
+  const std::vector<tsql::TableColumns> read = tsql::ReadCreateTables(
+      "CREATE TABLE dbo.[T] (id int NOT NULL, [v] varchar, b varbinary(max), CONSTRAINT pk "
+      "PRIMARY KEY (id), PRIMARY KEY (v, b)); CREATE INDEX i ON t (id)");
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].table, "t");
+  ASSERT_EQ(read[0].columns.size(), 3u);
+  EXPECT_EQ(read[0].columns[1].name, "v");
+  EXPECT_EQ(read[0].columns[1].type.length, 1u);
+  EXPECT_EQ(read[0].columns[2].type.length, tsql::ColumnType::kMax);
 }
 
 TEST_F(DialectDbTest, CollationIsAConsistentTotalOrder) {
