@@ -107,7 +107,9 @@ class StatementReader {
       }
       ++k;
     } else {
-      for (const tsql::Column& column : *all) columns.push_back(column.name);
+      for (const tsql::Column& column : *all) {
+        if (!column.identity) columns.push_back(column.name);
+      }
     }
     if (Has(k) && IsWord(At(k), "values")) {
       for (++k; Has(k) && At(k).kind == Kind::kOpen; k += 2) {

@@ -25,7 +25,8 @@ struct ColumnAssignment {
 //   insert [into] t [(c, ...)] values (e, ...)[, (e, ...)]...
 //   insert [into] t [(c, ...)] select [all | distinct] [top ...] e, ... from ...
 //   update [top (n)] t set c = e, ...  [from | where | option | output ...]
-// Without a column list the values go to the table's columns in order. A
+// Without a column list the values go to the table's columns in order
+// (IDENTITY columns left out, as SQL Server leaves them out). A
 // row whose count differs, an item of a select list with an alias of its
 // own ("e x", "e as x" counts as e), a select with a set operator, and a
 // compound assignment (c += e) give nothing, as do columns of a type not

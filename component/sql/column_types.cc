@@ -39,6 +39,9 @@ bool ReadColumn(const std::vector<Token>& def, Column* column) {
   } else {
     out.kind = ColumnType::Kind::kOther;
   }
+  for (const Token& token : def) {
+    if (token.kind == Kind::kWord && Lower(token.text) == "identity") column->identity = true;
+  }
   if (out.kind == ColumnType::Kind::kVarchar || out.kind == ColumnType::Kind::kVarbinary) {
     out.length = 1;  // SQL Server's length for a declaration without one
     if (def.size() >= 5 && def[2].kind == Kind::kOpen && def[4].kind == Kind::kClose) {

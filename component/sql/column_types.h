@@ -29,6 +29,7 @@ struct ColumnType {
 struct Column {
   std::string name;  // lower case
   ColumnType type;
+  bool identity = false;  // IDENTITY: an INSERT without a column list skips it
 };
 
 // Reads the CREATE TABLE statements of a SQL Server script: for each table

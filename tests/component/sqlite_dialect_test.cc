@@ -206,11 +206,13 @@ TEST(ColumnTypes, TheSqlServerScriptDeclaresEveryEmbeddedColumnInOrder) {
   }
   // Constraints among the columns are no columns; an unsized varchar is 1.
   const std::vector<tsql::TableColumns> read = tsql::ReadCreateTables(
-      "CREATE TABLE dbo.[T] (id int NOT NULL, [v] varchar, b varbinary(max), CONSTRAINT pk "
-      "PRIMARY KEY (id), PRIMARY KEY (v, b)); CREATE INDEX i ON t (id)");
+      "CREATE TABLE dbo.[T] (id int IDENTITY(1,1) NOT NULL, [v] varchar, b varbinary(max), "
+      "CONSTRAINT pk PRIMARY KEY (id), PRIMARY KEY (v, b)); CREATE INDEX i ON t (id)");
   ASSERT_EQ(read.size(), 1u);
   EXPECT_EQ(read[0].table, "t");
   ASSERT_EQ(read[0].columns.size(), 3u);
+  EXPECT_TRUE(read[0].columns[0].identity);
+  EXPECT_FALSE(read[0].columns[1].identity);
   EXPECT_EQ(read[0].columns[1].name, "v");
   EXPECT_EQ(read[0].columns[1].type.length, 1u);
   EXPECT_EQ(read[0].columns[2].type.length, tsql::ColumnType::kMax);
