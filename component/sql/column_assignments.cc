@@ -33,12 +33,13 @@ class StatementReader {
     }
   }
 
-  std::vector<ColumnAssignment> Read() {
-    if (level_.empty()) return {};
+  void Read() {
+    if (level_.empty()) return;
     if (IsWord(At(0), "insert")) ReadInsert();
     if (IsWord(At(0), "update")) ReadUpdate();
-    return wraps_;
   }
+  const std::vector<ColumnAssignment>& wraps() const { return wraps_; }
+  const std::vector<ImplicitColumnList>& lists() const { return lists_; }
 
  private:
   const Token& At(std::size_t k) const { return tokens_[level_[k]]; }
@@ -109,6 +110,10 @@ class StatementReader {
     } else {
       for (const tsql::Column& column : *all) {
         if (!column.identity) columns.push_back(column.name);
+      }
+      if (columns.size() < all->size() && Has(k) &&
+          (IsWord(At(k), "values") || IsWord(At(k), "select"))) {
+        lists_.push_back({level_[k - 1] + 1, all});
       }
     }
     if (Has(k) && IsWord(At(k), "values")) {
@@ -205,11 +210,13 @@ class StatementReader {
   const std::size_t end_;
   std::vector<std::size_t> level_;
   std::vector<ColumnAssignment> wraps_;
+  std::vector<ImplicitColumnList> lists_;
 };
 
-}  // namespace
-
-std::vector<ColumnAssignment> FindColumnAssignments(const std::vector<Token>& tokens) {
+// Reads each statement of the outermost level of tokens and hands its reader
+// to found.
+template <typename Found>
+void ReadStatements(const std::vector<Token>& tokens, Found found) {
   // The closing parenthesis of each opening one (tokens.size() for none).
   std::vector<std::size_t> match(tokens.size(), tokens.size());
   std::vector<std::size_t> open;
@@ -220,19 +227,35 @@ std::vector<ColumnAssignment> FindColumnAssignments(const std::vector<Token>& to
       open.pop_back();
     }
   }
-  std::vector<ColumnAssignment> assignments;
   for (std::size_t begin = 0; begin < tokens.size();) {
     std::size_t end = begin;
     while (end < tokens.size() && !(tokens[end].kind == Kind::kOp && tokens[end].text == ";")) {
       if (tokens[end].kind == Kind::kOpen && match[end] < tokens.size()) end = match[end];
       ++end;
     }
-    for (const ColumnAssignment& found : StatementReader(tokens, match, begin, end).Read()) {
-      assignments.push_back(found);
-    }
+    StatementReader reader(tokens, match, begin, end);
+    reader.Read();
+    found(reader);
     begin = end + 1;
   }
+}
+
+}  // namespace
+
+std::vector<ColumnAssignment> FindColumnAssignments(const std::vector<Token>& tokens) {
+  std::vector<ColumnAssignment> assignments;
+  ReadStatements(tokens, [&assignments](const StatementReader& reader) {
+    assignments.insert(assignments.end(), reader.wraps().begin(), reader.wraps().end());
+  });
   return assignments;
+}
+
+std::vector<ImplicitColumnList> FindImplicitColumnLists(const std::vector<Token>& tokens) {
+  std::vector<ImplicitColumnList> lists;
+  ReadStatements(tokens, [&lists](const StatementReader& reader) {
+    lists.insert(lists.end(), reader.lists().begin(), reader.lists().end());
+  });
+  return lists;
 }
 
 }  // namespace migprof::tsql

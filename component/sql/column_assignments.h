@@ -33,6 +33,18 @@ struct ColumnAssignment {
 // checked and tables the SQL Server script does not create.
 std::vector<ColumnAssignment> FindColumnAssignments(const std::vector<Token>& tokens);
 
+// An INSERT without a column list into a profile table with an IDENTITY
+// column: the token index just after the table's name, and the columns SQL
+// Server fills from the values (the table's columns without the IDENTITY
+// ones). A database whose schema has that key as an ordinary column needs
+// this list written out to take the same values. Only "values" and "select"
+// inserts count.
+struct ImplicitColumnList {
+  std::size_t at;
+  const std::vector<Column>* columns;
+};
+std::vector<ImplicitColumnList> FindImplicitColumnLists(const std::vector<Token>& tokens);
+
 }  // namespace migprof::tsql
 
 #endif  // MIGPROF_COMPONENT_SQL_COLUMN_ASSIGNMENTS_H_

@@ -43,6 +43,30 @@ std::string ColumnCall(std::string_view table, std::string_view column, std::str
   return std::string(function) + "(" + value + "," + std::to_string(type->length) + ")";
 }
 
+std::vector<Token> AddImplicitColumnLists(const std::vector<Token>& tokens) {
+  const std::vector<tsql::ImplicitColumnList> lists = tsql::FindImplicitColumnLists(tokens);
+  if (lists.empty()) return tokens;
+  std::vector<Token> out;
+  std::size_t next = 0;
+  for (const tsql::ImplicitColumnList& list : lists) {
+    out.insert(out.end(), tokens.begin() + static_cast<std::ptrdiff_t>(next),
+               tokens.begin() + static_cast<std::ptrdiff_t>(list.at));
+    out.push_back({Kind::kSpace, " "});
+    out.push_back({Kind::kOpen, "("});
+    bool first = true;
+    for (const tsql::Column& column : *list.columns) {
+      if (column.identity) continue;
+      if (!first) out.push_back({Kind::kOp, ","});
+      out.push_back({Kind::kWord, column.name});
+      first = false;
+    }
+    out.push_back({Kind::kClose, ")"});
+    next = list.at;
+  }
+  out.insert(out.end(), tokens.begin() + static_cast<std::ptrdiff_t>(next), tokens.end());
+  return out;
+}
+
 std::vector<Token> WrapColumnValues(const std::vector<Token>& tokens, TokenTexts* texts) {
   const std::vector<tsql::ColumnAssignment> wraps = tsql::FindColumnAssignments(tokens);
   if (wraps.empty()) return tokens;

@@ -21,6 +21,12 @@ using TokenTexts = std::deque<std::string>;
 // of its column's type, as ColumnCall does. A decimal number written alone
 // into a varchar column becomes the text SQL Server makes of it ('2.50',
 // where SQLite would make 2.5).
+// Writes out the column list of an INSERT without one into a profile table
+// (tsql::FindImplicitColumnLists): the embedded schema has the IDENTITY key
+// rowkey as an ordinary column, which SQLite would otherwise expect a value
+// for, where SQL Server fills the other columns from the values.
+std::vector<tsql::Token> AddImplicitColumnLists(const std::vector<tsql::Token>& tokens);
+
 std::vector<tsql::Token> WrapColumnValues(const std::vector<tsql::Token>& tokens,
                                           TokenTexts* texts);
 

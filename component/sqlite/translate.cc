@@ -607,6 +607,7 @@ std::string Translate(std::string_view sql) {
   TokenTexts texts;
   std::vector<Token> tokens = tsql::Tokenize(sql);
   RewriteLiterals(&tokens, &texts);
+  tokens = AddImplicitColumnLists(tokens);
   tokens = WrapColumnValues(tokens, &texts);
   std::vector<Item> tree = tsql::BuildTree<Item>(tokens);
   RewriteTop(&tree, &texts);

@@ -304,6 +304,11 @@ TEST_F(SqlServerSemantics, ColumnsTakeWhatTheirSqlServerTypeTakes) {
        truncated, "", ""},
       {"insert into qzusr110 (mprf, usrn) values (1, 0x0102FF)", "",
        "select usrn from qzusr110 where mprf = 1", "0102ff"},
+      // Without a column list the values fill the columns after rowkey.
+      {"insert into qzusr110 values (2, 0x0A)", "", "select usrn from qzusr110 where mprf = 2",
+       "0a"},
+      {"insert into qzusr100 values ('u', '7x')",
+       "Conversion failed when converting the varchar value '7x' to data type int.", "", ""},
       // A statement that fails leaves nothing behind, even after rows it
       // wrote before.
       {"insert into qzddi100 (appl, extn) values ('ok', '1'), ('long', '" + x255 + "x')", truncated,

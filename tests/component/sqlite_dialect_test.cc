@@ -119,12 +119,17 @@ TEST(DialectTranslate, RewritesOnlyWhatNeedsIt) {
        "n, a from t) or n = (select n from t limit 1) or n = (select n from t group by n) or n = "
        "(1)"},
       // Values written into profile tables go through their column's
-      // function; a decimal written into a varchar column is its text.
+      // function; a decimal written into a varchar column is its text. An
+      // insert without a column list names the columns other than rowkey.
       {"insert into qzddi150 (appl, dept) values ('A', 2.50); insert into qzusr100 values ('u', "
        "1), ('v', 2, 3); insert into t (a) values (1)",
        "insert into qzddi150 (appl, dept) values (mssql_varchar_column('A',255), "
-       "mssql_int_column(2.50)); insert into qzusr100 values (mssql_varchar_column('u',255), "
-       "mssql_int_column(1)), ('v', 2, 3); insert into t (a) values (1)"},
+       "mssql_int_column(2.50)); insert into qzusr100 (usrn,defa) values "
+       "(mssql_varchar_column('u',255), mssql_int_column(1)), ('v', 2, 3); insert into t (a) "
+       "values (1)"},
+      {"insert qzusr110 select mprf, ownr from qzmap100; insert qzusr110 default values",
+       "insert qzusr110 (mprf,usrn) select mssql_int_column(mprf), "
+       "mssql_varbinary_column(ownr,255) from qzmap100; insert qzusr110 default values"},
       {"update qzmap100 set dsca = 2.50, deph = deph - 1, ownr = x where mprf = 1",
        "update qzmap100 set dsca = mssql_varchar_column('2.50',255), deph = mssql_int_column(deph "
        "- 1), ownr = mssql_varbinary_column(x,255) where mprf = 1"},
