@@ -201,8 +201,12 @@ TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
     EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
     Json answer = Json::parse(res->body);
     EXPECT_TRUE(answer["error"].is_string()) << c.name;
-    if (c.raised != 0) EXPECT_EQ(answer["raised"]["number"], c.raised) << c.name;
-    if (c.status == 405) EXPECT_FALSE(res->get_header_value("Allow").empty()) << c.name;
+    if (c.raised != 0) {
+      EXPECT_EQ(answer["raised"]["number"], c.raised) << c.name;
+    }
+    if (c.status == 405) {
+      EXPECT_FALSE(res->get_header_value("Allow").empty()) << c.name;
+    }
     EXPECT_EQ(Rows(), before) << c.name;
   }
 }

@@ -126,7 +126,9 @@ class PermissionTable : public ServedEstate {
     EXPECT_TRUE(res);
     if (!res) return false;
     if (entry == Entry::kPage && res->status == 303) WaitForJob(actor, res->get_header_value("Location"));
-    if (entry == Entry::kApi && res->status != 403) EXPECT_EQ(res->status, 200) << res->body;
+    if (entry == Entry::kApi && res->status != 403) {
+      EXPECT_EQ(res->status, 200) << res->body;
+    }
     return res->status == 403;
   }
 
