@@ -122,6 +122,9 @@ TEST(ClusterNode, ACertificationConflictHasANumberOfItsOwn) {
   };
   auto first = connect(nodes[0]);
   auto second = connect(nodes[1]);
+  // The row was inserted through another node: the update through the second
+  // node waits until it has arrived there, or it would find nothing to change.
+  second->Execute("set session wsrep_sync_wait = 3");
   first->BeginTrans();
   second->BeginTrans();
   first->Execute("update qzusr100 set defa = 1 where usrn = 'u'");
