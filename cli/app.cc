@@ -8,6 +8,7 @@
 #include "app/versions.h"
 #include "cli/account_commands.h"
 #include "cli/commands.h"
+#include "cli/coverage_commands.h"
 #include "cli/help_text.h"
 #include "cli/insight_commands.h"
 #include "cli/revision_commands.h"
@@ -111,6 +112,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
   RevisionCommands revisions(app);
   InsightCommands insight(app);
   AccountCommands accounts(app);
+  CoverageCommands coverage(app);
 
   try {
     app.parse(argc, argv);
@@ -127,6 +129,7 @@ int RunMigprof(int argc, const char* const* argv, std::istream& in, std::ostream
     if (sql->parsed()) return RunSqlCommand(sql_settings, statement, out, err);
     if (std::optional<int> chosen = revisions.RunChosen(out, err)) return *chosen;
     if (std::optional<int> chosen = accounts.RunChosen(in, out, err)) return *chosen;
+    if (std::optional<int> chosen = coverage.RunChosen(out, err)) return *chosen;
     if (insight.parsed()) return insight.Run(out, err);
     return RunCallCommand(call_settings, member, words, args_json, call_options, out, err);
   }();

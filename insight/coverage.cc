@@ -44,13 +44,13 @@ class Counter {
     Resolve(set);
   }
 
-  Coverage Run(const DataSource& source) {
+  Coverage Run(const DataSource* lineage_source) {
     Dictionary();
     TableRules();
     FieldRules();
     Sources();
     Functions();
-    Lineage(source);
+    if (lineage_source) Lineage(*lineage_source);
     for (auto& [key, work] : tables_) {
       CoverageCounts& counts = work.result.counts;
       for (const Element& element : work.elements) {
@@ -261,8 +261,8 @@ std::vector<String> FieldElements(const String& name, long depth) {
   return names;
 }
 
-Coverage ProfileCoverage(const DataSource& source, const RuleSet& set) {
-  return Counter(source, set).Run(source);
+Coverage ProfileCoverage(const DataSource& source, const RuleSet& set, bool lineage) {
+  return Counter(source, set).Run(lineage ? &source : nullptr);
 }
 
 }  // namespace migprof::insight

@@ -63,7 +63,9 @@ struct Coverage {
 // The coverage of set (the profile's own VRC when set names none). A
 // profile that does not exist raises ComError(kInsightRefused). Table keys
 // and names are compared exactly (letter case and blanks count).
-Coverage ProfileCoverage(const DataSource& source, const RuleSet& set);
+// Without lineage, the inherited/overridden/local counts stay 0 and the
+// parent unread (a summary that needs only the totals).
+Coverage ProfileCoverage(const DataSource& source, const RuleSet& set, bool lineage = true);
 
 // The element names of a dictionary field of array depth depth: the name
 // for depth 0, name(1) ... name(depth) otherwise, none for a negative depth.

@@ -10,6 +10,7 @@ packages=(
   nginx
   help2man lintian
   clang
+  libxlsxwriter-dev libreoffice-calc-nogui
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

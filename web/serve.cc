@@ -146,6 +146,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   AddJobRoutes(server, app);
   AddCompareRoutes(server, app);
   AddWhereUsedRoutes(server, app);
+  AddCoverageRoutes(server, app);
   AddRevisionRoutes(server, app);
   AddAccountRoutes(server, app);
   AddActivityRoutes(server, app);

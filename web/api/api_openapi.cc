@@ -196,6 +196,15 @@ Json CommandPaths() {
        Json{{"get",
              CommandOperation("export", "A profile and its rules as one JSON document",
                               Json::array({Parameter("mprf", "path", true, "Profile number")}))}}},
+      {"/api/v1/profiles/{mprf}/coverage",
+       Json{{"get", CommandOperation(
+                        "coverage",
+                        "Per target table, the dictionary's field elements with and without a "
+                        "field rule, stale rules, missing source tables and functions",
+                        Json::array({Parameter("mprf", "path", true, "Profile number"),
+                                     Parameter("vrc", "query", false,
+                                               "<vers>_<rele>_<cust>; the profile's own VRC "
+                                               "when not given")}))}}},
       {"/api/v1/import", Json{{"post", import}}},
       {"/api/v1/revision/{command}", Json{{"post", revision}}},
       {"/api/v1/activity", Json{{"get", activity}}},

@@ -13,6 +13,7 @@
 
 #include "app/account_admin.h"
 #include "app/changes.h"
+#include "app/coverage.h"
 #include "app/errors.h"
 #include "app/identity.h"
 #include "app/insight.h"
@@ -22,6 +23,7 @@
 #include "web/api/api_openapi.h"
 #include "web/http/request.h"
 #include "wire/activity_json.h"
+#include "wire/coverage_json.h"
 #include "wire/insight_json.h"
 #include "wire/json_depth.h"
 #include "wire/member_json.h"
@@ -229,6 +231,14 @@ void AddInsightRoutes(httplib::Server& server, WebApp& app) {
                   wire::FunctionUsageJson(app::FunctionUse(app.core, who, Param(req, "function"))));
             }
           }));
+  // ?vrc=<vers>_<rele>_<cust>; without it the profile's own VRC.
+  server.Get(R"(/api/v1/profiles/([^/]+)/coverage)",
+             Authenticated(app, [&app](const Principal& who, const httplib::Request& req,
+                                       httplib::Response& res) {
+               std::string set = req.matches[1].str();
+               if (req.has_param("vrc")) set += ":" + Param(req, "vrc");
+               SendJson(res, 200, wire::CoverageJson(app::Coverage(app.core, who, RuleSetOf(set))));
+             }));
   server.Get(R"(/api/v1/profiles/([^/]+)/export)",
              Authenticated(app, [&app](const Principal& who, const httplib::Request& req,
                                        httplib::Response& res) {
@@ -455,6 +465,7 @@ void AddMethodRefusals(httplib::Server& server) {
       {"/api/v1/compare", "GET"},
       {"/api/v1/where-used", "GET"},
       {R"(/api/v1/profiles/([^/]+)/export)", "GET"},
+      {R"(/api/v1/profiles/([^/]+)/coverage)", "GET"},
       {"/api/v1/activity", "GET"},
       {"/api/v1/openapi.json", "GET"},
   };

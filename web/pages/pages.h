@@ -127,6 +127,7 @@ void AddFunctionRoutes(httplib::Server& server, WebApp& app);
 void AddJobRoutes(httplib::Server& server, WebApp& app);
 void AddCompareRoutes(httplib::Server& server, WebApp& app);
 void AddWhereUsedRoutes(httplib::Server& server, WebApp& app);
+void AddCoverageRoutes(httplib::Server& server, WebApp& app);
 void AddRevisionRoutes(httplib::Server& server, WebApp& app);
 void AddAccountRoutes(httplib::Server& server, WebApp& app);
 void AddActivityRoutes(httplib::Server& server, WebApp& app);

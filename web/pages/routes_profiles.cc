@@ -5,9 +5,11 @@
 #include <sstream>
 
 #include "app/changes.h"
+#include "app/coverage.h"
 #include "app/permissions.h"
 #include "web/pages/pages.h"
 #include "web/pages/preview.h"
+#include "wire/coverage_json.h"
 
 namespace migprof::web {
 namespace {
@@ -267,6 +269,14 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     v.set("functions_url", ProfileUrl(profile->mprf) + "/functions" + VrcQuery(vrc));
     v.set("rules", std::to_string(CountTableRules(app.db(), profile->mprf, vrc)));
     v.set("functions", std::to_string(CountLibraryFunctions(app.db(), profile->mprf, vrc)));
+    v.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
+    v.set("sheet_url", ProfileUrl(profile->mprf) + "/coverage.xlsx" + VrcQuery(vrc));
+    v.set("coverage",
+          wire::CoveragePercent(
+              app::Coverage(app.core, session->principal,
+                            {profile->mprf, std::vector<String>{vrc.vers, vrc.rele, vrc.cust}},
+                            /*lineage=*/false)
+                  .total));
     vrcs.push_back(v);
   }
   data.set("vrcs", vrcs);

@@ -71,6 +71,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     vrcs.push_back(v);
   }
   data.set("vrcs", vrcs);
+  data.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
   List rows;
   for (const TableRuleSummary& rule :
        ListTableRules(app.db(), profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
