@@ -2,6 +2,9 @@
 // insight count answers, for a viewer too; the page filters its tables and
 // links them to their rules; the profile page shows the total.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "cli/run_cli.h"
 #include "insight/coverage.h"
@@ -93,6 +96,21 @@ TEST_F(CoverageWebTest, PageFiltersTablesAndProfilePageShowsTheTotal) {
       }
     }
   }
+  // The sign-off workbook downloads for a viewer; its temporary file is gone.
+  httplib::Result sheet = Get("vera", "/profiles/110/coverage.xlsx?vers=V10U&rele=R1&cust=ACME");
+  ASSERT_TRUE(sheet);
+  ASSERT_EQ(sheet->status, 200);
+  EXPECT_EQ(sheet->body.substr(0, 2), "PK");  // a zip container
+  EXPECT_NE(sheet->get_header_value("Content-Disposition").find("profile-110-V10U_R1_ACME.xlsx"),
+            std::string::npos);
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    EXPECT_EQ(
+        entry.path().filename().string().rfind("migprof-signoff-" + std::to_string(::getpid()), 0),
+        std::string::npos)
+        << entry.path();
+  }
+  EXPECT_EQ(Get("vera", "/profiles/999/coverage.xlsx")->status, 404);
   httplib::Result profile = Get("vera", "/profiles/110");
   ASSERT_TRUE(profile);
   EXPECT_NE(profile->body.find(

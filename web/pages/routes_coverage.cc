@@ -67,7 +67,7 @@ void CoverageRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
   data.set("show_all", Flag(show != "unmapped" && show != "stale"));
   data.set("show_unmapped", Flag(show == "unmapped"));
   data.set("show_stale", Flag(show == "stale"));
-  data.set("lineage", Flag(coverage.parent.has_value()));
+  data.set("derived_profile", Flag(coverage.parent.has_value()));
   if (coverage.parent) {
     data.set("parent",
              std::to_string(coverage.parent->mprf) + " VRC " +
