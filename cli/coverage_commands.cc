@@ -26,13 +26,14 @@ CoverageCommands::CoverageCommands(CLI::App& app) {
       ->add_option("profile", profile_,
                    "<mprf> for the profile's own VRC, or <mprf>:<vers>_<rele>_<cust>")
       ->required();
-  coverage_->add_flag("--json", json_, "Answer JSON (every table with its element names)");
+  coverage_->add_flag("--json", json_,
+                      "Print JSON instead of the table (every table with its element names)");
   coverage_->add_flag("--unmapped", unmapped_, "List the target fields without a field rule");
+  coverage_->add_flag("--stale", stale_,
+                      "List the field rules naming a field or table the dictionary lacks");
   coverage_->add_option("--xlsx", xlsx_,
                         "Write the sign-off spreadsheet to this file (.xlsx): a summary, one\n"
                         "sheet per kind of rule and the unmapped fields; the table is printed too");
-  coverage_->add_flag("--stale", stale_,
-                      "List the field rules naming a field or table the dictionary lacks");
   coverage_->footer(
       "A target field of array depth n counts as its n elements, name(1) ... name(n), as the\n"
       "rule copy names them. Mapped: a field rule in force; Expired: only rules whose own or\n"
