@@ -50,24 +50,94 @@ long long Count(const Db& db, const String& table, const String& condition) {
 }  // namespace
 
 std::optional<String> ProfileOwner(const Db& db, Integer mprf) {
-  std::optional<Row> row =
-      db.QueryOne("select cast(ownr as varchar(255)) from qzmap100 where mprf = " + SqlNumber(mprf));
+  std::optional<Row> row = db.QueryOne(
+      "select cast(ownr as varchar(255)) from qzmap100 where mprf = " + SqlNumber(mprf));
   if (!row || (*row)[0].empty()) return std::nullopt;
-  std::optional<std::string> clear = profiles::Decipher(text::Utf8ToCp1252((*row)[0]));
+  return DecipherOwner(text::Utf8ToCp1252((*row)[0]));
+}
+
+std::optional<String> DecipherOwner(const std::string& stored) {
+  std::optional<std::string> clear = profiles::Decipher(stored);
   if (!clear) return std::nullopt;
   return text::Cp1252ToUtf8(*clear);
 }
 
+namespace {
+
+String ProfileSearchCondition(const String& search) {
+  if (search.empty()) return "";
+  const String pattern = "'%" + SqlText(search) + "%'";
+  return " where cast(p.mprf as varchar(10)) like " + pattern + " or p.dsca like " + pattern;
+}
+
+}  // namespace
+
 std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search) {
-  String sql = kProfileColumns;
-  if (!search.empty()) {
-    String pattern = "'%" + SqlText(search) + "%'";
-    sql += " where cast(p.mprf as varchar(10)) like " + pattern + " or p.dsca like " + pattern;
-  }
-  sql += " order by p.mprf";
   std::vector<ProfileSummary> out;
-  for (const Row& row : db.Query(sql)) out.push_back(ToProfile(row));
+  for (const Row& row :
+       db.Query(kProfileColumns + ProfileSearchCondition(search) + " order by p.mprf")) {
+    out.push_back(ToProfile(row));
+  }
   return out;
+}
+
+std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search, long offset,
+                                         long count) {
+  std::vector<ProfileSummary> out;
+  for (const Row& row : db.Query(kProfileColumns + ProfileSearchCondition(search) +
+                                 " order by p.mprf" + db.PageClause(offset, count))) {
+    out.push_back(ToProfile(row));
+  }
+  return out;
+}
+
+namespace {
+
+// Derived profiles are found through their level-2 rows (the parent's VRC),
+// which the VRC index of qzmap101 finds without reading every profile.
+String ParentCondition(const Vrc& vrc) {
+  return " where p.mprf in (select x.mprf from qzmap101 x where x.vers = " + Q(vrc.vers) +
+         " and x.rele = " + Q(vrc.rele) + " and x.cust = " + Q(vrc.cust) + " and x.levl = 2)";
+}
+
+}  // namespace
+
+std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count) {
+  std::vector<ProfileSummary> out;
+  for (const Row& row : db.Query(kProfileColumns + ParentCondition(vrc) + " order by p.mprf" +
+                                 db.PageClause(offset, count))) {
+    out.push_back(ToProfile(row));
+  }
+  return out;
+}
+
+long long CountDerivedProfiles(const Db& db, const Vrc& vrc) {
+  return db.QueryNumber("select count(*) from qzmap100 p" + ParentCondition(vrc));
+}
+
+namespace {
+
+constexpr const char* kStandard =
+    " where (p.verf is null or p.verf = '') and (p.relf is null or "
+    "p.relf = '') and (p.cusf is null or p.cusf = '')";
+
+}  // namespace
+
+std::vector<ProfileSummary> StandardProfiles(const Db& db, long offset, long count) {
+  std::vector<ProfileSummary> out;
+  for (const Row& row : db.Query(kProfileColumns + String(kStandard) + " order by p.mprf" +
+                                 db.PageClause(offset, count))) {
+    out.push_back(ToProfile(row));
+  }
+  return out;
+}
+
+long long CountStandardProfiles(const Db& db) {
+  return db.QueryNumber("select count(*) from qzmap100 p" + String(kStandard));
+}
+
+long long CountProfiles(const Db& db, const String& search) {
+  return db.QueryNumber("select count(*) from qzmap100 p" + ProfileSearchCondition(search));
 }
 
 std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf) {
@@ -129,7 +199,7 @@ String TableRuleSelect(Integer mprf, const Vrc& vrc) {
       "x.mprf = t.mprf and x.vers = t.vers and x.rele = t.rele and x.cust = "
       "t.cust";
   const String table = " and x.tcpac = t.tcpac and x.tcmod = t.tcmod and x.tflno = t.tflno";
-  return "select t.tcpac, t.tcmod, t.tflno, t.stat, t.comt, t.lusr, "
+  return "select t.tcpac, t.tcmod, t.tflno, t.stat, t.comt, t.lusr, t.ldat, "
          "(select count(*) from qzmap140 x where " +
          same + table + "), (select count(*) from qzmap130 x where " + same + table +
          "), (select count(*) from qzmap160 x where " + same + table +
@@ -146,10 +216,11 @@ TableRuleSummary ToTableRule(const Row& r) {
   s.status = r[3];
   s.comment = r[4];
   s.last_user = r[5];
-  s.fields = std::stoll(r[6]);
-  s.sources = std::stoll(r[7]);
-  s.functions = std::stoll(r[8]);
-  s.links = std::stoll(r[9]);
+  s.last_date = r[6];
+  s.fields = std::stoll(r[7]);
+  s.sources = std::stoll(r[8]);
+  s.functions = std::stoll(r[9]);
+  s.links = std::stoll(r[10]);
   return s;
 }
 
@@ -157,10 +228,58 @@ TableRuleSummary ToTableRule(const Row& r) {
 
 std::vector<TableRuleSummary> ListTableRules(const Db& db, Integer mprf, const Vrc& vrc,
                                              long offset, long count) {
+  return ListTableRules(db, mprf, vrc, "", offset, count);
+}
+
+namespace {
+
+// The condition on t's key for a table search: a code typed either way,
+// matched from its start ("or", "orit", "or itm 0", "oritm001").
+String TableSearchCondition(const String& search) {
+  String squeezed;
+  for (char c : search) {
+    if (c != ' ' && c != '\t') squeezed += c;
+  }
+  if (squeezed.empty()) return "";
+  // The package has two characters and the module three: a prefix is split
+  // as a code is.
+  const String pac = squeezed.substr(0, std::min<std::size_t>(2, squeezed.size()));
+  const String mod = squeezed.size() > 2 ? squeezed.substr(2, 3) : "";
+  const String fln = squeezed.size() > 5 ? squeezed.substr(5) : "";
+  auto starts = [](const String& column, const String& prefix, bool whole) {
+    return whole ? column + " = " + Q(prefix) : column + " like '" + SqlText(prefix) + "%'";
+  };
+  String out = " and " + starts("t.tcpac", pac, squeezed.size() > 2);
+  if (!mod.empty()) out += " and " + starts("t.tcmod", mod, squeezed.size() > 5);
+  if (!fln.empty()) out += " and " + starts("t.tflno", fln, false);
+  return out;
+}
+
+}  // namespace
+
+long long CountTableRules(const Db& db, Integer mprf, const Vrc& vrc, const String& search) {
+  return db.QueryNumber("select count(*) from qzmap120 t where t." + VrcCondition(mprf, vrc) +
+                        TableSearchCondition(search));
+}
+
+std::vector<TableRuleSummary> ListTableRules(const Db& db, Integer mprf, const Vrc& vrc,
+                                             const String& search, long offset, long count) {
   std::vector<TableRuleSummary> out;
-  for (const Row& r : db.Query(TableRuleSelect(mprf, vrc) + " order by t.tcpac, t.tcmod, t.tflno" +
-                               db.PageClause(offset, count))) {
+  for (const Row& r :
+       db.Query(TableRuleSelect(mprf, vrc) + TableSearchCondition(search) +
+                " order by t.tcpac, t.tcmod, t.tflno" + db.PageClause(offset, count))) {
     out.push_back(ToTableRule(r));
+  }
+  return out;
+}
+
+std::vector<TableKey> TablesPresent(const Db& db, Integer mprf, const Vrc& vrc,
+                                    const std::vector<TableKey>& tables) {
+  std::vector<TableKey> out;
+  for (const TableKey& key : tables) {
+    if (Count(db, "qzmap120", VrcCondition(mprf, vrc) + " and " + TableCondition(key)) > 0) {
+      out.push_back(key);
+    }
   }
   return out;
 }

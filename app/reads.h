@@ -27,10 +27,26 @@ struct ProfileSummary {
 // Profiles ordered by number; search (when not empty) keeps those whose
 // number or description contains it.
 std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search);
+// A page of ListProfiles (count rows from offset), and how many there are;
+// choosers search and page on the server so that no page lists the estate.
+std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search, long offset,
+                                         long count);
+long long CountProfiles(const Db& db, const String& search);
 std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf);
+// The profiles derived directly from the profile whose VRC this is (their
+// derivation level 2 is vrc), ordered by number, a page at a time.
+std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count);
+long long CountDerivedProfiles(const Db& db, const Vrc& vrc);
+// The standard profiles (no parent VRC), the roots of the derivation tree,
+// ordered by number, a page at a time.
+std::vector<ProfileSummary> StandardProfiles(const Db& db, long offset, long count);
+long long CountStandardProfiles(const Db& db);
 // The owner the component records for the profile (qzmap100.ownr,
 // deciphered); nullopt when there is no such profile or no owner.
 std::optional<String> ProfileOwner(const Db& db, Integer mprf);
+// An owner as qzmap100.ownr stores it (its bytes, code page 1252), in
+// clear; nullopt when it does not decipher.
+std::optional<String> DecipherOwner(const std::string& stored);
 // The profile whose own VRC this is.
 std::optional<Integer> FindProfileByVrc(const Db& db, const Vrc& vrc);
 // The development VRC (qzmap105), when the profile has one.
@@ -47,10 +63,18 @@ std::vector<Level> DerivationLevels(const Db& db, Integer mprf);
 
 struct TableRuleSummary {
   TableKey key;
-  String status, comment, last_user;
+  String status, comment, last_user, last_date;
   long long fields = 0, sources = 0, functions = 0, links = 0;
 };
 long long CountTableRules(const Db& db, Integer mprf, const Vrc& vrc);
+// The table rules of a VRC whose code (either spelling) starts with or, as
+// "or itm", matches search; "" lists them all.
+long long CountTableRules(const Db& db, Integer mprf, const Vrc& vrc, const String& search);
+std::vector<TableRuleSummary> ListTableRules(const Db& db, Integer mprf, const Vrc& vrc,
+                                             const String& search, long offset, long count);
+// The keys of those of tables that the VRC holds rules for.
+std::vector<TableKey> TablesPresent(const Db& db, Integer mprf, const Vrc& vrc,
+                                    const std::vector<TableKey>& tables);
 std::vector<TableRuleSummary> ListTableRules(const Db& db, Integer mprf, const Vrc& vrc,
                                              long offset, long count);
 std::optional<TableRuleSummary> FindTableRule(const Db& db, Integer mprf, const Vrc& vrc,

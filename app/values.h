@@ -28,11 +28,15 @@ struct TableKey {
 
   // The entry of a table list: package code, module, table number.
   String Code() const { return tcpac + tcmod + tflno; }
+  // The form people read and every page shows: "or itm 001".
+  String Label() const { return tcpac + " " + tcmod + " " + tflno; }
   bool operator==(const TableKey&) const = default;
 };
 
-// A table code "ppmmmn..." split as the members split it; nullopt when it is
-// shorter than six characters.
+// A table code as people type it: "oritm001" split as the members split it
+// (two, three, the rest), or "or itm 001" split at its blanks; blanks around
+// it do not count. nullopt when it is shorter than six characters or, with
+// blanks, not three parts of two, three and at least one character.
 std::optional<TableKey> ParseTableCode(const String& code);
 
 // The entries of a comma-separated table list that are table codes.

@@ -10,8 +10,8 @@
 #include <tuple>
 
 #include "app/accounts.h"
-#include "app/errors.h"
 #include "app/activity.h"
+#include "app/errors.h"
 #include "app/reads.h"
 #include "app/secrets.h"
 #include "app/tables.h"
@@ -77,7 +77,8 @@ TEST_F(StoreTest, AccountsHaveRolesAndGoWithTheirSessionsAndTokens) {
 
 TEST_F(StoreTest, AnOlderFileGetsRolesAndItsAccountsStayAdministrators) {
   db_->Execute("drop table mpweb_user");
-  db_->Execute("create table mpweb_user (usrn varchar(64) not null primary key, pwhs varchar(255))");
+  db_->Execute(
+      "create table mpweb_user (usrn varchar(64) not null primary key, pwhs varchar(255))");
   db_->Execute("insert into mpweb_user (usrn, pwhs) values ('old', 'h')");
   EnsureTables(*db_);
   std::optional<Account> old = store_->Find("old");
@@ -102,8 +103,10 @@ TEST_F(StoreTest, ActivityIsFilteredPagedNewestFirstAndPruned) {
     const char* user;
     std::optional<Integer> mprf;
   };
-  const Entry entries[] = {{now - 40 * day, "alice", 100}, {now - 2 * day, "bob", 110},
-                           {now - day, "alice", 110},      {now, "alice", std::nullopt}};
+  const Entry entries[] = {{now - 40 * day, "alice", 100},
+                           {now - 2 * day, "bob", 110},
+                           {now - day, "alice", 110},
+                           {now, "alice", std::nullopt}};
   for (const Entry& e : entries) {
     ActivityEntry entry;
     entry.when = e.when;
@@ -266,6 +269,55 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
   ASSERT_EQ(compare.size(), 1u);
   EXPECT_EQ(compare[0].source[2], 4);
   EXPECT_EQ(compare[0].target[2], 0);
+}
+
+// A table search matches a code typed either way from its start; the
+// choosers' reads page, count and find what a form offers.
+TEST_F(ReadsTest, TableSearchPickersAndDerivedProfiles) {
+  const Vrc own{"1", "0", "C"};
+  for (const char* code : {"oritm001", "oritm002", "oritm100", "orsls400", "tcibd001"}) {
+    AddTableRule(10, own, code, 0);
+  }
+  struct {
+    const char* search;
+    std::vector<std::string> found;
+  } cases[] = {{"", {"oritm001", "oritm002", "oritm100", "orsls400", "tcibd001"}},
+               {"or", {"oritm001", "oritm002", "oritm100", "orsls400"}},
+               {"o", {"oritm001", "oritm002", "oritm100", "orsls400"}},
+               {"or itm", {"oritm001", "oritm002", "oritm100"}},
+               {"oritm0", {"oritm001", "oritm002"}},
+               {" or itm 001 ", {"oritm001"}},
+               {"ori", {"oritm001", "oritm002", "oritm100"}},
+               {"xx", {}},
+               {"'", {}}};
+  for (const auto& c : cases) {
+    std::vector<std::string> found;
+    for (const TableRuleSummary& r : ListTableRules(*db_, 10, own, c.search, 0, 50)) {
+      found.push_back(r.key.Code());
+    }
+    EXPECT_EQ(found, c.found) << c.search;
+    EXPECT_EQ(CountTableRules(*db_, 10, own, c.search), static_cast<long long>(c.found.size()))
+        << c.search;
+  }
+  EXPECT_EQ(ListTableRules(*db_, 10, own, "or", 1, 2).front().key.Code(), "oritm002");
+
+  const std::vector<TableKey> asked = {*ParseTableCode("oritm002"), *ParseTableCode("xxabc001"),
+                                       *ParseTableCode("tc ibd 001")};
+  EXPECT_EQ(TablesPresent(*db_, 10, own, asked),
+            (std::vector<TableKey>{*ParseTableCode("oritm002"), *ParseTableCode("tcibd001")}));
+  EXPECT_TRUE(TablesPresent(*db_, 20, Vrc{"2", "0", "C"}, asked).empty());
+
+  EXPECT_EQ(CountProfiles(*db_, ""), 3);
+  EXPECT_EQ(CountProfiles(*db_, "1"), 2);
+  std::vector<ProfileSummary> page = ListProfiles(*db_, "", 1, 1);
+  ASSERT_EQ(page.size(), 1u);
+  EXPECT_EQ(page[0].mprf, 11);
+
+  EXPECT_EQ(CountDerivedProfiles(*db_, own), 1);
+  std::vector<ProfileSummary> derived = DerivedProfiles(*db_, own, 0, 10);
+  ASSERT_EQ(derived.size(), 1u);
+  EXPECT_EQ(derived[0].mprf, 11);
+  EXPECT_EQ(CountDerivedProfiles(*db_, Vrc{"2", "0", "C"}), 0);
 }
 
 TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {

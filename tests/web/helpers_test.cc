@@ -57,8 +57,9 @@ TEST(UrlEncode, LeavesOnlySafeCharacters) {
   EXPECT_EQ(VrcQuery(Vrc{"1 U", "0", "C&D"}), "?vers=1%20U&rele=0&cust=C%26D");
 }
 
-// Table codes split as the members split them; a VRC at its first two
-// underscores. What splits writes back the same text.
+// Table codes split as the members split them, or at their blanks as pages
+// show them; a VRC at its first two underscores. What splits writes back the
+// same text; a key's label reads back as the key.
 TEST(Parse, TableCodesAndVrcs) {
   struct {
     const char* text;
@@ -66,7 +67,10 @@ TEST(Parse, TableCodesAndVrcs) {
     std::optional<Vrc> vrc;
   } cases[] = {{"xyuvw123", TableKey{"xy", "uvw", "123"}, std::nullopt},
                {"xyuvw1", TableKey{"xy", "uvw", "1"}, std::nullopt},
-               {" yuvw12", TableKey{" y", "uvw", "12"}, std::nullopt},
+               {"or itm 001", TableKey{"or", "itm", "001"}, std::nullopt},
+               {"xy  uvw\t12", TableKey{"xy", "uvw", "12"}, std::nullopt},
+               {"or itm", std::nullopt, std::nullopt},
+               {"o ritm 001", std::nullopt, std::nullopt},
                {"xyuvw", std::nullopt, std::nullopt},
                {"", std::nullopt, std::nullopt},
                {"1_0_C", std::nullopt, Vrc{"1", "0", "C"}},
@@ -79,7 +83,10 @@ TEST(Parse, TableCodesAndVrcs) {
     EXPECT_EQ(app::ParseTableCode(c.text), c.key) << c.text;
     EXPECT_EQ(app::ParseVrc(c.text), c.vrc) << c.text;
     if (c.key) {
-      EXPECT_EQ(c.key->Code(), c.text);
+      if (std::string(c.text).find_first_of(" \t") == std::string::npos) {
+        EXPECT_EQ(c.key->Code(), c.text);
+      }
+      EXPECT_EQ(app::ParseTableCode(" " + c.key->Label() + " "), c.key);
     }
     if (c.vrc) {
       EXPECT_EQ(c.vrc->Text(), c.text);

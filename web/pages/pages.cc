@@ -6,10 +6,49 @@
 #include "app/identity.h"
 #include "app/permissions.h"
 #include "app/secrets.h"
+#include "web/pages/labels.h"
 #include "web/pages/sanitize.h"
 #include "wire/json_values.h"
 
 namespace migprof::web {
+namespace {
+
+// A flash is kept as text; a warning or a failure starts with a marker, a
+// failure's number follows its marker up to the separator.
+constexpr char kWarningMark = '\x01';
+constexpr char kFailureMark = '\x02';
+constexpr char kRefusalMark = '\x03';  // a page's own refusal, plain text
+constexpr char kSeparator = '\x1f';
+constexpr std::size_t kFlashLimit = 1900;  // the session row keeps 2000 characters
+
+void SetFlash(WebApp& app, const SignedIn& signed_in, std::string text) {
+  if (text.size() > kFlashLimit) text = text.substr(0, kFlashLimit) + "…";
+  app.core.accounts().SetFlash(signed_in.session.id_hash, text);
+}
+
+void DecodeFlash(const std::string& text, PageFrame& frame) {
+  if (text.empty()) return;
+  if (text[0] == kRefusalMark) {
+    frame.flash_kind = "danger";
+    frame.flash = text.substr(1);
+  } else if (text[0] == kWarningMark) {
+    frame.flash_kind = "warning";
+    frame.flash = text.substr(1);
+  } else if (text[0] == kFailureMark) {
+    const std::size_t separator = text.find(kSeparator);
+    frame.flash_kind = "danger";
+    if (separator == std::string::npos) {
+      frame.flash_html = SanitizeMessage(text.substr(1));
+    } else {
+      frame.flash_number = text.substr(1, separator - 1);
+      frame.flash_html = SanitizeMessage(text.substr(separator + 1));
+    }
+  } else {
+    frame.flash = text;
+  }
+}
+
+}  // namespace
 
 std::optional<SignedIn> RequireSession(WebApp& app, const httplib::Request& req,
                                        httplib::Response& res) {
@@ -51,7 +90,7 @@ PageFrame Frame(WebApp& app, const SignedIn& signed_in, std::string title,
   frame.role = app::RoleName(signed_in.principal.role);
   frame.administrator = signed_in.principal.role == app::Role::kAdministrator;
   frame.csrf = signed_in.session.csrf;
-  frame.flash = app.core.accounts().TakeFlash(signed_in.session);
+  DecodeFlash(app.core.accounts().TakeFlash(signed_in.session), frame);
   frame.crumbs = std::move(crumbs);
   return frame;
 }
@@ -67,6 +106,128 @@ void RedirectWithFlash(WebApp& app, const SignedIn& signed_in, httplib::Response
   if (!flash.empty()) app.core.accounts().SetFlash(signed_in.session.id_hash, flash);
   res.status = 303;
   res.set_header("Location", url);
+}
+
+void RedirectWithFailure(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& url, const MemberOutcome& outcome) {
+  std::string number;
+  if (outcome.FailureNumber() != 0) {
+    std::ostringstream out;
+    out.precision(15);
+    out << outcome.FailureNumber();
+    number = out.str();
+  }
+  std::string text = outcome.FailureText();
+  if (text.empty()) text = "The component refused the change without saying why.";
+  SetFlash(app, signed_in,
+           std::string(1, kFailureMark) + number + kSeparator + "Nothing was changed. " + text);
+  res.status = 303;
+  res.set_header("Location", url);
+}
+
+void RedirectWithRefusal(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& url, const std::string& message) {
+  SetFlash(app, signed_in, std::string(1, kRefusalMark) + message);
+  res.status = 303;
+  res.set_header("Location", url);
+}
+
+void RedirectWithOutcome(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& done_url, const std::string& done,
+                         const std::string& failure_url, const MemberOutcome& outcome) {
+  if (!outcome.Succeeded()) {
+    RedirectWithFailure(app, signed_in, res, failure_url, outcome);
+    return;
+  }
+  if (outcome.TotalRows() == 0) {
+    SetFlash(app, signed_in,
+             std::string(1, kWarningMark) +
+                 "Nothing changed: the component accepted the call but no row was written "
+                 "(the rows may have been changed already, or are not in the VRC the change "
+                 "acts on).");
+  } else {
+    SetFlash(app, signed_in, done + "; " + RowsText(outcome.rows));
+  }
+  res.status = 303;
+  res.set_header("Location", done_url);
+}
+
+std::string Count(long long n, const std::string& one, const std::string& many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string RowsText(const app::RowCounts& rows) {
+  long long total = 0;
+  std::string parts;
+  for (const auto& [table, count] : rows) {
+    if (count == 0) continue;
+    total += count;
+    parts += (parts.empty() ? "" : ", ") + TableLabel(table) + " " + std::to_string(count);
+  }
+  if (total == 0) return "";
+  return Count(total, "row", "rows") + " changed: " + parts;
+}
+
+std::string ChangeQuery(const httplib::Request& req) {
+  std::string query;
+  for (const auto& [name, value] : req.params) {
+    if (name == "csrf" || name == "apply" || name == "confirm") continue;
+    query += (query.empty() ? "" : "&") + UrlEncode(name) + "=" + UrlEncode(value);
+  }
+  return query;
+}
+
+Data ProfilePicker(WebApp& app, const httplib::Request& req, const std::string& link_prefix,
+                   std::optional<Integer> exclude) {
+  const std::string find = Param(req, "find");
+  long page = 1;
+  if (std::string text = Param(req, "find_page");
+      !text.empty() && text.size() < 7 &&
+      text.find_first_not_of("0123456789") == std::string::npos && std::stol(text) > 0) {
+    page = std::stol(text);
+  }
+  Data data;
+  data.set("find", find);
+  data.set("searched", Flag(!find.empty()));
+  List matches;
+  bool more = false;
+  if (!find.empty()) {
+    std::vector<ProfileSummary> found =
+        ListProfiles(app.db(), find, (page - 1) * kPickerSize, kPickerSize + 1);
+    more = found.size() > static_cast<std::size_t>(kPickerSize);
+    if (more) found.pop_back();
+    for (const ProfileSummary& p : found) {
+      if (exclude && p.mprf == *exclude) continue;
+      Data m;
+      m.set("mprf", std::to_string(p.mprf));
+      m.set("description", p.description);
+      m.set("vrc", p.vrc.Text());
+      m.set("url", link_prefix + std::to_string(p.mprf));
+      matches.push_back(m);
+    }
+  }
+  data.set("has_matches", Flag(!matches.empty()));
+  data.set("matches", matches);
+  data.set("more", Flag(more));
+  data.set("page", std::to_string(page));
+  data.set("next_page", std::to_string(page + 1));
+  data.set("has_prev", Flag(page > 1));
+  data.set("prev_page", std::to_string(page - 1));
+  return data;
+}
+
+std::string ActsOn(WebApp& app, const ProfileSummary& profile, const Vrc& vrc,
+                   bool development_first) {
+  const std::string of = " of profile " + std::to_string(profile.mprf);
+  if (development_first) {
+    if (std::optional<Vrc> development = DevelopmentVrc(app.db(), profile.mprf)) {
+      if (*development == vrc) return "VRC " + vrc.Text() + of + ", its development VRC";
+      return "VRC " + development->Text() + of +
+             ", its development VRC: the profile is under revision control, so the rows of VRC " +
+             vrc.Text() + " are not changed";
+    }
+  }
+  return "VRC " + vrc.Text() + of;
 }
 
 void SendProblem(httplib::Response& res, int status, const std::string& title,
@@ -163,7 +324,7 @@ Data OutcomeData(const MemberOutcome& outcome) {
   number.precision(15);
   number << outcome.FailureNumber();
   data.set("number", number.str());
-  data.set("has_number", Flag(outcome.FailureNumber() != 0));
+  data.set("has_number", Flag(outcome.FailureNumber() != 0 && !outcome.Succeeded()));
   const std::string text = outcome.FailureText();
   data.set("message", SanitizeMessage(text));
   data.set("has_message", Flag(!text.empty()));
@@ -190,6 +351,10 @@ std::string CellText(const Variant& value) {
 }
 
 std::string ProfileUrl(Integer mprf) { return "/profiles/" + std::to_string(mprf); }
+
+std::string TableUrl(Integer mprf, const Vrc& vrc, const TableKey& key) {
+  return ProfileUrl(mprf) + "/rules/table" + VrcQuery(vrc) + "&table=" + UrlEncode(key.Code());
+}
 
 std::string VrcQuery(const Vrc& vrc) {
   return "?vers=" + UrlEncode(vrc.vers) + "&rele=" + UrlEncode(vrc.rele) +

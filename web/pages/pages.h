@@ -58,6 +58,44 @@ void SendHtml(httplib::Response& res, const std::string& html, int status = 200)
 // Post/Redirect/Get: a 303 to url, with text as the next page's flash.
 void RedirectWithFlash(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
                        const std::string& url, const std::string& flash);
+// Post/Redirect/Get after a change the component refused: a 303 to url (a
+// page that can be shown again, such as the change's preview), whose flash
+// shows the component's message through the allow-list with its number.
+void RedirectWithFailure(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& url, const MemberOutcome& outcome);
+// The same for a refusal of the page or the application layer (no number).
+void RedirectWithRefusal(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& url, const std::string& message);
+// Post/Redirect/Get after an applied change, saying what it did: success
+// with the rows it changed ("done; 3 rows changed: Table rules 1, Field
+// rules 2"), a warning when it changed no row, and a failure (back to
+// failure_url) when the component refused.
+void RedirectWithOutcome(WebApp& app, const SignedIn& signed_in, httplib::Response& res,
+                         const std::string& done_url, const std::string& done,
+                         const std::string& failure_url, const MemberOutcome& outcome);
+// "3 rows changed: Table rules 1, Field rules 2" ("" for no row).
+std::string RowsText(const app::RowCounts& rows);
+// "1 table" / "3 tables" style counts.
+std::string Count(long long n, const std::string& one, const std::string& many);
+// A query string ("a=1&b=x") of the request's fields other than its CSRF
+// token and the control fields of a preview and Apply.
+std::string ChangeQuery(const httplib::Request& req);
+
+// The profile chooser of a form, searched and paged on the server: the
+// request's find= text (number or description) and find_page=, with up to
+// kPickerSize matching profiles other than exclude, each linking to
+// link_prefix + its number. Rendered by the {{>picker}} partial.
+inline constexpr long kPickerSize = 20;
+Data ProfilePicker(WebApp& app, const httplib::Request& req, const std::string& link_prefix,
+                   std::optional<Integer> exclude);
+
+// Which VRC a change of profile's rules or functions acts on, in words:
+// "VRC 1_0_C of profile 12". With development_first (expiry, which works
+// in the development VRC of a profile under revision control) and a
+// development VRC, that VRC, saying that vrc itself is left alone.
+std::string ActsOn(WebApp& app, const ProfileSummary& profile, const Vrc& vrc,
+                   bool development_first);
+
 // A page saying what went wrong, for failures of data access.
 void SendProblem(httplib::Response& res, int status, const std::string& title,
                  const std::string& detail);
@@ -112,8 +150,10 @@ Data RefusalData(const std::string& message);
 // A database value as a page shows it: NULL, text, a date, 0x<hex> for
 // binary data, a number.
 std::string CellText(const Variant& value);
-// "12 Customer master" style label and "/profiles/12" link of a profile.
+// "/profiles/12", the link of a profile.
 std::string ProfileUrl(Integer mprf);
+// The page of one table rule ("/profiles/12/rules/table?vers=..&table=..").
+std::string TableUrl(Integer mprf, const Vrc& vrc, const TableKey& key);
 // "?vers=..&rele=..&cust=.." for a VRC.
 std::string VrcQuery(const Vrc& vrc);
 // The VRC given by the request's vers, rele and cust, or fallback when none
@@ -131,6 +171,7 @@ void AddCoverageRoutes(httplib::Server& server, WebApp& app);
 void AddRevisionRoutes(httplib::Server& server, WebApp& app);
 void AddAccountRoutes(httplib::Server& server, WebApp& app);
 void AddActivityRoutes(httplib::Server& server, WebApp& app);
+void AddLibraryRoutes(httplib::Server& server, WebApp& app);
 
 }  // namespace migprof::web
 

@@ -23,6 +23,7 @@ std::string RenderTemplate(const std::string& name, const Data& data) {
   Data with_partials = data;
   with_partials.set("alert", kainjow::mustache::partial([] { return TemplateSource("alert"); }));
   with_partials.set("node", kainjow::mustache::partial([] { return TemplateSource("tree_node"); }));
+  with_partials.set("picker", kainjow::mustache::partial([] { return TemplateSource("picker"); }));
   with_partials.set("plan", kainjow::mustache::partial([] { return TemplateSource("plan"); }));
   with_partials.set("lineage",
                     kainjow::mustache::partial([] { return TemplateSource("lineage_node"); }));
@@ -41,7 +42,11 @@ std::string RenderPage(const PageFrame& frame, const std::string& name, Data dat
   layout.set("administrator", Flag(frame.administrator));
   layout.set("csrf", frame.csrf);
   layout.set("flash", frame.flash);
-  layout.set("has_flash", Flag(!frame.flash.empty()));
+  layout.set("flash_kind", frame.flash_kind);
+  layout.set("flash_number", frame.flash_number);
+  layout.set("has_flash_number", Flag(!frame.flash_number.empty()));
+  layout.set("flash_html", frame.flash_html);
+  layout.set("has_flash", Flag(!frame.flash.empty() || !frame.flash_html.empty()));
   layout.set("refresh_url", frame.refresh_url);
   layout.set("has_refresh", Flag(!frame.refresh_url.empty()));
   layout.set("bootstrap_css", StaticUrl("bootstrap.min.css"));

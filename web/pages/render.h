@@ -30,7 +30,10 @@ struct PageFrame {
   std::string role;  // the signed-in account's role
   bool administrator = false;
   std::string csrf;
-  std::string flash;
+  std::string flash;                   // the message, as text
+  std::string flash_html;              // or a component's message, sanitized mark-up
+  std::string flash_kind = "success";  // success, warning (nothing changed) or danger
+  std::string flash_number;            // the error number of a failure, when it has one
   std::vector<Crumb> crumbs;
   std::string refresh_url;  // a meta refresh to this URL when not empty
 };

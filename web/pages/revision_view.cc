@@ -12,10 +12,17 @@ using configmgt::ItemKind;
 
 std::optional<Item> ParseItem(Integer mprf, const configmgt::Vrc& vrc, const std::string& kind,
                               const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  if (kind == "function") return Item{mprf, vrc, ItemKind::kFunction, name};
-  // The component splits a table code into 2 + 3 + the rest.
-  if (kind == "rule" && name.size() >= 6) return Item{mprf, vrc, ItemKind::kRule, name};
+  // A function's name as people type it may carry blanks around it; a table
+  // code may be typed either way ("oritm001" or "or itm 001").
+  const std::size_t begin = name.find_first_not_of(" \t");
+  if (begin == std::string::npos) return std::nullopt;
+  const std::string trimmed = name.substr(begin, name.find_last_not_of(" \t") - begin + 1);
+  if (kind == "function") return Item{mprf, vrc, ItemKind::kFunction, trimmed};
+  if (kind == "rule") {
+    if (std::optional<app::TableKey> key = app::ParseTableCode(trimmed)) {
+      return Item{mprf, vrc, ItemKind::kRule, key->Code()};
+    }
+  }
   return std::nullopt;
 }
 

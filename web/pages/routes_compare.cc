@@ -3,6 +3,7 @@
 #include "app/insight.h"
 #include "migprof/com_error.h"
 #include "migprof/insight.h"
+#include "web/pages/labels.h"
 #include "web/pages/pages.h"
 
 namespace migprof::web {
@@ -34,18 +35,6 @@ std::optional<insight::RuleSet> RequestSide(const httplib::Request& req, const c
   if (!vrc) return std::nullopt;
   set.vrc = std::vector<String>{vrc->vers, vrc->rele, vrc->cust};
   return set;
-}
-
-List ProfileOptions(const std::vector<ProfileSummary>& profiles, std::optional<Integer> selected) {
-  List options;
-  for (const ProfileSummary& p : profiles) {
-    Data option;
-    option.set("value", std::to_string(p.mprf));
-    option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
-    option.set("selected", Flag(selected && *selected == p.mprf));
-    options.push_back(option);
-  }
-  return options;
 }
 
 Data SideData(const insight::Scope& side) {
@@ -82,11 +71,32 @@ Data ResultData(const insight::Comparison& result, bool only_differences, long p
       if (only_differences && entry.status == RuleStatus::kSame) continue;
       if (shown++ < offset || shown > offset + kPageSize) continue;
       Data r;
+      // The key in words; its table (package, module, number) as one code
+      // linking to the table page of the side that holds the rule.
       std::string key;
+      TableKey code;
       for (const auto& [column, value] : entry.key) {
-        key += (key.empty() ? "" : " · ") + column + " " + CellText(value);
+        if (column == "tcpac")
+          code.tcpac = CellText(value);
+        else if (column == "tcmod")
+          code.tcmod = CellText(value);
+        else if (column == "tflno")
+          code.tflno = CellText(value);
+        else if (column != "mprf" && column != "vers" && column != "rele" && column != "cust") {
+          key +=
+              (key.empty() ? "" : " · ") + ColumnLabel(table.table, column) + " " + CellText(value);
+        }
       }
       r.set("key", key);
+      const bool has_code = !code.tcpac.empty() && !code.tcmod.empty() && !code.tflno.empty();
+      r.set("has_code", Flag(has_code));
+      if (has_code) {
+        const insight::Scope& side =
+            entry.status == RuleStatus::kOnlyRight ? result.right : result.left;
+        r.set("code", code.Label());
+        r.set("table_url", TableUrl(static_cast<Integer>(side.mprf),
+                                    Vrc{side.vers, side.rele, side.cust}, code));
+      }
       r.set("status", insight::RuleStatusName(entry.status));
       r.set("same", Flag(entry.status == RuleStatus::kSame));
       r.set("changed", Flag(entry.status == RuleStatus::kChanged));
@@ -99,7 +109,7 @@ Data ResultData(const insight::Comparison& result, bool only_differences, long p
       List changes;
       for (const insight::ColumnDifference& change : entry.changes) {
         Data c;
-        c.set("column", change.column);
+        c.set("column", ColumnLabel(table.table, change.column));
         c.set("left", CellText(change.left));
         c.set("right", CellText(change.right));
         changes.push_back(c);
@@ -153,11 +163,9 @@ void CompareRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
   }
   const bool only_differences = Param(req, "only") == "differences";
   const long page = PageNumber(req);
-  std::vector<ProfileSummary> profiles = ListProfiles(app.db(), "");
-  data.set("left_options",
-           ProfileOptions(profiles, left ? std::optional(left->mprf) : std::nullopt));
-  data.set("right_options",
-           ProfileOptions(profiles, right ? std::optional(right->mprf) : std::nullopt));
+  // Profiles are chosen by number (the form does not list the estate).
+  data.set("left_value", left ? std::to_string(left->mprf) : Param(req, "left"));
+  data.set("right_value", right ? std::to_string(right->mprf) : Param(req, "right"));
   data.set("left_vrc", left_vrc);
   data.set("right_vrc", right_vrc);
   data.set("only_differences", Flag(only_differences));

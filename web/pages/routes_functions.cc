@@ -1,5 +1,7 @@
 // The function library of a profile and VRC: the functions with their status
 // and check-out, and copying, expiring, reinstating and deleting them.
+#include <algorithm>
+
 #include "app/changes.h"
 #include "web/pages/pages.h"
 #include "web/pages/preview.h"
@@ -24,6 +26,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("rele", vrc.rele);
   data.set("cust", vrc.cust);
   data.set("action_url", ProfileUrl(profile->mprf) + "/functions");
+  data.set("url", ProfileUrl(profile->mprf));
   data.set("total", std::to_string(total));
   List vrcs;
   for (const Vrc& other : ProfileVrcs(app.db(), *profile)) {
@@ -54,15 +57,45 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("functions", functions);
   data.set("has_functions", Flag(total > 0));
   SetPaging(data, FunctionsUrl(profile->mprf, vrc), page, total);
-  List sources;
-  for (const ProfileSummary& p : ListProfiles(app.db(), "")) {
-    if (p.mprf == profile->mprf) continue;
-    Data option;
-    option.set("value", std::to_string(p.mprf));
-    option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
-    sources.push_back(option);
+  // The copy's chooser: a source profile found on the server, then its
+  // functions a page at a time, each with its own Copy button.
+  data.set("picker",
+           ProfilePicker(app, req, FunctionsUrl(profile->mprf, vrc) + "&source=", profile->mprf));
+  data.set("source_value", Param(req, "source"));
+  if (std::optional<Integer> source = ParseProfileNumber(Param(req, "source"))) {
+    if (std::optional<ProfileSummary> from = FindProfile(app.db(), *source)) {
+      const long source_page = [&] {
+        const std::string text = Param(req, "source_page");
+        if (text.empty() || text.size() > 6 ||
+            text.find_first_not_of("0123456789") != std::string::npos) {
+          return 1L;
+        }
+        return std::max(1L, std::stol(text));
+      }();
+      const long long count = CountLibraryFunctions(app.db(), from->mprf, from->vrc);
+      List offered;
+      for (const LibraryFunction& f : ListLibraryFunctions(
+               app.db(), from->mprf, from->vrc, (source_page - 1) * kPageSize, kPageSize)) {
+        Data d;
+        d.set("name", f.name);
+        d.set("description", f.description);
+        d.set("status", f.status);
+        offered.push_back(d);
+      }
+      data.set("has_source", Flag(true));
+      data.set("source", std::to_string(from->mprf));
+      data.set("source_description", from->description);
+      data.set("source_vrc", from->vrc.Text());
+      data.set("source_functions", offered);
+      data.set("has_source_functions", Flag(count > 0));
+      const std::string base = FunctionsUrl(profile->mprf, vrc) +
+                               "&source=" + std::to_string(from->mprf) + "&source_page=";
+      data.set("source_prev", Flag(source_page > 1));
+      data.set("source_prev_url", base + std::to_string(source_page - 1));
+      data.set("source_next", Flag(source_page * kPageSize < count));
+      data.set("source_next_url", base + std::to_string(source_page + 1));
+    }
   }
-  data.set("sources", sources);
   SetRights(data, RightsOn(app, session->principal, profile->mprf));
   const std::string label = std::to_string(profile->mprf) + " " + profile->description;
   SendHtml(res, RenderPage(Frame(app, *session, "Functions of " + label,
@@ -73,19 +106,28 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
                            "functions", data));
 }
 
+// A function's name as typed: blanks around it do not count.
+std::string TrimmedName(const std::string& text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
 void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
+  // A GET (/functions/preview) is the preview; only a POST marked apply=yes
+  // changes anything.
+  auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::string action = Param(req, "action");
-  const std::string name = Param(req, "name");
+  const std::string name = TrimmedName(Param(req, "name"));
   const std::string back = FunctionsUrl(profile->mprf, vrc);
   app::Change change;
   std::string done, what, apply;
   if (action == "copy") {
     std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
     if (!source || name.empty()) {
-      RedirectWithFlash(app, *session, res, back, "Choose a source profile and a function name");
+      RedirectWithRefusal(app, *session, res, back, "Choose a source profile and a function name.");
       return;
     }
     change = app::CopyFunction{*source, profile->mprf, vrc, name};
@@ -110,21 +152,25 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
                 "The form asked for an action this page does not know.");
     return;
   }
+  const std::string action_url = ProfileUrl(profile->mprf) + "/functions";
+  const std::string preview_url = action_url + "/preview";
   if (!ApplyRequested(req)) {
     const std::string label = std::to_string(profile->mprf) + " " + profile->description;
-    ShowPreview(app, *session, req, res,
-                PendingChange{what,
-                              req.path,
-                              apply,
-                              back,
-                              {{"Profiles", "/profiles"},
-                               {label, ProfileUrl(profile->mprf)},
-                               {"Function library", back},
-                               {"Preview", ""}},
-                              "",
-                              "",
-                              /*destructive=*/action == "delete"},
-                change);
+    PendingChange pending{what,
+                          action_url,
+                          apply,
+                          back,
+                          {{"Profiles", "/profiles"},
+                           {label, ProfileUrl(profile->mprf)},
+                           {"Function library", back},
+                           {"Preview", ""}},
+                          "",
+                          "",
+                          /*destructive=*/action == "delete"};
+    pending.preview_url = preview_url;
+    pending.acts_on = ActsOn(app, *profile, vrc,
+                             /*development_first=*/action == "expire" || action == "reinstate");
+    ShowPreview(app, *session, req, res, pending, change);
     return;
   }
   MemberOutcome outcome;
@@ -134,22 +180,8 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     SendForbidden(res, refusal);
     return;
   }
-  if (!outcome.Succeeded()) {
-    Data data;
-    data.set("what", action == "copy" ? "Copying " + name : "Function " + name);
-    data.set("back_url", back);
-    data.set("outcome", OutcomeData(outcome));
-    const std::string label = std::to_string(profile->mprf) + " " + profile->description;
-    SendHtml(res,
-             RenderPage(Frame(app, *session, "Function not changed",
-                              {{"Profiles", "/profiles"},
-                               {label, ProfileUrl(profile->mprf)},
-                               {"Function library", back}}),
-                        "member_failed", data),
-             422);
-    return;
-  }
-  RedirectWithFlash(app, *session, res, back, done);
+  RedirectWithOutcome(app, *session, res, back, done, preview_url + "?" + ChangeQuery(req),
+                      outcome);
 }
 
 }  // namespace
@@ -158,6 +190,9 @@ void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
   server.Get(
       R"(/profiles/(-?\d+)/functions)",
       [&app](const httplib::Request& req, httplib::Response& res) { ListRoute(app, req, res); });
+  server.Get(
+      R"(/profiles/(-?\d+)/functions/preview)",
+      [&app](const httplib::Request& req, httplib::Response& res) { ActionRoute(app, req, res); });
   server.Post(
       R"(/profiles/(-?\d+)/functions)",
       [&app](const httplib::Request& req, httplib::Response& res) { ActionRoute(app, req, res); });

@@ -52,20 +52,28 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
          CompareCopy(app.db(), job->source, job->target, vrc, tables)) {
       Data row;
       row.set("code", count.key.Code());
+      row.set("label", count.key.Label());
+      row.set("table_url", TableUrl(job->target, vrc, count.key));
       List cells;
-      bool complete = true, none = true;
+      bool complete = true, none = true, over = false;
       for (int i = 0; i < 5; ++i) {
         Data cell;
         cell.set("text",
                  std::to_string(count.target[i]) + " of " + std::to_string(count.source[i]));
-        cell.set("short", Flag(count.target[i] < count.source[i]));
+        cell.set("short", Flag(count.target[i] != count.source[i]));
         cells.push_back(cell);
         complete = complete && count.target[i] >= count.source[i];
+        over = over || count.target[i] > count.source[i];
         none = none && count.target[i] == 0;
       }
       row.set("cells", cells);
-      row.set("verdict", complete ? "complete" : none ? "not copied" : "partly copied");
-      row.set("complete", Flag(complete));
+      // More rows than the source holds means the table was there before
+      // the copy (its rules may now be there twice): not a clean success.
+      row.set("verdict", over       ? "more rows than the source: was there before"
+                         : complete ? "complete"
+                         : none     ? "not copied"
+                                    : "partly copied");
+      row.set("complete", Flag(complete && !over));
       rows.push_back(row);
     }
     data.set("counts", rows);

@@ -41,41 +41,6 @@ Data ProfileData(const ProfileSummary& p) {
   return d;
 }
 
-// The profiles as nested lists: each profile under its level-2 parent when
-// that parent is shown too, otherwise at the top.
-List TreeNodes(const std::vector<ProfileSummary>& profiles) {
-  std::set<Integer> shown;
-  for (const ProfileSummary& p : profiles) shown.insert(p.mprf);
-  std::map<Integer, std::vector<const ProfileSummary*>> children;
-  std::vector<const ProfileSummary*> roots;
-  for (const ProfileSummary& p : profiles) {
-    if (p.parent && *p.parent != p.mprf && shown.count(*p.parent)) {
-      children[*p.parent].push_back(&p);
-    } else {
-      roots.push_back(&p);
-    }
-  }
-  std::set<Integer> placed;
-  std::function<Data(const ProfileSummary&)> node = [&](const ProfileSummary& p) {
-    placed.insert(p.mprf);
-    Data d = ProfileData(p);
-    List kids;
-    for (const ProfileSummary* child : children[p.mprf]) {
-      if (!placed.count(child->mprf)) kids.push_back(node(*child));
-    }
-    d.set("has_children", Flag(!kids.empty()));
-    d.set("children", kids);
-    return d;
-  };
-  List out;
-  for (const ProfileSummary* root : roots) out.push_back(node(*root));
-  // Profiles on a cycle of parents are not below any root; list them at the top.
-  for (const ProfileSummary& p : profiles) {
-    if (!placed.count(p.mprf)) out.push_back(node(p));
-  }
-  return out;
-}
-
 struct ProfileForm {
   std::string mprf, description, sapp, tapp, vers, rele, cust, parent, scme, apln, dver, drel, dcus;
 
@@ -111,7 +76,7 @@ struct ProfileForm {
     return f;
   }
 
-  Data ToData(const std::vector<ProfileSummary>& profiles) const {
+  Data ToData() const {
     Data d;
     d.set("mprf", mprf);
     d.set("description", description);
@@ -125,17 +90,9 @@ struct ProfileForm {
     d.set("drel", drel);
     d.set("dcus", dcus);
     d.set("scme_checked", Flag(scme == "Y"));
-    d.set("standard_selected", Flag(parent == "__"));
-    List parents;
-    for (const ProfileSummary& p : profiles) {
-      if (std::to_string(p.mprf) == mprf) continue;
-      Data option;
-      option.set("value", p.vrc.Text());
-      option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
-      option.set("selected", Flag(p.vrc.Text() == parent));
-      parents.push_back(option);
-    }
-    d.set("parents", parents);
+    // The parent is typed as its VRC (the form does not list the estate);
+    // blank for a standard profile.
+    d.set("parent", parent == "__" ? "" : parent);
     return d;
   }
 };
@@ -162,8 +119,7 @@ MemberOutcome PageRefusal(const std::string& message) {
 
 void ShowForm(WebApp& app, const SignedIn& session, httplib::Response& res, bool create,
               const ProfileForm& form, const std::optional<MemberOutcome>& refusal) {
-  std::vector<ProfileSummary> profiles = ListProfiles(app.db(), "");
-  Data data = form.ToData(profiles);
+  Data data = form.ToData();
   data.set("create", Flag(create));
   data.set("action",
            create ? std::string("/profiles") : ProfileUrl(std::stoi(form.mprf)) + "/edit");
@@ -185,24 +141,66 @@ std::string TextOf(const MemberOutcome& outcome) {
   return outcome.raised || outcome.result.IsEmpty() ? std::string() : outcome.result.ToString();
 }
 
+// How many standard profiles one page of the tree shows, and how many of
+// each one's derived profiles; the rest are a link away (the profile page
+// lists its derived profiles a page at a time). No page grows with the
+// estate.
+constexpr long kTreeRoots = 25;
+constexpr long kTreeChildren = 8;
+constexpr long kOwnShown = 20;
+
+Data TreeNode(WebApp& app, const ProfileSummary& p, long depth_left) {
+  Data d = ProfileData(p);
+  List kids;
+  const long long derived = CountDerivedProfiles(app.db(), p.vrc);
+  if (depth_left > 0 && derived > 0) {
+    for (const ProfileSummary& child : DerivedProfiles(app.db(), p.vrc, 0, kTreeChildren)) {
+      if (child.mprf != p.mprf) kids.push_back(TreeNode(app, child, depth_left - 1));
+    }
+  }
+  d.set("has_children", Flag(!kids.empty()));
+  d.set("children", kids);
+  const long long hidden = derived - static_cast<long long>(kids.size());
+  d.set("has_hidden", Flag(hidden > 0));
+  d.set("hidden", Count(hidden, "more derived profile", "more derived profiles"));
+  return d;
+}
+
 void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   const Principal& who = session->principal;
   const std::string kind = Param(req, "kind");
   const std::string search = Param(req, "q");
-  std::vector<ProfileSummary> all = ListProfiles(app.db(), "");
-  std::map<std::string, const ProfileSummary*> by_number;
-  for (const ProfileSummary& p : all) by_number[std::to_string(p.mprf)] = &p;
+  const long page = PageNumber(req);
+  const long long total_profiles = CountProfiles(app.db(), "");
 
   const std::string own_list =
       TextOf(app::Call(app.core, who, app::MakeCall("GetUserOwnerProfiles", {who.name})));
   List own;
-  for (const std::string& number : SplitTilde(own_list)) {
-    if (by_number.count(number)) own.push_back(ProfileData(*by_number[number]));
+  const std::vector<std::string> own_numbers = SplitTilde(own_list);
+  for (const std::string& number : own_numbers) {
+    if (static_cast<long>(own.size()) >= kOwnShown) break;
+    if (std::optional<Integer> mprf = ParseProfileNumber(number)) {
+      if (std::optional<ProfileSummary> p = FindProfile(app.db(), *mprf)) {
+        own.push_back(ProfileData(*p));
+      }
+    }
   }
+  const long long own_more = static_cast<long long>(own_numbers.size()) - own.size();
 
-  std::vector<ProfileSummary> shown = search.empty() ? all : ListProfiles(app.db(), search);
+  // Without a search, the tree: a page of standard profiles with their
+  // first derived profiles two levels down. With one, the matching
+  // profiles a page at a time, each with its place in the tree.
+  std::vector<ProfileSummary> shown;
+  long long total = 0;
+  if (search.empty()) {
+    total = CountStandardProfiles(app.db());
+    shown = StandardProfiles(app.db(), (page - 1) * kTreeRoots, kTreeRoots);
+  } else {
+    total = CountProfiles(app.db(), search);
+    shown = ListProfiles(app.db(), search, (page - 1) * kPageSize, kPageSize);
+  }
   if (kind == "orvo" || kind == "legacy") {
     std::string numbers;
     for (const ProfileSummary& p : shown) numbers += std::to_string(p.mprf) + "~";
@@ -218,14 +216,31 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     }
     shown = std::move(filtered);
   }
+  List tree;
+  for (const ProfileSummary& p : shown) {
+    Data node = search.empty() ? TreeNode(app, p, 2) : ProfileData(p);
+    if (!search.empty() && p.parent) {
+      node.set("has_parent", Flag(true));
+      node.set("parent_number", std::to_string(*p.parent));
+      node.set("parent_url", ProfileUrl(*p.parent));
+    }
+    tree.push_back(node);
+  }
   Data data;
   data.set("own", own);
   data.set("has_own", Flag(!own.empty()));
-  data.set("tree", TreeNodes(shown));
+  data.set("own_more", Flag(own_more > 0));
+  data.set("own_more_text", Count(own_more, "more", "more"));
+  data.set("tree", tree);
+  data.set("searched", Flag(!search.empty()));
   data.set("has_tree", Flag(!shown.empty()));
-  data.set("empty_database", Flag(all.empty()));
+  data.set("empty_database", Flag(total_profiles == 0));
   data.set("q", search);
-  data.set("count", std::to_string(shown.size()));
+  data.set("count", search.empty() ? Count(total, "standard profile", "standard profiles") +
+                                         " of " + Count(total_profiles, "profile", "profiles")
+                                   : Count(total, "profile matches", "profiles match"));
+  SetPaging(data, "/profiles?q=" + UrlEncode(search) + "&kind=" + UrlEncode(kind), page,
+            search.empty() ? (total + kTreeRoots - 1) / kTreeRoots * kPageSize : total);
   data.set("kind_all", Flag(kind != "orvo" && kind != "legacy"));
   data.set("kind_orvo", Flag(kind == "orvo"));
   data.set("kind_legacy", Flag(kind == "legacy"));
@@ -267,8 +282,9 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     v.set("vrc", vrc.Text());
     v.set("rules_url", ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc));
     v.set("functions_url", ProfileUrl(profile->mprf) + "/functions" + VrcQuery(vrc));
-    v.set("rules", std::to_string(CountTableRules(app.db(), profile->mprf, vrc)));
-    v.set("functions", std::to_string(CountLibraryFunctions(app.db(), profile->mprf, vrc)));
+    v.set("rules", Count(CountTableRules(app.db(), profile->mprf, vrc), "table", "tables"));
+    v.set("functions",
+          Count(CountLibraryFunctions(app.db(), profile->mprf, vrc), "function", "functions"));
     v.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
     v.set("sheet_url", ProfileUrl(profile->mprf) + "/coverage.xlsx" + VrcQuery(vrc));
     v.set("coverage",
@@ -290,6 +306,23 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
     levels.push_back(l);
   }
   data.set("levels", levels);
+  // The profiles derived from this one, a page at a time.
+  const long page = PageNumber(req);
+  const long long derived = CountDerivedProfiles(app.db(), profile->vrc);
+  List children;
+  for (const ProfileSummary& child :
+       DerivedProfiles(app.db(), profile->vrc, (page - 1) * kPageSize, kPageSize)) {
+    Data c;
+    c.set("mprf", std::to_string(child.mprf));
+    c.set("description", child.description);
+    c.set("vrc", child.vrc.Text());
+    c.set("url", ProfileUrl(child.mprf));
+    children.push_back(c);
+  }
+  data.set("children", children);
+  data.set("has_children", Flag(derived > 0));
+  data.set("children_count", Count(derived, "profile", "profiles"));
+  SetPaging(data, ProfileUrl(profile->mprf) + "?", page, derived);
   data.set("derive_url", "/profiles/new?parent=" + UrlEncode(profile->vrc.Text()) +
                              "&sapp=" + UrlEncode(profile->source_app) +
                              "&tapp=" + UrlEncode(profile->target_app));
@@ -314,8 +347,11 @@ app::CreateProfile CreationOf(const ProfileForm& form, Integer mprf) {
 }
 
 void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  // GET /profiles/new/preview is the preview (and the form again when the
+  // component refuses); only a POST marked apply=yes creates the profile.
   std::optional<SignedIn> session = RequireSession(app, req, res);
-  if (!session || !CheckCsrf(app, *session, req, res)) return;
+  if (!session || (req.method == "POST" && !CheckCsrf(app, *session, req, res))) return;
+  if (RedirectToPreview(req, res, "/profiles/new/preview")) return;
   ProfileForm form = ProfileForm::FromRequest(req);
   std::optional<Integer> mprf = ParseProfileNumber(form.mprf);
   if (!mprf) {
@@ -345,6 +381,7 @@ void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
         ShowForm(app, *session, res, true, form, preview.outcome);
         return;
       }
+      pending.preview_url = "/profiles/new/preview";
       SendPreview(app, *session, req, res, pending, preview);
       return;
     }
@@ -361,8 +398,11 @@ void CreateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
+  // GET /profiles/N/edit/preview is the preview; only a POST marked
+  // apply=yes saves.
+  auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
   if (!profile) return;
+  if (RedirectToPreview(req, res, ProfileUrl(profile->mprf) + "/edit/preview")) return;
   ProfileForm form = ProfileForm::FromRequest(req);
   // The profile's number, applications and own VRC are not changed here.
   ProfileForm fixed = ProfileForm::FromProfile(*profile, std::nullopt);
@@ -406,6 +446,7 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
                             "",
                             "",
                             false};
+      pending.preview_url = ProfileUrl(profile->mprf) + "/edit/preview";
       app::PreviewResult preview = app::Preview(app.core, session->principal, change);
       if (!preview.outcome.Succeeded()) {
         refuse(preview.outcome);
@@ -449,7 +490,8 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   if (Param(req, "confirm") != std::to_string(profile->mprf)) {
-    DeleteConfirmRoute(app, req, res, "Type the profile number to confirm the deletion.");
+    RedirectWithRefusal(app, *session, res, ProfileUrl(profile->mprf) + "/delete",
+                        "Type the profile number to confirm the deletion.");
     return;
   }
   MemberOutcome outcome;
@@ -489,6 +531,9 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
   server.Post("/profiles", [&app](const httplib::Request& req, httplib::Response& res) {
     CreateRoute(app, req, res);
   });
+  server.Get("/profiles/new/preview", [&app](const httplib::Request& req, httplib::Response& res) {
+    CreateRoute(app, req, res);
+  });
   server.Get(R"(/profiles/(-?\d+))", [&app](const httplib::Request& req, httplib::Response& res) {
     ShowRoute(app, req, res);
   });
@@ -506,6 +551,9 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
                         ProfileForm::FromProfile(*profile, DevelopmentVrc(app.db(), profile->mprf)),
                         std::nullopt);
              });
+  server.Get(
+      R"(/profiles/(-?\d+)/edit/preview)",
+      [&app](const httplib::Request& req, httplib::Response& res) { UpdateRoute(app, req, res); });
   server.Post(
       R"(/profiles/(-?\d+)/edit)",
       [&app](const httplib::Request& req, httplib::Response& res) { UpdateRoute(app, req, res); });

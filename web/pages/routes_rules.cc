@@ -1,6 +1,8 @@
 // Mapping rules of a profile and VRC: the table list, one table's rules,
 // expiring, reinstating and deleting them, and copying rules from another
 // profile (which runs as a job).
+#include <algorithm>
+
 #include "app/changes.h"
 #include "web/pages/pages.h"
 #include "web/pages/preview.h"
@@ -19,15 +21,19 @@ std::vector<TableKey> RequestTables(const httplib::Request& req) {
   return out;
 }
 
-std::string CodeList(const std::vector<TableKey>& tables) {
+// "or itm 001, or itm 002" (the first five and a count of the rest).
+std::string TableList(const std::vector<TableKey>& tables) {
   std::string out;
-  for (const TableKey& key : tables) out += (out.empty() ? "" : ",") + key.Code();
+  for (std::size_t i = 0; i < tables.size() && i < 5; ++i) {
+    out += (out.empty() ? "" : ", ") + tables[i].Label();
+  }
+  if (tables.size() > 5) out += " and " + std::to_string(tables.size() - 5) + " more";
   return out;
 }
 
 // "1 table" / "3 tables".
 std::string TableCount(std::size_t n) {
-  return std::to_string(n) + (n == 1 ? " table" : " tables");
+  return Count(static_cast<long long>(n), "table", "tables");
 }
 
 std::vector<Crumb> RuleCrumbs(const ProfileSummary& profile, const Vrc& vrc, bool current) {
@@ -51,16 +57,20 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const long page = PageNumber(req);
-  const long long total = CountTableRules(app.db(), profile->mprf, vrc);
-  const std::string base = ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc);
+  const std::string search = Param(req, "q");
+  const long long total = CountTableRules(app.db(), profile->mprf, vrc, search);
+  const std::string base =
+      ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc) + "&q=" + UrlEncode(search);
   Data data;
+  data.set("q", search);
+  data.set("searched", Flag(!search.empty()));
   data.set("mprf", std::to_string(profile->mprf));
   data.set("url", ProfileUrl(profile->mprf));
   data.set("vrc", vrc.Text());
   data.set("vers", vrc.vers);
   data.set("rele", vrc.rele);
   data.set("cust", vrc.cust);
-  data.set("total", std::to_string(total));
+  data.set("total", Count(total, "target table", "target tables"));
   data.set("copy_url", ProfileUrl(profile->mprf) + "/copy" + VrcQuery(vrc));
   List vrcs;
   for (const Vrc& other : ProfileVrcs(app.db(), *profile)) {
@@ -74,15 +84,11 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
   List rows;
   for (const TableRuleSummary& rule :
-       ListTableRules(app.db(), profile->mprf, vrc, (page - 1) * kPageSize, kPageSize)) {
+       ListTableRules(app.db(), profile->mprf, vrc, search, (page - 1) * kPageSize, kPageSize)) {
     Data r = StatusData(rule.status);
     r.set("code", rule.key.Code());
-    r.set("tcpac", rule.key.tcpac);
-    r.set("tcmod", rule.key.tcmod);
-    r.set("tflno", rule.key.tflno);
-    r.set("url", ProfileUrl(profile->mprf) + "/rules/table" + VrcQuery(vrc) +
-                     "&tcpac=" + UrlEncode(rule.key.tcpac) + "&tcmod=" + UrlEncode(rule.key.tcmod) +
-                     "&tflno=" + UrlEncode(rule.key.tflno));
+    r.set("label", rule.key.Label());
+    r.set("table_url", TableUrl(profile->mprf, vrc, rule.key));
     r.set("comment", rule.comment);
     r.set("last_user", rule.last_user);
     r.set("fields", std::to_string(rule.fields));
@@ -93,6 +99,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   }
   data.set("rules", rows);
   data.set("has_rules", Flag(total > 0));
+  data.set("has_any", Flag(total > 0 || !search.empty()));
   SetRights(data, RightsOn(app, session->principal, profile->mprf));
   SetPaging(data, base, page, total);
   SendHtml(res, RenderPage(Frame(app, *session, "Rules of " + std::to_string(profile->mprf),
@@ -100,25 +107,46 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
                            "rules", data));
 }
 
+// The table a request names: table= in either spelling ("oritm001",
+// "or itm 001"), or its three parts.
+std::optional<TableKey> RequestTable(const httplib::Request& req) {
+  if (req.has_param("table")) return app::ParseTableCode(Param(req, "table"));
+  const TableKey key{Param(req, "tcpac"), Param(req, "tcmod"), Param(req, "tflno")};
+  if (key.tcpac.size() != 2 || key.tcmod.size() != 3 || key.tflno.empty()) return std::nullopt;
+  return key;
+}
+
 void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
-  const TableKey key{Param(req, "tcpac"), Param(req, "tcmod"), Param(req, "tflno")};
-  std::optional<TableRuleSummary> rule = FindTableRule(app.db(), profile->mprf, vrc, key);
+  const std::optional<TableKey> key = RequestTable(req);
+  std::optional<TableRuleSummary> rule;
+  if (key) rule = FindTableRule(app.db(), profile->mprf, vrc, *key);
   if (!rule) {
-    SendProblem(res, 404, "No such table rule", "This VRC holds no rule for that table.");
+    SendProblem(res, 404, "No such table rule",
+                "VRC " + vrc.Text() + " of profile " + std::to_string(profile->mprf) +
+                    " holds no rule for that table.");
     return;
   }
   const long page = PageNumber(req);
+  const std::string item_query = VrcQuery(vrc) + "&kind=rule&name=" + UrlEncode(key->Code());
   Data data = StatusData(rule->status);
-  data.set("code", key.Code());
-  data.set("where_used_url", "/where-used?table=" + UrlEncode(key.Code()));
+  data.set("code", key->Code());
+  data.set("label", key->Label());
+  data.set("mprf", std::to_string(profile->mprf));
+  data.set("url", ProfileUrl(profile->mprf));
+  data.set("vers", vrc.vers);
+  data.set("rele", vrc.rele);
+  data.set("cust", vrc.cust);
+  data.set("where_used_url", "/where-used?table=" + UrlEncode(key->Label()));
   data.set("vrc", vrc.Text());
   data.set("comment", rule->comment);
   data.set("last_user", rule->last_user);
-  data.set("revisions_url", ProfileUrl(profile->mprf) + "/revisions" + VrcQuery(vrc) +
-                                "&kind=rule&name=" + UrlEncode(key.Code()));
+  data.set("last_date", rule->last_date);
+  data.set("revisions_url", ProfileUrl(profile->mprf) + "/revisions" + item_query);
+  data.set("history_url", ProfileUrl(profile->mprf) + "/revisions/history" + item_query);
+  data.set("under_revision", Flag(DevelopmentVrc(app.db(), profile->mprf).has_value()));
   auto rows_data = [](const std::vector<Row>& rows) {
     List list;
     for (const Row& row : rows) {
@@ -130,46 +158,50 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
     }
     return list;
   };
-  data.set("fields", rows_data(FieldRules(app.db(), profile->mprf, vrc, key, (page - 1) * kPageSize,
-                                          kPageSize)));
+  data.set("fields", rows_data(FieldRules(app.db(), profile->mprf, vrc, *key,
+                                          (page - 1) * kPageSize, kPageSize)));
   data.set("field_count", std::to_string(rule->fields));
-  data.set("sources", rows_data(SourceTables(app.db(), profile->mprf, vrc, key)));
-  data.set("functions", rows_data(RuleFunctions(app.db(), profile->mprf, vrc, key)));
-  data.set("links", rows_data(TableLinks(app.db(), profile->mprf, vrc, key)));
-  SetPaging(data,
-            ProfileUrl(profile->mprf) + "/rules/table" + VrcQuery(vrc) +
-                "&tcpac=" + UrlEncode(key.tcpac) + "&tcmod=" + UrlEncode(key.tcmod) +
-                "&tflno=" + UrlEncode(key.tflno),
-            page, rule->fields);
+  data.set("has_fields", Flag(rule->fields > 0));
+  // Source and child tables are tables too: each links to its own rule
+  // page in this VRC.
+  auto table_rows = [&](const std::vector<Row>& rows, bool with_code) {
+    List list;
+    for (const Row& row : rows) {
+      if (row.size() < 3) continue;
+      const TableKey other{row[0], row[1], row[2]};
+      Data r;
+      r.set("label", other.Label());
+      r.set("table_url", TableUrl(profile->mprf, vrc, other));
+      r.set("icod", with_code && row.size() > 3 ? row[3] : "");
+      list.push_back(r);
+    }
+    return list;
+  };
+  data.set("sources", table_rows(SourceTables(app.db(), profile->mprf, vrc, *key), true));
+  data.set("has_sources", Flag(rule->sources > 0));
+  data.set("functions", rows_data(RuleFunctions(app.db(), profile->mprf, vrc, *key)));
+  data.set("has_functions", Flag(rule->functions > 0));
+  data.set("links", table_rows(TableLinks(app.db(), profile->mprf, vrc, *key), false));
+  data.set("has_links", Flag(rule->links > 0));
+  SetRights(data, RightsOn(app, session->principal, profile->mprf));
+  SetPaging(data, TableUrl(profile->mprf, vrc, *key), page, rule->fields);
   std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
-  crumbs.push_back({key.Code(), ""});
+  crumbs.push_back({key->Label(), ""});
   SendHtml(res,
-           RenderPage(Frame(app, *session, "Table " + key.Code(), crumbs), "rule_table", data));
-}
-
-// The outcome of a member that raises, as its own page.
-void ShowRaised(WebApp& app, const SignedIn& session, httplib::Response& res,
-                const ProfileSummary& profile, const Vrc& vrc, const MemberOutcome& outcome,
-                const std::string& what) {
-  Data data;
-  data.set("what", what);
-  data.set("back_url", ProfileUrl(profile.mprf) + "/rules" + VrcQuery(vrc));
-  data.set("outcome", OutcomeData(outcome));
-  SendHtml(res,
-           RenderPage(Frame(app, session, what + " failed", RuleCrumbs(profile, vrc, false)),
-                      "member_failed", data),
-           422);
+           RenderPage(Frame(app, *session, "Table " + key->Label(), crumbs), "rule_table", data));
 }
 
 void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
+  // A GET is the preview (Back and reload show it again); only a POST
+  // marked apply=yes changes anything.
+  auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
   const std::string back = ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc);
   const std::string action = Param(req, "action");
   if (tables.empty()) {
-    RedirectWithFlash(app, *session, res, back, "Select at least one table first");
+    RedirectWithRefusal(app, *session, res, back, "Select at least one table first.");
     return;
   }
   if (action == "delete") {
@@ -181,13 +213,15 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   }
   const bool expire = action == "expire";
   const app::ExpireRules change{profile->mprf, vrc, tables, expire};
+  const std::string action_url = ProfileUrl(profile->mprf) + "/rules/action";
   if (!ApplyRequested(req)) {
     const std::string what =
-        std::string(expire ? "Expire" : "Reinstate") + " the rules of " + TableCount(tables.size());
+        std::string(expire ? "Expire" : "Reinstate") + " the rules of " + TableList(tables);
     std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
     crumbs.push_back({"Preview", ""});
-    ShowPreview(app, *session, req, res,
-                PendingChange{what, req.path, what, back, crumbs, "", "", false}, change);
+    PendingChange pending{what, action_url, what, back, crumbs, "", "", false};
+    pending.acts_on = ActsOn(app, *profile, vrc, /*development_first=*/true);
+    ShowPreview(app, *session, req, res, pending, change);
     return;
   }
   MemberOutcome outcome;
@@ -197,15 +231,11 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     SendForbidden(res, refusal);
     return;
   }
-  if (!outcome.Succeeded()) {
-    ShowRaised(app, *session, res, *profile, vrc, outcome, expire ? "Expiring" : "Reinstating");
-    return;
-  }
-  std::string flash = std::to_string(tables.size()) +
-                      (tables.size() == 1 ? " table rule " : " table rules ") +
-                      (expire ? "expired" : "reinstated");
-  if (DevelopmentVrc(app.db(), profile->mprf)) flash += " in the development VRC";
-  RedirectWithFlash(app, *session, res, back, flash);
+  const Vrc acted = DevelopmentVrc(app.db(), profile->mprf).value_or(vrc);
+  RedirectWithOutcome(app, *session, res, back,
+                      "Rules of " + TableList(tables) + (expire ? " expired" : " reinstated") +
+                          " in VRC " + acted.Text(),
+                      action_url + "?" + ChangeQuery(req), outcome);
 }
 
 // The deletion's preview; Apply posts to DeleteRoute.
@@ -213,14 +243,19 @@ void ShowDeletePreview(WebApp& app, const SignedIn& session, const httplib::Requ
                        httplib::Response& res, const ProfileSummary& profile, const Vrc& vrc,
                        const std::vector<TableKey>& tables) {
   const Integer mprf = profile.mprf;
-  const std::string what = "Delete the rules of " + TableCount(tables.size());
+  const std::string what = "Delete the rules of " + TableList(tables);
   std::vector<Crumb> crumbs = RuleCrumbs(profile, vrc, false);
   crumbs.push_back({"Delete", ""});
-  ShowPreview(app, session, req, res,
-              PendingChange{what + " from " + vrc.Text(), ProfileUrl(mprf) + "/rules/delete", what,
-                            ProfileUrl(mprf) + "/rules" + VrcQuery(vrc), crumbs, "", "",
-                            /*destructive=*/true},
-              app::DeleteRules{mprf, vrc, tables});
+  PendingChange pending{what + " from " + vrc.Text(),
+                        ProfileUrl(mprf) + "/rules/delete",
+                        "Delete the rules of " + TableCount(tables.size()),
+                        ProfileUrl(mprf) + "/rules" + VrcQuery(vrc),
+                        crumbs,
+                        "",
+                        "",
+                        /*destructive=*/true};
+  pending.acts_on = ActsOn(app, profile, vrc, /*development_first=*/false);
+  ShowPreview(app, session, req, res, pending, app::DeleteRules{mprf, vrc, tables});
 }
 
 void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
@@ -229,8 +264,8 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
   const Vrc vrc = RequestVrc(req, profile->vrc);
   const std::vector<TableKey> tables = RequestTables(req);
   if (tables.empty()) {
-    RedirectWithFlash(app, *session, res, ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc),
-                      "Select at least one table first");
+    RedirectWithRefusal(app, *session, res, ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc),
+                        "Select at least one table first.");
     return;
   }
   ShowDeletePreview(app, *session, req, res, *profile, vrc, tables);
@@ -243,7 +278,7 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   const std::vector<TableKey> tables = RequestTables(req);
   const std::string back = ProfileUrl(profile->mprf) + "/rules" + VrcQuery(vrc);
   if (tables.empty()) {
-    RedirectWithFlash(app, *session, res, back, "Select at least one table first");
+    RedirectWithRefusal(app, *session, res, back, "Select at least one table first.");
     return;
   }
   if (!ApplyRequested(req)) {
@@ -258,18 +293,16 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
     SendForbidden(res, refusal);
     return;
   }
-  if (!outcome.Succeeded()) {
-    ShowRaised(app, *session, res, *profile, vrc, outcome, "Deleting rules");
-    return;
-  }
-  RedirectWithFlash(app, *session, res, back,
-                    "Rules of " + CodeList(tables) + " deleted from " + vrc.Text());
+  RedirectWithOutcome(app, *session, res, back,
+                      "Rules of " + TableList(tables) + " deleted from VRC " + vrc.Text(),
+                      ProfileUrl(profile->mprf) + "/rules/delete?" + ChangeQuery(req), outcome);
 }
 
 void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
+  const std::string form_url = ProfileUrl(profile->mprf) + "/copy" + VrcQuery(vrc);
   Data data;
   data.set("mprf", std::to_string(profile->mprf));
   data.set("url", ProfileUrl(profile->mprf));
@@ -278,31 +311,30 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
   data.set("rele", vrc.rele);
   data.set("cust", vrc.cust);
   std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
-  List sources;
-  for (const ProfileSummary& p : ListProfiles(app.db(), "")) {
-    if (p.mprf == profile->mprf) continue;
-    Data option;
-    option.set("value", std::to_string(p.mprf));
-    option.set("label", std::to_string(p.mprf) + " " + p.description + " (" + p.vrc.Text() + ")");
-    option.set("selected", Flag(source && *source == p.mprf));
-    sources.push_back(option);
-  }
-  data.set("sources", sources);
+  data.set("source_value", Param(req, "source"));
+  data.set("picker", ProfilePicker(app, req, form_url + "&source=", profile->mprf));
   SetRights(data, RightsOn(app, session->principal, profile->mprf));
   std::optional<ProfileSummary> source_profile;
   if (source) source_profile = FindProfile(app.db(), *source);
   data.set("has_source", Flag(source_profile.has_value()));
+  data.set("unknown_source", Flag(source && !source_profile));
   if (source_profile) {
     data.set("source", std::to_string(source_profile->mprf));
+    data.set("source_description", source_profile->description);
     data.set("source_vrc", source_profile->vrc.Text());
     const long page = PageNumber(req);
-    const long long total = CountTableRules(app.db(), source_profile->mprf, source_profile->vrc);
+    const std::string search = Param(req, "q");
+    data.set("q", search);
+    const long long total =
+        CountTableRules(app.db(), source_profile->mprf, source_profile->vrc, search);
     List tables;
     for (const TableRuleSummary& rule :
-         ListTableRules(app.db(), source_profile->mprf, source_profile->vrc, (page - 1) * kPageSize,
-                        kPageSize)) {
+         ListTableRules(app.db(), source_profile->mprf, source_profile->vrc, search,
+                        (page - 1) * kPageSize, kPageSize)) {
       Data t = StatusData(rule.status);
       t.set("code", rule.key.Code());
+      t.set("label", rule.key.Label());
+      t.set("table_url", TableUrl(source_profile->mprf, source_profile->vrc, rule.key));
       t.set("fields", std::to_string(rule.fields));
       t.set("sources", std::to_string(rule.sources));
       t.set("functions", std::to_string(rule.functions));
@@ -311,10 +343,11 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
     }
     data.set("tables", tables);
     data.set("has_tables", Flag(total > 0));
-    SetPaging(data,
-              ProfileUrl(profile->mprf) + "/copy" + VrcQuery(vrc) +
-                  "&source=" + std::to_string(source_profile->mprf),
-              page, total);
+    data.set("searched", Flag(!search.empty()));
+    SetPaging(
+        data,
+        form_url + "&source=" + std::to_string(source_profile->mprf) + "&q=" + UrlEncode(search),
+        page, total);
   }
   std::vector<Crumb> crumbs = RuleCrumbs(*profile, vrc, false);
   crumbs.push_back({"Copy", ""});
@@ -322,34 +355,69 @@ void CopyFormRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
 }
 
 void CopyRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
-  auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
+  // GET /copy/preview is the preview; only a POST marked apply=yes starts
+  // the copy.
+  auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
   if (!profile) return;
   app::CopyRules request;
   request.target = profile->mprf;
   request.vrc = RequestVrc(req, profile->vrc);
   request.tables = RequestTables(req);
   std::optional<Integer> source = ParseProfileNumber(Param(req, "source"));
+  const std::string form_url = ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.vrc) +
+                               (source ? "&source=" + std::to_string(*source) : "");
   if (!source || request.tables.empty()) {
-    RedirectWithFlash(app, *session, res,
-                      ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.vrc) +
-                          (source ? "&source=" + std::to_string(*source) : ""),
-                      "Choose a source profile and at least one table");
+    RedirectWithRefusal(app, *session, res, form_url,
+                        "Choose a source profile and at least one table.");
     return;
   }
   request.source = *source;
   if (!ApplyRequested(req)) {
     const std::string what = "Copy " + TableCount(request.tables.size()) + " from profile " +
                              std::to_string(request.source);
-    const std::string form_url = ProfileUrl(profile->mprf) + "/copy" + VrcQuery(request.vrc) +
-                                 "&source=" + std::to_string(request.source);
     std::vector<Crumb> crumbs = RuleCrumbs(*profile, request.vrc, false);
     crumbs.push_back({"Copy", form_url});
     crumbs.push_back({"Preview", ""});
-    ShowPreview(
-        app, *session, req, res,
-        PendingChange{what + " into " + request.vrc.Text(), req.path,
-                      "Copy " + TableCount(request.tables.size()), form_url, crumbs, "", "", false},
-        request);
+    PendingChange pending{what + " into " + request.vrc.Text(),
+                          ProfileUrl(profile->mprf) + "/copy",
+                          "Copy " + TableCount(request.tables.size()),
+                          form_url,
+                          crumbs,
+                          "",
+                          "",
+                          false};
+    pending.preview_url = ProfileUrl(profile->mprf) + "/copy/preview";
+    pending.acts_on = ActsOn(app, *profile, request.vrc, /*development_first=*/false);
+    // The copy checks only the first table of a selection against the
+    // target; the others would get their rules a second time.
+    const std::vector<TableKey> present =
+        TablesPresent(app.db(), profile->mprf, request.vrc, request.tables);
+    if (!present.empty()) {
+      pending.notices.push_back(Count(static_cast<long long>(present.size()),
+                                      "selected table already holds",
+                                      "selected tables already hold") +
+                                " rules in VRC " + request.vrc.Text() + ": " + TableList(present) +
+                                ". Copying " + (present.size() == 1 ? "it" : "them") +
+                                " again would add " + (present.size() == 1 ? "its" : "their") +
+                                " rules a second time (or fail on the first table).");
+      std::string query = VrcQuery(request.vrc) + "&source=" + std::to_string(request.source);
+      std::size_t left = 0;
+      for (const TableKey& key : request.tables) {
+        if (std::find(present.begin(), present.end(), key) != present.end()) continue;
+        query += "&table=" + UrlEncode(key.Code());
+        ++left;
+      }
+      if (left > 0) {
+        pending.alternative_url = pending.preview_url + query;
+        pending.alternative_label =
+            std::string(present.size() == 1 ? "Leave it out" : "Leave them out") +
+            " and copy the other " + TableCount(left);
+      } else {
+        pending.notices.push_back(
+            "Every selected table is there already: nothing is left to copy.");
+      }
+    }
+    ShowPreview(app, *session, req, res, pending, request);
     return;
   }
   std::string id;
@@ -374,10 +442,12 @@ void AddRuleRoutes(httplib::Server& server, WebApp& app) {
   };
   get(R"(/profiles/(-?\d+)/rules)", ListRoute);
   get(R"(/profiles/(-?\d+)/rules/table)", TableRoute);
+  get(R"(/profiles/(-?\d+)/rules/action)", ActionRoute);
   post(R"(/profiles/(-?\d+)/rules/action)", ActionRoute);
   get(R"(/profiles/(-?\d+)/rules/delete)", DeleteConfirmRoute);
   post(R"(/profiles/(-?\d+)/rules/delete)", DeleteRoute);
   get(R"(/profiles/(-?\d+)/copy)", CopyFormRoute);
+  get(R"(/profiles/(-?\d+)/copy/preview)", CopyRoute);
   post(R"(/profiles/(-?\d+)/copy)", CopyRoute);
 }
 

@@ -1,5 +1,6 @@
 // Where used: a profile's ancestors and the whole tree derived from it, and
 // every profile and VRC that uses a table or a library function.
+#include <algorithm>
 #include <map>
 
 #include "app/insight.h"
@@ -46,6 +47,27 @@ Descriptions AllDescriptions(WebApp& app) {
   Descriptions descriptions;
   for (const ProfileSummary& p : ListProfiles(app.db(), "")) descriptions[p.mprf] = p.description;
   return descriptions;
+}
+
+// The descriptions of the profiles a page shows, read one by one.
+template <typename Item, typename ScopeOf>
+Descriptions DescriptionsOf(WebApp& app, const std::vector<Item>& items, ScopeOf scope_of) {
+  Descriptions descriptions;
+  for (const Item& item : items) {
+    const long long mprf = scope_of(item).mprf;
+    if (descriptions.count(mprf)) continue;
+    std::optional<ProfileSummary> p = FindProfile(app.db(), static_cast<Integer>(mprf));
+    descriptions[mprf] = p ? p->description : "";
+  }
+  return descriptions;
+}
+
+// The items of page (1-based) of a long list.
+template <typename Item>
+std::vector<Item> PageOf(const std::vector<Item>& items, long page) {
+  const std::size_t from = std::min(items.size(), static_cast<std::size_t>((page - 1) * kPageSize));
+  const std::size_t to = std::min(items.size(), from + static_cast<std::size_t>(kPageSize));
+  return std::vector<Item>(items.begin() + from, items.begin() + to);
 }
 
 void LineageRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
@@ -99,8 +121,12 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   const std::string table = Param(req, "table");
-  const std::string function = Param(req, "function");
-  const Descriptions descriptions = AllDescriptions(app);
+  std::string function = Param(req, "function");
+  // A function name typed with blanks around it is the same name.
+  function.erase(0, function.find_first_not_of(" \t"));
+  function.erase(function.find_last_not_of(" \t") + 1);
+  const long page = PageNumber(req);
+  long long longest = 0;  // the longest list, for the page links
   Data data;
   data.set("table", table);
   data.set("function", function);
@@ -111,31 +137,51 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
     if (std::optional<TableKey> key = app::ParseTableCode(table)) {
       const insight::TableUsage use =
           app::TableUse(app.core, session->principal, key->tcpac, key->tcmod, key->tflno);
-      List rows = UseRows(use.used_by, descriptions);
+      const std::vector<insight::Use> shown = PageOf(use.used_by, page);
+      const Descriptions descriptions =
+          DescriptionsOf(app, shown, [](const insight::Use& u) { return u.scope; });
+      longest = std::max<long long>(longest, use.used_by.size());
+      List rows;
+      for (const insight::Use& one : shown) {
+        Data row = UseRows({one}, descriptions)[0];
+        const Vrc vrc{one.scope.vers, one.scope.rele, one.scope.cust};
+        row.set("table_url", TableUrl(static_cast<Integer>(one.scope.mprf), vrc, *key));
+        rows.push_back(row);
+      }
+      data.set("table", key->Label());
       data.set("has_table", Flag(true));
       data.set("table_uses", rows);
       data.set("table_used", Flag(!rows.empty()));
-      data.set("table_count", std::to_string(rows.size()));
+      data.set("table_count", std::to_string(use.used_by.size()));
     } else {
       data.set("table_problem", Flag(true));
     }
   }
   if (!function.empty()) {
     const insight::FunctionUsage use = app::FunctionUse(app.core, session->principal, function);
+    const std::vector<insight::FunctionHolder> holders = PageOf(use.holds, page);
+    const std::vector<insight::Use> callers = PageOf(use.calls, page);
+    longest = std::max<long long>({longest, static_cast<long long>(use.holds.size()),
+                                   static_cast<long long>(use.calls.size())});
+    Descriptions descriptions =
+        DescriptionsOf(app, holders, [](const insight::FunctionHolder& h) { return h.scope; });
+    descriptions.merge(DescriptionsOf(app, callers, [](const insight::Use& u) { return u.scope; }));
     List holds;
-    for (const insight::FunctionHolder& holder : use.holds) {
+    for (const insight::FunctionHolder& holder : holders) {
       Data row = ScopeData(holder.scope, true, descriptions);
       row.set("items", "");
       row.set("stat", holder.status);
       holds.push_back(row);
     }
-    List calls = UseRows(use.calls, descriptions);
+    List calls = UseRows(callers, descriptions);
     data.set("has_function", Flag(true));
     data.set("holds", holds);
     data.set("has_holds", Flag(!holds.empty()));
     data.set("calls", calls);
     data.set("has_calls", Flag(!calls.empty()));
   }
+  SetPaging(data, "/where-used?table=" + UrlEncode(table) + "&function=" + UrlEncode(function),
+            page, longest);
   SendHtml(res, RenderPage(Frame(app, *session, "Where used",
                                  {{"Profiles", "/profiles"}, {"Where used", ""}}),
                            "where_used", data));

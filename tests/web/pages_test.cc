@@ -1,0 +1,140 @@
+// The HTML pages as a maintainer meets them: the table page reached from the
+// rules list, previews that are GET pages and say which VRC a change acts
+// on, outcomes that say what changed, and the copy that warns of tables the
+// target already holds.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "served_estate.h"
+
+namespace migprof::testing {
+namespace {
+
+class PagesTest : public ServedEstate {
+ protected:
+  httplib::Result Get(const std::string& path) const {
+    return Client().Get(path, {{"Cookie", "mpsid=" + cookies_.at("adam")}});
+  }
+  // The first href of body that matches pattern, unescaped.
+  static std::string Link(const std::string& body, const std::string& pattern) {
+    std::smatch found;
+    if (!std::regex_search(body, found, std::regex("href=\"(" + pattern + ")\""))) return "";
+    return std::regex_replace(found[1].str(), std::regex("&amp;"), "&");
+  }
+};
+
+TEST_F(PagesTest, EveryTableCodeLinksToItsTablePageInEitherSpelling) {
+  const std::string rules = Get("/profiles/100/rules?vers=V10&rele=R1&cust=STD")->body;
+  const std::string link = Link(rules, "/profiles/100/rules/table[^\"]*orsls400");
+  ASSERT_FALSE(link.empty()) << rules;
+  EXPECT_NE(rules.find(">or sls 400</a>"), std::string::npos);
+  const std::string base = "/profiles/100/rules/table?vers=V10&rele=R1&cust=STD&";
+  struct {
+    std::string path;
+    int status;
+  } cases[] = {{link, 200},
+               {base + "table=or%20sls%20400", 200},
+               {base + "table=%20orsls400%20", 200},
+               {base + "tcpac=or&tcmod=sls&tflno=400", 200},
+               {base + "table=orsls", 404},
+               {base + "table=or%20sl%20400", 404},
+               {base + "table=orsls999", 404}};
+  for (const auto& c : cases) {
+    httplib::Result res = Get(c.path);
+    ASSERT_TRUE(res) << c.path;
+    EXPECT_EQ(res->status, c.status) << c.path;
+    if (c.status != 200) continue;
+    // The table rule with its field rules, functions, history and actions.
+    for (const char* part : {"Table or sls 400", "ORDHDR.ORNO", "conv_date", "id=\"rule-history\"",
+                             "id=\"rule-revisions\"", "id=\"table-actions\""}) {
+      EXPECT_NE(res->body.find(part), std::string::npos) << c.path << ": " << part;
+    }
+  }
+  // The profile page lists derived profiles and counts in the singular.
+  const std::string profile = Get("/profiles/110")->body;
+  EXPECT_NE(profile.find("href=\"/profiles/120\""), std::string::npos);
+  EXPECT_NE(Get("/profiles/120")->body.find(">1 table</a>"), std::string::npos);
+}
+
+TEST_F(PagesTest, PreviewsAreGetPagesAndOutcomesSayWhatChanged) {
+  const std::vector<std::string> before = Rows();
+  const httplib::Params expire = {{"action", "expire"},
+                                  {"table", "oritm001"},
+                                  {"vers", "V10"},
+                                  {"rele", "R1"},
+                                  {"cust", "STD"}};
+  // A posted form without apply=yes answers with the GET preview's address.
+  httplib::Result posted = Page("adam", "/profiles/100/rules/action", expire);
+  ASSERT_TRUE(posted);
+  ASSERT_EQ(posted->status, 303);
+  const std::string preview = posted->get_header_value("Location");
+  EXPECT_EQ(preview.rfind("/profiles/100/rules/action?", 0), 0u) << preview;
+  EXPECT_EQ(preview.find("csrf"), std::string::npos);
+  // Profile 100 is under revision control: expiry works in V11_R1_STD,
+  // which holds no rule for oritm001, so nothing would change.
+  httplib::Result shown = Get(preview);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->status, 200);
+  EXPECT_NE(shown->body.find("acts on VRC V11_R1_STD of profile 100"), std::string::npos);
+  EXPECT_EQ(shown->body.find("id=\"apply-form\""), std::string::npos) << "no Apply for nothing";
+  EXPECT_EQ(Rows(), before) << "a preview changes nothing";
+
+  // Applied anyway, the outcome says that nothing changed.
+  httplib::Params apply = expire;
+  apply.emplace("apply", "yes");
+  httplib::Result applied = Page("adam", "/profiles/100/rules/action", apply);
+  ASSERT_TRUE(applied);
+  ASSERT_EQ(applied->status, 303);
+  std::string next = Get(applied->get_header_value("Location"))->body;
+  EXPECT_NE(next.find("data-kind=\"warning\""), std::string::npos) << next;
+  EXPECT_NE(next.find("Nothing changed"), std::string::npos);
+
+  // Deleting a table's rules: the preview offers Apply, the outcome counts
+  // the rows per table; the same deletion again changes nothing.
+  const httplib::Params remove = {
+      {"table", "oritm001"}, {"vers", "V10"}, {"rele", "R1"}, {"cust", "STD"}, {"apply", "yes"}};
+  EXPECT_NE(Get("/profiles/100/rules/delete?vers=V10&rele=R1&cust=STD&table=or%20itm%20001")
+                ->body.find("id=\"apply-form\""),
+            std::string::npos);
+  struct {
+    const char* kind;
+    const char* says;
+  } rounds[] = {{"success", "rows changed: Table rules 1"}, {"warning", "Nothing changed"}};
+  for (const auto& round : rounds) {
+    httplib::Result done = Page("adam", "/profiles/100/rules/delete", remove);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(done->status, 303);
+    next = Get(done->get_header_value("Location"))->body;
+    EXPECT_NE(next.find(std::string("data-kind=\"") + round.kind + "\""), std::string::npos)
+        << next;
+    EXPECT_NE(next.find(round.says), std::string::npos) << next;
+  }
+}
+
+TEST_F(PagesTest, ACopyPreviewNamesTablesTheTargetHoldsAndOffersToLeaveThemOut) {
+  const std::string preview =
+      "/profiles/110/copy/preview?vers=V10U&rele=R1&cust=ACME&source=100&table=oritm001"
+      "&table=or%20sls%20400";
+  httplib::Result shown = Get(preview);
+  ASSERT_TRUE(shown);
+  ASSERT_EQ(shown->status, 200);
+  EXPECT_NE(shown->body.find("1 selected table already holds rules in VRC V10U_R1_ACME: or sls "
+                             "400"),
+            std::string::npos)
+      << shown->body;
+  const std::string narrower = Link(shown->body, "/profiles/110/copy/preview[^\"]*");
+  ASSERT_FALSE(narrower.empty());
+  EXPECT_NE(narrower.find("table=oritm001"), std::string::npos);
+  EXPECT_EQ(narrower.find("orsls400"), std::string::npos);
+  httplib::Result left = Get(narrower);
+  ASSERT_TRUE(left);
+  EXPECT_EQ(left->body.find("preview-notices"), std::string::npos);
+  EXPECT_NE(left->body.find("id=\"apply-form\""), std::string::npos) << left->body;
+  // The preview's plan speaks in words, not in column names.
+  EXPECT_NE(left->body.find(">Field rules</a>"), std::string::npos);
+  EXPECT_EQ(left->body.find(">qzmap140</a>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace migprof::testing
