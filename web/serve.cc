@@ -143,6 +143,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   AddProfileRoutes(server, app);
   AddRuleRoutes(server, app);
   AddFunctionRoutes(server, app);
+  AddLibraryRoutes(server, app);
   AddJobRoutes(server, app);
   AddCompareRoutes(server, app);
   AddWhereUsedRoutes(server, app);

@@ -84,7 +84,7 @@ std::string ChangeQuery(const httplib::Request& req);
 // The profile chooser of a form, searched and paged on the server: the
 // request's find= text (number or description) and find_page=, with up to
 // kPickerSize matching profiles other than exclude, each linking to
-// link_prefix + its number. Rendered by the {{>picker}} partial.
+// link_prefix + its number. Rendered by the {{>chooser}} partial.
 inline constexpr long kPickerSize = 20;
 Data ProfilePicker(WebApp& app, const httplib::Request& req, const std::string& link_prefix,
                    std::optional<Integer> exclude);

@@ -23,7 +23,7 @@ std::string RenderTemplate(const std::string& name, const Data& data) {
   Data with_partials = data;
   with_partials.set("alert", kainjow::mustache::partial([] { return TemplateSource("alert"); }));
   with_partials.set("node", kainjow::mustache::partial([] { return TemplateSource("tree_node"); }));
-  with_partials.set("picker", kainjow::mustache::partial([] { return TemplateSource("picker"); }));
+  with_partials.set("chooser", kainjow::mustache::partial([] { return TemplateSource("picker"); }));
   with_partials.set("plan", kainjow::mustache::partial([] { return TemplateSource("plan"); }));
   with_partials.set("lineage",
                     kainjow::mustache::partial([] { return TemplateSource("lineage_node"); }));

@@ -184,7 +184,37 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
                       outcome);
 }
 
+// The Function library of the navigation bar: find a profile by number or
+// description (on the server, a page at a time) and open its library.
+void LibraryIndexRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+  std::optional<SignedIn> session = RequireSession(app, req, res);
+  if (!session) return;
+  if (std::optional<Integer> mprf = ParseProfileNumber(Param(req, "profile"))) {
+    if (FindProfile(app.db(), *mprf)) {
+      res.status = 303;
+      res.set_header("Location", ProfileUrl(*mprf) + "/functions");
+      return;
+    }
+  }
+  Data data;
+  data.set("profile", Param(req, "profile"));
+  data.set("unknown", Flag(!Param(req, "profile").empty()));
+  // Every match links to its own library: the picker's links end in the
+  // number, so the path is built around it.
+  Data picker = ProfilePicker(app, req, "/functions?profile=", std::nullopt);
+  data.set("picker", picker);
+  SendHtml(res, RenderPage(Frame(app, *session, "Function library",
+                                 {{"Profiles", "/profiles"}, {"Function library", ""}}),
+                           "library", data));
+}
+
 }  // namespace
+
+void AddLibraryRoutes(httplib::Server& server, WebApp& app) {
+  server.Get("/functions", [&app](const httplib::Request& req, httplib::Response& res) {
+    LibraryIndexRoute(app, req, res);
+  });
+}
 
 void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
   server.Get(
