@@ -30,6 +30,7 @@ run connection "$bench/migprof_bench_connection" "${quick[@]}"
 run maprules "$bench/migprof_bench_maprules" '--benchmark_filter=/(100|1000)/|OdbcCallerText' "${quick[@]}"
 run insight "$bench/migprof_bench_insight" "${quick[@]}"
 run web "$bench/migprof_bench_web" "${quick[@]}"
+run web_estate env MIGPROF_BENCH_PROFILES=100 "$bench/migprof_bench_web_estate"
 run odbc_copy bash "$root/.ci/odbc_suite.sh" "$bench/migprof_bench_maprules" \
   --benchmark_filter=CopyToCurrentVRC_Odbc "${quick[@]}"
 

@@ -1,0 +1,232 @@
+// Every page of the front end on a large estate: the HTML size and the
+// 50th and 95th percentile of the server's answer time, one client, over
+// loopback, on an embedded database.
+//
+// The estate is generated here: MIGPROF_BENCH_PROFILES profiles (default
+// 3,000; at most 32,767, the profile number being 16 bits) in derivation
+// chains of ten, each with 10 table rules of 10 field rules (so 30,000 table
+// rules and 300,000 field rules by default), a function library of 5
+// functions, and the demo estate's applications. MIGPROF_BENCH_KEEP=path
+// keeps (or reuses) the database file.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/secrets.h"
+#include "app/tables.h"
+#include "component/sql_text.h"
+#include "component/text/cp1252.h"
+#include "migprof/ado.h"
+#include "migprof/handle_mig_prof.h"
+#include "profiles/owner_cipher.h"
+#include "schema/schema.h"
+#include "web/http/network.h"
+#include "web/pages/pages.h"
+#include "web/serve.h"
+
+namespace {
+
+using migprof::ado::Connection;
+
+constexpr int kChain = 10;
+constexpr int kTables = 10;
+constexpr int kFields = 10;
+constexpr int kFunctions = 5;
+
+int Profiles() {
+  const char* text = std::getenv("MIGPROF_BENCH_PROFILES");
+  const int n = text ? std::atoi(text) : 3000;
+  return std::clamp(n, kChain, 32767);
+}
+
+std::string VrcValues(int mprf) { return "'V" + std::to_string(mprf) + "', 'R1', 'C'"; }
+
+// Profile i is standard when (i - 1) % kChain == 0, else derived from i - 1.
+void FillLargeEstate(Connection& c, int profiles) {
+  // Every profile belongs to alice, enciphered as the component stores it.
+  const std::string owner = migprof::SqlQuoted(migprof::text::Cp1252ToUtf8(
+      *migprof::profiles::Encipher("alice", &migprof::profiles::IsStorableCipher)));
+  c.BeginTrans();
+  for (const char* app : {"('LEG', 0)", "('ORV', 1)"}) {
+    c.Execute(std::string("insert into qzddi100 (appl, extn) values ") + app);
+  }
+  for (int i = 1; i <= profiles; ++i) {
+    const int position = (i - 1) % kChain;
+    const std::string n = std::to_string(i);
+    const std::string parent = position == 0 ? "'', '', ''" : VrcValues(i - 1);
+    c.Execute(
+        "insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, verf, relf, cusf, dsca, "
+        "scme, deph, apln, ownr) values (" +
+        n + ", 'LEG', 'ORV', " + VrcValues(i) + ", " + parent + ", 'Profile " + n +
+        " of the large estate, derivation chain " + std::to_string((i - 1) / kChain) + "', 'N', " +
+        std::to_string(position + 1) + ", 'bench', cast(" + owner + " as varbinary))");
+    for (int level = 1; level <= position + 1; ++level) {
+      const int ancestor = i - level + 1;
+      c.Execute("insert into qzmap101 (mprf, levl, vers, rele, cust, pprf) values (" + n + ", " +
+                std::to_string(level) + ", " + VrcValues(ancestor) + ", " +
+                std::to_string(ancestor) + ")");
+    }
+    for (int t = 0; t < kTables; ++t) {
+      const std::string key =
+          n + ", " + VrcValues(i) + ", 'or', 'itm', '" + std::to_string(100 + t) + "'";
+      c.Execute(
+          "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, stat, lusr, "
+          "comt) values (" +
+          key + ", 'N', 'bench', 'Generated table rule')");
+      for (int f = 0; f < kFields; ++f) {
+        c.Execute(
+            "insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm, dnum, "
+            "mrul, type, stat) values (" +
+            key + ", 'fld" + std::to_string(f) + "', 0, 'SRC.F" + std::to_string(f) +
+            "', 'D', 'N')");
+      }
+    }
+    for (int f = 0; f < kFunctions; ++f) {
+      c.Execute("insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca, stat) values (" + n +
+                ", " + VrcValues(i) + ", 'func" + std::to_string(f) + "', 'Generated', 'N')");
+    }
+    if (i % 1000 == 0) {
+      c.CommitTrans();
+      c.BeginTrans();
+    }
+  }
+  c.CommitTrans();
+}
+
+class LargeSite {
+ public:
+  LargeSite() {
+    const char* keep = std::getenv("MIGPROF_BENCH_KEEP");
+    path_ = keep ? keep
+                 : (std::filesystem::temp_directory_path() /
+                    ("migprof_bench_estate_" + std::to_string(::getpid()) + ".db"))
+                       .string();
+    if (!keep || !std::filesystem::exists(path_)) {
+      migprof::schema::CreateEmbeddedDatabase(path_);
+      migprof::TOVRHandleMigProf object;
+      object.DatabaseName("sqlite:" + path_);
+      FillLargeEstate(*object.getNewConnection(), Profiles());
+    }
+    migprof::app::InitSodium();
+    migprof::app::Settings settings;
+    settings.source.name = "sqlite:" + path_;
+    app_ = std::make_unique<migprof::web::WebApp>(settings);
+    migprof::app::EnsureTables(app_->db());
+    if (!app_->core.accounts().Any()) {
+      app_->core.accounts().Add("alice", "unused", migprof::app::Role::kAdministrator);
+    }
+    const std::string id = app_->core.accounts().NewSession("alice");
+    cookie_ = {{"Cookie", std::string(migprof::web::kSessionCookie) + "=" + id}};
+    migprof::web::ConfigureServer(server_, *app_, proxies_, nullptr);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    listener_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~LargeSite() {
+    server_.stop();
+    listener_.join();
+    app_.reset();
+    if (!std::getenv("MIGPROF_BENCH_KEEP")) {
+      for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    }
+  }
+  httplib::Client Client() const { return httplib::Client("127.0.0.1", port_); }
+  const httplib::Headers& cookie() const { return cookie_; }
+
+ private:
+  std::string path_;
+  std::unique_ptr<migprof::web::WebApp> app_;
+  migprof::web::TrustedProxies proxies_;
+  httplib::Headers cookie_;
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread listener_;
+};
+
+LargeSite& Site() {
+  static LargeSite site;
+  return site;
+}
+
+// One page, fetched once per iteration; the counters are its size and the
+// percentiles of the iterations' times.
+void BM_Page(benchmark::State& state, const std::string& path) {
+  LargeSite& site = Site();
+  httplib::Client client = site.Client();
+  std::vector<double> times;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    httplib::Result res = client.Get(path, site.cookie());
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
+    if (!res || res->status != 200) {
+      const std::string body = res ? res->body : std::string();
+      const std::size_t at = body.find("could not be read");
+      state.SkipWithError(("status " + std::to_string(res ? res->status : 0) + " " +
+                           (at == std::string::npos ? "" : body.substr(at, 200)))
+                              .c_str());
+      return;
+    }
+    bytes = res->body.size();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["KB"] = static_cast<double>(bytes) / 1024.0;
+  state.counters["p50_ms"] = times[times.size() / 2];
+  state.counters["p95_ms"] = times[std::min(times.size() - 1, times.size() * 95 / 100)];
+}
+
+// A profile in the middle of the estate, derived (depth 6), and its parent.
+std::string Middle() { return std::to_string(Profiles() / 2 / kChain * kChain + 6); }
+std::string MiddleParent() { return std::to_string(Profiles() / 2 / kChain * kChain + 5); }
+std::string MiddleVrc() { return "?vers=V" + Middle() + "&rele=R1&cust=C"; }
+
+const int kRegistered = [] {
+  const std::vector<std::pair<const char*, std::string>> pages = {
+      {"profiles_tree", "/profiles"},
+      {"profiles_tree_last_page", "/profiles?page=" + std::to_string(Profiles() / kChain / 25)},
+      {"profiles_search", "/profiles?q=12"},
+      {"profile", "/profiles/" + Middle()},
+      {"profile_standard", "/profiles/1"},
+      {"profile_new", "/profiles/new"},
+      {"profile_edit", "/profiles/" + Middle() + "/edit"},
+      {"rules", "/profiles/" + Middle() + "/rules" + MiddleVrc()},
+      {"rules_search", "/profiles/" + Middle() + "/rules" + MiddleVrc() + "&q=or%20itm%2010"},
+      {"table", "/profiles/" + Middle() + "/rules/table" + MiddleVrc() + "&table=or%20itm%20105"},
+      {"functions", "/profiles/" + Middle() + "/functions" + MiddleVrc()},
+      {"functions_source", "/profiles/" + Middle() + "/functions" + MiddleVrc() + "&source=1"},
+      {"copy_form_find", "/profiles/" + Middle() + "/copy" + MiddleVrc() + "&find=1"},
+      {"copy_form_source", "/profiles/" + Middle() + "/copy" + MiddleVrc() + "&source=1"},
+      {"copy_preview",
+       "/profiles/" + Middle() + "/copy/preview" + MiddleVrc() + "&source=1&table=oritm105"},
+      {"delete_preview",
+       "/profiles/" + Middle() + "/rules/delete" + MiddleVrc() + "&table=oritm105"},
+      {"compare_parent", "/compare?left=" + Middle()},
+      {"compare_two", "/compare?left=" + Middle() + "&right=" + MiddleParent()},
+      {"lineage", "/profiles/1/lineage"},
+      {"where_used_table", "/where-used?table=or%20itm%20105"},
+      {"where_used_function", "/where-used?function=func1"},
+      {"checkouts", "/checkouts"},
+      {"activity", "/activity"},
+  };
+  for (const auto& [name, path] : pages) {
+    benchmark::RegisterBenchmark((std::string("BM_Page/") + name).c_str(),
+                                 [path = path](benchmark::State& state) { BM_Page(state, path); })
+        ->Iterations(40)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return 0;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
