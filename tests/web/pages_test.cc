@@ -39,6 +39,7 @@ TEST_F(PagesTest, EveryTableCodeLinksToItsTablePageInEitherSpelling) {
                {base + "tcpac=or&tcmod=sls&tflno=400", 200},
                {base + "table=orsls", 404},
                {base + "table=or%20sl%20400", 404},
+               {base + "tcpac=or&tcmod=sl&tflno=s400", 404},
                {base + "table=orsls999", 404}};
   for (const auto& c : cases) {
     httplib::Result res = Get(c.path);

@@ -353,7 +353,14 @@ std::string CellText(const Variant& value) {
 std::string ProfileUrl(Integer mprf) { return "/profiles/" + std::to_string(mprf); }
 
 std::string TableUrl(Integer mprf, const Vrc& vrc, const TableKey& key) {
-  return ProfileUrl(mprf) + "/rules/table" + VrcQuery(vrc) + "&table=" + UrlEncode(key.Code());
+  const std::string base = ProfileUrl(mprf) + "/rules/table" + VrcQuery(vrc);
+  // A key that its code would not split back into (a package other than two
+  // characters, a module other than three) is named by its parts.
+  if (key.tcpac.size() != 2 || key.tcmod.size() != 3) {
+    return base + "&tcpac=" + UrlEncode(key.tcpac) + "&tcmod=" + UrlEncode(key.tcmod) +
+           "&tflno=" + UrlEncode(key.tflno);
+  }
+  return base + "&table=" + UrlEncode(key.Code());
 }
 
 std::string VrcQuery(const Vrc& vrc) {

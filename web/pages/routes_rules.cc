@@ -112,7 +112,7 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
 std::optional<TableKey> RequestTable(const httplib::Request& req) {
   if (req.has_param("table")) return app::ParseTableCode(Param(req, "table"));
   const TableKey key{Param(req, "tcpac"), Param(req, "tcmod"), Param(req, "tflno")};
-  if (key.tcpac.size() != 2 || key.tcmod.size() != 3 || key.tflno.empty()) return std::nullopt;
+  if (key.tcpac.empty() || key.tcmod.empty() || key.tflno.empty()) return std::nullopt;
   return key;
 }
 
