@@ -16,6 +16,7 @@ struct WebCommandState {
   std::string option_file;
   std::string paging = "limit";
   int shutdown_seconds = 10;
+  long import_mb = 64;
 };
 
 }  // namespace
@@ -53,6 +54,21 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream&, std::ostream& 
                    "and each request in flight uses a few database connections")
       ->check(CLI::Range(1, 1024))
       ->capture_default_str();
+  serve
+      ->add_option("--max-import-mb", state->import_mb,
+                   "Largest body /api/v1/import takes, in MiB; other routes take 1 MiB")
+      ->check(CLI::Range(1, 4096))
+      ->capture_default_str();
+  serve
+      ->add_option("--max-client-connections", state->serve.connections.per_address,
+                   "Connections one client address may hold open (a trusted proxy: any number)")
+      ->check(CLI::Range(1, 100000))
+      ->capture_default_str();
+  serve
+      ->add_option("--max-connections", state->serve.connections.total,
+                   "Connections all clients together may hold open")
+      ->check(CLI::Range(1, 100000))
+      ->capture_default_str();
   serve->add_flag("--access-log", state->serve.access_log,
                   "Write one line per request (client, method, path, status) to standard output");
   serve->add_option("--tls-cert", state->serve.tls_cert,
@@ -78,6 +94,7 @@ std::function<int()> AddWebCommands(CLI::App& app, std::istream&, std::ostream& 
     state->serve.db.paging =
         state->paging == "offset-fetch" ? app::Paging::kOffsetFetch : app::Paging::kLimitOffset;
     state->serve.shutdown_grace = std::chrono::seconds(state->shutdown_seconds);
+    state->serve.bodies.import = static_cast<std::size_t>(state->import_mb) << 20;
     return web::RunServe(state->serve, out, err);
   };
 }

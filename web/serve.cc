@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -16,9 +17,14 @@
 #include "web/api/api_routes.h"
 #include "web/pages/assets.h"
 #include "web/pages/pages.h"
+#include "wire/json_values.h"
 
 namespace migprof::web {
 namespace {
+
+// Connections the system holds for the server before it accepts them (the
+// system caps it at net.core.somaxconn, 4096 on current kernels).
+constexpr int kListenBacklog = 1024;
 
 constexpr const char* kContentSecurityPolicy =
     "default-src 'none'; style-src 'self'; script-src 'self'; img-src 'self' data:; "
@@ -87,34 +93,98 @@ void AddHealthRoutes(httplib::Server& server, WebApp& app) {
   });
 }
 
+// A request refused before its route: a JSON error under /api/, a page
+// elsewhere.
+void Refuse(const httplib::Request& req, httplib::Response& res, int status,
+            const std::string& title, const std::string& detail) {
+  if (req.path.rfind("/api/", 0) == 0) {
+    res.status = status;
+    res.set_content(wire::Json{{"error", detail}}.dump() + "\n", "application/json");
+  } else {
+    SendProblem(res, status, title, detail);
+  }
+}
+
+// The checks made before a route reads the request: body size, the origin
+// of a changing request and an API request's token. True when the request
+// was answered (refused).
+bool RefusedEarly(WebApp& app, const TrustedProxies& proxies, const ServerChecks& checks,
+                  const httplib::Request& req, httplib::Response& res) {
+  const bool chunked = req.has_header("Transfer-Encoding");
+  const std::string length = req.get_header_value("Content-Length");
+  const bool body =
+      chunked || (!length.empty() && length.find_first_not_of('0') != std::string::npos);
+  if (IsChangingMethod(req.method) &&
+      !FromOwnOrigin(req.get_header_value("Origin"), req.get_header_value("Referer"),
+                     req.get_header_value("Host"), !proxies.Trusts(req.remote_addr))) {
+    Refuse(req, res, 403, "Request refused",
+           "This request came from a page of another site, so nothing was changed.");
+    return true;
+  }
+  // A body for the API is read only for a valid token.
+  if (body && req.path.rfind("/api/", 0) == 0 && !RequireToken(app, req, res)) return true;
+  if (std::optional<int> status = BodyRefusal(checks.bodies, req.path, length, chunked)) {
+    const std::size_t limit = BodyLimitOf(checks.bodies, req.path);
+    Refuse(req, res, *status, "Request refused",
+           *status == 413 ? "The request's body is larger than this address takes (" +
+                                std::to_string(limit) + " bytes)."
+           : *status == 411 ? std::string("The request's body needs a Content-Length.")
+                            : std::string("The request's Content-Length is not a number."));
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
-                     std::ostream* access_log) {
+                     std::ostream* access_log, const ServerChecks& checks) {
   // Headers and body go out in separate writes; without this the body waits
   // for the client's delayed acknowledgement (about 40 ms a page).
   server.set_tcp_nodelay(true);
-  server.set_post_routing_handler([&proxies](const httplib::Request& req, httplib::Response& res) {
-    res.set_header("Content-Security-Policy", kContentSecurityPolicy);
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_header("Referrer-Policy", "same-origin");
-    res.set_header("X-Frame-Options", "DENY");
-    // Behind a trusted proxy that the browser reached over HTTPS, cookies are
-    // sent back over HTTPS only.
-    if (proxies.Empty() || !RequestClient(proxies, req).https) return;
-    auto [first, last] = res.headers.equal_range("Set-Cookie");
-    for (auto it = first; it != last; ++it) it->second += "; Secure";
+  // Every body is also capped while it is read (a Content-Length that lies
+  // low ends the request where the length says).
+  server.set_payload_max_length(std::max(checks.bodies.small, checks.bodies.import));
+  server.set_pre_routing_handler(
+      [&app, &proxies, checks](const httplib::Request& req, httplib::Response& res) {
+        if (checks.guard != nullptr) checks.guard->RequestBegan(req.remote_addr, req.remote_port);
+        if (!RefusedEarly(app, proxies, checks, req, res)) {
+          return httplib::Server::HandlerResponse::Unhandled;
+        }
+        // The body was not read: what is left of it must not be taken for
+        // the next request.
+        res.set_header("Connection", "close");
+        if (checks.guard != nullptr) {
+          checks.guard->CloseAfterAnswer(req.remote_addr, req.remote_port);
+        }
+        return httplib::Server::HandlerResponse::Handled;
+      });
+  server.set_post_routing_handler(
+      [&proxies, tls = checks.tls](const httplib::Request& req, httplib::Response& res) {
+        res.set_header("Content-Security-Policy", kContentSecurityPolicy);
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_header("Referrer-Policy", "same-origin");
+        res.set_header("X-Frame-Options", "DENY");
+        // Over HTTPS (the server's own, or a trusted proxy's that the browser
+        // reached) cookies are sent back over HTTPS only, and the browser is
+        // told to use nothing else for this host.
+        if (!tls && (proxies.Empty() || !RequestClient(proxies, req).https)) return;
+        res.set_header("Strict-Transport-Security", "max-age=31536000");
+        auto [first, last] = res.headers.equal_range("Set-Cookie");
+        for (auto it = first; it != last; ++it) it->second += "; Secure";
+      });
+  server.set_logger([&proxies, access_log, guard = checks.guard](const httplib::Request& req,
+                                                                 const httplib::Response& res) {
+    if (access_log != nullptr) {
+      static std::mutex mutex;
+      const ClientView client = RequestClient(proxies, req);
+      std::lock_guard<std::mutex> lock(mutex);
+      *access_log << client.address << " \"" << req.method << ' ' << LoggedPath(req.path) << "\" "
+                  << res.status << std::endl;
+    }
+    // Called once the answer is written.
+    if (guard != nullptr) guard->RequestEnded(req.remote_addr, req.remote_port);
   });
-  if (access_log != nullptr) {
-    server.set_logger(
-        [&proxies, access_log](const httplib::Request& req, const httplib::Response& res) {
-          static std::mutex mutex;
-          const ClientView client = RequestClient(proxies, req);
-          std::lock_guard<std::mutex> lock(mutex);
-          *access_log << client.address << " \"" << req.method << ' ' << LoggedPath(req.path)
-                      << "\" " << res.status << std::endl;
-        });
-  }
   server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
                                   std::exception_ptr failure) {
     try {
@@ -238,7 +308,18 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   server->new_task_queue = [threads = options.threads] {
     return new httplib::ThreadPool(static_cast<std::size_t>(threads));
   };
-  ConfigureServer(*server, app, proxies, options.access_log ? &out : nullptr);
+  ConnectionGuard guard(options.connections,
+                        [&proxies](const std::string& address) { return proxies.Trusts(address); });
+  ServerChecks checks{options.bodies, !options.tls_cert.empty(), &guard};
+  ConfigureServer(*server, app, proxies, options.access_log ? &out : nullptr, checks);
+  // The listening socket, kept to give it a longer queue of connections
+  // waiting to be accepted than cpp-httplib's built-in 5.
+  int listener = -1;
+  server->set_socket_options([&listener](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listener = socket;
+  });
   if (port == 0) {
     port = server->bind_to_any_port(host);
   } else if (!server->bind_to_port(host, port)) {
@@ -248,6 +329,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "migprof serve: cannot listen on " << options.listen << '\n';
     return 1;
   }
+  if (listener >= 0) ::listen(listener, kListenBacklog);
+  guard.Start(port);
   out << "Serving " << (options.tls_cert.empty() ? "http" : "https") << "://"
       << (host.find(':') != std::string::npos ? "[" + host + "]" : host) << ":" << port
       << "/ (Ctrl-C stops)" << std::endl;

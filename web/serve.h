@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "app/db.h"
+#include "web/http/connection_guard.h"
 #include "web/http/network.h"
+#include "web/http/request_checks.h"
 
 namespace migprof::web {
 
@@ -41,6 +43,18 @@ struct ServeOptions {
   // it waits for its next request (up to 5 s), so a few users already need
   // more than a thread per core.
   int threads = 32;
+  // Time limits and caps on connections; body sizes per route.
+  ConnectionLimits connections;
+  BodyLimits bodies;
+};
+
+// What every request is checked against before its route reads it.
+struct ServerChecks {
+  BodyLimits bodies;
+  // The server itself speaks HTTPS (cookies get Secure, answers HSTS).
+  bool tls = false;
+  // Told when a request begins and ends; may be null.
+  ConnectionGuard* guard = nullptr;
 };
 
 // Why the server may not listen on host with these options, or nothing: a
@@ -55,9 +69,13 @@ std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options);
 class WebApp;
 // Every route of the front end and the API on server, with the security
 // headers, the error pages and, when access_log is given, one line per
-// request. proxies must outlive the server.
+// request. Before a route reads a request's body, its size is checked
+// against the route's limit, an API request's token is checked, and a
+// changing request from a foreign origin is refused; a refused body is not
+// read, and its connection is closed after the answer. proxies (and
+// checks.guard) must outlive the server.
 void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
-                     std::ostream* access_log);
+                     std::ostream* access_log, const ServerChecks& checks = {});
 
 // Serves until SIGINT or SIGTERM. Creates the front end's tables on the
 // embedded database (a server database must have them). Refuses (exit

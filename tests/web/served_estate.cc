@@ -35,13 +35,16 @@ void ServedEstate::SetUp() {
     csrf_[name] = accounts.FindSession(cookies_[name])->csrf;
   }
   FillDemo();
-  web::ConfigureServer(server_, *app_, proxies_, nullptr);
+  web::ConfigureServer(server_, *app_, proxies_, nullptr,
+                       web::ServerChecks{web::BodyLimits{}, false, &guard_});
   port_ = server_.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port_, 0);
+  guard_.Start(port_);
   listener_ = std::thread([this] { server_.listen_after_bind(); });
 }
 
 void ServedEstate::TearDown() {
+  guard_.Stop();
   server_.stop();
   if (listener_.joinable()) listener_.join();
 }

@@ -45,6 +45,11 @@ class ServedEstate : public ::testing::Test {
   app::Settings settings_;
   std::unique_ptr<web::WebApp> app_;
   web::TrustedProxies proxies_;
+  // Short limits, so that tests of slow clients end soon.
+  web::ConnectionGuard guard_{
+      web::ConnectionLimits{std::chrono::seconds(2), std::chrono::seconds(5),
+                            std::chrono::seconds(60), 8, 512},
+      nullptr};
   httplib::Server server_;
   std::thread listener_;
   int port_ = 0;

@@ -54,9 +54,8 @@ struct BadBody : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The principal of the request's API token, or nullopt after answering 401.
-// Only the Authorization header counts: a browser's session cookie is never
-// looked at.
+}  // namespace
+
 std::optional<Principal> RequireToken(WebApp& app, const httplib::Request& req,
                                       httplib::Response& res) {
   const std::string header = req.get_header_value("Authorization");
@@ -75,6 +74,8 @@ std::optional<Principal> RequireToken(WebApp& app, const httplib::Request& req,
   }
   return principal;
 }
+
+namespace {
 
 // Runs an authenticated route and answers what the application layer
 // raises: 400 for a malformed request, 403 for one the account may not

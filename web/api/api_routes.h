@@ -11,9 +11,17 @@
 
 #include <httplib.h>
 
+#include <optional>
+
 #include "web/http/web_app.h"
 
 namespace migprof::web {
+
+// The principal of the request's API token, or nullopt after answering 401.
+// Only the Authorization header counts: a browser's session cookie is never
+// looked at.
+std::optional<app::Principal> RequireToken(WebApp& app, const httplib::Request& req,
+                                           httplib::Response& res);
 
 void AddApiRoutes(httplib::Server& server, WebApp& app);
 
