@@ -100,9 +100,9 @@ std::pair<String, String> Accounts::NewToken(const String& user) {
 
 std::vector<ApiToken> Accounts::Tokens(const String& user) const {
   std::vector<ApiToken> tokens;
-  for (const Row& row : db_.Query("select apid, usrn, crea from mpweb_apitoken" +
-                                  (user.empty() ? String() : " where usrn = " + Q(user)) +
-                                  " order by crea, apid")) {
+  for (const Row& row :
+       db_.Query("select apid, usrn, crea from mpweb_apitoken" +
+                 (user.empty() ? String() : " where usrn = " + Q(user)) + " order by crea, apid")) {
     tokens.push_back(ApiToken{row[0], row[1], std::stoll(row[2])});
   }
   return tokens;
@@ -130,7 +130,7 @@ std::optional<String> Accounts::TokenUser(const String& token) const {
 }
 
 String Accounts::NewSession(const String& user) {
-  String id = app::NewToken();
+  const String id = app::NewToken() + "." + std::to_string(Now());
   const long long expires = Now() + kSessionIdle.count();
   db_.Execute("delete from mpweb_session where expi < " + SqlNumber(Now()));
   db_.Execute("insert into mpweb_session (sidh, usrn, csrf, expi, flsh) values (" +
@@ -140,10 +140,19 @@ String Accounts::NewSession(const String& user) {
 }
 
 std::optional<SessionRecord> Accounts::FindSession(const String& cookie_id) {
-  if (cookie_id.size() != 64) return std::nullopt;
+  // "<64 hex digits>.<seconds since 1970>"
+  if (cookie_id.size() < 66 || cookie_id.size() > 80 || cookie_id[64] != '.' ||
+      cookie_id.find_first_not_of("0123456789", 65) != String::npos) {
+    return std::nullopt;
+  }
   const String id_hash = HashToken(cookie_id);
-  std::optional<Row> row = db_.QueryOne(
-      "select usrn, csrf, expi, flsh from mpweb_session where sidh = " + Q(id_hash));
+  const long long signed_in = std::stoll(cookie_id.substr(65));
+  if (Now() - signed_in > kSessionLifetime.count() || signed_in > Now() + 60) {
+    EndSession(id_hash);
+    return std::nullopt;
+  }
+  std::optional<Row> row =
+      db_.QueryOne("select usrn, csrf, expi, flsh from mpweb_session where sidh = " + Q(id_hash));
   if (!row) return std::nullopt;
   const long long now = Now();
   const long long expires = std::stoll((*row)[2]);

@@ -41,8 +41,10 @@ struct SessionRecord {
 
 class Accounts {
  public:
-  // Sessions end after this long without a request.
+  // Sessions end after this long without a request, and this long after
+  // their sign-in whatever happens.
   static constexpr std::chrono::seconds kSessionIdle{8 * 3600};
+  static constexpr std::chrono::seconds kSessionLifetime{24 * 3600};
   // Longest account name.
   static constexpr std::size_t kMaxName = 64;
 
@@ -77,9 +79,11 @@ class Accounts {
   // The account a valid token belongs to.
   std::optional<String> TokenUser(const String& token) const;
 
-  // Sessions. NewSession returns the id for the cookie; only its hash is
-  // stored. FindSession answers sessions that have not expired and moves
-  // their expiry on.
+  // Sessions. NewSession returns the id for the cookie: 64 random hex
+  // digits, a dot and the time of the sign-in, which the stored hash covers
+  // (so it cannot be moved on); only the hash is stored. FindSession answers
+  // sessions that have not expired, idle or by their age, and moves their
+  // idle expiry on.
   String NewSession(const String& user);
   std::optional<SessionRecord> FindSession(const String& cookie_id);
   void EndSession(const String& id_hash);

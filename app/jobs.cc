@@ -124,7 +124,24 @@ void JobRunner::Finish(const String& id, const String& state, const String& erro
       ", updt = " + SqlNumber(Now()) + " where jobi = " + SqlQuoted(id));
 }
 
+long JobRunner::ReconcileLost() const {
+  // Only a row that is still silent is changed: a server that reports again
+  // at the same moment keeps its copy running.
+  return app_.db().Execute("update mpweb_job set stat = 'failed', errn = '', errd = " +
+                           SqlQuoted(kLostText) + ", updt = " + SqlNumber(Now()) +
+                           " where stat = 'running' and updt < " + SqlNumber(Now() - kJobSilence));
+}
+
 std::optional<JobRecord> JobRunner::Find(const String& id, const String& user) const {
+  std::optional<JobRecord> job = Read(id, user);
+  if (job && job->state == "running" && job->seconds_since_update > kJobSilence &&
+      ReconcileLost() > 0) {
+    job = Read(id, user);
+  }
+  return job;
+}
+
+std::optional<JobRecord> JobRunner::Read(const String& id, const String& user) const {
   std::optional<Row> row = app_.db().QueryOne(
       "select jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, updt from mpweb_job "
       "where jobi = " +

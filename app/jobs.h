@@ -48,8 +48,14 @@ class JobRunner {
   // id.
   String StartCopy(const Principal& principal, const CopyRules& copy);
 
-  // The job with this id, when it is user's.
+  // The job with this id, when it is user's. A running job whose progress
+  // stopped is recorded as failed first (ReconcileLost).
   std::optional<JobRecord> Find(const String& id, const String& user) const;
+
+  // Records as failed, with kLostText, every running copy of any server on
+  // the database whose progress has not moved for kJobSilence seconds: its
+  // server was killed or lost the database. Returns how many.
+  long ReconcileLost() const;
 
   // For a server that stops: waits until deadline for the running copies;
   // those still running then fail at their next statement and are recorded
@@ -65,6 +71,9 @@ class JobRunner {
   // A running job reports at least this often; one silent for longer has
   // lost its server.
   static constexpr long long kJobSilence = 30;
+  static constexpr const char* kLostText =
+      "The copy stopped sending progress before it ended: the server that ran it was stopped "
+      "without warning or lost the database. The table below shows what the target holds.";
 
  private:
   struct Progress {
@@ -72,6 +81,7 @@ class JobRunner {
     std::atomic<bool> finished{false};
     std::atomic<long long> statements{0};
   };
+  std::optional<JobRecord> Read(const String& id, const String& user) const;
   void RunCopy(Progress& progress, const Principal& principal, const MemberCall& call);
   void Report(const String& id, long long done);
   void Finish(const String& id, const String& state, const String& error_number,

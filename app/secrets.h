@@ -23,8 +23,13 @@ bool TokensEqual(std::string_view expected, std::string_view given);
 
 // A password hash for storage (crypto_pwhash_str, interactive limits).
 std::string HashPassword(std::string_view password);
-// True when password matches the stored hash.
+// True when password matches the stored hash. Hashing and checking are
+// bounded to one per core at a time (each takes 64 MiB); callers beyond
+// wait.
 bool PasswordMatches(const std::string& stored_hash, std::string_view password);
+// For a name without an account: spends the time of a check against a
+// stored hash, so that the answer does not tell which names exist; false.
+bool PasswordMatchesNoAccount(std::string_view password);
 
 }  // namespace migprof::app
 

@@ -45,21 +45,6 @@ void AddStaticRoute(httplib::Server& server) {
              });
 }
 
-// Every value of a header, comma-joined (a proxy chain may send several).
-std::string AllValues(const httplib::Request& req, const char* name) {
-  std::string out;
-  for (std::size_t i = 0, n = req.get_header_value_count(name); i < n; ++i) {
-    if (!out.empty()) out += ", ";
-    out += req.get_header_value(name, i);
-  }
-  return out;
-}
-
-ClientView RequestClient(const TrustedProxies& proxies, const httplib::Request& req) {
-  return SeeClient(proxies, req.remote_addr, AllValues(req, "X-Forwarded-For"),
-                   AllValues(req, "X-Forwarded-Proto"));
-}
-
 // A request path as an access-log line shows it: control characters and
 // quotes (a decoded path may hold any byte) as \xHH, so that a request
 // cannot forge log lines.
@@ -139,6 +124,7 @@ bool RefusedEarly(WebApp& app, const TrustedProxies& proxies, const ServerChecks
 
 void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies& proxies,
                      std::ostream* access_log, const ServerChecks& checks) {
+  app.proxies = &proxies;
   // Headers and body go out in separate writes; without this the body waits
   // for the client's delayed acknowledgement (about 40 ms a page).
   server.set_tcp_nodelay(true);
@@ -273,6 +259,12 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   try {
     app::InitSodium();
     app::EnsureTables(app.db());
+    // Copies left running by a server that was killed.
+    if (const long lost = app.jobs.ReconcileLost(); lost > 0) {
+      err << "migprof serve: " << lost
+          << " copies had stopped sending progress (their server was stopped without warning) "
+             "and are now recorded as failed\n";
+    }
     const bool accounts = app.core.accounts().Any();
     if (!IsLoopback(host) && !accounts) {
       err << "migprof serve: refusing to listen on " << host

@@ -31,11 +31,12 @@ TEST(ListenAddress, SplitsHostAndPortAndKnowsLoopback) {
     int port = -1;
     EXPECT_FALSE(SplitListenAddress(listen, host, port)) << listen;
   }
-  for (const char* host : {"127.0.0.1", "127.1.2.3", "::1", "localhost"}) {
+  for (const char* host : {"127.0.0.1", "127.1.2.3", "::1", "localhost", "::ffff:127.0.0.1"}) {
     EXPECT_TRUE(IsLoopback(host)) << host;
   }
   for (const char* host :
-       {"0.0.0.0", "::", "10.0.0.1", "128.0.0.1", "localhost.example.com", "::ffff:10.0.0.1"}) {
+       {"0.0.0.0", "::", "10.0.0.1", "128.0.0.1", "localhost.example.com", "::ffff:10.0.0.1",
+        "127.0.0.1.evil.invalid", "127.0.0.1x", "127.0.0.0/8", "::2", "", "0:0:0:0:0:0:0:2"}) {
     EXPECT_FALSE(IsLoopback(host)) << host;
   }
 }

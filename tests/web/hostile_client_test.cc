@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "app/secrets.h"
 #include "served_estate.h"
 
 namespace migprof::testing {
@@ -102,6 +103,39 @@ TEST_F(HostileClient, BodiesAreRefusedBeforeTheyAreRead) {
     EXPECT_EQ(Status(answer).substr(0, 12), c.status) << c.name;
     EXPECT_EQ(answer.find("alive"), std::string::npos) << c.name;
   }
+}
+
+TEST_F(HostileClient, SessionsEndAtTheirLifetimeAndTheirAgeCannotBeMovedOn) {
+  app::Accounts& accounts = app_->core.accounts();
+  const std::string cookie = cookies_["mona"];
+  ASSERT_TRUE(accounts.FindSession(cookie));
+  const long long now = static_cast<long long>(std::time(nullptr));
+  const long long lifetime = app::Accounts::kSessionLifetime.count();
+  const std::string id = cookie.substr(0, 64);
+  app::Db db(settings_);
+  const struct {
+    std::string cookie;
+    long long signed_in;  // when the stored row was made (0: no row)
+    bool valid;
+  } cases[] = {
+      {id + "." + std::to_string(now), 0, false},  // the time moved on: another hash
+      {id, 0, false},
+      {id + ".x", 0, false},
+      {std::string(64, 'a') + "." + std::to_string(now - lifetime + 60), now - lifetime + 60, true},
+      {std::string(64, 'b') + "." + std::to_string(now - lifetime - 60), now - lifetime - 60,
+       false},
+      {std::string(64, 'c') + "." + std::to_string(now + 3600), now + 3600, false},
+  };
+  for (const auto& c : cases) {
+    if (c.signed_in != 0) {
+      // Used within the idle time: only the age ends it.
+      db.Execute("insert into mpweb_session (sidh, usrn, csrf, expi, flsh) values ('" +
+                 app::HashToken(c.cookie) + "', 'mona', 'x', " + std::to_string(now + 3600) +
+                 ", '')");
+    }
+    EXPECT_EQ(accounts.FindSession(c.cookie).has_value(), c.valid) << c.cookie;
+  }
+  EXPECT_TRUE(accounts.FindSession(cookie));
 }
 
 }  // namespace

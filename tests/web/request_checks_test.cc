@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/sign_in_throttle.h"
 #include "web/http/connection_guard.h"
 
 namespace migprof::web {
@@ -152,6 +153,40 @@ TEST(ConnectionGuard, DropsConnectionsPastTheirTimeOrOverTheCaps) {
   for (const auto& c : cases) {
     EXPECT_EQ(ConnectionsToDrop(c.open, limits, at(c.now)), c.dropped) << c.name;
   }
+}
+
+TEST(SignInThrottle, WaitsGrowAfterFailuresThenLockPerNameAndAddress) {
+  app::ThrottleRules rules;
+  rules.free_failures = 3;
+  rules.first_wait = std::chrono::seconds(2);
+  rules.longest_wait = std::chrono::seconds(8);
+  rules.lock_after = 7;
+  rules.lock = std::chrono::seconds(100);
+  rules.forget = std::chrono::seconds(1000);
+  app::SignInThrottle throttle(rules);
+  using std::chrono::seconds;
+  const app::SignInThrottle::Clock::time_point t0{};
+  // Failures of "adam" from 10.0.0.1, one a second: the wait each next try
+  // sees right after the failure.
+  const long expected_wait[] = {0, 0, 2, 4, 8, 8, 100};
+  for (int i = 0; i < 7; ++i) {
+    const auto now = t0 + seconds(i);
+    const bool locked = throttle.Failed("adam", "10.0.0.1", now);
+    EXPECT_EQ(locked, i == 6) << i;
+    EXPECT_EQ(throttle.Wait("adam", "10.0.0.2", now).count(), expected_wait[i]) << "name " << i;
+    EXPECT_EQ(throttle.Wait("eve", "10.0.0.1", now).count(), expected_wait[i]) << "address " << i;
+  }
+  bool locked = false;
+  EXPECT_EQ(throttle.Wait("adam", "10.0.0.9", t0 + seconds(56), &locked).count(), 50);
+  EXPECT_TRUE(locked);
+  EXPECT_EQ(throttle.Wait("adam", "10.0.0.9", t0 + seconds(106)).count(), 0);
+  EXPECT_EQ(throttle.Wait("bob", "10.0.0.9", t0 + seconds(10)).count(), 0);
+  // A right password clears the name's count, not the address's.
+  throttle.Succeeded("adam");
+  EXPECT_EQ(throttle.Wait("adam", "10.0.0.9", t0 + seconds(10)).count(), 0);
+  EXPECT_GT(throttle.Wait("adam", "10.0.0.1", t0 + seconds(10)).count(), 0);
+  // Counts are forgotten after a quiet while.
+  EXPECT_EQ(throttle.Wait("eve", "10.0.0.1", t0 + seconds(1006)).count(), 0);
 }
 
 }  // namespace

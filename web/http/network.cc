@@ -1,6 +1,8 @@
 #include "web/http/network.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cstring>
@@ -23,8 +25,43 @@ bool SplitListenAddress(const std::string& listen, std::string& host, int& port)
   return port <= 65535 && !host.empty();
 }
 
+namespace {
+
+bool IsLoopbackRange(const AddressRange& address) {
+  if (address.family == AF_INET) return address.bytes[0] == 127;
+  static constexpr unsigned char kIpv6Loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0,
+                                                      0, 0, 0, 0, 0, 0, 0, 1};
+  return std::memcmp(address.bytes, kIpv6Loopback, 16) == 0;
+}
+
+}  // namespace
+
 bool IsLoopback(const std::string& host) {
-  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+  if (host.find('/') != std::string::npos) return false;
+  if (std::optional<AddressRange> address = ParseAddressRange(host)) {
+    return IsLoopbackRange(*address);
+  }
+  // A name: loopback only when every address it stands for is. A name that
+  // merely starts like one ("127.0.0.1.example.com") is resolved like any.
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
+  bool loopback = found != nullptr;
+  for (const addrinfo* at = found; at != nullptr && loopback; at = at->ai_next) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* bytes =
+        at->ai_family == AF_INET
+            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(at->ai_addr)->sin_addr)
+            : static_cast<const void*>(
+                  &reinterpret_cast<const sockaddr_in6*>(at->ai_addr)->sin6_addr);
+    inet_ntop(at->ai_family, bytes, text, sizeof text);
+    std::optional<AddressRange> address = ParseAddressRange(text);
+    loopback = address && IsLoopbackRange(*address);
+  }
+  freeaddrinfo(found);
+  return loopback;
 }
 
 std::optional<AddressRange> ParseAddressRange(const std::string& text) {

@@ -63,7 +63,10 @@ HealthAnswer ReadinessAnswer(const std::function<void()>& probe);
 
 // Splits "host:port" ("[::1]:8080" for IPv6); false when it is malformed.
 bool SplitListenAddress(const std::string& listen, std::string& host, int& port);
-// True for 127.0.0.0/8, ::1 and "localhost".
+// True for an address in 127.0.0.0/8 or ::1 (also written as IPv4 in
+// IPv6), and for a name all of whose addresses are such (as "localhost"
+// usually is); false for a name that does not resolve. Decided on the
+// parsed or resolved address, never on how the text begins.
 bool IsLoopback(const std::string& host);
 
 }  // namespace migprof::web

@@ -48,6 +48,25 @@ std::string CookieValue(const httplib::Request& req, const std::string& name) {
   return "";
 }
 
+namespace {
+
+// Every value of a header, comma-joined (a proxy chain may send several).
+std::string AllValues(const httplib::Request& req, const char* name) {
+  std::string out;
+  for (std::size_t i = 0, n = req.get_header_value_count(name); i < n; ++i) {
+    if (!out.empty()) out += ", ";
+    out += req.get_header_value(name, i);
+  }
+  return out;
+}
+
+}  // namespace
+
+ClientView RequestClient(const TrustedProxies& proxies, const httplib::Request& req) {
+  return SeeClient(proxies, req.remote_addr, AllValues(req, "X-Forwarded-For"),
+                   AllValues(req, "X-Forwarded-Proto"));
+}
+
 std::string UrlEncode(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "migprof/automation.h"
+#include "web/http/network.h"
 
 namespace migprof::web {
 
@@ -24,6 +25,8 @@ long PageNumber(const httplib::Request& req);
 std::optional<Integer> ParseProfileNumber(const std::string& text);
 // The value of the cookie name ("" when the request has none).
 std::string CookieValue(const httplib::Request& req, const std::string& name);
+// Who sent req, through proxies (see SeeClient).
+ClientView RequestClient(const TrustedProxies& proxies, const httplib::Request& req);
 // A URL query value.
 std::string UrlEncode(const std::string& text);
 

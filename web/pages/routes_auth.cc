@@ -1,7 +1,10 @@
 // Sign-in and sign-out. Without any account the server (which then listens
 // on loopback only) asks for a name alone.
+#include <iostream>
+
 #include "app/secrets.h"
 #include "web/http/network.h"
+#include "web/http/request_checks.h"
 #include "web/pages/pages.h"
 
 namespace migprof::web {
@@ -9,14 +12,17 @@ namespace {
 
 constexpr const char* kSignInCookie = "mppre";
 
-// Only local paths, so a sign-in link cannot send the browser elsewhere.
-std::string SafeNext(const std::string& next) {
-  if (next.size() > 1 && next[0] == '/' && next[1] != '/' && next[1] != '\\') return next;
-  return "/profiles";
+// Only paths of this server, so a sign-in link cannot send the browser
+// elsewhere.
+std::string SafeNext(const std::string& next) { return SafeReturnPath(next, "/profiles"); }
+
+ClientView Client(const WebApp& app, const httplib::Request& req) {
+  if (app.proxies == nullptr) return ClientView{req.remote_addr, false};
+  return RequestClient(*app.proxies, req);
 }
 
 void ShowSignIn(WebApp& app, const httplib::Request& req, httplib::Response& res,
-                const std::string& name, const std::string& problem) {
+                const std::string& name, const std::string& problem, int status = 401) {
   std::string token = app::NewToken();
   res.set_header("Set-Cookie", std::string(kSignInCookie) + "=" + token +
                                    "; Path=/signin; HttpOnly; SameSite=Strict");
@@ -29,7 +35,7 @@ void ShowSignIn(WebApp& app, const httplib::Request& req, httplib::Response& res
   data.set("problem", problem);
   data.set("has_problem", Flag(!problem.empty()));
   data.set("accounts", Flag(app.core.accounts().Any()));
-  SendHtml(res, RenderPage(frame, "signin", data), problem.empty() ? 200 : 401);
+  SendHtml(res, RenderPage(frame, "signin", data), problem.empty() ? 200 : status);
 }
 
 }  // namespace
@@ -53,20 +59,46 @@ void AddAuthRoutes(httplib::Server& server, WebApp& app) {
       ShowSignIn(app, req, res, name, "Enter your user name.");
       return;
     }
+    const std::string address = Client(app, req).address;
+    bool locked = false;
+    const std::chrono::seconds wait =
+        app.sign_ins.Wait(name, address, app::SignInThrottle::Clock::now(), &locked);
+    if (wait.count() > 0) {
+      res.set_header("Retry-After", std::to_string(wait.count()));
+      ShowSignIn(app, req, res, name,
+                 std::string(locked ? "Too many failed sign-ins: signing in is locked"
+                                    : "After failed sign-ins the next try must wait") +
+                     " for this name or from this address; try again in " +
+                     std::to_string(wait.count()) + " s.",
+                 429);
+      return;
+    }
     if (app.core.accounts().Any()) {
       std::optional<std::string> stored = app.core.accounts().PasswordHash(name);
-      if (!stored || !app::PasswordMatches(*stored, Param(req, "password"))) {
+      const std::string password = Param(req, "password");
+      // An unknown name takes as long as a wrong password.
+      if (!(stored ? app::PasswordMatches(*stored, password)
+                   : app::PasswordMatchesNoAccount(password))) {
+        if (app.sign_ins.Failed(name, address, app::SignInThrottle::Clock::now())) {
+          std::clog << "migprof serve: failed sign-ins lock the name \"" << name.substr(0, 64)
+                    << "\" or the address " << address << " for a while" << std::endl;
+        }
         ShowSignIn(app, req, res, name, "The name or the password is wrong.");
         return;
       }
+      app.sign_ins.Succeeded(name);
       std::optional<app::Account> account = app.core.accounts().Find(name);
       if (!account || account->disabled) {
         ShowSignIn(app, req, res, name,
                    "This account is disabled; ask an administrator to enable it.");
         return;
       }
-    } else if (!IsLoopback(req.remote_addr)) {
-      ShowSignIn(app, req, res, name, "Without accounts only this machine may sign in.");
+    } else if (!IsLoopback(req.remote_addr) || (app.proxies != nullptr && !app.proxies->Empty())) {
+      // Checked at every sign-in, not only when the server started: the
+      // last account may have been removed since. Behind a proxy every
+      // request comes from the proxy's (often loopback) address.
+      ShowSignIn(app, req, res, name,
+                 "Without accounts only this machine may sign in, and not through a proxy.", 403);
       return;
     }
     std::string id = app.core.accounts().NewSession(name);

@@ -13,16 +13,9 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
     SendProblem(res, 404, "No such copy", "There is no copy of yours at this address.");
     return;
   }
-  // A copy whose server stopped reporting is shown as ended: what the target
-  // holds is then the whole story.
-  const bool lost =
-      job->state == "running" && job->seconds_since_update > app::JobRunner::kJobSilence;
-  if (lost) {
-    job->error_description =
-        "The copy stopped reporting progress; the server that ran it may have stopped. The table "
-        "below shows what the target holds.";
-  }
-  const bool running = job->state == "running" && !lost;
+  // A copy whose server stopped reporting has been recorded as failed by
+  // Find, on whichever server reads it.
+  const bool running = job->state == "running";
   const Vrc vrc = app::ParseVrc(job->vrc).value_or(Vrc{});
   Data data;
   data.set("running", Flag(running));
@@ -46,8 +39,13 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
     outcome.set("number", job->error_number);
     outcome.set("has_number", Flag(!job->error_number.empty() && job->error_number != "0"));
     data.set("outcome", outcome);
+  }
+  {
+    // While the copy runs too: the rows written so far are what the target
+    // holds.
     const std::vector<TableKey> tables = app::ParseTableList(job->tables);
     List rows;
+    long long written = 0;
     for (const app::CopyCount& count :
          CompareCopy(app.db(), job->source, job->target, vrc, tables)) {
       Data row;
@@ -64,6 +62,7 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
         cells.push_back(cell);
         complete = complete && count.target[i] >= count.source[i];
         over = over || count.target[i] > count.source[i];
+        written += count.target[i];
         none = none && count.target[i] == 0;
       }
       row.set("cells", cells);
@@ -77,6 +76,7 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
       rows.push_back(row);
     }
     data.set("counts", rows);
+    data.set("written", std::to_string(written));
   }
   PageFrame frame = Frame(app, *session, running ? "Copying rules" : "Copy finished",
                           {{"Profiles", "/profiles"},
