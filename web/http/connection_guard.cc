@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,6 +53,19 @@ std::map<std::string, int> AcceptedSockets(int listen_port,
   }
   closedir(dir);
   return found;
+}
+
+// Ends the connection on fd at once, while the descriptor stays open for the
+// worker that reads it: the descriptor is pointed at a socket that was
+// never connected, so the worker's next read fails and it closes it. A
+// shutdown alone would not do: the worker could still read what the client
+// had sent (a refused body, read as the next request).
+void EndConnection(int fd) {
+  shutdown(fd, SHUT_RDWR);
+  const int dead = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (dead < 0) return;
+  dup2(dead, fd);
+  close(dead);
 }
 
 GuardClock::time_point Deadline(const WatchedConnection& c, const ConnectionLimits& limits) {
@@ -180,7 +194,7 @@ void ConnectionGuard::Scan() {
     std::string address;
     int port = 0;
     if (SocketEnd(open[i].fd, true, address, port) && Key(address, port) == keys[i]) {
-      shutdown(open[i].fd, SHUT_RDWR);
+      EndConnection(open[i].fd);
       ++dropped_;
     }
     open_.erase(keys[i]);
@@ -223,7 +237,7 @@ void ConnectionGuard::RequestEnded(const std::string& address, int port) {
   // The answer is written; shutting the socket down makes the worker's next
   // read fail instead of reading the refused body as a request.
   const std::map<std::string, int> sockets = AcceptedSockets(port_, &Key);
-  if (auto it = sockets.find(key); it != sockets.end()) shutdown(it->second, SHUT_RDWR);
+  if (auto it = sockets.find(key); it != sockets.end()) EndConnection(it->second);
 }
 
 void ConnectionGuard::CloseAfterAnswer(const std::string& address, int port) {

@@ -5,8 +5,8 @@
 // cpp-httplib reads each connection on a worker thread of its pool and only
 // limits the wait for each single read, so a client sending a byte every few
 // seconds would hold a worker for good; the guard watches the server's
-// sockets from a thread of its own and shuts down those over a limit (the
-// worker then sees the connection end and moves on).
+// sockets from a thread of its own and ends those over a limit (the worker
+// then sees the connection fail and moves on).
 #ifndef MIGPROF_WEB_HTTP_CONNECTION_GUARD_H_
 #define MIGPROF_WEB_HTTP_CONNECTION_GUARD_H_
 
