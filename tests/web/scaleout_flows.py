@@ -78,7 +78,8 @@ class ScaleOut(FrontEndCase):
                             vers="S85", cust="T")
         self.copy_rules(d, 851, 100, ("orsls400", "orsls401"))
         self.assertRegex(d.current_url, r"/jobs/[0-9a-f]{32}$")
-        self.assertIn("complete", self.text(d, "job-outcome"))
+        self.assertIn("finished the copy", self.text(d, "job-outcome"))
+        self.assertIn("complete", self.text(d, "copy-counts"))
         path = urllib.parse.urlparse(d.current_url).path
         for instance in (A, B):
             status, _, body = fetch(instance + path, session_cookie(d))
