@@ -148,12 +148,17 @@ Relation RelationTo(Application& app, const Principal& principal, Integer mprf) 
   TOVRHandleMigProf object;
   ApplyTo(app.source(), object);
   if (object.ValidateUser(principal.name, std::to_string(mprf)).IsTrue()) return Relation::kOwner;
-  // The check records a failure of the database rather than raising it: no
-  // owner that could not be read makes a principal someone else.
-  if (object.ErrorNumber() != 0) {
-    throw ComError(static_cast<std::int32_t>(object.ErrorNumber()), object.ErrDescription());
+  // The check records a failure rather than raising it. A profile whose
+  // owner field is empty or not a readable name (type mismatch, overflow,
+  // invalid use of Null) has no owner: the principal is someone else. Any
+  // other failure is the database's, and no owner that could not be read
+  // makes a principal someone else.
+  const long number = object.ErrorNumber();
+  if (number == 0 || number == errc::kTypeMismatch || number == errc::kOverflow ||
+      number == errc::kInvalidUseOfNull) {
+    return Relation::kOther;
   }
-  return Relation::kOther;
+  throw ComError(static_cast<std::int32_t>(number), object.ErrDescription());
 }
 
 void RecordChange(Application& app, const Principal& principal, const String& operation,

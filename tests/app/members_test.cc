@@ -112,6 +112,20 @@ TEST_F(MembersTest, OwnersAndAdministratorsChangeAndEachChangeIsRecordedWithItsR
   EXPECT_EQ(Recorded().size(), 3u);
 }
 
+// A profile written without an owner (by hand, or by an older tool) belongs
+// to nobody: a maintainer is someone else to it, an administrator still acts.
+// The unreadable owner is not taken for a failing database.
+TEST_F(MembersTest, AProfileWithoutAnOwnerBelongsToNobody) {
+  db_.Exec(
+      "insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, dsca, deph) "
+      "values (801, 'LEGERP', 'ORVOERP', 'K9', '0', 'X', 'no owner', 1)");
+  EXPECT_EQ(RelationTo(app_, alice_, Integer{801}), Relation::kOther);
+  EXPECT_THROW(CallAs(alice_, "DeleteMap100", {Integer{801}}), Forbidden);
+  MemberOutcome deleted = CallAs(admin_, "DeleteMap100", {Integer{801}});
+  EXPECT_TRUE(deleted.Succeeded()) << deleted.FailureText();
+  EXPECT_EQ(db_.Count("qzmap100 where mprf = 801"), 0);
+}
+
 TEST_F(MembersTest, EachCallAnswersItsOwnOutcomeAndSettingsAreNotCallable) {
   MemberOutcome failed = CallAs(alice_, "ValidateDerivation", {Integer{7}, Integer{1}});
   EXPECT_NE(failed.error_number, 0);
