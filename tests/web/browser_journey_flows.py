@@ -40,9 +40,12 @@ KNOWN_DEAD = re.compile(r"/profiles/\d+/revisions\?.* 404 ")
 
 class JourneyFlows(FrontEndCase):
     def test_every_screen_is_reached_by_links_from_the_start(self):
+        self.maxDiff = None
         d = self.alice
         origin = urllib.parse.urlsplit(self.base)
         queue, seen, reached, errors = ["/"], set(), {}, []
+        # What earlier flows of this browser left in its log is theirs.
+        d.get_log("browser")
         while queue and len(seen) < LIMIT:
             path = queue.pop(0)
             if path in seen:
