@@ -2,6 +2,7 @@
 // tool, newest first, filtered by profile, account and date (all in the
 // query string, so a filtered view is a link to share).
 #include <ctime>
+#include <map>
 
 #include "app/account_admin.h"
 #include "web/pages/pages.h"
@@ -61,6 +62,7 @@ void ActivityRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
   const long page = PageNumber(req);
   const long long total = app::CountActivity(app.core, session->principal, filter);
   List entries;
+  std::map<Integer, bool> exists;
   for (const app::ActivityEntry& entry :
        app::ListActivity(app.core, session->principal, filter, (page - 1) * kPageSize, kPageSize)) {
     Data e;
@@ -72,7 +74,14 @@ void ActivityRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
     e.set("has_profile", Flag(entry.mprf.has_value()));
     if (entry.mprf) {
       e.set("mprf", std::to_string(*entry.mprf));
-      e.set("profile_url", ProfileUrl(*entry.mprf));
+      // A profile deleted since is linked to its activity, not to a page
+      // that is gone.
+      auto known = exists.find(*entry.mprf);
+      if (known == exists.end()) {
+        known = exists.emplace(*entry.mprf, FindProfile(app.db(), *entry.mprf).has_value()).first;
+      }
+      e.set("profile_url", known->second ? ProfileUrl(*entry.mprf)
+                                         : "/activity?profile=" + std::to_string(*entry.mprf));
     }
     e.set("arguments", Joined(entry.arguments));
     const app::Outcome outcome = entry.outcome;
@@ -110,8 +119,10 @@ void ActivityRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
             page, total);
   std::vector<Crumb> crumbs{{"Activity", ""}};
   if (filter.mprf) {
+    // A deleted profile keeps its activity but has no page to go back to.
+    const bool exists = FindProfile(app.db(), *filter.mprf).has_value();
     crumbs = {{"Profiles", "/profiles"},
-              {"Profile " + profile, ProfileUrl(*filter.mprf)},
+              {"Profile " + profile, exists ? ProfileUrl(*filter.mprf) : ""},
               {"Activity", ""}};
   }
   SendHtml(res, RenderPage(Frame(app, *session, "Activity", crumbs), "activity", data),

@@ -51,7 +51,8 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
       Data row;
       row.set("code", count.key.Code());
       row.set("label", count.key.Label());
-      row.set("table_url", TableUrl(job->target, vrc, count.key));
+      // Only a table the target holds has a page to go to.
+      if (count.target[0] > 0) row.set("table_url", TableUrl(job->target, vrc, count.key));
       List cells;
       bool complete = true, none = true, over = false;
       for (int i = 0; i < 5; ++i) {

@@ -162,8 +162,8 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
                                           (page - 1) * kPageSize, kPageSize)));
   data.set("field_count", std::to_string(rule->fields));
   data.set("has_fields", Flag(rule->fields > 0));
-  // Source and child tables are tables too: each links to its own rule
-  // page in this VRC.
+  // Source and child tables are tables too; a child table links to its own
+  // rule page in this VRC.
   auto table_rows = [&](const std::vector<Row>& rows, bool with_code) {
     List list;
     for (const Row& row : rows) {
@@ -171,7 +171,10 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
       const TableKey other{row[0], row[1], row[2]};
       Data r;
       r.set("label", other.Label());
-      r.set("table_url", TableUrl(profile->mprf, vrc, other));
+      // A child table without a rule of its own in this VRC has no page.
+      if (!with_code && FindTableRule(app.db(), profile->mprf, vrc, other)) {
+        r.set("table_url", TableUrl(profile->mprf, vrc, other));
+      }
       r.set("icod", with_code && row.size() > 3 ? row[3] : "");
       list.push_back(r);
     }

@@ -145,7 +145,11 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
       for (const insight::Use& one : shown) {
         Data row = UseRows({one}, descriptions)[0];
         const Vrc vrc{one.scope.vers, one.scope.rele, one.scope.cust};
-        row.set("table_url", TableUrl(static_cast<Integer>(one.scope.mprf), vrc, *key));
+        // A profile that uses the table as a source or a link but has no
+        // rule of it has no table page.
+        if (FindTableRule(app.db(), static_cast<Integer>(one.scope.mprf), vrc, *key)) {
+          row.set("table_url", TableUrl(static_cast<Integer>(one.scope.mprf), vrc, *key));
+        }
         rows.push_back(row);
       }
       data.set("table", key->Label());
