@@ -1,5 +1,6 @@
 #include "app/activity.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "component/sql_text.h"
@@ -63,8 +64,8 @@ void ActivityLog::Record(ActivityEntry entry) {
       SqlQuoted(EntryPointName(entry.entry)) + ", " + SqlQuoted(Fit(entry.operation, 64)) + ", " +
       (entry.mprf ? SqlNumber(*entry.mprf) : String("null")) + ", " +
       SqlQuoted(Fit(EncodeArguments(entry.arguments), 4000)) + ", " +
-      SqlQuoted(OutcomeName(entry.outcome)) + ", " + SqlQuoted(Fit(entry.error_number, 32)) +
-      ", " + SqlQuoted(Fit(entry.message, 4000)) + ", " +
+      SqlQuoted(OutcomeName(entry.outcome)) + ", " + SqlQuoted(Fit(entry.error_number, 32)) + ", " +
+      SqlQuoted(Fit(entry.message, 4000)) + ", " +
       SqlQuoted(Fit(EncodeRowCounts(entry.rows), 1000)) + ", " + SqlNumber(entry.TotalRows()) +
       ")");
 }
@@ -169,6 +170,20 @@ RowCounts DecodeRowCounts(const String& text) {
     }
   }
   return out;
+}
+
+std::optional<long long> DayStart(const std::string& text) {
+  std::tm day{};
+  char rest = 0;
+  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &day.tm_year, &day.tm_mon,
+                                       &day.tm_mday, &rest) != 3) {
+    return std::nullopt;
+  }
+  day.tm_year -= 1900;
+  day.tm_mon -= 1;
+  const std::time_t seconds = timegm(&day);
+  if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+  return static_cast<long long>(seconds);
 }
 
 }  // namespace migprof::app

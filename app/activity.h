@@ -83,6 +83,9 @@ Arguments DecodeArguments(const String& text);
 String EncodeRowCounts(const RowCounts& rows);
 RowCounts DecodeRowCounts(const String& text);
 
+// "YYYY-MM-DD" (UTC) as seconds since 1970; nullopt for any other text.
+std::optional<long long> DayStart(const std::string& text);
+
 }  // namespace migprof::app
 
 #endif  // MIGPROF_APP_ACTIVITY_H_

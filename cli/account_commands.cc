@@ -20,21 +20,6 @@ namespace {
 using app::Application;
 using app::Principal;
 
-// "YYYY-MM-DD" (UTC) as seconds since 1970; nullopt for any other text.
-std::optional<long long> DayStart(const std::string& text) {
-  std::tm day{};
-  char rest = 0;
-  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &day.tm_year, &day.tm_mon,
-                                       &day.tm_mday, &rest) != 3) {
-    return std::nullopt;
-  }
-  day.tm_year -= 1900;
-  day.tm_mon -= 1;
-  const std::time_t seconds = timegm(&day);
-  if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
-  return static_cast<long long>(seconds);
-}
-
 }  // namespace
 
 struct AccountCommands::State {
@@ -231,7 +216,7 @@ AccountCommands::AccountCommands(CLI::App& app) : state_(std::make_unique<State>
         filter.user = s.user.value_or("");
         for (auto [text, into] : {std::pair{&s.since, &filter.since}, {&s.until, &filter.before}}) {
           if (!*text) continue;
-          *into = DayStart(**text);
+          *into = app::DayStart(**text);
           if (!*into) {
             err << "migprof activity: dates are written YYYY-MM-DD\n";
             return kExitBadRequest;

@@ -11,19 +11,6 @@
 namespace migprof::web {
 namespace {
 
-// "YYYY-MM-DD" (UTC) as seconds since 1970; nullopt for any other text.
-std::optional<long long> DayStart(const std::string& text) {
-  std::tm day{};
-  char rest = 0;
-  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &day.tm_year, &day.tm_mon,
-                                       &day.tm_mday, &rest) != 3) {
-    return std::nullopt;
-  }
-  day.tm_year -= 1900;
-  day.tm_mon -= 1;
-  return static_cast<long long>(timegm(&day));
-}
-
 std::string Joined(const app::Arguments& arguments) {
   std::string out;
   for (const auto& [name, value] : arguments) {
@@ -48,11 +35,11 @@ void ActivityRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
     if (!filter.mprf) problems.push_back("The profile must be a profile number.");
   }
   filter.user = user;
-  if (!since.empty() && !(filter.since = DayStart(since))) {
+  if (!since.empty() && !(filter.since = app::DayStart(since))) {
     problems.push_back("Dates are written YYYY-MM-DD.");
   }
   if (!until.empty()) {
-    filter.before = DayStart(until);
+    filter.before = app::DayStart(until);
     if (filter.before) {
       *filter.before += 24 * 3600;
     } else {
