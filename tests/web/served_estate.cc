@@ -37,10 +37,16 @@ void ServedEstate::SetUp() {
   FillDemo();
   web::ConfigureServer(server_, *app_, proxies_, nullptr,
                        web::ServerChecks{web::BodyLimits{}, false, &guard_});
+  // As the served tool does, more workers than one address may hold
+  // connections: slow clients of one address never take every worker.
+  server_.new_task_queue = [] { return new httplib::ThreadPool(16); };
   port_ = server_.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port_, 0);
   guard_.Start(port_);
   listener_ = std::thread([this] { server_.listen_after_bind(); });
+  // A stop that came before the server listens would find nothing to stop,
+  // and TearDown would wait for the listener for ever.
+  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void ServedEstate::TearDown() {
