@@ -104,7 +104,19 @@ int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement
   return StatusOf(answer);
 }
 
-Json ArgumentsFromWords(const std::vector<std::string>& words) {
+Json CallArguments(const std::vector<std::string>& words,
+                   const std::optional<std::string>& args_json) {
+  if (args_json) {
+    if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
+    if (auto too_deep = wire::NestingTooDeep(*args_json)) {
+      throw BadRequest("--args is refused: " + *too_deep);
+    }
+    Json args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
+    if (args.is_discarded() || !args.is_array()) {
+      throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");
+    }
+    return args;
+  }
   Json args = Json::array();
   for (const std::string& word : words) {
     if (auto too_deep = wire::NestingTooDeep(word)) {
@@ -122,18 +134,7 @@ int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
                    std::ostream& out, std::ostream& err) {
   Json args;
   try {
-    if (args_json) {
-      if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
-      if (auto too_deep = wire::NestingTooDeep(*args_json)) {
-        throw BadRequest("--args is refused: " + *too_deep);
-      }
-      args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
-      if (args.is_discarded() || !args.is_array()) {
-        throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");
-      }
-    } else {
-      args = ArgumentsFromWords(words);
-    }
+    args = CallArguments(words, args_json);
   } catch (const BadRequest& error) {
     WriteAnswer(out, ErrorJson(error.what()));
     return kExitBadRequest;

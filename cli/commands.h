@@ -51,15 +51,16 @@ int RunUpgrade(const std::string& path, std::ostream& out, std::ostream& err);
 int RunSqlCommand(const DatabaseSettings& settings, const std::string& statement, std::ostream& out,
                   std::ostream& err);
 
-// The arguments of a call given as words on the command line: each word is
-// taken as JSON when it is a JSON value (12, true, null, "12") and as text
-// otherwise (alice). A word that nests arrays or objects deeper than
-// kMaxJsonDepth raises BadRequest.
-Json ArgumentsFromWords(const std::vector<std::string>& words);
+// The arguments of a call as the command line gives them: words, each taken
+// as JSON when it is a JSON value (12, true, null, "12") and as text
+// otherwise (alice); or, with args_json, one JSON array; not both. Anything
+// else, or a value nesting arrays or objects deeper than kMaxJsonDepth,
+// raises BadRequest.
+Json CallArguments(const std::vector<std::string>& words,
+                   const std::optional<std::string>& args_json);
 
-// Calls member acting as the settings say and writes the answer line. The
-// arguments are words (ArgumentsFromWords) or, with args_json, one JSON
-// array; not both.
+// Calls member acting as the settings say and writes the answer line, its
+// arguments read by CallArguments.
 int RunCallCommand(const DatabaseSettings& settings, const std::string& member,
                    const std::vector<std::string>& words,
                    const std::optional<std::string>& args_json, const RequestOptions& options,

@@ -73,19 +73,7 @@ int RunPreviewCommand(const DatabaseSettings& settings, const std::string& membe
                       const std::optional<std::string>& args_json, std::ostream& out,
                       std::ostream& err) {
   return Guarded("preview", settings, err, [&](app::Application& app, const app::Principal& who) {
-    Json args;
-    if (args_json) {
-      if (!words.empty()) throw BadRequest("give the arguments as words or with --args, not both");
-      if (auto too_deep = wire::NestingTooDeep(*args_json)) {
-        throw BadRequest("--args is refused: " + *too_deep);
-      }
-      args = Json::parse(*args_json, nullptr, /*allow_exceptions=*/false);
-      if (args.is_discarded() || !args.is_array()) {
-        throw BadRequest("--args must be a JSON array, such as '[12, \"alice\"]'");
-      }
-    } else {
-      args = ArgumentsFromWords(words);
-    }
+    const Json args = CallArguments(words, args_json);
     app::MemberCall call;
     try {
       call = wire::CallFromJson(member_name, args);

@@ -95,12 +95,7 @@ void InsertCheckOut(const std::shared_ptr<ado::Connection>& connection, const It
   rs->Open("select * from qzcfg100" + StoreCondition(item), connection, ado::adOpenDynamic,
            ado::adLockOptimistic);
   rs->AddNew();
-  rs->Fields()["mprf"].Value(Variant(item.mprf));
-  rs->Fields()["vers"].Value(Variant(item.vrc.vers));
-  rs->Fields()["rele"].Value(Variant(item.vrc.rele));
-  rs->Fields()["cust"].Value(Variant(item.vrc.cust));
-  rs->Fields()["kind"].Value(Variant(KindCode(item.kind)));
-  rs->Fields()["itnm"].Value(Variant(item.name));
+  SetStoreKey(*rs, item);
   rs->Fields()["usrn"].Value(Variant(user));
   rs->Fields()["odat"].Value(Variant(DateTime::Now()));
   rs->Fields()["snap"].Value(Variant(EncodeSnapshot(rows)));

@@ -57,6 +57,15 @@ String StoreCondition(const Item& item) {
          "' and itnm = '" + SqlText(item.name) + "'";
 }
 
+void SetStoreKey(ado::Recordset& row, const Item& item) {
+  row.Fields()["mprf"].Value(Variant(item.mprf));
+  row.Fields()["vers"].Value(Variant(item.vrc.vers));
+  row.Fields()["rele"].Value(Variant(item.vrc.rele));
+  row.Fields()["cust"].Value(Variant(item.vrc.cust));
+  row.Fields()["kind"].Value(Variant(KindCode(item.kind)));
+  row.Fields()["itnm"].Value(Variant(item.name));
+}
+
 Snapshot ReadItem(const std::shared_ptr<ado::Connection>& connection, const Item& item) {
   Snapshot rows;
   for (const ItemTable& table : ItemTables(item)) {

@@ -62,6 +62,9 @@ std::vector<ItemTable> ItemTables(const Item& item);
 
 // The condition selecting the item in qzcfg100 and qzcfg110.
 String StoreCondition(const Item& item);
+// Sets the columns naming the item (mprf, vers, rele, cust, kind, itnm) in a
+// new qzcfg100 or qzcfg110 row.
+void SetStoreKey(ado::Recordset& row, const Item& item);
 
 // The item's rows as they are now, table by table.
 Snapshot ReadItem(const std::shared_ptr<ado::Connection>& connection, const Item& item);

@@ -39,12 +39,7 @@ Long AddRevision(const std::shared_ptr<ado::Connection>& connection, const Item&
   rs->Open("select * from qzcfg110" + condition + " and revn = " + SqlNumber(number), connection,
            ado::adOpenDynamic, ado::adLockOptimistic);
   rs->AddNew();
-  rs->Fields()["mprf"].Value(Variant(item.mprf));
-  rs->Fields()["vers"].Value(Variant(item.vrc.vers));
-  rs->Fields()["rele"].Value(Variant(item.vrc.rele));
-  rs->Fields()["cust"].Value(Variant(item.vrc.cust));
-  rs->Fields()["kind"].Value(Variant(KindCode(item.kind)));
-  rs->Fields()["itnm"].Value(Variant(item.name));
+  SetStoreKey(*rs, item);
   rs->Fields()["revn"].Value(Variant(number));
   rs->Fields()["usrn"].Value(Variant(user));
   rs->Fields()["rdat"].Value(Variant(DateTime::Now()));

@@ -96,7 +96,7 @@ TEST(CliCommands, ExitStatusFollowsTheAnswer) {
 }
 
 TEST(CliCommands, CallArgumentsAsWordsOrOneArray) {
-  EXPECT_EQ(ArgumentsFromWords({"12", "true", "alice", "\"12\"", "null", "-3", "[1]"}),
+  EXPECT_EQ(CallArguments({"12", "true", "alice", "\"12\"", "null", "-3", "[1]"}, std::nullopt),
             Json::parse(R"([12, true, "alice", "12", null, -3, [1]])"));
 
   testing::TestDatabase db;
