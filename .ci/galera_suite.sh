@@ -70,35 +70,9 @@ cleanup() {
 trap cleanup EXIT
 
 # --- packages --------------------------------------------------------------
-missing=()
-for package in mariadb-server galera-4 rsync odbc-mariadb unixodbc; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  log "installing ${missing[*]}"
-  policy=/usr/sbin/policy-rc.d
-  own_policy=""
-  if [[ ! -e $policy ]]; then
-    printf '#!/bin/sh\nexit 101\n' >"$policy"
-    chmod 755 "$policy"
-    own_policy=1
-  fi
-  installed=0
-  export DEBIAN_FRONTEND=noninteractive
-  if apt-get install -y -q --no-install-recommends "${missing[@]}" >"$work/apt.log" 2>&1 ||
-    { apt-get update -q >>"$work/apt.log" 2>&1 &&
-      apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$work/apt.log" 2>&1; }; then
-    installed=1
-  fi
-  [[ -n $own_policy ]] && rm -f "$policy"
-  if [[ $installed -ne 1 ]]; then
-    tail -n 20 "$work/apt.log" >&2
-    log "could not install ${missing[*]}"
-    exit 1
-  fi
-fi
+# shellcheck source=.ci/install_packages.sh
+source "$root/.ci/install_packages.sh"
+install_packages "$work/apt.log" mariadb-server galera-4 rsync odbc-mariadb unixodbc || exit 1
 driver=$(dpkg -L odbc-mariadb | grep '/libmaodbc\.so$' | head -n 1)
 provider=$(dpkg -L galera-4 | grep '/libgalera_smm\.so$' | head -n 1)
 [[ -n $driver && -n $provider ]] || { log "libmaodbc.so or libgalera_smm.so not found"; exit 1; }
