@@ -12,13 +12,7 @@ seconds=${MIGPROF_FUZZ_SECONDS:-60}
 build=$root/build-fuzz
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-  # request_fuzz is left out for now: the tool's request reader now hands its
-  # calls to the application layer, whose library pulls in the front end,
-  # which Debian's clang does not compile (structured bindings captured by
-  # lambdas). Run it by name once that is untangled.
-  for dir in "$root"/fuzz/corpus/*/; do
-    [[ $(basename "$dir") == request_fuzz ]] || targets+=("$(basename "$dir")")
-  done
+  for dir in "$root"/fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
 fi
 
 launcher=()

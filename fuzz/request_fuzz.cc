@@ -12,11 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "cli/json_depth.h"
 #include "cli/request.h"
+#include "cli/session.h"
 #include "fuzz/check.h"
 #include "migprof/handle_mig_prof.h"
 #include "migprof/schema.h"
+#include "wire/json_depth.h"
 
 namespace {
 
@@ -50,6 +51,14 @@ std::size_t Depth(const cli::Json& value) {
   return deepest + 1;
 }
 
+// The application over that database, acting as the tool's local user would.
+cli::Caller& Session() {
+  static const cli::DatabaseSettings settings{Database(), "tester", "secret", "tester"};
+  static const std::unique_ptr<migprof::app::Application> app = cli::OpenApplication(settings);
+  static cli::Caller caller{*app, cli::ActingPrincipal(*app, settings)};
+  return caller;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,16 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A request line ends at a line break; the session reads no further.
   if (line.find('\n') != std::string_view::npos) return 0;
   migprof::TOVRHandleMigProf object;
-  object.DatabaseName(Database());
-  object.DatabaseUser("tester");
-  object.DatabasePassword("secret");
+  cli::Caller& caller = Session();
+  caller.kept = &object;
 
-  const cli::Json answer = cli::AnswerLine(object, line, {});
+  const cli::Json answer = cli::AnswerLine(caller, line, {});
+  caller.kept = nullptr;
   FUZZ_CHECK(answer.is_object());
-  const std::size_t depth = cli::JsonNestingDepth(line);
+  const std::size_t depth = migprof::wire::JsonNestingDepth(line);
   const bool blank = line.find_first_not_of(" \t\r") == std::string_view::npos;
   const bool nul = line.find('\0') != std::string_view::npos;
-  if (blank || nul || depth > cli::kMaxJsonDepth || !cli::Json::accept(line)) {
+  if (blank || nul || depth > migprof::wire::kMaxJsonDepth || !cli::Json::accept(line)) {
     FUZZ_CHECK(answer.size() == 1 && answer.contains("error"));
   } else {
     FUZZ_CHECK(Depth(cli::Json::parse(line)) == depth);

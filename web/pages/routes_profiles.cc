@@ -420,7 +420,7 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
   change.application_name = form.apln;
   change.parent_vrc = form.parent;
   change.development = {form.dver, form.drel, form.dcus};
-  auto refuse = [&](MemberOutcome outcome) {
+  auto refuse = [&, &session = session](MemberOutcome outcome) {
     if (outcome.FailureText().empty()) outcome.error_description = "The profile was not changed.";
     ShowForm(app, *session, res, false, form, outcome);
   };

@@ -164,7 +164,7 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
   data.set("has_fields", Flag(rule->fields > 0));
   // Source and child tables are tables too; a child table links to its own
   // rule page in this VRC.
-  auto table_rows = [&](const std::vector<Row>& rows, bool with_code) {
+  auto table_rows = [&, &profile = profile](const std::vector<Row>& rows, bool with_code) {
     List list;
     for (const Row& row : rows) {
       if (row.size() < 3) continue;
