@@ -1,6 +1,5 @@
 #include "insight/snapshot.h"
 
-#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -22,40 +21,6 @@ constexpr std::string_view kEmbeddedPrefix = "sqlite:";
   throw ComError(errc::kProviderFailure, "Cannot take a snapshot: " + why);
 }
 
-// Copies the database file at from into the new file at to, page by page.
-void BackupFile(const std::string& from, const std::string& to) {
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(from, ignored)) {
-    throw ComError(errc::kProviderFailure, errtext::kDataSourceNotFound);
-  }
-  sqlite3* source = nullptr;
-  sqlite3* target = nullptr;
-  std::string failure;
-  if (sqlite3_open_v2(from.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-      sqlite3_open_v2(to.c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-          SQLITE_OK) {
-    failure = source ? sqlite3_errmsg(source) : "out of memory";
-    if (target) failure = sqlite3_errmsg(target);
-  } else {
-    sqlite3_busy_timeout(source, 10000);
-    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
-    if (!backup) {
-      failure = sqlite3_errmsg(target);
-    } else {
-      int rc;
-      do {
-        rc = sqlite3_backup_step(backup, -1);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
-      } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-      sqlite3_backup_finish(backup);
-      if (rc != SQLITE_DONE) failure = sqlite3_errstr(rc);
-    }
-  }
-  sqlite3_close_v2(source);
-  sqlite3_close_v2(target);
-  if (!failure.empty()) RaiseSnapshot(failure);
-}
-
 // " where mprf in (1, 2)" for the profiles.
 String WhereProfiles(const std::vector<Integer>& profiles) {
   String list;
@@ -69,6 +34,10 @@ void CopyProfileRows(const DataSource& source, const DataSource& target,
                      const std::vector<Integer>& profiles) {
   std::shared_ptr<ado::Connection> from = Connect(source);
   std::shared_ptr<ado::Connection> to = Connect(target);
+  // An embedded source is read in one transaction: one consistent state of
+  // the file even while others write to it.
+  const bool embedded = !EmbeddedPath(source).empty();
+  if (embedded) from->BeginTrans();
   to->BeginTrans();
   for (const TableInfo& table : AllTables()) {
     bool per_profile = table.kind == TableKind::kRule || table.kind == TableKind::kFunction;
@@ -92,6 +61,7 @@ void CopyProfileRows(const DataSource& source, const DataSource& target,
     insert->Close();
   }
   to->CommitTrans();
+  if (embedded) from->CommitTrans();
 }
 
 std::string EmbeddedPath(const DataSource& source) {
@@ -123,13 +93,8 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
   path_ = directory_ + "/snapshot.db";
   source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};
   try {
-    std::string embedded = EmbeddedPath(source);
-    if (!embedded.empty()) {
-      BackupFile(embedded, path_);
-    } else {
-      schema::CreateEmbeddedDatabase(path_);
-      CopyProfileRows(source, source_, profiles);
-    }
+    schema::CreateEmbeddedDatabase(path_);
+    CopyProfileRows(source, source_, profiles);
   } catch (...) {
     sqlite::CloseIdleSessions(path_);
     std::error_code ignored;

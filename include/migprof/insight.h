@@ -65,11 +65,11 @@ using SnapshotRun = std::function<void(const DataSource& snapshot)>;
 // database, because every query of a member opens a connection of its own,
 // by file name, and must see what the member wrote before; a shared-cache
 // memory database would lock whole tables where a member reads on one
-// connection while it writes on another. An embedded source is copied whole
-// with SQLite's backup API (pages, so row ids and indexes come along, and
-// one consistent state even while others write). Over ODBC the profiles,
-// levels, development VRCs, users, owner links and the data dictionary are
-// read whole and the rules and functions of profiles only; the embedded
+// connection while it writes on another. The profiles, levels, development
+// VRCs, users, owner links and the data dictionary are copied whole and the
+// rules and functions of profiles only, so a preview costs what the profiles
+// hold, not what the estate holds (an embedded source is read in one
+// transaction: one consistent state even while others write); the embedded
 // database answers as SQL Server does, so the member behaves the same.
 // Components the member creates by ProgID (UpdateMap100's configuration
 // management) get the snapshot's settings; state they keep outside the
@@ -110,7 +110,7 @@ struct TableComparison {
 
 struct Comparison {
   Scope left, right;
-  bool right_is_parent = false;  // by the parent VRC of left's qzmap100 row
+  bool right_is_parent = false;         // by the parent VRC of left's qzmap100 row
   std::vector<TableComparison> tables;  // tables with rules on either side
   long long same = 0, changed = 0, only_left = 0, only_right = 0;
 };
