@@ -223,6 +223,14 @@ std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::st
          "terminates TLS, or listen on 127.0.0.1";
 }
 
+std::optional<std::string> WorkerRefusal(const ServeOptions& options) {
+  if (options.connections.per_address < options.threads) return std::nullopt;
+  return "--max-client-connections (" + std::to_string(options.connections.per_address) +
+         ") must be below --threads (" + std::to_string(options.threads) +
+         "): one client address could otherwise hold every worker, and the server would answer "
+         "no one else. Raise --threads or lower --max-client-connections";
+}
+
 std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options) {
   if (options.tls_cert.empty()) return std::make_unique<httplib::Server>();
   auto server =
@@ -246,6 +254,10 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
           << proxy << '\n';
       return 1;
     }
+  }
+  if (std::optional<std::string> refusal = WorkerRefusal(options)) {
+    err << "migprof serve: " << *refusal << '\n';
+    return 1;
   }
   // Signals go to the waiting thread below, not to the server's threads.
   sigset_t signals;

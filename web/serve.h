@@ -62,6 +62,11 @@ struct ServerChecks {
 // passwords and tokens must not cross the network in clear, so it needs TLS
 // or behind_tls_proxy.
 std::optional<std::string> TlsRefusal(const ServeOptions& options, const std::string& host);
+// Why the server may not start with these worker and connection counts, or
+// nothing: one client address must not be able to hold every worker, so the
+// per-address cap must stay below the worker count. Trusted proxies are
+// exempt from that cap; the proxy in front limits its own clients.
+std::optional<std::string> WorkerRefusal(const ServeOptions& options);
 // An HTTPS server with the options' certificate and key, a plain one without
 // them; nullptr when the certificate or key cannot be loaded.
 std::unique_ptr<httplib::Server> NewServer(const ServeOptions& options);
