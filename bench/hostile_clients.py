@@ -12,6 +12,7 @@ figures against bounds.
 import concurrent.futures
 import os
 import re
+import shutil
 import socket
 import subprocess
 import sys
@@ -42,6 +43,10 @@ def new_database(migprof, account=True):
     return db
 
 
+def remove_database(db):
+    shutil.rmtree(os.path.dirname(db[len("sqlite:"):]), ignore_errors=True)
+
+
 class Server:
     def __init__(self, migprof, extra=(), listen="127.0.0.1:0"):
         self.db = new_database(migprof)
@@ -70,6 +75,7 @@ class Server:
         self._watching = False
         self.proc.terminate()
         self.proc.wait(30)
+        remove_database(self.db)
 
     def __enter__(self):
         return self

@@ -9,7 +9,6 @@ when any check failed. Slow and guessing clients come from other 127.x
 addresses than the measuring one. Python's standard library only.
 """
 import http.client
-import importlib.util
 import os
 import shutil
 import ssl
@@ -19,11 +18,9 @@ import tempfile
 import time
 import urllib.parse
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-_spec = importlib.util.spec_from_file_location(
-    "hostile_clients", os.path.join(HERE, "..", "..", "bench", "hostile_clients.py"))
-hc = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(hc)
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench"))
+import hostile_clients as hc  # noqa: E402
 
 MIGPROF = sys.argv[1]
 WANTED = set(sys.argv[2:])
@@ -177,6 +174,7 @@ def start_checks():
         check(f"no accounts, --listen {listen}", ok,
               f"exit {status}: {err.strip()[:70]!r}" if status is not None else "serving",
               "refused at start" if refused else "serves")
+    hc.remove_database(bare)
     db = hc.new_database(MIGPROF)
     for args, refused in [(["--threads", "16"], True),
                           (["--threads", "8", "--max-client-connections", "7"], False)]:
@@ -186,6 +184,7 @@ def start_checks():
         check(f"{' '.join(args)} (16 per address unless given)", ok,
               f"exit {status}: {err.strip()[:70]!r}" if status is not None else "serving",
               "refused at start" if refused else "serves")
+    hc.remove_database(db)
 
 
 def tls():
