@@ -717,8 +717,12 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& connection_strin
 }
 
 void CloseIdleSessions() {
+  // The environment stays until the process ends. unixODBC's pool (Pooling =
+  // Yes) keeps connections made under an environment past its release and
+  // hands them out under the next one; closing such a connection later frees
+  // the driver's environment handle that other pooled connections still use,
+  // and the driver crashes in a later SQLFreeHandle (SIGSEGV or SIGBUS).
   IdleConnections::Instance().CloseAll();
-  FreeEnvironmentIfUnused();
 }
 
 }  // namespace migprof::odbc

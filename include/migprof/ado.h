@@ -231,10 +231,10 @@ class Recordset {
 // Closes every connection the process keeps open for reuse: released
 // connections of the embedded database (the last one of a file to close
 // writes its -wal file back into the database file) and of ODBC data
-// sources; with no ODBC connection in use it also frees the driver
-// manager's environment. Connections in use are not
-// touched. Safe to call at any time, also at exit; connections opened
-// afterwards are made as before. Call it before a process ends, so that a
+// sources. The driver manager's environment stays until the process ends
+// (freeing it under unixODBC's pool crashed the driver later). Connections
+// in use are not touched. Safe to call at any time, also at exit;
+// connections opened afterwards are made as before. Call it before a process ends, so that a
 // database server does not see the kept connections drop unannounced.
 void CloseIdleConnections();
 
