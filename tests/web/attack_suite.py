@@ -191,19 +191,18 @@ def tls():
     if shutil.which("openssl") is None:
         print("SKIP TLS: no openssl command to make a throwaway certificate", flush=True)
         return
-    folder = tempfile.mkdtemp()
-    cert, key = os.path.join(folder, "c.pem"), os.path.join(folder, "k.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-keyout", key, "-out", cert], check=True, capture_output=True)
-    context = ssl.create_default_context(cafile=cert)
-    with hc.Server(MIGPROF, ["--tls-cert", cert, "--tls-key", key]) as server:
-        headers, status = sign_in_headers(server.port, tls=context)
+    with tempfile.TemporaryDirectory() as folder:
+        cert, key = os.path.join(folder, "c.pem"), os.path.join(folder, "k.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", cert], check=True, capture_output=True)
+        context = ssl.create_default_context(cafile=cert)
+        with hc.Server(MIGPROF, ["--tls-cert", cert, "--tls-key", key]) as server:
+            headers, status = sign_in_headers(server.port, tls=context)
     secure, hsts = https_marks(headers)
     check("--tls-cert: cookies of the sign-in page and the session, HSTS",
           status == 303 and secure and hsts, f"sign-in {status}, Secure {secure}, HSTS {hsts}",
           "Secure on every cookie, HSTS sent")
-    shutil.rmtree(folder)
 
 
 def proxy():
