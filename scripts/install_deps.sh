@@ -23,3 +23,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $sudo apt-get update
   $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# axe-core, the accessibility checker the browser tests run in Chromium
+# (tests/web/axe_check.py), from npm into a fixed place; Debian's npm where
+# no npm is installed.
+axe_version=4.14.1
+axe_dir=/opt/migprof-axe
+if ! grep -qs "\"version\": \"$axe_version\"" "$axe_dir/node_modules/axe-core/package.json"; then
+  if ! command -v npm >/dev/null; then
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get install -y --no-install-recommends npm
+  fi
+  $sudo npm install --prefix "$axe_dir" --no-audit --no-fund --no-save "axe-core@$axe_version"
+fi

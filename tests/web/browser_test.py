@@ -4,9 +4,10 @@ embedded database, or the ODBC data source MIGPROF_TEST_DSN (login
 MIGPROF_TEST_UID / MIGPROF_TEST_PWD, front end's tables in place) given the
 demo estate's rows.
 
-    browser_test.py <path to migprof> [--screenshots DIR]
+    browser_test.py <path to migprof> [--screenshots DIR] [-k PATTERN]
 
-With --screenshots the pages are also saved as PNG files.
+With --screenshots the pages are also saved as PNG files; -k runs only the
+tests whose names hold PATTERN (as unittest's -k).
 """
 import os
 import shutil
@@ -528,6 +529,8 @@ if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
     sys.path.insert(0, here)
     loader = unittest.TestLoader()
+    if "-k" in sys.argv:
+        loader.testNamePatterns = ["*" + sys.argv[sys.argv.index("-k") + 1] + "*"]
     suite = loader.loadTestsFromModule(sys.modules["__main__"])
     for name in sorted(os.listdir(here)):
         if name.startswith("browser_") and name.endswith("_flows.py"):
