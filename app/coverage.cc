@@ -15,6 +15,13 @@ insight::Coverage Coverage(Application& app, const Principal& principal,
   return insight::ProfileCoverage(app.source(), set, lineage);
 }
 
+insight::Coverage TablesCoverage(Application& app, const Principal& principal,
+                                 const insight::RuleSet& set,
+                                 const std::vector<insight::TableName>& tables) {
+  Require(app, principal, Operation::kRead, set.mprf, "coverage", {}, /*record=*/false);
+  return insight::TablesCoverage(app.source(), set, tables);
+}
+
 insight::Coverage WriteSignoffSheet(Application& app, const Principal& principal,
                                     const insight::RuleSet& set, const std::string& path) {
   insight::Coverage coverage = Coverage(app, principal, set);

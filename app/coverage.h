@@ -6,6 +6,7 @@
 #define MIGPROF_APP_COVERAGE_H_
 
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "insight/coverage.h"
@@ -16,6 +17,12 @@ namespace migprof::app {
 // that does not exist.
 insight::Coverage Coverage(Application& app, const Principal& principal,
                            const insight::RuleSet& set, bool lineage = true);
+
+// The coverage of the listed tables of set only (a page of a rules list),
+// without lineage counts. Raises as Coverage does.
+insight::Coverage TablesCoverage(Application& app, const Principal& principal,
+                                 const insight::RuleSet& set,
+                                 const std::vector<insight::TableName>& tables);
 
 // Writes the sign-off workbook of set to path: the summary names the
 // profile's description, parent VRC and owner, the principal as the one who

@@ -25,6 +25,18 @@ Key KeyOf(const Row& row, std::size_t first = 0) {
   return {Text(row[first]), Text(row[first + 1]), Text(row[first + 2])};
 }
 
+// " and ((a = 'x' and b = 'y' and c = 'z') or ...)": rows of any of keys,
+// whose columns are named a, b and c. keys must not be empty.
+String AndAnyOf(const std::set<Key>& keys, const char* a, const char* b, const char* c) {
+  String out;
+  for (const Key& key : keys) {
+    out += String(out.empty() ? " and ((" : " or (") + a + " = " + SqlQuoted(std::get<0>(key)) +
+           " and " + b + " = " + SqlQuoted(std::get<1>(key)) + " and " + c + " = " +
+           SqlQuoted(std::get<2>(key)) + ")";
+  }
+  return out + ")";
+}
+
 // One table while it is counted: its dictionary elements with what the
 // rules say of each.
 struct Element {
@@ -40,11 +52,15 @@ struct Work {
 
 class Counter {
  public:
-  Counter(const DataSource& source, const RuleSet& set) : connection_(Connect(source)) {
+  // only: the tables to count; all of the profile and the dictionary
+  // without it.
+  Counter(const DataSource& source, const RuleSet& set, std::optional<std::set<Key>> only)
+      : connection_(Connect(source)), only_(std::move(only)) {
     Resolve(set);
   }
 
   Coverage Run(const DataSource* lineage_source) {
+    if (only_ && only_->empty()) return std::move(coverage_);
     Dictionary();
     TableRules();
     FieldRules();
@@ -105,6 +121,11 @@ class Counter {
     rules_ = WhereProfile(static_cast<Integer>(s.mprf)) + AndVrc(s.vers, s.rele, s.cust);
   }
 
+  // The condition that keeps to the listed tables, "" for all.
+  String Only(const char* a, const char* b, const char* c) const {
+    return only_ ? AndAnyOf(*only_, a, b, c) : String();
+  }
+
   Work& Table(const Key& key) {
     auto [it, added] = tables_.try_emplace(key);
     if (added)
@@ -128,12 +149,13 @@ class Counter {
     const String app = SqlQuoted(coverage_.target_app);
     for (const Row& row : ReadRows(
              *connection_, "select cpac, cmod, flno, fdnm, dept from qzddi150 where appl = " + app +
-                               " order by cpac, cmod, flno, fdnm")) {
+                               Only("cpac", "cmod", "flno") + " order by cpac, cmod, flno, fdnm")) {
       AddElements(Table(KeyOf(row)), Text(row[3]), row[4].IsNull() ? 0 : row[4].ToLong());
     }
     for (const Row& row :
          ReadRows(*connection_, "select cpac, cmod, flno, flna from qzlgy150 where appl = " + app +
-                                    " and cpac = 'qz' and cmod = 'tbl' order by flno, flna")) {
+                                    " and cpac = 'qz' and cmod = 'tbl'" +
+                                    Only("cpac", "cmod", "flno") + " order by flno, flna")) {
       const Key key = KeyOf(row);
       auto found = tables_.find(key);
       if (found != tables_.end() && !legacy_.count(key)) continue;  // qzddi150 has it
@@ -144,15 +166,16 @@ class Counter {
   }
 
   void TableRules() {
-    for (const Row& row :
-         ReadRows(*connection_, "select tcpac, tcmod, tflno, stat from qzmap120" + rules_)) {
+    for (const Row& row : ReadRows(*connection_, "select tcpac, tcmod, tflno, stat from qzmap120" +
+                                                     rules_ + OnlyTargets())) {
       Table(KeyOf(row)).result.table_rule = Text(row[3]);
     }
   }
 
   void FieldRules() {
     for (const Row& row :
-         ReadRows(*connection_, "select tcpac, tcmod, tflno, fdnm, stat from qzmap140" + rules_)) {
+         ReadRows(*connection_, "select tcpac, tcmod, tflno, fdnm, stat from qzmap140" + rules_ +
+                                    OnlyTargets())) {
       Work& work = Table(KeyOf(row));
       ++work.result.counts.field_rules;
       const String name = Text(row[3]);
@@ -169,20 +192,31 @@ class Counter {
     }
   }
 
-  // Source tables may come from either application of the profile.
+  String OnlyTargets() const { return Only("tcpac", "tcmod", "tflno"); }
+
+  // Source tables may come from either application of the profile; for
+  // listed tables only the source tables their rules name are looked up.
   void Sources() {
+    const std::vector<Row> rules =
+        ReadRows(*connection_, "select tcpac, tcmod, tflno, scpac, scmod, sflno from qzmap130" +
+                                   rules_ + OnlyTargets());
+    String named;
+    if (only_) {
+      std::set<Key> used;
+      for (const Row& row : rules) used.insert(KeyOf(row, 3));
+      if (used.empty()) return;
+      named = AndAnyOf(used, "cpac", "cmod", "flno");
+    }
     std::set<Key> known;
     const String apps = " where appl in (" + SqlQuoted(coverage_.source_app) + ", " +
                         SqlQuoted(coverage_.target_app) + ")";
     for (const char* list : {"qzddi150", "qzlgy150"}) {
-      for (const Row& row :
-           ReadRows(*connection_, "select distinct cpac, cmod, flno from " + String(list) + apps)) {
+      for (const Row& row : ReadRows(*connection_, "select distinct cpac, cmod, flno from " +
+                                                       String(list) + apps + named)) {
         known.insert(KeyOf(row));
       }
     }
-    for (const Row& row :
-         ReadRows(*connection_,
-                  "select tcpac, tcmod, tflno, scpac, scmod, sflno from qzmap130" + rules_)) {
+    for (const Row& row : rules) {
       const Key source = KeyOf(row, 3);
       if (known.count(source)) continue;
       Work& work = Table(KeyOf(row));
@@ -192,13 +226,25 @@ class Counter {
     }
   }
 
+  // For listed tables only the library functions their rules use are read.
   void Functions() {
+    const std::vector<Row> uses = ReadRows(
+        *connection_, "select tcpac, tcmod, tflno, func from qzmap160" + rules_ + OnlyTargets());
+    String named;
+    if (only_) {
+      std::set<String> used;
+      for (const Row& row : uses) used.insert(Text(row[3]));
+      if (used.empty()) return;
+      for (const String& name : used)
+        named += (named.empty() ? " and fnam in (" : ", ") + SqlQuoted(name);
+      named += ")";
+    }
     std::set<String> in_force;
-    for (const Row& row : ReadRows(*connection_, "select fnam, stat from qzlib100" + rules_)) {
+    for (const Row& row :
+         ReadRows(*connection_, "select fnam, stat from qzlib100" + rules_ + named)) {
       if (Text(row[1]) != "X") in_force.insert(Text(row[0]));
     }
-    for (const Row& row :
-         ReadRows(*connection_, "select tcpac, tcmod, tflno, func from qzmap160" + rules_)) {
+    for (const Row& row : uses) {
       const String name = Text(row[3]);
       if (in_force.count(name)) continue;
       Work& work = Table(KeyOf(row));
@@ -246,6 +292,7 @@ class Counter {
   }
 
   std::shared_ptr<ado::Connection> connection_;
+  std::optional<std::set<Key>> only_;
   Coverage coverage_;
   String rules_;  // " where mprf = ... and vers = ... and rele = ... and cust = ..."
   std::map<Key, Work> tables_;
@@ -262,7 +309,14 @@ std::vector<String> FieldElements(const String& name, long depth) {
 }
 
 Coverage ProfileCoverage(const DataSource& source, const RuleSet& set, bool lineage) {
-  return Counter(source, set).Run(lineage ? &source : nullptr);
+  return Counter(source, set, std::nullopt).Run(lineage ? &source : nullptr);
+}
+
+Coverage TablesCoverage(const DataSource& source, const RuleSet& set,
+                        const std::vector<TableName>& tables) {
+  std::set<Key> only;
+  for (const TableName& t : tables) only.insert(Key{t.tcpac, t.tcmod, t.tflno});
+  return Counter(source, set, std::move(only)).Run(nullptr);
 }
 
 }  // namespace migprof::insight

@@ -34,6 +34,7 @@ struct CoverageCounts {
   // Field rules of a derived profile against its parent's rules, as Compare
   // tells them; all 0 for a standard profile.
   long long inherited = 0, overridden = 0, local = 0;
+  bool operator==(const CoverageCounts&) const = default;
 };
 
 struct TableCoverage {
@@ -47,6 +48,12 @@ struct TableCoverage {
   std::vector<String> stale;              // element names of stale field rules
   std::vector<String> missing_sources;    // "scpac scmod sflno"
   std::vector<String> missing_functions;  // function names
+  bool operator==(const TableCoverage&) const = default;
+};
+
+// A target table by its key.
+struct TableName {
+  String tcpac, tcmod, tflno;
 };
 
 struct Coverage {
@@ -66,6 +73,14 @@ struct Coverage {
 // Without lineage, the inherited/overridden/local counts stay 0 and the
 // parent unread (a summary that needs only the totals).
 Coverage ProfileCoverage(const DataSource& source, const RuleSet& set, bool lineage = true);
+
+// The coverage of the listed tables of set only, as ProfileCoverage counts
+// them without lineage: every statement names the tables (and the source
+// tables and functions their rules use), so a page of a rules list costs
+// the same whatever the size of the profile. A listed table that neither
+// the dictionary nor a rule has is left out; the total sums the tables.
+Coverage TablesCoverage(const DataSource& source, const RuleSet& set,
+                        const std::vector<TableName>& tables);
 
 // The element names of a dictionary field of array depth depth: the name
 // for depth 0, name(1) ... name(depth) otherwise, none for a negative depth.

@@ -173,6 +173,31 @@ TEST_F(CoverageTest, CraftedEstateFindsStaleRulesMissingTablesAndPartArrays) {
     EXPECT_EQ(table.missing_sources, c.missing_sources);
     EXPECT_EQ(table.missing_functions, c.missing_functions);
   }
+  // Counting some tables only gives each of them what the whole count gives
+  // it; a table nobody has is left out.
+  const insight::Coverage some =
+      insight::TablesCoverage(source(), insight::RuleSet{100, std::nullopt},
+                              {{"or", "sls", "401"},
+                               {"or", "itm", "001"},
+                               {"or", "zzz", "999"},
+                               {"or", "sls", "400"},
+                               {"or", "cus", "100"},
+                               {"no", "such", "1"}});
+  ASSERT_EQ(some.tables.size(), 5u);
+  insight::CoverageCounts sum;
+  for (const insight::TableCoverage& table : some.tables) {
+    const std::string key = table.tcpac + table.tcmod + table.tflno;
+    EXPECT_EQ(table, TableOf(coverage, key.c_str())) << key;
+    sum.elements += table.counts.elements;
+    sum.mapped += table.counts.mapped;
+    sum.stale_rules += table.counts.stale_rules;
+  }
+  EXPECT_EQ(some.total.elements, sum.elements);
+  EXPECT_EQ(some.total.mapped, sum.mapped);
+  EXPECT_EQ(some.total.stale_rules, sum.stale_rules);
+  EXPECT_TRUE(
+      insight::TablesCoverage(source(), insight::RuleSet{100, std::nullopt}, {}).tables.empty());
+
   // The customers' table rule is expired: its mapped elements count apart.
   const insight::TableCoverage& customers = TableOf(coverage, "orcus100");
   EXPECT_EQ(customers.table_rule, std::optional<String>("X"));

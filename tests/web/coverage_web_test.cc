@@ -124,5 +124,41 @@ TEST_F(CoverageWebTest, PageFiltersTablesAndProfilePageShowsTheTotal) {
             std::string::npos);
 }
 
+TEST_F(CoverageWebTest, RulesPageShowsEachTablesCoverage) {
+  int bars = 0;
+  for (Integer mprf : {100, 110, 120, 200}) {
+    const insight::Coverage coverage = insight::ProfileCoverage(
+        insight::DataSource{db_.dsn(), db_.uid(), db_.pwd()}, insight::RuleSet{mprf, {}});
+    httplib::Result res = Get("vera", "/profiles/" + std::to_string(mprf) + "/rules");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200);
+    for (const insight::TableCoverage& t : coverage.tables) {
+      if (!t.table_rule) continue;  // not a row of the rules list
+      const std::string code = t.tcpac + t.tcmod + t.tflno;
+      SCOPED_TRACE(std::to_string(mprf) + " " + code);
+      const std::size_t start = res->body.find("data-table=\"" + code + "\"");
+      ASSERT_NE(start, std::string::npos);
+      const std::string row = res->body.substr(start, res->body.find("</tr>", start) - start);
+      if (!t.in_dictionary) {
+        EXPECT_NE(row.find("not in the dictionary"), std::string::npos) << row;
+        continue;
+      }
+      // The counts in words beside the bar, not its colour alone.
+      const insight::CoverageCounts& c = t.counts;
+      EXPECT_NE(row.find("aria-label=\"" + std::to_string(c.mapped) + " of " +
+                         std::to_string(c.elements) + " field elements mapped, " +
+                         std::to_string(c.expired) + " only by expired rules, " +
+                         std::to_string(c.unmapped) + " unmapped\""),
+                std::string::npos)
+          << row;
+      EXPECT_NE(row.find("coverage-percent\">" + wire::CoveragePercent(c) + " %<"),
+                std::string::npos)
+          << row;
+      ++bars;
+    }
+  }
+  EXPECT_GT(bars, 4);
+}
+
 }  // namespace
 }  // namespace migprof::testing

@@ -18,8 +18,8 @@ std::string RenderTemplate(const std::string& name, const Data& data) {
   if (!tmpl.is_valid()) throw std::runtime_error("template " + name + ": " + tmpl.error_message());
   // The partials every template may use: {{>alert}} shows a member's
   // outcome, {{>node}} one profile of the tree with its children, {{>plan}}
-  // the rows a change would write, and {{>lineage}} one profile of a derived
-  // tree.
+  // the rows a change would write, {{>lineage}} one profile of a derived
+  // tree, and {{>coverage_bar}} how far a table is mapped.
   Data with_partials = data;
   with_partials.set("alert", kainjow::mustache::partial([] { return TemplateSource("alert"); }));
   with_partials.set("node", kainjow::mustache::partial([] { return TemplateSource("tree_node"); }));
@@ -27,6 +27,8 @@ std::string RenderTemplate(const std::string& name, const Data& data) {
   with_partials.set("plan", kainjow::mustache::partial([] { return TemplateSource("plan"); }));
   with_partials.set("lineage",
                     kainjow::mustache::partial([] { return TemplateSource("lineage_node"); }));
+  with_partials.set("coverage_bar",
+                    kainjow::mustache::partial([] { return TemplateSource("coverage_bar"); }));
   std::string out = tmpl.render(with_partials);
   if (!tmpl.is_valid()) throw std::runtime_error("template " + name + ": " + tmpl.error_message());
   return out;

@@ -11,34 +11,11 @@
 #include <memory>
 
 #include "app/coverage.h"
+#include "web/pages/coverage_bar.h"
 #include "web/pages/pages.h"
-#include "wire/coverage_json.h"
 
 namespace migprof::web {
 namespace {
-
-// Widths in percent of the mapped, expired and unmapped parts of a bar.
-void SetBar(Data& d, const insight::CoverageCounts& c) {
-  d.set("percent", wire::CoveragePercent(c));
-  auto part = [&](long long n) {
-    return std::to_string(c.elements > 0 ? n * 100.0 / static_cast<double>(c.elements) : 0.0);
-  };
-  d.set("mapped_width", part(c.mapped));
-  d.set("expired_width", part(c.expired));
-  for (const auto& [name, value] : {std::pair<const char*, long long>{"elements", c.elements},
-                                    {"mapped", c.mapped},
-                                    {"expired", c.expired},
-                                    {"unmapped", c.unmapped},
-                                    {"field_rules", c.field_rules},
-                                    {"stale", c.stale_rules},
-                                    {"missing_sources", c.missing_sources},
-                                    {"missing_functions", c.missing_functions},
-                                    {"inherited", c.inherited},
-                                    {"overridden", c.overridden},
-                                    {"local", c.local}}) {
-    d.set(name, std::to_string(value));
-  }
-}
 
 Data Names(const std::vector<String>& names) {
   List list;
@@ -75,14 +52,14 @@ void CoverageRoute(WebApp& app, const httplib::Request& req, httplib::Response& 
     data.set("parent_url", ProfileUrl(static_cast<Integer>(coverage.parent->mprf)));
   }
   Data total;
-  SetBar(total, coverage.total);
+  SetCoverageBar(total, coverage.total);
   data.set("total", total);
   List tables;
   for (const insight::TableCoverage& t : coverage.tables) {
     if (show == "unmapped" && t.unmapped.empty()) continue;
     if (show == "stale" && t.stale.empty() && t.in_dictionary) continue;
     Data r;
-    SetBar(r, t.counts);
+    SetCoverageBar(r, t.counts);
     r.set("code", t.tcpac + t.tcmod + t.tflno);
     r.set("table", t.tcpac + " " + t.tcmod + " " + t.tflno);
     r.set("in_dictionary", Flag(t.in_dictionary));

@@ -2,8 +2,12 @@
 // expiring, reinstating and deleting them, and copying rules from another
 // profile (which runs as a job).
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "app/changes.h"
+#include "app/coverage.h"
+#include "web/pages/coverage_bar.h"
 #include "web/pages/pages.h"
 #include "web/pages/preview.h"
 
@@ -82,10 +86,33 @@ void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   }
   data.set("vrcs", vrcs);
   data.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
+  const std::vector<TableRuleSummary> rules =
+      ListTableRules(app.db(), profile->mprf, vrc, search, (page - 1) * kPageSize, kPageSize);
+  // Coverage of the tables of this page only: its cost does not grow with
+  // the profile.
+  std::vector<insight::TableName> shown;
+  for (const TableRuleSummary& rule : rules) {
+    shown.push_back({rule.key.tcpac, rule.key.tcmod, rule.key.tflno});
+  }
+  std::map<std::tuple<String, String, String>, Data> coverage;
+  for (const insight::TableCoverage& t :
+       app::TablesCoverage(
+           app.core, session->principal,
+           insight::RuleSet{profile->mprf, std::vector<String>{vrc.vers, vrc.rele, vrc.cust}},
+           shown)
+           .tables) {
+    Data bar;
+    SetCoverageBar(bar, t.counts);
+    bar.set("in_dictionary", Flag(t.in_dictionary));
+    coverage.emplace(std::tuple{t.tcpac, t.tcmod, t.tflno}, bar);
+  }
   List rows;
-  for (const TableRuleSummary& rule :
-       ListTableRules(app.db(), profile->mprf, vrc, search, (page - 1) * kPageSize, kPageSize)) {
+  for (const TableRuleSummary& rule : rules) {
     Data r = StatusData(rule.status);
+    if (auto found = coverage.find(std::tuple{rule.key.tcpac, rule.key.tcmod, rule.key.tflno});
+        found != coverage.end()) {
+      r.set("coverage", found->second);
+    }
     r.set("code", rule.key.Code());
     r.set("label", rule.key.Label());
     r.set("table_url", TableUrl(profile->mprf, vrc, rule.key));
