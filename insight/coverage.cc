@@ -25,16 +25,20 @@ Key KeyOf(const Row& row, std::size_t first = 0) {
   return {Text(row[first]), Text(row[first + 1]), Text(row[first + 2])};
 }
 
-// " and ((a = 'x' and b = 'y' and c = 'z') or ...)": rows of any of keys,
-// whose columns are named a, b and c. keys must not be empty.
-String AndAnyOf(const std::set<Key>& keys, const char* a, const char* b, const char* c) {
+// " where (cond and a = 'x' and b = 'y' and c = 'z') or (...)": rows that
+// meet cond and hold any of keys in the columns a, b and c. Each term
+// repeats cond so that it names a whole index key: every database then
+// seeks each table instead of reading every row that meets cond. keys must
+// not be empty.
+String WhereAnyOf(const String& cond, const std::set<Key>& keys, const char* a, const char* b,
+                  const char* c) {
   String out;
   for (const Key& key : keys) {
-    out += String(out.empty() ? " and ((" : " or (") + a + " = " + SqlQuoted(std::get<0>(key)) +
-           " and " + b + " = " + SqlQuoted(std::get<1>(key)) + " and " + c + " = " +
-           SqlQuoted(std::get<2>(key)) + ")";
+    out += String(out.empty() ? " where (" : " or (") + cond + " and " + a + " = " +
+           SqlQuoted(std::get<0>(key)) + " and " + b + " = " + SqlQuoted(std::get<1>(key)) +
+           " and " + c + " = " + SqlQuoted(std::get<2>(key)) + ")";
   }
-  return out + ")";
+  return out;
 }
 
 // One table while it is counted: its dictionary elements with what the
@@ -121,9 +125,15 @@ class Counter {
     rules_ = WhereProfile(static_cast<Integer>(s.mprf)) + AndVrc(s.vers, s.rele, s.cust);
   }
 
-  // The condition that keeps to the listed tables, "" for all.
-  String Only(const char* a, const char* b, const char* c) const {
-    return only_ ? AndAnyOf(*only_, a, b, c) : String();
+  // " where cond", kept to the listed tables (columns a, b, c) when there
+  // is a list.
+  String Where(const String& cond, const char* a, const char* b, const char* c) const {
+    return only_ ? WhereAnyOf(cond, *only_, a, b, c) : " where " + cond;
+  }
+
+  // The rules of the profile and VRC (of the listed tables).
+  String RulesWhere() const {
+    return Where(rules_.substr(String(" where ").size()), "tcpac", "tcmod", "tflno");
   }
 
   Work& Table(const Key& key) {
@@ -147,15 +157,17 @@ class Counter {
   // field list, as the rule copy does.
   void Dictionary() {
     const String app = SqlQuoted(coverage_.target_app);
-    for (const Row& row : ReadRows(
-             *connection_, "select cpac, cmod, flno, fdnm, dept from qzddi150 where appl = " + app +
-                               Only("cpac", "cmod", "flno") + " order by cpac, cmod, flno, fdnm")) {
+    for (const Row& row :
+         ReadRows(*connection_, "select cpac, cmod, flno, fdnm, dept from qzddi150" +
+                                    Where("appl = " + app, "cpac", "cmod", "flno") +
+                                    " order by cpac, cmod, flno, fdnm")) {
       AddElements(Table(KeyOf(row)), Text(row[3]), row[4].IsNull() ? 0 : row[4].ToLong());
     }
     for (const Row& row :
-         ReadRows(*connection_, "select cpac, cmod, flno, flna from qzlgy150 where appl = " + app +
-                                    " and cpac = 'qz' and cmod = 'tbl'" +
-                                    Only("cpac", "cmod", "flno") + " order by flno, flna")) {
+         ReadRows(*connection_, "select cpac, cmod, flno, flna from qzlgy150" +
+                                    Where("appl = " + app + " and cpac = 'qz' and cmod = 'tbl'",
+                                          "cpac", "cmod", "flno") +
+                                    " order by flno, flna")) {
       const Key key = KeyOf(row);
       auto found = tables_.find(key);
       if (found != tables_.end() && !legacy_.count(key)) continue;  // qzddi150 has it
@@ -166,16 +178,15 @@ class Counter {
   }
 
   void TableRules() {
-    for (const Row& row : ReadRows(*connection_, "select tcpac, tcmod, tflno, stat from qzmap120" +
-                                                     rules_ + OnlyTargets())) {
+    for (const Row& row :
+         ReadRows(*connection_, "select tcpac, tcmod, tflno, stat from qzmap120" + RulesWhere())) {
       Table(KeyOf(row)).result.table_rule = Text(row[3]);
     }
   }
 
   void FieldRules() {
-    for (const Row& row :
-         ReadRows(*connection_, "select tcpac, tcmod, tflno, fdnm, stat from qzmap140" + rules_ +
-                                    OnlyTargets())) {
+    for (const Row& row : ReadRows(
+             *connection_, "select tcpac, tcmod, tflno, fdnm, stat from qzmap140" + RulesWhere())) {
       Work& work = Table(KeyOf(row));
       ++work.result.counts.field_rules;
       const String name = Text(row[3]);
@@ -192,27 +203,25 @@ class Counter {
     }
   }
 
-  String OnlyTargets() const { return Only("tcpac", "tcmod", "tflno"); }
-
   // Source tables may come from either application of the profile; for
   // listed tables only the source tables their rules name are looked up.
   void Sources() {
     const std::vector<Row> rules =
-        ReadRows(*connection_, "select tcpac, tcmod, tflno, scpac, scmod, sflno from qzmap130" +
-                                   rules_ + OnlyTargets());
-    String named;
+        ReadRows(*connection_,
+                 "select tcpac, tcmod, tflno, scpac, scmod, sflno from qzmap130" + RulesWhere());
+    const String apps = "appl in (" + SqlQuoted(coverage_.source_app) + ", " +
+                        SqlQuoted(coverage_.target_app) + ")";
+    String where = " where " + apps;
     if (only_) {
       std::set<Key> used;
       for (const Row& row : rules) used.insert(KeyOf(row, 3));
       if (used.empty()) return;
-      named = AndAnyOf(used, "cpac", "cmod", "flno");
+      where = WhereAnyOf(apps, used, "cpac", "cmod", "flno");
     }
     std::set<Key> known;
-    const String apps = " where appl in (" + SqlQuoted(coverage_.source_app) + ", " +
-                        SqlQuoted(coverage_.target_app) + ")";
     for (const char* list : {"qzddi150", "qzlgy150"}) {
-      for (const Row& row : ReadRows(*connection_, "select distinct cpac, cmod, flno from " +
-                                                       String(list) + apps + named)) {
+      for (const Row& row : ReadRows(
+               *connection_, "select distinct cpac, cmod, flno from " + String(list) + where)) {
         known.insert(KeyOf(row));
       }
     }
@@ -228,8 +237,8 @@ class Counter {
 
   // For listed tables only the library functions their rules use are read.
   void Functions() {
-    const std::vector<Row> uses = ReadRows(
-        *connection_, "select tcpac, tcmod, tflno, func from qzmap160" + rules_ + OnlyTargets());
+    const std::vector<Row> uses =
+        ReadRows(*connection_, "select tcpac, tcmod, tflno, func from qzmap160" + RulesWhere());
     String named;
     if (only_) {
       std::set<String> used;
