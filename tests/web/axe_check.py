@@ -5,8 +5,14 @@ axe-core comes from npm (scripts/install_deps.sh installs it into
 /opt/migprof-axe); MIGPROF_AXE_JS names another copy of axe.min.js. Without
 it the checks fail, saying how to install it, unless MIGPROF_SKIP_AXE=1 is
 set (a developer's machine without npm).
+
+Each kind of page (kind_of) is checked once per run: the journey flow
+checks every kind it reaches by links, and the other flows check the pages
+their forms lead to (previews, refusals, outcomes) through check_new_kind.
 """
 import os
+import re
+import urllib.parse
 
 DEFAULT_PATH = "/opt/migprof-axe/node_modules/axe-core/axe.min.js"
 TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa"]
@@ -59,3 +65,37 @@ def violations(driver, script):
         if len(v["nodes"]) > 10:
             lines.append(f"    ... and {len(v['nodes']) - 10} more")
     return lines
+
+
+# The classes a page's elements use: rows marked expired, removed or
+# changed look different from the rest, so a page that brings a new one is
+# checked again.
+CLASSES = ("return Array.from(new Set(Array.from(document.body.querySelectorAll('[class]'))"
+           ".flatMap(e => Array.from(e.classList)))).sort().join(' ')")
+
+
+def kind_of(driver):
+    """A page's kind: its path with numbers standing for any, the names of
+    its query's parameters and the classes its elements use."""
+    url = urllib.parse.urlsplit(driver.current_url)
+    names = sorted({name for name, _ in urllib.parse.parse_qsl(url.query, keep_blank_values=True)})
+    return (re.sub(r"/-?\d+(?=/|$)", "/N", url.path), tuple(names), driver.execute_script(CLASSES))
+
+
+_script = None
+checked = set()  # the kinds of page checked in this run
+
+
+def check_new_kind(driver):
+    """The report lines of the page the driver shows when its kind was not
+    checked before in this run; [] otherwise or when the checks are off."""
+    global _script
+    if skipped():
+        return []
+    kind = kind_of(driver)
+    if kind in checked:
+        return []
+    checked.add(kind)
+    if _script is None:
+        _script = source()
+    return violations(driver, _script)

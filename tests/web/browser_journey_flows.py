@@ -45,21 +45,6 @@ LIMIT = 400  # pages visited at most
 KNOWN_DEAD = re.compile(r"/profiles/\d+/revisions\?.* 404 |/profiles/\d+/revisions(/history)?\?.* 400 ")
 
 
-# The classes a page's elements use: rows marked expired, removed or
-# changed look different from the rest, so a page that brings a new one is
-# checked again.
-CLASSES = ("return Array.from(new Set(Array.from(document.body.querySelectorAll('[class]'))"
-           ".flatMap(e => Array.from(e.classList)))).sort().join(' ')")
-
-
-def kind_of(driver):
-    """A page's kind for the accessibility checks: its path with numbers
-    standing for any, the names of its query's parameters and the classes
-    its elements use."""
-    url = urllib.parse.urlsplit(driver.current_url)
-    names = sorted({name for name, _ in urllib.parse.parse_qsl(url.query, keep_blank_values=True)})
-    return (re.sub(r"/-?\d+(?=/|$)", "/N", url.path), tuple(names), driver.execute_script(CLASSES))
-
 
 class JourneyFlows(FrontEndCase):
     def test_every_screen_is_reached_by_links_from_the_start(self):
@@ -68,8 +53,7 @@ class JourneyFlows(FrontEndCase):
         origin = urllib.parse.urlsplit(self.base)
         queue, seen, reached, errors = ["/"], set(), {}, []
         linked_from = {"/": "(start)"}
-        axe = None if axe_check.skipped() else axe_check.source()
-        checked, inaccessible, axe_seconds = set(), [], 0.0
+        inaccessible, axe_seconds, kinds = [], 0.0, len(axe_check.checked)
         # What earlier flows of this browser left in its log is theirs.
         d.get_log("browser")
         while queue and len(seen) < LIMIT:
@@ -82,13 +66,9 @@ class JourneyFlows(FrontEndCase):
                 if entry["level"] == "SEVERE" and not KNOWN_DEAD.search(entry["message"]):
                     errors.append(f"{path} (linked from {linked_from[path]}): {entry['message']}")
             here = urllib.parse.urlsplit(d.current_url).path
-            kind = kind_of(d)
-            if axe and kind not in checked:
-                checked.add(kind)
-                started = time.monotonic()
-                for line in axe_check.violations(d, axe):
-                    inaccessible.append(f"{path}: {line}")
-                axe_seconds += time.monotonic() - started
+            started = time.monotonic()
+            inaccessible += [f"{path}: {line}" for line in axe_check.check_new_kind(d)]
+            axe_seconds += time.monotonic() - started
             for name, pattern in SCREENS.items():
                 if re.fullmatch(pattern, here):
                     reached.setdefault(name, path)
@@ -107,7 +87,8 @@ class JourneyFlows(FrontEndCase):
         missing = sorted(set(SCREENS) - set(reached))
         self.assertEqual(missing, [], f"screens no link reaches (visited {len(seen)} pages)")
         self.assertEqual(errors, [], "console errors")
-        if axe:
-            print(f"\n  axe-core: {len(checked)} kinds of page in {axe_seconds:.1f} s", end=" ")
+        if not axe_check.skipped():
+            print(f"\n  axe-core: {len(axe_check.checked) - kinds} new kinds of page in "
+                  f"{axe_seconds:.1f} s", end=" ")
         if inaccessible:
             self.fail("serious or critical accessibility violations:\n" + "\n".join(inaccessible))

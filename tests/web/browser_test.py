@@ -7,7 +7,7 @@ demo estate's rows.
     browser_test.py <path to migprof> [--screenshots DIR] [-k PATTERN]
 
 With --screenshots the pages are also saved as PNG files; -k runs only the
-tests whose names hold PATTERN (as unittest's -k).
+tests whose names hold PATTERN (as unittest's -k; it may be given more than once).
 """
 import os
 import shutil
@@ -22,6 +22,7 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
+import axe_check
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
@@ -47,10 +48,19 @@ FIXTURE_SQL = [f"insert into qzddi100 (appl, extn) values ('{appl}', {extn})" fo
                [(f"APP{i}", 1) for i in range(1, 8)]]
 
 def submit(driver, button):
-    """Clicks a button that sends a form and waits for the next page."""
+    """Clicks a button that sends a form and waits for the next page, which
+    is checked for accessibility when it is of a kind not checked before."""
     driver.execute_script("window.oldPage = true")
     button.click()
     wait_for_next_page(driver)
+    check_accessibility(driver)
+
+
+def check_accessibility(driver):
+    lines = axe_check.check_new_kind(driver)
+    if lines:
+        raise AssertionError(f"{driver.current_url}: serious or critical accessibility "
+                             "violations:\n" + "\n".join(lines))
 
 
 def wait_for_next_page(driver):
@@ -63,6 +73,7 @@ def wait_for_job(driver):
     WebDriverWait(driver, 60, ignored_exceptions=[NoSuchElementException,
                                                   StaleElementReferenceException]).until(
         lambda d: d.find_element(By.ID, "job-progress").get_attribute("data-running") == "no")
+    check_accessibility(driver)
 
 
 def free_port():
@@ -529,8 +540,9 @@ if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
     sys.path.insert(0, here)
     loader = unittest.TestLoader()
-    if "-k" in sys.argv:
-        loader.testNamePatterns = ["*" + sys.argv[sys.argv.index("-k") + 1] + "*"]
+    patterns = [sys.argv[i + 1] for i, arg in enumerate(sys.argv[:-1]) if arg == "-k"]
+    if patterns:
+        loader.testNamePatterns = ["*" + pattern + "*" for pattern in patterns]
     suite = loader.loadTestsFromModule(sys.modules["__main__"])
     for name in sorted(os.listdir(here)):
         if name.startswith("browser_") and name.endswith("_flows.py"):

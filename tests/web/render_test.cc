@@ -80,8 +80,10 @@ TEST(SanitizeMessage, KeepsOnlyTheComponentsTagsAndEscapesTheRest) {
     const char* input;
     const char* expected;
   } cases[] = {{"Character <B> U </B> should", "Character <b> U </b> should"},
-               {"profiles. <LI> Source", "profiles. <li> Source"},
-               {"<li>a</LI>", "<li>a</li>"},
+               {"profiles. <LI> Source", "profiles. <ul><li> Source</ul>"},
+               {"<li>a</LI><LI>b", "<ul><li>a</li><li>b</ul>"},
+               {"a</LI>b", "ab"},
+               {"<B>x<LI>y", "<b>x<ul><li>y</b></ul>"},
                // Attributes, blanks inside and other tags stay text.
                {"<B onclick=x>", "&lt;B onclick=x&gt;"},
                {"< B>", "&lt; B&gt;"},

@@ -55,6 +55,7 @@ std::string EscapeHtml(std::string_view text) {
 std::string SanitizeMessage(std::string_view message) {
   std::string out;
   int open_bold = 0;
+  bool list = false;
   for (std::size_t i = 0; i < message.size();) {
     std::string_view tag = AllowedTagAt(message.substr(i));
     if (tag.empty()) {
@@ -68,10 +69,16 @@ std::string SanitizeMessage(std::string_view message) {
     } else if (tag == "</b>") {
       if (open_bold == 0) continue;
       --open_bold;
+    } else if (tag == "<li>" && !list) {
+      out += "<ul>";  // list items belong in a list
+      list = true;
+    } else if (tag == "</li>" && !list) {
+      continue;
     }
     out += tag;
   }
   for (; open_bold > 0; --open_bold) out += "</b>";
+  if (list) out += "</ul>";
   return out;
 }
 

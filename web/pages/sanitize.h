@@ -14,8 +14,10 @@ std::string EscapeHtml(std::string_view text);
 
 // A component message as HTML: the tags <B>, </B>, <LI> and </LI> (any
 // letter case, no attributes, no blanks inside) become <b>, </b>, <li> and
-// </li>; everything else is escaped. Bold left open at the end is closed, and
-// a stray </B> is dropped, so a message cannot change the rest of the page.
+// </li>; everything else is escaped. The first <li> opens a <ul>, closed at
+// the end, so that the items are a list. Bold left open at the end is
+// closed, and a stray </B> or </LI> is dropped, so a message cannot change
+// the rest of the page.
 std::string SanitizeMessage(std::string_view message);
 
 }  // namespace migprof::web
