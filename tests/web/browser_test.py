@@ -548,4 +548,6 @@ if __name__ == "__main__":
         if name.startswith("browser_") and name.endswith("_flows.py"):
             suite.addTests(loader.loadTestsFromModule(__import__(name[:-3])))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
+    if not axe_check.skipped():
+        print(f"axe-core: {len(axe_check.checked)} kinds of page checked")
     sys.exit(0 if result.wasSuccessful() else 1)
