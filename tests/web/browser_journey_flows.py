@@ -35,7 +35,6 @@ SCREENS = {
 # Links that end the session or leave the pages.
 SKIPPED = re.compile(r"^/(signout|signin|static|api)")
 LIMIT = 400  # pages visited at most
-
 # A known dead link, left for its own change: a revision item page links to
 # the same item in the development VRC even when that VRC does not hold it
 # (a 404 there).
@@ -43,7 +42,6 @@ LIMIT = 400  # pages visited at most
 # back into its three parts (a hostile code of the attack flows, which share
 # the database on a server) answer 400.
 KNOWN_DEAD = re.compile(r"/profiles/\d+/revisions\?.* 404 |/profiles/\d+/revisions(/history)?\?.* 400 ")
-
 
 
 class JourneyFlows(FrontEndCase):
