@@ -216,7 +216,9 @@ class Draws {
   Draws(unsigned start, const testing::TestDatabase& db) : db_(db), rng_(start) {}
 
   Change Next() {
-    switch (Pick(9)) {
+    // Copies come up more often than the rest, so that what deletions take
+    // away comes back and the estate keeps rules to change.
+    switch (Pick(12)) {
       case 0: {
         CreateProfile c;
         c.mprf = OneOf<Integer>({130, 130, 140, 100});
@@ -246,9 +248,11 @@ class Draws {
       }
       case 2:
         return DeleteProfile{Profile()};
-      case 3: {
+      case 3:
+      case 9:
+      case 10: {
         CopyRules c;
-        c.source = Profile();
+        c.source = Pick(2) == 0 ? Integer{100} : Profile();
         c.target = Profile();
         c.vrc = Vrc(c.target);
         c.tables = Tables();
@@ -262,9 +266,10 @@ class Draws {
         Integer mprf = Profile();
         return ExpireRules{mprf, Vrc(mprf), Tables(), Pick(3) != 0};
       }
-      case 6: {
+      case 6:
+      case 11: {
         CopyFunction c;
-        c.source = Profile();
+        c.source = Pick(2) == 0 ? Integer{100} : Profile();
         c.target = Profile();
         c.vrc = Vrc(c.target);
         c.name = Function();
