@@ -1,7 +1,7 @@
 // The HTML pages as a maintainer meets them: the table page reached from the
 // rules list, previews that are GET pages and say which VRC a change acts
 // on, outcomes that say what changed, and the copy that warns of tables the
-// target already holds.
+// target already holds; a refused save or check-in shows what is stored.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -135,6 +135,50 @@ TEST_F(PagesTest, ACopyPreviewNamesTablesTheTargetHoldsAndOffersToLeaveThemOut) 
   // The preview's plan speaks in words, not in column names.
   EXPECT_NE(left->body.find(">Field rules</a>"), std::string::npos);
   EXPECT_EQ(left->body.find(">qzmap140</a>"), std::string::npos);
+}
+
+// mona checks out a function of her profile, adam takes it over, and her
+// save and her check-in are refused: the page is read-only then and shows
+// the stored definition, not the text she sent.
+TEST_F(PagesTest, ARefusedSaveOrCheckInShowsTheStoredDefinition) {
+  FillDemo({{100, "mona"}});
+  const httplib::Params item = {{"kind", "function"},
+                                {"name", "conv_date"},
+                                {"vers", "V11"},
+                                {"rele", "R1"},
+                                {"cust", "STD"}};
+  auto with = [&](httplib::Params form, const httplib::Params& more) {
+    form.insert(more.begin(), more.end());
+    return form;
+  };
+  httplib::Result out =
+      Page("mona", "/profiles/100/revisions", with(item, {{"action", "checkout"}}));
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->status, 303);
+  httplib::Result taken =
+      Page("adam", "/checkouts",
+           with(item, {{"action", "takeover"}, {"force", "yes"}, {"mprf", "100"}}));
+  ASSERT_TRUE(taken);
+  ASSERT_EQ(taken->status, 303);
+  const std::string stored = "return date(2000 + val(left(s, 2))";
+  const httplib::Params refused[] = {
+      with(item, {{"action", "edit"},
+                  {"definition", "return rejected_text(s)"},
+                  {"description", "rejected description"},
+                  {"comment", "rejected comment"}}),
+      with(item, {{"action", "checkin"}, {"comment", "rejected check-in"}})};
+  for (const httplib::Params& form : refused) {
+    httplib::Result res = Page("mona", "/profiles/100/revisions", form);
+    ASSERT_TRUE(res);
+    SCOPED_TRACE(form.find("action")->second);
+    EXPECT_EQ(res->status, 422);
+    EXPECT_NE(res->body.find("id=\"definition-text\""), std::string::npos) << "read-only";
+    EXPECT_NE(res->body.find(stored), std::string::npos) << res->body;
+    for (const char* rejected :
+         {"rejected_text", "rejected description", "rejected comment", "rejected check-in"}) {
+      EXPECT_EQ(res->body.find(rejected), std::string::npos) << rejected;
+    }
+  }
 }
 
 }  // namespace
