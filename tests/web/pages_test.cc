@@ -137,6 +137,37 @@ TEST_F(PagesTest, ACopyPreviewNamesTablesTheTargetHoldsAndOffersToLeaveThemOut) 
   EXPECT_EQ(left->body.find(">qzmap140</a>"), std::string::npos);
 }
 
+// A finished copy's page says how many rows it wrote, table by table, as the
+// activity log records them.
+TEST_F(PagesTest, AFinishedCopySaysTheRowsItWrotePerTable) {
+  httplib::Result started = Page("adam", "/profiles/110/copy",
+                                 {{"vers", "V10U"},
+                                  {"rele", "R1"},
+                                  {"cust", "ACME"},
+                                  {"source", "100"},
+                                  {"table", "oritm001"},
+                                  {"apply", "yes"}});
+  ASSERT_TRUE(started);
+  ASSERT_EQ(started->status, 303);
+  const std::string location = started->get_header_value("Location");
+  ASSERT_EQ(location.rfind("/jobs/", 0), 0u) << location;
+  std::optional<app::JobRecord> job;
+  for (int i = 0; i < 3000 && (!job || job->state == "running"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    job = app_->jobs.Find(location.substr(6), "adam");
+  }
+  ASSERT_TRUE(job);
+  ASSERT_EQ(job->state, "done") << job->error_description;
+  const std::string fields = db_.Value(
+      "select count(*) from qzmap140 where mprf = 110 and tcpac = 'or' and tcmod = 'itm'");
+  EXPECT_EQ(job->rows.at("qzmap120"), 1);
+  EXPECT_EQ(std::to_string(job->rows.at("qzmap140")), fields);
+  EXPECT_EQ(job->rows, app_->core.activity().List({}, 0, 1).at(0).rows);
+  const std::string page = Get(location)->body;
+  EXPECT_NE(page.find("Table rules 1"), std::string::npos) << page;
+  EXPECT_NE(page.find("Field rules " + fields), std::string::npos);
+}
+
 // mona checks out a function of her profile, adam takes it over, and her
 // save and her check-in are refused: the page is read-only then and shows
 // the stored definition, not the text she sent.
