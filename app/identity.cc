@@ -34,6 +34,11 @@ Principal LocalPrincipal(Application& app, const String& name) {
   return Principal{account->name, account->role, EntryPoint::kCli};
 }
 
+Principal LocalReader(Application& app, const String& name) {
+  if (name.empty()) return Principal{"", Role::kViewer, EntryPoint::kCli};
+  return LocalPrincipal(app, name);
+}
+
 String DefaultLocalName() {
   if (const char* as = std::getenv("MIGPROF_AS"); as != nullptr && *as != '\0') return as;
   if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr) {

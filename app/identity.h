@@ -27,6 +27,12 @@ std::optional<Principal> TokenPrincipal(Application& app, const String& token);
 // disabled account or an empty name.
 Principal LocalPrincipal(Application& app, const String& name);
 
+// The local user of the tool for a command that only reads (history, diff,
+// compare, export...): as LocalPrincipal, but with no name to act as a
+// viewer without a name, since the permission table lets every role read
+// and a read records nobody.
+Principal LocalReader(Application& app, const String& name);
+
 // The name the tool acts as when not told: $MIGPROF_AS, else the login name
 // of the process's user.
 String DefaultLocalName();

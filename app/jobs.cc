@@ -117,10 +117,11 @@ void JobRunner::Report(const String& id, long long done) {
 }
 
 void JobRunner::Finish(const String& id, const String& state, const String& error_number,
-                       const String& error_description, long long done) {
+                       const String& error_description, long long done, const RowCounts& rows) {
   app_.db().Execute(
       "update mpweb_job set stat = " + SqlQuoted(state) + ", errn = " + SqlQuoted(error_number) +
       ", errd = " + SqlQuoted(error_description.substr(0, 4000)) + ", done = " + SqlNumber(done) +
+      ", chgs = " + SqlQuoted(EncodeRowCounts(rows).substr(0, 1000)) +
       ", updt = " + SqlNumber(Now()) + " where jobi = " + SqlQuoted(id));
 }
 
@@ -143,7 +144,8 @@ std::optional<JobRecord> JobRunner::Find(const String& id, const String& user) c
 
 std::optional<JobRecord> JobRunner::Read(const String& id, const String& user) const {
   std::optional<Row> row = app_.db().QueryOne(
-      "select jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, updt from mpweb_job "
+      "select jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, updt, chgs from "
+      "mpweb_job "
       "where jobi = " +
       SqlQuoted(id) + " and usrn = " + SqlQuoted(user));
   if (!row) return std::nullopt;
@@ -161,6 +163,7 @@ std::optional<JobRecord> JobRunner::Read(const String& id, const String& user) c
   job.error_number = r[9];
   job.error_description = r[10];
   job.seconds_since_update = Now() - std::stoll(r[11]);
+  job.rows = DecodeRowCounts(r[12]);
   return job;
 }
 
@@ -185,6 +188,7 @@ void JobRunner::RunCopy(Progress& progress, const Principal& principal, const Me
   });
 
   String state = "failed", number, description;
+  RowCounts rows;
   try {
     // A stopping server fails the copy's next statement, as a lost
     // connection would; the member's own failure path then runs.
@@ -196,6 +200,7 @@ void JobRunner::RunCopy(Progress& progress, const Principal& principal, const Me
       ++statements;
     });
     if (outcome.Succeeded()) state = "done";
+    rows = outcome.rows;
     number = NumberText(outcome.FailureNumber());
     description = outcome.FailureText();
   } catch (...) {
@@ -215,7 +220,7 @@ void JobRunner::RunCopy(Progress& progress, const Principal& principal, const Me
     description = kStoppedText;
   }
   try {
-    Finish(id, state, number, description, statements.load());
+    Finish(id, state, number, description, statements.load(), rows);
   } catch (...) {
     // The job stays "running" in the table; its page says so.
   }

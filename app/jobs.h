@@ -33,6 +33,9 @@ struct JobRecord {
   String error_number;
   String error_description;
   long long seconds_since_update = 0;
+  // Rows the copy changed per table, once it has ended (as the activity log
+  // records them).
+  RowCounts rows;
 };
 
 class JobRunner {
@@ -85,7 +88,7 @@ class JobRunner {
   void RunCopy(Progress& progress, const Principal& principal, const MemberCall& call);
   void Report(const String& id, long long done);
   void Finish(const String& id, const String& state, const String& error_number,
-              const String& error_description, long long done);
+              const String& error_description, long long done, const RowCounts& rows = {});
 
   Application& app_;
   std::atomic<bool> stopping_{false};

@@ -19,7 +19,8 @@ constexpr const char* kCreateTables[] = {
     "usrn varchar(64) not null, smpr int not null, umpr int not null, vrc varchar(100) not null, "
     "tabs varchar(4000) not null, stat varchar(10) not null, done bigint not null, "
     "totl bigint not null, errn varchar(32) not null default '', "
-    "errd varchar(4000) not null default '', updt bigint not null)",
+    "errd varchar(4000) not null default '', updt bigint not null, "
+    "chgs varchar(1000) not null default '')",
     "create table if not exists mpweb_apitoken (apid varchar(16) not null primary key, "
     "usrn varchar(64) not null, tkhs varchar(64) not null unique, crea bigint not null)",
     "create table if not exists mpweb_activity (actn integer primary key, tstm bigint not null, "
@@ -38,6 +39,11 @@ constexpr const char* kUserColumns[][2] = {
     {"dsbl", "dsbl int not null default 0"},
     {"crea", "crea bigint not null default 0"},
 };
+
+// The rows a finished copy changed per table, added to mpweb_job after its
+// first version.
+constexpr const char* kJobRowsColumn =
+    "alter table mpweb_job add chgs varchar(1000) not null default ''";
 
 bool HasColumn(const Db& db, const char* table, const char* column) {
   try {
@@ -66,6 +72,7 @@ void EnsureTables(const Db& db) {
       // The accounts made before roles existed could all do everything.
       db.Execute("update mpweb_user set role = 'administrator'");
     }
+    if (!HasColumn(db, "mpweb_job", "chgs")) db.Execute(kJobRowsColumn);
     return;
   }
   // The first query tells a database that cannot be reached from one that
@@ -88,6 +95,10 @@ void EnsureTables(const Db& db) {
     throw std::runtime_error(
         "the accounts table mpweb_user has no roles yet; run the statements under \"Accounts "
         "made before roles\" in schema/web_mariadb.sql or schema/web_sqlserver.sql there first");
+  }
+  if (!HasColumn(db, "mpweb_job", "chgs")) {
+    throw std::runtime_error(String("the copy table mpweb_job has no column chgs yet; run \"") +
+                             kJobRowsColumn + "\" there first");
   }
 }
 

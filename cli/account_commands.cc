@@ -12,6 +12,7 @@
 #include "app/account_admin.h"
 #include "app/errors.h"
 #include "cli/commands.h"
+#include "cli/help_text.h"
 #include "wire/activity_json.h"
 
 namespace migprof::cli {
@@ -163,6 +164,7 @@ AccountCommands::AccountCommands(CLI::App& app) : state_(std::make_unique<State>
 
   CLI::App* token = app.add_subcommand("token", "Add, list or revoke the API tokens of accounts");
   token->require_subcommand(1);
+  token->footer(ExamplesFooter("token"));
   CLI::App* token_add =
       s.Add(*token, "add", "Print a new API token of an account (shown once)",
             [&s](Application& app, const Principal& who, std::istream&, std::ostream& out,

@@ -1,5 +1,8 @@
 #include "cli/help_text.h"
 
+#include <map>
+#include <vector>
+
 namespace migprof::cli {
 namespace {
 
@@ -175,6 +178,70 @@ std::string SqlFooter() {
          "Example:\n"
          "  $ migprof sql --database sqlite:/tmp/p.db \"select 'a' + 'b' as ab, null as n\"\n"
          "  {\"columns\":[\"ab\",\"n\"],\"rows\":[[\"ab\",null]]}";
+}
+
+std::string ExamplesFooter(const std::string& command) {
+  static const std::map<std::string, std::vector<const char*>> kExamples = {
+      {"checkout",
+       {"migprof checkout --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date",
+        "migprof checkout --database sqlite:/tmp/p.db 100 V11_R1_STD --table orsls400",
+        "migprof checkout --database sqlite:/tmp/p.db --force 100 V11_R1_STD map_uom"}},
+      {"checkin",
+       {"migprof checkin --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date --comment "
+        "\"Two-digit "
+        "years\""}},
+      {"undo-checkout",
+       {"migprof undo-checkout --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date"}},
+      {"edit-function",
+       {"migprof edit-function --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date --definition "
+        "\"return date(s)\""}},
+      {"edit-rule",
+       {"migprof edit-rule --database sqlite:/tmp/p.db 100 V11_R1_STD --table orsls400 --field "
+        "odat "
+        "--set \"mrul=conv_date(ORDHDR.ORDT)\""}},
+      {"history",
+       {"migprof history --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date",
+        "migprof history --database sqlite:/tmp/p.db 100 V11_R1_STD --table orsls400"}},
+      {"diff",
+       {"migprof diff --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date 1 2",
+        "migprof diff --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date 2    # 2 to the rows "
+        "now"}},
+      {"restore",
+       {"migprof restore --database sqlite:/tmp/p.db 100 V11_R1_STD conv_date 1 --comment \"Back "
+        "to "
+        "the first\""}},
+      {"checkouts",
+       {"migprof checkouts --database sqlite:/tmp/p.db",
+        "migprof checkouts --database sqlite:/tmp/p.db 100"}},
+      {"preview",
+       {"migprof preview --database sqlite:/tmp/p.db --as alice ExpireMapRules 120 V10U R1 ACMENL "
+        "or sls 400 '\"\"' false true",
+        "migprof preview --database sqlite:/tmp/p.db --as bob DeleteMap100 110"}},
+      {"compare",
+       {"migprof compare --database sqlite:/tmp/p.db 110 100",
+        "migprof compare --database sqlite:/tmp/p.db 100:V11_R1_STD 100:V10_R1_STD"}},
+      {"where-used",
+       {"migprof where-used --database sqlite:/tmp/p.db 100",
+        "migprof where-used --database sqlite:/tmp/p.db --table orsls400",
+        "migprof where-used --database sqlite:/tmp/p.db --function conv_date"}},
+      {"export",
+       {"# the profile's rows only: no revision history and no check-out records",
+        "migprof export --database sqlite:/tmp/p.db 100 > profile-100.json",
+        "migprof import --database sqlite:/tmp/other.db profile-100.json"}},
+      {"import",
+       {"migprof import --database sqlite:/tmp/other.db --dry-run profile-100.json",
+        "migprof import --database sqlite:/tmp/other.db profile-100.json"}},
+      {"token",
+       {"migprof token add alice --database sqlite:/tmp/p.db    # of an account; printed once",
+        "migprof token list --database sqlite:/tmp/p.db",
+        "migprof token list alice --database sqlite:/tmp/p.db",
+        "migprof token revoke <id> --database sqlite:/tmp/p.db"}},
+  };
+  auto found = kExamples.find(command);
+  if (found == kExamples.end()) return "";
+  std::string text = "Examples:";
+  for (const char* line : found->second) text += std::string("\n  ") + line;
+  return text;
 }
 
 std::string CallFooter() {

@@ -21,6 +21,10 @@ std::string SessionFooter();
 std::string SqlFooter();
 // Lists every member the tool can call, from the dispatch table.
 std::string CallFooter();
+// "Examples:" with lines of the command itself, for the commands of revision
+// control, insight and API tokens (a subcommand shows its parent's footer
+// unless it has one of its own); "" for another command.
+std::string ExamplesFooter(const std::string& command);
 
 }  // namespace migprof::cli
 

@@ -11,6 +11,7 @@
 #include "app/errors.h"
 #include "app/insight.h"
 #include "cli/commands.h"
+#include "cli/help_text.h"
 #include "cli/request.h"
 #include "migprof/com_error.h"
 #include "wire/insight_json.h"
@@ -30,13 +31,16 @@ Integer ParseNumber(const std::string& text, const char* what) {
   return static_cast<Integer>(value);
 }
 
-// Opens the application acting as settings say, runs body and turns what
-// it raises into a message on err and the exit status.
+// Opens the application acting as settings say (a command that only reads
+// needs no name to act as), runs body and turns what it raises into a
+// message on err and the exit status.
 int Guarded(const char* command, const DatabaseSettings& settings, std::ostream& err,
-            const std::function<void(app::Application&, const app::Principal&)>& body) {
+            const std::function<void(app::Application&, const app::Principal&)>& body,
+            bool reads = false) {
   try {
     std::unique_ptr<app::Application> application = OpenApplication(settings);
-    body(*application, ActingPrincipal(*application, settings));
+    body(*application, reads ? ReadingPrincipal(*application, settings)
+                             : ActingPrincipal(*application, settings));
     return kExitOk;
   } catch (const BadRequest& error) {
     err << "migprof " << command << ": " << error.what() << '\n';
@@ -114,11 +118,14 @@ insight::RuleSet ParseRuleSet(const std::string& text) {
 
 int RunCompareCommand(const DatabaseSettings& settings, const std::string& left,
                       const std::string& right, std::ostream& out, std::ostream& err) {
-  return Guarded("compare", settings, err, [&](app::Application& app, const app::Principal& who) {
-    insight::RuleSet left_set = ParseRuleSet(left);
-    insight::RuleSet right_set = ParseRuleSet(right);
-    WriteJson(out, wire::ComparisonJson(app::Compare(app, who, left_set, right_set)));
-  });
+  return Guarded(
+      "compare", settings, err,
+      [&](app::Application& app, const app::Principal& who) {
+        insight::RuleSet left_set = ParseRuleSet(left);
+        insight::RuleSet right_set = ParseRuleSet(right);
+        WriteJson(out, wire::ComparisonJson(app::Compare(app, who, left_set, right_set)));
+      },
+      /*reads=*/true);
 }
 
 int RunWhereUsedCommand(const DatabaseSettings& settings, const std::optional<std::string>& mprf,
@@ -130,7 +137,8 @@ int RunWhereUsedCommand(const DatabaseSettings& settings, const std::optional<st
     return kExitBadRequest;
   }
   return Guarded(
-      "where-used", settings, err, [&](app::Application& app, const app::Principal& who) {
+      "where-used", settings, err,
+      [&](app::Application& app, const app::Principal& who) {
         if (mprf) {
           WriteJson(out, wire::LineageJson(app::Lineage(app, who, ParseNumber(*mprf, "profile"))));
         } else if (table) {
@@ -143,15 +151,19 @@ int RunWhereUsedCommand(const DatabaseSettings& settings, const std::optional<st
         } else {
           WriteJson(out, wire::FunctionUsageJson(app::FunctionUse(app, who, *function)));
         }
-      });
+      },
+      /*reads=*/true);
 }
 
 int RunExportCommand(const DatabaseSettings& settings, const std::string& mprf, std::ostream& out,
                      std::ostream& err) {
-  return Guarded("export", settings, err, [&](app::Application& app, const app::Principal& who) {
-    Integer number = ParseNumber(mprf, "profile");
-    out << app::Export(app, who, number);
-  });
+  return Guarded(
+      "export", settings, err,
+      [&](app::Application& app, const app::Principal& who) {
+        Integer number = ParseNumber(mprf, "profile");
+        out << app::Export(app, who, number);
+      },
+      /*reads=*/true);
 }
 
 int RunImportCommand(const DatabaseSettings& settings, const std::string& file, bool dry_run,
@@ -184,6 +196,7 @@ InsightCommands::InsightCommands(CLI::App& app) {
   // Every command gets the same database options; CLI11 binds each option to
   // one variable, so the commands share settings_ (only one of them runs).
   auto add_database = [this](CLI::App& command) {
+    command.footer(ExamplesFooter(command.get_name()));
     command
         .add_option("--database", settings_.database,
                     "Data source name (DatabaseName), such as sqlite:/tmp/profiles.db")

@@ -11,6 +11,7 @@
 #include "app/errors.h"
 #include "app/revisions.h"
 #include "cli/commands.h"
+#include "cli/help_text.h"
 #include "cli/session.h"
 #include "migprof/com_error.h"
 #include "wire/revision_json.h"
@@ -81,6 +82,8 @@ struct RevisionCommands::State {
     std::function<Json(Application&, const Principal&, const Item&, std::vector<std::string>&)>
         run_item;
     std::function<Json(Application&, const Principal&)> run_plain;
+    // Only reads: needs no name to act as.
+    bool reads = false;
   };
   Target target;
   bool force = false;
@@ -93,6 +96,7 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
   State& s = *state_;
   auto add = [&](const char* name, const char* help, bool names_item) {
     CLI::App* command = app.add_subcommand(name, help);
+    command->footer(ExamplesFooter(name));
     command
         ->add_option("--database", s.target.settings.database,
                      "Data source name (DatabaseName), such as sqlite:/tmp/profiles.db")
@@ -173,12 +177,14 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
 
   CLI::App* history = add("history", "Every revision of a function or table rule", true);
   history->add_option("function", s.target.words, "Function name");
+  s.commands.back().reads = true;
   s.commands.back().run_item = [](Application& app, const Principal& who, const Item& item, auto&) {
     return wire::HistoryJson(item, app::History(app, who, item));
   };
 
   CLI::App* diff = add("diff", "Changes between two revisions, or from one to the rows now", true);
   diff->add_option("words", s.target.words, "[function] from [to]");
+  s.commands.back().reads = true;
   s.commands.back().run_item = [](Application& app, const Principal& who, const Item& item,
                                   std::vector<std::string>& rest) {
     if (rest.empty() || rest.size() > 2) throw Usage("diff takes one or two revision numbers");
@@ -201,6 +207,7 @@ RevisionCommands::RevisionCommands(CLI::App& app) : state_(std::make_unique<Stat
 
   CLI::App* checkouts = add("checkouts", "Every open check-out with its holder and age", false);
   checkouts->add_option("mprf", s.target.mprf, "Only of this profile");
+  s.commands.back().reads = true;
   s.commands.back().run_plain = [&s](Application& app, const Principal& who) {
     std::optional<Integer> mprf;
     if (!s.target.mprf.empty()) mprf = ProfileNumber(s.target.mprf);
@@ -222,7 +229,8 @@ std::optional<int> RevisionCommands::RunChosen(std::ostream& out, std::ostream& 
       std::optional<Item> item;
       if (command.run_item) item = ItemOf(s.target, rest);
       std::unique_ptr<Application> application = OpenApplication(s.target.settings);
-      const Principal who = ActingPrincipal(*application, s.target.settings);
+      const Principal who = command.reads ? ReadingPrincipal(*application, s.target.settings)
+                                          : ActingPrincipal(*application, s.target.settings);
       Json answer = item ? command.run_item(*application, who, *item, rest)
                          : command.run_plain(*application, who);
       out << answer.dump() << '\n';

@@ -33,6 +33,10 @@ app::Principal ActingPrincipal(app::Application& app, const DatabaseSettings& se
   return app::LocalPrincipal(app, settings.as.value_or(app::DefaultLocalName()));
 }
 
+app::Principal ReadingPrincipal(app::Application& app, const DatabaseSettings& settings) {
+  return app::LocalReader(app, settings.as.value_or(app::DefaultLocalName()));
+}
+
 void ServeSession(Caller& caller, std::istream& in, std::ostream& out,
                   const RequestOptions& options) {
   std::string line;

@@ -31,6 +31,9 @@ std::unique_ptr<app::Application> OpenApplication(const DatabaseSettings& settin
 
 // Who the tool acts as (app::LocalPrincipal of --as or the default name).
 app::Principal ActingPrincipal(app::Application& app, const DatabaseSettings& settings);
+// Who a command that only reads acts as: the same, or without any name to
+// act as, a viewer (app::LocalReader).
+app::Principal ReadingPrincipal(app::Application& app, const DatabaseSettings& settings);
 
 // Call only inside a catch block: the text of the exception being handled
 // (a ComError's description, any other exception's message).

@@ -80,8 +80,11 @@ int SetColumns(const std::shared_ptr<ado::Connection>& connection, const String&
 
 RevisionControl::RevisionControl(std::shared_ptr<ado::Connection> connection, String user)
     : connection_(std::move(connection)), user_(std::move(user)) {
-  if (user_.empty()) throw Refusal(msg::kNoUser);
   EnsureTables(*connection_);
+}
+
+void RevisionControl::RequireUser() const {
+  if (user_.empty()) throw Refusal(msg::kNoUser);
 }
 
 void RevisionControl::RequireDevelopmentVrc(const Item& item) {
@@ -116,6 +119,7 @@ CheckOutRecord RevisionControl::RequireHeld(const Item& item) {
 }
 
 void RevisionControl::CheckOut(const Item& item, bool force) {
+  RequireUser();
   RequireDevelopmentVrc(item);
   Snapshot rows = ReadItem(connection_, item);
   if (!MainRow(item, rows)) throw Refusal(msg::ItemMissing(item));
@@ -153,6 +157,7 @@ void RevisionControl::CheckOut(const Item& item, bool force) {
 }
 
 Long RevisionControl::CheckIn(const Item& item, const String& comment) {
+  RequireUser();
   CheckOutRecord held = RequireHeld(item);
   Transaction transaction(*connection_);
   const Variant now(DateTime::Now());
@@ -190,6 +195,7 @@ Long RevisionControl::CheckIn(const Item& item, const String& comment) {
 }
 
 void RevisionControl::UndoCheckOut(const Item& item, bool force) {
+  RequireUser();
   std::optional<CheckOutRecord> held = FindCheckOut(connection_, item);
   if (!held) throw Refusal(msg::NotCheckedOut(item));
   if (held->holder != user_ && !force) throw Refusal(msg::CheckedOutBy(item, held->holder));
@@ -211,6 +217,7 @@ void RevisionControl::UndoCheckOut(const Item& item, bool force) {
 }
 
 void RevisionControl::EditFunction(const Item& item, const FunctionEdit& edit) {
+  RequireUser();
   RequireHeld(item);
   std::vector<std::pair<String, Variant>> values;
   if (edit.definition) values.emplace_back("fdef", Variant(*edit.definition));
@@ -222,6 +229,7 @@ void RevisionControl::EditFunction(const Item& item, const FunctionEdit& edit) {
 
 void RevisionControl::EditRule(const Item& item, const std::optional<String>& field,
                                const std::vector<std::pair<String, String>>& values) {
+  RequireUser();
   RequireHeld(item);
   if (values.empty()) throw Refusal(msg::kNothingToChange);
   static const char* kKeys[] = {"mprf", "vers", "rele", "cust", "tcpac", "tcmod", "tflno", "fdnm"};
@@ -264,6 +272,7 @@ std::vector<Change> RevisionControl::Diff(const Item& item, Long from, std::opti
 }
 
 Long RevisionControl::Restore(const Item& item, Long number, const String& comment) {
+  RequireUser();
   RequireDevelopmentVrc(item);
   if (std::optional<CheckOutRecord> held = FindCheckOut(connection_, item)) {
     throw Refusal(msg::CheckedOutBy(item, held->holder));
@@ -284,6 +293,7 @@ std::vector<CheckOutRecord> RevisionControl::CheckOuts(std::optional<Integer> mp
 }
 
 int RevisionControl::UndoOwnCheckOuts(Integer mprf, const Vrc& vrc) {
+  RequireUser();
   int undone = 0;
   for (const CheckOutRecord& held : ListCheckOuts(connection_, mprf)) {
     if (held.holder == user_ && held.item.vrc == vrc) {

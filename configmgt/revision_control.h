@@ -36,7 +36,8 @@ struct FunctionEdit {
 class RevisionControl {
  public:
   // Works on connection as user; creates the component's tables when the
-  // database lacks them. An empty user is refused.
+  // database lacks them. Every change refuses an empty user; reading
+  // (History, Diff, CheckOuts) needs none.
   RevisionControl(std::shared_ptr<ado::Connection> connection, String user);
 
   // Checks item out to the user. The item must exist in the development VRC
@@ -75,6 +76,7 @@ class RevisionControl {
   int UndoOwnCheckOuts(Integer mprf, const Vrc& vrc);
 
  private:
+  void RequireUser() const;
   void RequireDevelopmentVrc(const Item& item);
   CheckOutRecord RequireHeld(const Item& item);
 

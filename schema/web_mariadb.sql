@@ -21,7 +21,10 @@ CREATE TABLE mpweb_session (
   flsh varchar(2000) NOT NULL DEFAULT '');
 CREATE INDEX mpweb_session_usrn ON mpweb_session (usrn);
 
--- Rule copies run by the front end: parameters, progress and outcome.
+-- Rule copies run by the front end: parameters, progress and outcome (with
+-- the rows written per table, "table=rows,..."). A database set up with an
+-- earlier version of this script needs
+--   ALTER TABLE mpweb_job ADD chgs varchar(1000) NOT NULL DEFAULT '';
 CREATE TABLE mpweb_job (
   jobi varchar(64) COLLATE utf8mb4_bin NOT NULL PRIMARY KEY,
   usrn varchar(64) COLLATE utf8mb4_bin NOT NULL,
@@ -29,7 +32,8 @@ CREATE TABLE mpweb_job (
   vrc varchar(100) NOT NULL, tabs varchar(4000) NOT NULL,
   stat varchar(10) NOT NULL, done bigint NOT NULL, totl bigint NOT NULL,
   errn varchar(32) NOT NULL DEFAULT '', errd varchar(4000) NOT NULL DEFAULT '',
-  updt bigint NOT NULL);
+  updt bigint NOT NULL,
+  chgs varchar(1000) NOT NULL DEFAULT '');
 
 -- API tokens of scripts: id, account, hash of the token (the token itself is
 -- shown once and never stored), creation time (seconds since 1970). A

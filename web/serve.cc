@@ -14,6 +14,7 @@
 #include "app/secrets.h"
 #include "app/tables.h"
 #include "migprof/com_error.h"
+#include "migprof/data_source.h"
 #include "web/api/api_routes.h"
 #include "web/pages/assets.h"
 #include "web/pages/pages.h"
@@ -268,6 +269,15 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
 
   WebApp app(options.db);
   app.core.activity().SetRetention(options.activity_days);
+  // A database that cannot be reached (a refused login, an unknown data
+  // source) is named as such first, before anything is said of its tables.
+  try {
+    OpenDataSource(app.core.source(), kInteractiveTimeouts);
+  } catch (const ComError& failure) {
+    err << "migprof serve: cannot connect to the profile database " << options.db.source.name
+        << ": " << failure.description() << '\n';
+    return 1;
+  }
   try {
     app::InitSodium();
     app::EnsureTables(app.db());

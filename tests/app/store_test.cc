@@ -80,11 +80,16 @@ TEST_F(StoreTest, AnOlderFileGetsRolesAndItsAccountsStayAdministrators) {
   db_->Execute(
       "create table mpweb_user (usrn varchar(64) not null primary key, pwhs varchar(255))");
   db_->Execute("insert into mpweb_user (usrn, pwhs) values ('old', 'h')");
+  // Copies of an older file have no rows per table.
+  db_->Execute("drop table mpweb_job");
+  db_->Execute("create table mpweb_job (jobi varchar(64) not null primary key)");
+  db_->Execute("insert into mpweb_job (jobi) values ('j1')");
   EnsureTables(*db_);
   std::optional<Account> old = store_->Find("old");
   ASSERT_TRUE(old);
   EXPECT_EQ(old->role, Role::kAdministrator);
   EXPECT_FALSE(old->disabled);
+  EXPECT_EQ(db_->QueryOne("select chgs from mpweb_job where jobi = 'j1'")->at(0), "");
 }
 
 TEST(ActivityForms, ArgumentsAndRowCountsSurviveTheirStoredForm) {

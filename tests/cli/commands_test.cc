@@ -5,9 +5,11 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "app/demo_estate.h"
 #include "app/versions.h"
+#include "cli/help_text.h"
 #include "cli/run_cli.h"
 #include "migprof/dispatch.h"
 #include "migprof/version.h"
@@ -162,6 +164,31 @@ TEST(CliCommands, HelpAndVersionShowJsonFormsEveryMemberAndLibraries) {
   EXPECT_NE(RunCli({}).status, 0);
   EXPECT_NE(RunCli({"sql", "select 1"}).status, 0);  // --database is required
   EXPECT_NE(RunCli({"init"}).status, 0);
+}
+
+// A subcommand shows its parent's footer unless it has one of its own: no
+// command's help may show the tool's examples of other commands.
+TEST(CliCommands, EachCommandsHelpShowsExamplesOfItself) {
+  const std::string top = RunCli({"--help"}).out;
+  const std::string tool_examples = "  migprof call --database sqlite:/tmp/profiles.db";
+  ASSERT_NE(top.find(tool_examples), std::string::npos);
+  std::istringstream listing(top.substr(top.find("Subcommands:")));
+  int commands = 0;
+  for (std::string line; std::getline(listing, line) && line != "";) {
+    if (line.rfind("  ", 0) != 0) continue;
+    const std::string command = line.substr(2, line.find(' ', 2) - 2);
+    ++commands;
+    const std::string help = RunCli({command, "--help"}).out;
+    EXPECT_EQ(help.find(tool_examples), std::string::npos) << command;
+    if (!ExamplesFooter(command).empty()) {
+      EXPECT_NE(help.find("  migprof " + command + " "), std::string::npos) << command;
+    }
+  }
+  EXPECT_GE(commands, 20);
+  for (const char* sub : {"add", "list", "revoke"}) {
+    EXPECT_NE(RunCli({"token", sub, "--help"}).out.find("  migprof token list "), std::string::npos)
+        << sub;
+  }
 }
 
 TEST(CliCommands, SessionAppliesSettingsFirstAndEndsWithItsInput) {

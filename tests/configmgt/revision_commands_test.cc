@@ -41,7 +41,11 @@ TEST_F(RevisionTest, CommandsAnswerJsonAndRefuseOnStandardError) {
       {"bob", {"restore", "2", vrc, "Calc", "x"}, 2, "revision is a number"},
       {"bob", {"checkout", "2", "DV-DR-DC", "Calc"}, 2, "{vers}_{rele}_{cust}"},
       {"bob", {"undo-checkout", "2", vrc, "Calc"}, 1, "is not checked out"},
-      {"", {"checkouts", "--as", ""}, 1, "no user name to act as"},
+      // Reading needs nobody's name; a change does.
+      {"", {"checkouts", "--as", ""}, 0, R"("checkOuts")"},
+      {"", {"history", "2", vrc, "Calc", "--as", ""}, 0, R"("user":"alice")"},
+      {"", {"export", "2", "--as", ""}, 0, R"("mprf")"},
+      {"", {"checkout", "2", vrc, "Calc", "--as", ""}, 1, "no user name to act as"},
   };
   for (const Step& step : steps) {
     std::vector<std::string> args = step.args;

@@ -112,6 +112,18 @@ TEST_F(RevisionTest, AFunctionHeldByOneUserIsRefusedToAnother) {
     EXPECT_NE(message.find("alice"), std::string::npos) << message;
   }
   EXPECT_EQ(LiveRows(), held);
+  // Without a name nothing changes, but the history and check-outs read.
+  RevisionControl nobody = As("");
+  for (const auto& act : std::vector<std::function<void()>>{
+           [&] { nobody.CheckOut(calc, true); }, [&] { nobody.UndoCheckOut(calc, true); },
+           [&] {
+             nobody.EditFunction(calc, {"y", std::nullopt, std::nullopt});
+           }}) {
+    EXPECT_EQ(RefusalOf(act), "The acting user's name is empty.");
+  }
+  EXPECT_EQ(LiveRows(), held);
+  EXPECT_EQ(nobody.CheckOuts(std::nullopt).size(), 1u);
+  EXPECT_TRUE(nobody.History(calc).empty());
 
   // Taking over and undoing another's check-out are explicit and recorded.
   bob.CheckOut(calc, /*force=*/true);

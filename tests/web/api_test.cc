@@ -342,6 +342,27 @@ TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   std::thread([&] { status = RunServe(clear, out, err); }).join();
   EXPECT_EQ(status, 1);
   EXPECT_NE(err.str().find("--behind-tls-proxy"), std::string::npos) << err.str();
+  // A database it cannot connect to is named as the cause, first: a refused
+  // login on a server, a missing file for the embedded database.
+  ServeOptions unreachable;
+  unreachable.db = settings_;
+  if (db_.embedded()) {
+    unreachable.db.source.name = "sqlite:" + db_.path() + ".missing/x.db";
+  } else {
+    unreachable.db.source.password = "not-the-password";
+  }
+  std::ostringstream refused;
+  std::thread([&] { status = RunServe(unreachable, out, refused); }).join();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(refused.str().rfind("migprof serve: cannot connect to the profile database " +
+                                    unreachable.db.source.name + ": ",
+                                0),
+            0u)
+      << refused.str();
+  EXPECT_EQ(refused.str().find("mpweb"), std::string::npos) << refused.str();
+  if (!db_.embedded()) {
+    EXPECT_NE(refused.str().find("Access denied"), std::string::npos);
+  }
 
   ServeOptions tls;
   tls.tls_cert = cert;

@@ -1,7 +1,7 @@
 // The HTML pages as a maintainer meets them: the table page reached from the
 // rules list, previews that are GET pages and say which VRC a change acts
 // on, outcomes that say what changed, and the copy that warns of tables the
-// target already holds.
+// target already holds; a refused save or check-in shows what is stored.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -135,6 +135,81 @@ TEST_F(PagesTest, ACopyPreviewNamesTablesTheTargetHoldsAndOffersToLeaveThemOut) 
   // The preview's plan speaks in words, not in column names.
   EXPECT_NE(left->body.find(">Field rules</a>"), std::string::npos);
   EXPECT_EQ(left->body.find(">qzmap140</a>"), std::string::npos);
+}
+
+// A finished copy's page says how many rows it wrote, table by table, as the
+// activity log records them.
+TEST_F(PagesTest, AFinishedCopySaysTheRowsItWrotePerTable) {
+  httplib::Result started = Page("adam", "/profiles/110/copy",
+                                 {{"vers", "V10U"},
+                                  {"rele", "R1"},
+                                  {"cust", "ACME"},
+                                  {"source", "100"},
+                                  {"table", "oritm001"},
+                                  {"apply", "yes"}});
+  ASSERT_TRUE(started);
+  ASSERT_EQ(started->status, 303);
+  const std::string location = started->get_header_value("Location");
+  ASSERT_EQ(location.rfind("/jobs/", 0), 0u) << location;
+  std::optional<app::JobRecord> job;
+  for (int i = 0; i < 3000 && (!job || job->state == "running"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    job = app_->jobs.Find(location.substr(6), "adam");
+  }
+  ASSERT_TRUE(job);
+  ASSERT_EQ(job->state, "done") << job->error_description;
+  const std::string fields = db_.Value(
+      "select count(*) from qzmap140 where mprf = 110 and tcpac = 'or' and tcmod = 'itm'");
+  EXPECT_EQ(job->rows.at("qzmap120"), 1);
+  EXPECT_EQ(std::to_string(job->rows.at("qzmap140")), fields);
+  EXPECT_EQ(job->rows, app_->core.activity().List({}, 0, 1).at(0).rows);
+  const std::string page = Get(location)->body;
+  EXPECT_NE(page.find("Table rules 1"), std::string::npos) << page;
+  EXPECT_NE(page.find("Field rules " + fields), std::string::npos);
+}
+
+// mona checks out a function of her profile, adam takes it over, and her
+// save and her check-in are refused: the page is read-only then and shows
+// the stored definition, not the text she sent.
+TEST_F(PagesTest, ARefusedSaveOrCheckInShowsTheStoredDefinition) {
+  FillDemo({{100, "mona"}});
+  const httplib::Params item = {{"kind", "function"},
+                                {"name", "conv_date"},
+                                {"vers", "V11"},
+                                {"rele", "R1"},
+                                {"cust", "STD"}};
+  auto with = [&](httplib::Params form, const httplib::Params& more) {
+    form.insert(more.begin(), more.end());
+    return form;
+  };
+  httplib::Result out =
+      Page("mona", "/profiles/100/revisions", with(item, {{"action", "checkout"}}));
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->status, 303);
+  httplib::Result taken =
+      Page("adam", "/checkouts",
+           with(item, {{"action", "takeover"}, {"force", "yes"}, {"mprf", "100"}}));
+  ASSERT_TRUE(taken);
+  ASSERT_EQ(taken->status, 303);
+  const std::string stored = "return date(2000 + val(left(s, 2))";
+  const httplib::Params refused[] = {
+      with(item, {{"action", "edit"},
+                  {"definition", "return rejected_text(s)"},
+                  {"description", "rejected description"},
+                  {"comment", "rejected comment"}}),
+      with(item, {{"action", "checkin"}, {"comment", "rejected check-in"}})};
+  for (const httplib::Params& form : refused) {
+    httplib::Result res = Page("mona", "/profiles/100/revisions", form);
+    ASSERT_TRUE(res);
+    SCOPED_TRACE(form.find("action")->second);
+    EXPECT_EQ(res->status, 422);
+    EXPECT_NE(res->body.find("id=\"definition-text\""), std::string::npos) << "read-only";
+    EXPECT_NE(res->body.find(stored), std::string::npos) << res->body;
+    for (const char* rejected :
+         {"rejected_text", "rejected description", "rejected comment", "rejected check-in"}) {
+      EXPECT_EQ(res->body.find(rejected), std::string::npos) << rejected;
+    }
+  }
 }
 
 }  // namespace

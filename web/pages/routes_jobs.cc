@@ -1,5 +1,6 @@
 // The progress page of a rule copy: it refreshes itself while the copy runs
-// and ends on the outcome, with what was copied per table.
+// and ends on the outcome (with the rows the copy wrote per table) and what
+// the target holds per table.
 #include "web/pages/pages.h"
 
 namespace migprof::web {
@@ -38,6 +39,9 @@ void JobRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) 
     outcome.set("ok", Flag(done));
     outcome.set("number", job->error_number);
     outcome.set("has_number", Flag(!job->error_number.empty() && job->error_number != "0"));
+    // What the copy itself wrote, as the outcome of any other change says it.
+    const std::string rows = RowsText(job->rows);
+    outcome.set("rows", rows.empty() ? "No row was written." : rows + ".");
     data.set("outcome", outcome);
   }
   {

@@ -244,15 +244,20 @@ bool AddRuleData(WebApp& app, const httplib::Request& req, httplib::Response& re
 
 void ShowItem(WebApp& app, const httplib::Request& req, httplib::Response& res,
               const SignedIn& session, const ProfileSummary& profile, const Item& item,
-              const Attempt& attempt, int status) {
+              const Attempt& failed, int status) {
   Data data = ItemData(item);
+  std::optional<CheckOutRecord> held = app::FindCheckOut(app.core, item);
+  const bool mine = held && held->holder == session.principal.name;
+  // What the user typed goes back only into a form they can still send.
+  // Once the item is no longer checked out to them (another account took it
+  // over, say) the page is read-only and shows what is stored, not the text
+  // that was refused.
+  const Attempt attempt = mine ? failed : Attempt{failed.problem_html, "", {}};
   const bool found = item.kind == ItemKind::kFunction
                          ? AddFunctionData(app, res, item, attempt, data)
                          : AddRuleData(app, req, res, item, attempt, data);
   if (!found) return;
   const Vrc vrc = PageVrc(item.vrc);
-  std::optional<CheckOutRecord> held = app::FindCheckOut(app.core, item);
-  const bool mine = held && held->holder == session.principal.name;
   SetRights(data, RightsOn(app, session.principal, item.mprf));
   data.set("checked_out", Flag(held.has_value()));
   data.set("mine", Flag(mine));
