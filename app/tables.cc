@@ -54,6 +54,18 @@ bool HasColumn(const Db& db, const char* table, const char* column) {
   }
 }
 
+// Runs alter (which adds column to table) unless the column is there. Two
+// processes opening an older file at once may both find it missing: the one
+// whose alter fails because the other's came first goes on.
+void AddColumnIfMissing(const Db& db, const char* table, const char* column, const String& alter) {
+  if (HasColumn(db, table, column)) return;
+  try {
+    db.Execute(alter);
+  } catch (const ComError&) {
+    if (!HasColumn(db, table, column)) throw;
+  }
+}
+
 }  // namespace
 
 void EnsureTables(const Db& db) {
@@ -65,14 +77,13 @@ void EnsureTables(const Db& db) {
     for (const char* statement : kCreateTables) db.Execute(statement);
     if (had_users && !HasColumn(db, "mpweb_user", "role")) {
       for (const auto& [column, definition] : kUserColumns) {
-        if (!HasColumn(db, "mpweb_user", column)) {
-          db.Execute(String("alter table mpweb_user add column ") + definition);
-        }
+        AddColumnIfMissing(db, "mpweb_user", column,
+                           String("alter table mpweb_user add column ") + definition);
       }
       // The accounts made before roles existed could all do everything.
       db.Execute("update mpweb_user set role = 'administrator'");
     }
-    if (!HasColumn(db, "mpweb_job", "chgs")) db.Execute(kJobRowsColumn);
+    AddColumnIfMissing(db, "mpweb_job", "chgs", kJobRowsColumn);
     return;
   }
   // The first query tells a database that cannot be reached from one that
