@@ -1,6 +1,8 @@
 #include "app/tables.h"
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "configmgt/tables.h"
 #include "migprof/com_error.h"
@@ -63,6 +65,22 @@ void AddColumnIfMissing(const Db& db, const char* table, const char* column, con
     db.Execute(alter);
   } catch (const ComError&) {
     if (!HasColumn(db, table, column)) throw;
+  }
+}
+
+// Runs the creating statements, which change nothing where their table or
+// index is there. Processes opening a new file at the same moment create
+// the tables together, and a writer that finds the schema changed under it
+// is refused at once rather than waiting: it tries again a little later.
+void CreateTables(const Db& db) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      CreateTables(db);
+      return;
+    } catch (const ComError&) {
+      if (attempt == 20) throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50 * attempt));
+    }
   }
 }
 

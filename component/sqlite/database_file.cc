@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/surrogate_keys.h"
@@ -117,23 +119,39 @@ void CheckProfileDatabase(const String& path) {
     Refuse(errtext::kDataSourceNotFound);
   }
   const String not_profile = "The file " + path + " is not a profile database.";
+  // Whether the file, opened so, has the header and a table of the profile
+  // database.
+  auto holds_profile_tables = [&](const String& name, int flags) {
+    Db db = OpenDb(name, flags);
+    sqlite3_busy_timeout(db.get(), 10000);
+    if (!HasSqliteHeader(db.get())) return false;
+    try {
+      return !Column(db.get(), String("select name from sqlite_master where type = 'table' and "
+                                      "name in (") +
+                                   kProfileTables + ")")
+                  .empty();
+    } catch (const ComError&) {
+      return false;  // "file is not a database" and the like
+    }
+  };
   // Without a -wal file, the file alone holds the whole database and an
   // immutable open reads it without locks and without side files. With one,
   // the database is in use or was left by a crash; a normal read-only open
   // sees its committed rows.
-  const bool has_wal = Exists(path + "-wal");
-  Db db = has_wal ? OpenDb(path, SQLITE_OPEN_READONLY)
-                  : OpenDb(FileUri(path) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-  if (!HasSqliteHeader(db.get())) Refuse(not_profile);
-  std::vector<String> found;
-  try {
-    found = Column(db.get(), String("select name from sqlite_master where type = 'table' and "
-                                    "name in (") +
-                                 kProfileTables + ")");
-  } catch (const ComError&) {
-    Refuse(not_profile);  // "file is not a database" and the like
+  bool has_wal = false;
+  bool profile = false;
+  for (int attempt = 1; attempt <= 4 && !profile; ++attempt) {
+    // An immutable read does not see the locks of a process that opened the
+    // file after the -wal file was looked for: what it read may be torn by
+    // that process's checkpoint. A failed read is tried again a little
+    // later, before the file is called no profile database.
+    if (attempt > 1) std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
+    has_wal = Exists(path + "-wal");
+    profile = has_wal ? holds_profile_tables(path, SQLITE_OPEN_READONLY)
+                      : holds_profile_tables(FileUri(path) + "?immutable=1",
+                                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   }
-  if (found.empty()) Refuse(not_profile);
+  if (!profile) Refuse(not_profile);
   if (!Writable(path, info)) {
     Refuse("The profile database " + path +
            " is read-only; the component must be able to write it.");

@@ -326,8 +326,13 @@ std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   auto handle = std::make_unique<NativeHandle>(db);
   sqlite3_extended_result_codes(db, 1);
   sqlite_dialect::Register(db);
-  // Every committed statement must survive a crash or a power cut.
+  // Every committed statement must survive a crash or a power cut. Turning
+  // a file that is in no one's use to WAL needs it alone for a moment, so
+  // processes opening it at once wait for each other here; the statements
+  // then wait as their command's timeout says.
+  sqlite3_busy_timeout(db, 10000);
   handle->ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  sqlite3_busy_timeout(db, 0);
   handle->WatchSessionState();
   return handle;
 }
