@@ -195,7 +195,6 @@ void ConnectionGuard::Scan() {
     int port = 0;
     if (SocketEnd(open[i].fd, true, address, port) && Key(address, port) == keys[i]) {
       EndConnection(open[i].fd);
-      ++dropped_;
     }
     open_.erase(keys[i]);
     shut_.insert(keys[i]);  // open until its worker closes it
@@ -243,11 +242,6 @@ void ConnectionGuard::RequestEnded(const std::string& address, int port) {
 void ConnectionGuard::CloseAfterAnswer(const std::string& address, int port) {
   std::lock_guard<std::mutex> lock(mutex_);
   closing_.insert(Key(address, port));
-}
-
-long ConnectionGuard::Dropped() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return dropped_;
 }
 
 }  // namespace migprof::web

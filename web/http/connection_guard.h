@@ -78,9 +78,6 @@ class ConnectionGuard {
   void RequestEnded(const std::string& address, int port);
   void CloseAfterAnswer(const std::string& address, int port);
 
-  // Connections dropped so far (for the log and the tests).
-  long Dropped() const;
-
  private:
   void Watch();
   void Scan();
@@ -95,7 +92,6 @@ class ConnectionGuard {
   std::map<std::string, WatchedConnection> open_;  // by Key(address, port)
   std::set<std::string> closing_;                  // keys to close after their answer
   std::set<std::string> shut_;                     // shut down, not yet closed by their worker
-  long dropped_ = 0;
   std::thread watcher_;
 };
 
