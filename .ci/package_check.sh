@@ -20,7 +20,9 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 # Built as Debian builds its packages: with its hardening flags.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+# Without -g: the package's binaries are stripped (CPACK_STRIP_FILES), so the
+# debugging information would only cost compile time.
+cxxflags=$(echo " $(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) " | sed 's/ -g / /g')
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build" "${launcher[@]}" -DCMAKE_INSTALL_PREFIX=/usr -DMIGPROF_BUILD_TESTS=OFF \
   -DMIGPROF_BUILD_BENCH=OFF -DMIGPROF_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$cxxflags" \
