@@ -2,14 +2,11 @@
 
 #include <algorithm>
 
+#include "component/automation/variant_text.h"
 #include "component/sql_text.h"
 
 namespace migprof::configmgt {
 namespace {
-
-String TextOr(const Variant& value, const String& fallback = "") {
-  return value.IsNull() ? fallback : value.ToString();
-}
 
 std::vector<CheckOutRecord> ReadRecorded(const std::shared_ptr<ado::Connection>& connection,
                                          const String& condition) {

@@ -1,11 +1,10 @@
 #include "configmgt/revision_store.h"
 
+#include "component/automation/variant_text.h"
 #include "component/sql_text.h"
 
 namespace migprof::configmgt {
 namespace {
-
-String TextOr(const Variant& value) { return value.IsNull() ? "" : value.ToString(); }
 
 std::vector<Revision> ReadRevisions(const std::shared_ptr<ado::Connection>& connection,
                                     const String& condition) {

@@ -1,5 +1,6 @@
 // Func_Expire and GetDevelopmentVRC: expiring and reinstating a library
 // function.
+#include "component/automation/variant_text.h"
 #include "component/change_lock.h"
 #include "component/failure.h"
 #include "component/sql_text.h"
@@ -23,7 +24,6 @@ String UpperCase(String text) {
 }
 
 // A null development version or release is kept as empty text.
-String TextOrEmpty(const Variant& value) { return value.IsNull() ? String() : value.ToString(); }
 
 }  // namespace
 
@@ -58,8 +58,8 @@ Boolean TOVRHandleMigProf::GetDevelopmentVRC(Integer mprf) {
     return kFalse;
   }
   ado::Fields row = development->Fields();
-  String dver = TextOrEmpty(row.Item("dver").Value());
-  String drel = TextOrEmpty(row.Item("drel").Value());
+  String dver = TextOr(row.Item("dver").Value());
+  String drel = TextOr(row.Item("drel").Value());
   String dcus = row.Item("dcus").Value().ToString();
   // Stored only once all three are read, so a failed read changes nothing.
   m_StrDver = std::move(dver);

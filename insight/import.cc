@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "component/automation/variant_text.h"
 #include "component/sql_text.h"
 #include "insight/profile_document.h"
 #include "insight/rows.h"
@@ -17,8 +18,6 @@ using TableRows = std::vector<std::pair<const TableInfo*, std::vector<Row>>>;
 [[noreturn]] void Malformed(const std::string& why) {
   throw ImportRefused("The document is not an exported profile: " + why);
 }
-
-String Text(const Variant& value) { return value.IsNull() ? String() : value.ToString(); }
 
 std::size_t ColumnIndex(const TableInfo& table, const std::string& name) {
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
@@ -93,7 +92,7 @@ bool Exists(ado::Connection& connection, const String& sql) {
 void CheckTarget(ado::Connection& connection, Integer mprf, TableRows& tables) {
   const TableInfo& profiles = *tables.front().first;
   Row& profile = tables.front().second.front();
-  auto column = [&](const char* name) { return Text(profile[ColumnIndex(profiles, name)]); };
+  auto column = [&](const char* name) { return TextOr(profile[ColumnIndex(profiles, name)]); };
   if (Exists(connection, "select mprf from qzmap100" + WhereProfile(mprf))) {
     throw ImportRefused("Profile " + std::to_string(mprf) + " exists already in the target");
   }

@@ -29,28 +29,6 @@ std::size_t LengthOf(sqlite3_value* n) {
   return length < 0 ? 0 : static_cast<std::size_t>(length);
 }
 
-// SQL Server's big-endian binary form of a number: 4 bytes for an int, 8 for
-// a bigint or a float.
-std::string NumberBytes(sqlite3_value* v) {
-  std::uint64_t bits = 0;
-  int width = 8;
-  if (sqlite3_value_type(v) == SQLITE_FLOAT) {
-    const double d = sqlite3_value_double(v);
-    static_assert(sizeof d == sizeof bits);
-    __builtin_memcpy(&bits, &d, sizeof bits);
-  } else {
-    const sqlite3_int64 i = sqlite3_value_int64(v);
-    bits = static_cast<std::uint64_t>(i);
-    if (i >= std::numeric_limits<std::int32_t>::min() &&
-        i <= std::numeric_limits<std::int32_t>::max()) {
-      width = 4;
-    }
-  }
-  std::string out(static_cast<std::size_t>(width), '\0');
-  for (int k = width - 1; k >= 0; --k, bits >>= 8) out[k] = static_cast<char>(bits & 0xFF);
-  return out;
-}
-
 bool FitsInt(double d) { return d > -2147483649.0 && d < 2147483648.0; }
 
 // mssql_int_column(v): an int column's value. A text converts when it is a

@@ -51,27 +51,6 @@ bool ReadLength(sqlite3_context* ctx, int argc, sqlite3_value** argv, std::size_
   return true;
 }
 
-bool FitsInt32(sqlite3_int64 v) {
-  return v >= std::numeric_limits<std::int32_t>::min() &&
-         v <= std::numeric_limits<std::int32_t>::max();
-}
-
-// SQL Server's binary form of a number: big-endian, 4 bytes for an int, 8 for
-// a bigint or a float.
-std::string BigEndian(std::uint64_t bits, int width) {
-  std::string out(static_cast<std::size_t>(width), '\0');
-  for (int k = width - 1; k >= 0; --k, bits >>= 8) out[k] = static_cast<char>(bits & 0xFF);
-  return out;
-}
-
-std::string NumberBytes(sqlite3_value* v) {
-  if (sqlite3_value_type(v) == SQLITE_FLOAT) {
-    return BigEndian(std::bit_cast<std::uint64_t>(sqlite3_value_double(v)), 8);
-  }
-  const sqlite3_int64 i = sqlite3_value_int64(v);
-  return BigEndian(static_cast<std::uint64_t>(i), FitsInt32(i) ? 4 : 8);
-}
-
 // A number cut to its last `length` bytes; string types are cut on the right.
 std::string_view LastBytes(std::string_view bytes, std::size_t length) {
   return bytes.substr(bytes.size() - std::min(length, bytes.size()));

@@ -3,6 +3,9 @@
 #ifndef MIGPROF_COMPONENT_SQLITE_SQLITE_VALUES_H_
 #define MIGPROF_COMPONENT_SQLITE_SQLITE_VALUES_H_
 
+#include <bit>
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,6 +22,28 @@ inline std::string_view TextOf(sqlite3_value* v) {
 inline std::string_view BlobOf(sqlite3_value* v) {
   const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
   return {p, static_cast<std::size_t>(sqlite3_value_bytes(v))};
+}
+
+inline bool FitsInt32(sqlite3_int64 v) {
+  return v >= std::numeric_limits<std::int32_t>::min() &&
+         v <= std::numeric_limits<std::int32_t>::max();
+}
+
+// SQL Server's binary form of a number: big-endian, 4 bytes for an int, 8 for
+// a bigint or a float.
+inline std::string NumberBytes(sqlite3_value* v) {
+  std::uint64_t bits = 0;
+  int width = 8;
+  if (sqlite3_value_type(v) == SQLITE_FLOAT) {
+    bits = std::bit_cast<std::uint64_t>(sqlite3_value_double(v));
+  } else {
+    const sqlite3_int64 i = sqlite3_value_int64(v);
+    bits = static_cast<std::uint64_t>(i);
+    if (FitsInt32(i)) width = 4;
+  }
+  std::string out(static_cast<std::size_t>(width), '\0');
+  for (int k = width - 1; k >= 0; --k, bits >>= 8) out[k] = static_cast<char>(bits & 0xFF);
+  return out;
 }
 
 inline void ResultBlob(sqlite3_context* ctx, std::string_view bytes) {
