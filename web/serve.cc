@@ -134,6 +134,7 @@ void ConfigureServer(httplib::Server& server, WebApp& app, const TrustedProxies&
   server.set_payload_max_length(std::max(checks.bodies.small, checks.bodies.import));
   server.set_pre_routing_handler(
       [&app, &proxies, checks](const httplib::Request& req, httplib::Response& res) {
+        ForgetViewer();
         if (checks.guard != nullptr) checks.guard->RequestBegan(req.remote_addr, req.remote_port);
         if (!RefusedEarly(app, proxies, checks, req, res)) {
           return httplib::Server::HandlerResponse::Unhandled;

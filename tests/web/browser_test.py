@@ -437,6 +437,8 @@ class FrontEnd(FrontEndCase):
         self.assertEqual(self.flash(d), "Profile 1070 deleted")
         d.get(self.base + "/profiles/1070")
         self.assertIn("No such profile", d.page_source)
+        # A problem page keeps the navigation bar of the one signed in.
+        self.assertEqual(self.text(d, "signed-in-user"), "alice")
 
     def test_h_owners_the_kind_filter_and_signing_out(self):
         bob = self.browser("bob")
@@ -503,6 +505,9 @@ class FrontEnd(FrontEndCase):
         self.assertTrue(carol.find_elements(By.ID, "read-only-note"))
         self.assertFalse(carol.find_elements(By.ID, "expire-selected"))
         self.shot(carol, "not-yours")
+        carol.get(self.base + "/profiles/100/edit")
+        self.assertIn("Not allowed", carol.page_source)
+        self.assertEqual(self.text(carol, "signed-in-user"), "carol")
         # A forged change is refused and changes nothing.
         cookie = session_cookie(carol)
         csrf = carol.find_element(By.CSS_SELECTOR, "nav form input[name=csrf]").get_attribute("value")

@@ -48,14 +48,36 @@ void DecodeFlash(const std::string& text, PageFrame& frame) {
   }
 }
 
+// The navigation bar's part of a signed-in page's frame (no flash: that
+// stays for the page that shows it).
+PageFrame ViewerFrame(const SignedIn& signed_in) {
+  PageFrame frame;
+  frame.user = signed_in.principal.name;
+  frame.role = app::RoleName(signed_in.principal.role);
+  frame.administrator = signed_in.principal.role == app::Role::kAdministrator;
+  frame.csrf = signed_in.session.csrf;
+  return frame;
+}
+
+// Who the current request is shown to, once RequireSession found its
+// session, so that a problem page (a refusal, an unknown profile) carries
+// the navigation bar as every other page does. A request is answered on one
+// worker thread, and the server forgets this as each request begins
+// (ForgetViewer), so no other request's account can show.
+thread_local std::optional<PageFrame> request_viewer;
+
 }  // namespace
+
+void ForgetViewer() { request_viewer.reset(); }
 
 std::optional<SignedIn> RequireSession(WebApp& app, const httplib::Request& req,
                                        httplib::Response& res) {
   const std::string id = CookieValue(req, kSessionCookie);
   if (std::optional<SessionRecord> session = app.core.accounts().FindSession(id)) {
     if (std::optional<Principal> principal = app::SessionPrincipal(app.core, *session)) {
-      return SignedIn{*session, *principal};
+      SignedIn signed_in{*session, *principal};
+      request_viewer = ViewerFrame(signed_in);
+      return signed_in;
     }
     // Its account was removed or disabled: the session stands for no one.
     app.core.accounts().EndSession(session->id_hash);
@@ -84,12 +106,8 @@ bool CheckCsrf(WebApp&, const SignedIn& signed_in, const httplib::Request& req,
 
 PageFrame Frame(WebApp& app, const SignedIn& signed_in, std::string title,
                 std::vector<Crumb> crumbs) {
-  PageFrame frame;
+  PageFrame frame = ViewerFrame(signed_in);
   frame.title = std::move(title);
-  frame.user = signed_in.principal.name;
-  frame.role = app::RoleName(signed_in.principal.role);
-  frame.administrator = signed_in.principal.role == app::Role::kAdministrator;
-  frame.csrf = signed_in.session.csrf;
   DecodeFlash(app.core.accounts().TakeFlash(signed_in.session), frame);
   frame.crumbs = std::move(crumbs);
   return frame;
@@ -232,7 +250,7 @@ std::string ActsOn(WebApp& app, const ProfileSummary& profile, const Vrc& vrc,
 
 void SendProblem(httplib::Response& res, int status, const std::string& title,
                  const std::string& detail) {
-  PageFrame frame;
+  PageFrame frame = request_viewer.value_or(PageFrame{});
   frame.title = title;
   Data data;
   data.set("title", title);

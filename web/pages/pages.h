@@ -45,6 +45,10 @@ inline constexpr const char* kSessionCookie = "mpsid";
 // with 403. A session whose account was removed or disabled has ended.
 std::optional<SignedIn> RequireSession(WebApp& app, const httplib::Request& req,
                                        httplib::Response& res);
+// Forgets whom the previous request on this thread was shown to (the
+// problem page's navigation bar); the server calls it as each request
+// begins.
+void ForgetViewer();
 // True when the request's "csrf" field matches the session's token;
 // otherwise answers 403 and returns false.
 bool CheckCsrf(WebApp& app, const SignedIn& signed_in, const httplib::Request& req,
