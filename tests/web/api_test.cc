@@ -13,7 +13,6 @@
 #include "app/secrets.h"
 #include "served_estate.h"
 #include "testing/direct_call.h"
-#include "web/api/api_routes.h"
 
 namespace migprof::web {
 namespace {
@@ -297,7 +296,7 @@ TEST_F(ApiTest, OpenApiDocumentListsEveryMemberFromTheDispatchTable) {
   EXPECT_GT(refs, 0);
 }
 
-TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
+TEST_F(ApiTest, RefusesClearTextBeyondLoopbackAndWhatItCannotOpen) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("mpapi_tls_" + app::NewToken().substr(0, 8));
   std::filesystem::create_directories(dir);
@@ -363,23 +362,8 @@ TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   tls.tls_cert = cert;
   tls.tls_key = cert;  // not a key
   EXPECT_EQ(NewServer(tls), nullptr);
-  tls.tls_key = key;
-  std::unique_ptr<httplib::Server> server = NewServer(tls);
-  ASSERT_NE(server, nullptr);
-  AddApiRoutes(*server, *app_);
-  const int port = server->bind_to_any_port("127.0.0.1");
-  std::thread listener([&] { server->listen_after_bind(); });
-  httplib::SSLClient client("127.0.0.1", port);
-  client.set_ca_cert_path(cert.c_str());
-  client.enable_server_certificate_verification(true);
-  httplib::Result res = client.Post("/api/v1/members/GetUserOwnerProfiles",
-                                    {{"Authorization", "Bearer " + tokens_["alice"]}},
-                                    "[\"alice\"]", "application/json");
-  ASSERT_TRUE(res) << httplib::to_string(res.error());
-  EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(Json::parse(res->body)["ErrorNumber"], 0);
-  server->stop();
-  listener.join();
+  // Serving with a certificate that fits: the attack suite's tls case signs
+  // in over HTTPS.
   std::filesystem::remove_all(dir);
 }
 
