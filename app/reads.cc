@@ -331,42 +331,6 @@ std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, co
   return out;
 }
 
-std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf) {
-  static constexpr const char* kTables[] = {
-      "qzmap100", "qzmap101", "qzmap105", "qzmap110", "qzmap120", "qzmap125",
-      "qzmap130", "qzmap135", "qzmap140", "qzmap145", "qzmap160", "qzmap165",
-      "qzmap170", "qzmap175", "qzusr110", "qzlib100", "qzlib105"};
-  std::vector<std::pair<String, long long>> out;
-  const String condition = "mprf = " + SqlNumber(mprf);
-  for (const char* table : kTables) out.emplace_back(table, Count(db, table, condition));
-  out.emplace_back("qzusr100 (default profile reset)",
-                   Count(db, "qzusr100", "defa = " + SqlNumber(mprf)));
-  return out;
-}
-
-std::vector<std::pair<String, long long>> RuleRowCounts(const Db& db, Integer mprf, const Vrc& vrc,
-                                                        const std::vector<TableKey>& tables) {
-  static constexpr const char* kTables[] = {"qzmap110", "qzmap120", "qzmap125",
-                                            "qzmap130", "qzmap135", "qzmap140",
-                                            "qzmap145", "qzmap160", "qzmap165"};
-  std::vector<std::pair<String, long long>> out;
-  for (const char* table : kTables) {
-    long long rows = 0;
-    for (const TableKey& key : tables) {
-      rows += Count(db, table, VrcCondition(mprf, vrc) + " and " + TableCondition(key));
-    }
-    out.emplace_back(table, rows);
-  }
-  for (const char* table : {"qzmap170", "qzmap175"}) {
-    long long rows = 0;
-    for (const TableKey& key : tables) {
-      rows += Count(db, table, VrcCondition(mprf, vrc) + " and " + BaseCondition(key));
-    }
-    out.emplace_back(table, rows);
-  }
-  return out;
-}
-
 std::vector<CopyCount> CompareCopy(const Db& db, Integer source, Integer target,
                                    const Vrc& target_vrc, const std::vector<TableKey>& tables) {
   std::vector<CopyCount> out;

@@ -98,11 +98,6 @@ long long CountLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc);
 std::vector<LibraryFunction> ListLibraryFunctions(const Db& db, Integer mprf, const Vrc& vrc,
                                                   long offset, long count);
 
-// (table, rows) for every table a profile deletion empties of this profile.
-std::vector<std::pair<String, long long>> ProfileRowCounts(const Db& db, Integer mprf);
-// (table, rows) under the given tables of a profile and VRC.
-std::vector<std::pair<String, long long>> RuleRowCounts(const Db& db, Integer mprf, const Vrc& vrc,
-                                                        const std::vector<TableKey>& tables);
 // The rows of each selected table in the source profile's own VRC and in the
 // target VRC: table rules, source tables, field rules, functions, links.
 struct CopyCount {

@@ -220,67 +220,58 @@ class Draws {
     // away comes back and the estate keeps rules to change.
     switch (Pick(12)) {
       case 0: {
-        CreateProfile c;
-        c.mprf = OneOf<Integer>({130, 130, 140, 100});
-        c.description = "drawn " + std::to_string(Pick(1000));
-        c.parent_vrc = OneOf<String>({"__", "V10_R1_STD", "V10U_R1_ACME", "V99_R9_NONE"});
         // A standard profile of its own pair of applications; a derived one
         // of its parent's, with the "U" its version then needs.
-        const bool standard = c.parent_vrc == "__";
-        c.source_app = standard ? "LEGCRM" : "LEGERP";
-        c.target_app = "ORVOERP";
-        c.vrc = {"V" + std::to_string(13 + Pick(3)) + (standard ? "" : "U"), "R1", "X"};
-        c.revision_control = Pick(2) == 0;
-        c.application_name = "Orvo ERP";
-        if (c.revision_control) c.development = {"V16", "R1", "X"};
-        return c;
+        const Integer mprf = OneOf<Integer>({130, 130, 140, 100});
+        const String description = "drawn " + std::to_string(Pick(1000));
+        const String parent = OneOf<String>({"__", "V10_R1_STD", "V10U_R1_ACME", "V99_R9_NONE"});
+        const bool standard = parent == "__";
+        const app::Vrc vrc{"V" + std::to_string(13 + Pick(3)) + (standard ? "" : "U"), "R1", "X"};
+        const bool revision = Pick(2) == 0;
+        return CreateProfile{
+            mprf,      description, standard ? "LEGCRM" : "LEGERP",
+            "ORVOERP", vrc,         parent,
+            revision,  "Orvo ERP",  revision ? app::Vrc{"V16", "R1", "X"} : app::Vrc{}};
       }
       case 1: {
-        UpdateProfile c;
-        c.mprf = Profile();
-        c.description = "changed " + std::to_string(Pick(1000));
-        c.revision_control = Pick(2) == 0;
-        c.vrc = OwnVrc(c.mprf);
-        c.application_name = "Orvo ERP";
-        c.parent_vrc = OneOf<String>({"__", "V10_R1_STD", "V10U_R1_ACME"});
-        if (c.revision_control) c.development = {"V11", "R1", "STD"};
-        return c;
+        const Integer mprf = Profile();
+        const String description = "changed " + std::to_string(Pick(1000));
+        const bool revision = Pick(2) == 0;
+        return UpdateProfile{mprf,
+                             description,
+                             revision,
+                             OwnVrc(mprf),
+                             "Orvo ERP",
+                             OneOf<String>({"__", "V10_R1_STD", "V10U_R1_ACME"}),
+                             revision ? app::Vrc{"V11", "R1", "STD"} : app::Vrc{}};
       }
       case 2:
         return DeleteProfile{Profile()};
       case 3:
       case 9:
       case 10: {
-        CopyRules c;
-        c.source = Pick(2) == 0 ? Integer{100} : Profile();
-        c.target = Profile();
-        c.vrc = Vrc(c.target);
-        c.tables = Tables();
-        return c;
+        const Integer source = Pick(2) == 0 ? Integer{100} : Profile(), target = Profile();
+        return CopyRules{source, target, Vrc(target), Tables()};
       }
       case 4: {
-        Integer mprf = Profile();
+        const Integer mprf = Profile();
         return DeleteRules{mprf, Vrc(mprf), Tables()};
       }
       case 5: {
-        Integer mprf = Profile();
+        const Integer mprf = Profile();
         return ExpireRules{mprf, Vrc(mprf), Tables(), Pick(3) != 0};
       }
       case 6:
       case 11: {
-        CopyFunction c;
-        c.source = Pick(2) == 0 ? Integer{100} : Profile();
-        c.target = Profile();
-        c.vrc = Vrc(c.target);
-        c.name = Function();
-        return c;
+        const Integer source = Pick(2) == 0 ? Integer{100} : Profile(), target = Profile();
+        return CopyFunction{source, target, Vrc(target), Function()};
       }
       case 7: {
-        Integer mprf = Profile();
+        const Integer mprf = Profile();
         return ExpireFunction{mprf, Vrc(mprf), Function(), Pick(3) != 0};
       }
       default: {
-        Integer mprf = Profile();
+        const Integer mprf = Profile();
         return DeleteFunction{mprf, Vrc(mprf), Function()};
       }
     }
@@ -385,7 +376,6 @@ TEST_F(PreviewOutcomeTest, APreviewListsTheRowsApplyChanges) {
       preview = Preview(app_, who, change);
     } catch (const Forbidden&) {
       ++forbidden;
-      if (std::getenv("TMPDEBUG")) std::cout << Describe(change, who) << " -> forbidden\n";
       EXPECT_THROW(Apply(app_, who, change), Forbidden);
       EXPECT_EQ(ReadAll(app_.source(), canon), before);
       continue;
@@ -397,10 +387,6 @@ TEST_F(PreviewOutcomeTest, APreviewListsTheRowsApplyChanges) {
     EXPECT_EQ(preview.outcome.Succeeded(), outcome.Succeeded()) << outcome.FailureText();
     EXPECT_EQ(preview.outcome.FailureNumber(), outcome.FailureNumber());
     made.empty() ? ++refused : ++changed;
-    if (std::getenv("TMPDEBUG"))
-      std::cout << Describe(change, who) << " -> " << outcome.Succeeded() << " "
-                << outcome.FailureNumber() << " " << outcome.FailureText() << " rows "
-                << made.size() << "\n";
   }
   // The draws reach all three ends.
   EXPECT_GT(changed, draws / 20);

@@ -5,9 +5,7 @@
 
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <set>
-#include <tuple>
 
 #include "app/accounts.h"
 #include "app/activity.h"
@@ -19,9 +17,6 @@
 
 namespace migprof::app {
 namespace {
-
-// Row counts by table.
-using Counts = std::map<std::string, long long>;
 
 class StoreTest : public ::testing::Test {
  protected:
@@ -263,12 +258,6 @@ TEST_F(ReadsTest, RuleListsArePagedAndCounted) {
   const ProfileSummary profile = *FindProfile(*db_, 10);
   EXPECT_EQ(ProfileVrcs(*db_, profile), (std::vector<Vrc>{own, Vrc{"9", "9", "9"}}));
 
-  auto rule_rows =
-      RuleRowCounts(*db_, 10, own, {*ParseTableCode("xyuvw103"), *ParseTableCode("xyuvw105")});
-  Counts counts(rule_rows.begin(), rule_rows.end());
-  EXPECT_EQ(counts["qzmap120"], 2);
-  EXPECT_EQ(counts["qzmap140"], 3 + 5);
-
   std::vector<CopyCount> compare =
       CompareCopy(*db_, 10, 20, Vrc{"2", "0", "C"}, {*ParseTableCode("xyuvw104")});
   ASSERT_EQ(compare.size(), 1u);
@@ -323,14 +312,6 @@ TEST_F(ReadsTest, TableSearchPickersAndDerivedProfiles) {
   ASSERT_EQ(derived.size(), 1u);
   EXPECT_EQ(derived[0].mprf, 11);
   EXPECT_EQ(CountDerivedProfiles(*db_, Vrc{"2", "0", "C"}), 0);
-}
-
-TEST_F(ReadsTest, ProfileRowCountsCoverWhatADeletionRemoves) {
-  auto rows = ProfileRowCounts(*db_, 11);
-  Counts counts(rows.begin(), rows.end());
-  EXPECT_EQ(counts["qzmap101"], 2);  // levels
-  EXPECT_EQ(counts["qzusr110"], 1);  // owner
-  EXPECT_EQ(counts["qzmap105"], 1);  // development VRC
 }
 
 TEST(Tokens, AreRandomHexOfFixedLengthWithADistinctHash) {

@@ -7,6 +7,7 @@
 
 #include "component/text/cp1252.h"
 #include "migprof/com_error.h"
+#include "testing/direct_call.h"
 #include "testing/test_database.h"
 
 namespace migprof {
@@ -243,18 +244,6 @@ TEST_F(SqlServerSemantics, EveryCharacterOfTheCodePageComparesAsSqlServerDoes) {
             4);
 }
 
-// The server's own text of a failure: without the driver's "[...][...]"
-// prefixes, which the embedded database does not give.
-std::string ServerText(const std::string& description) {
-  std::size_t start = 0;
-  while (start < description.size() && description[start] == '[') {
-    const std::size_t close = description.find(']', start);
-    if (close == std::string::npos) break;
-    start = close + 1;
-  }
-  return description.substr(start);
-}
-
 // What SQL Server takes into a column of each type and what it refuses, with
 // its messages (the embedded database gives them as they are; a server
 // after its driver's prefixes). 8152 is the truncation message of every
@@ -321,7 +310,7 @@ TEST_F(SqlServerSemantics, ColumnsTakeWhatTheirSqlServerTypeTakes) {
     } else {
       const ComError error = testing::RaisedBy([&] { db_.Exec(sql); });
       EXPECT_EQ(error.number(), errc::kErrorsInCommand) << sql;
-      EXPECT_EQ(ServerText(error.description()), c.error) << sql;
+      EXPECT_EQ(testing::ServerText(error.description()), c.error) << sql;
       if (db_.embedded()) {
         EXPECT_EQ(error.description(), c.error) << sql;
       }

@@ -1,6 +1,7 @@
 // The SQL Server dialect on SQLite: statements as the component sends them,
 // translated and run against an in-memory database with the dialect
-// registered, must give SQL Server's answers.
+// registered, must give SQL Server's answers. The statement reader both
+// dialect translations start from.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "component/sql/column_types.h"
+#include "component/sql/tsql_lexer.h"
 #include "component/sqlite/dialect.h"
 #include "component/text/cp1252.h"
 #include "migprof/schema.h"
@@ -317,6 +319,16 @@ TEST_F(DialectDbTest, LikeFollowsSqlServerVarchar) {
     Sql("insert into t(a) values (?)", {c.value});
     EXPECT_EQ(Sql("select count(*) from t where " + c.predicate), "int:" + std::to_string(c.count))
         << c.value << " / " << c.predicate;
+  }
+}
+
+TEST(TsqlLexer, SeveralStatementsOnlyWhenTextFollowsASemicolon) {
+  for (const char* one : {"select 1", "select 1;", "select 1 ; ;  -- done\n", "select ';x'",
+                          "select [a;b] /* ; */", "delete t where a = 'x;y';"}) {
+    EXPECT_FALSE(tsql::HasSeveralStatements(one)) << one;
+  }
+  for (const char* two : {"select 1; delete from t", "select 1;select 2", "select 1; -- c\nx"}) {
+    EXPECT_TRUE(tsql::HasSeveralStatements(two)) << two;
   }
 }
 

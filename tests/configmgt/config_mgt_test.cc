@@ -1,9 +1,13 @@
-// The configuration-management component as UpdateMap100 drives it.
+// The configuration-management component as UpdateMap100 drives it, and the
+// ProgID registry it is created from.
 #include "configmgt/config_mgt.h"
 
 #include <gtest/gtest.h>
 
 #include "configmgt/revision_fixture.h"
+#include "migprof/dispatch.h"
+#include "migprof/object_registry.h"
+#include "testing/test_database.h"
 
 namespace migprof::testing {
 namespace {
@@ -66,6 +70,31 @@ TEST_F(ConfigMgtUpdate, MethodsAnswerFalseWithTheReason) {
   EXPECT_FALSE(component.Delete_Revisions(mprf, vers, rele, cust, user, path).ToBoolean().IsTrue());
   EXPECT_NE(component.ErrDescription(), "");
   EXPECT_THROW(component.Check_Check_Out(mprf), ComError);
+}
+
+struct Other : LateBoundObject {};
+
+TEST(ProfileObjectRegistry, CreatesByProgIdIgnoringCase) {
+  EXPECT_TRUE(std::dynamic_pointer_cast<configmgt::ConfigMgtComponent>(
+      CreateObject("tovr20configmgt.TOVRSCONFIGMGT")));
+  try {
+    CreateObject("No.Such");
+    FAIL();
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), errc::kCannotCreateObject);
+    EXPECT_EQ(error.description(), errtext::kCannotCreateObject);
+  }
+  {
+    ScopedObjectFactory other("No.Such", [] { return std::make_shared<Other>(); });
+    ScopedObjectFactory empty("Empty.Object", [] { return nullptr; });
+    EXPECT_TRUE(std::dynamic_pointer_cast<Other>(CreateObject("NO.SUCH")));
+    EXPECT_THROW(CreateObject("Empty.Object"), ComError);
+    ScopedObjectFactory replaced(kConfigMgtProgId, [] { return std::make_shared<Other>(); });
+    EXPECT_TRUE(std::dynamic_pointer_cast<Other>(CreateObject(kConfigMgtProgId)));
+  }
+  EXPECT_FALSE(FindObjectFactory("No.Such"));
+  EXPECT_TRUE(
+      std::dynamic_pointer_cast<configmgt::ConfigMgtComponent>(CreateObject(kConfigMgtProgId)));
 }
 
 }  // namespace

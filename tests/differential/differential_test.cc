@@ -29,11 +29,9 @@
 #include <tuple>
 
 #include "component/sqlite/sqlite_session.h"
-#include "component/text/cp1252.h"
 #include "differential/random_case.h"
 #include "migprof/dispatch.h"
 #include "migprof/schema.h"
-#include "profiles/owner_cipher.h"
 #include "testing/direct_call.h"
 #include "testing/test_database.h"
 #include "wire/json_values.h"
@@ -46,34 +44,6 @@ using wire::Json;
 long Setting(const char* name, long fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? std::atol(value) : fallback;
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-template <typename Edit>
-Json EditStrings(const Json& value, const Edit& edit) {
-  if (value.is_string()) return edit(value.get<std::string>());
-  if (!value.is_structured()) return value;
-  Json out = value;
-  for (auto& item : out) item = EditStrings(item, edit);
-  return out;
-}
-
-// The text after a driver's "[vendor][driver]..." prefixes.
-std::string ServerText(const std::string& text) {
-  std::size_t start = 0;
-  while (start < text.size() && text[start] == '[') {
-    const std::size_t close = text.find(']', start);
-    if (close == std::string::npos) break;
-    start = close + 1;
-  }
-  return text.substr(start);
 }
 
 // SQL Server's own texts, which both databases must give alike.
@@ -145,38 +115,15 @@ class Side {
   // Every table's rows, sorted; an owner cipher as its clear text, a time
   // written now as <now>.
   std::map<std::string, Json> Tables() {
+    static const std::regex date(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
     std::map<std::string, Json> tables;
     auto connection = Connect();
     for (const std::string& table : AllTables()) {
-      std::vector<Json> rows;
-      try {
-        auto rs = ado::Recordset::Create();
-        rs->Open("select * from " + table, connection, ado::adOpenDynamic, ado::adLockOptimistic);
-        for (; !rs->EndOfFile(); rs->MoveNext()) {
-          Json row = Json::array();
-          for (long i = 0; i < rs->Fields().Count(); ++i) {
-            ado::Field field = rs->Fields().Item(static_cast<Integer>(i));
-            const Variant value = field.Value();
-            if (table == "qzmap100" && field.Name() == "ownr" &&
-                value.type() == Variant::Type::kBinary) {
-              const Binary& bytes = value.AsBinary();
-              const auto clear = profiles::Decipher(std::string(bytes.begin(), bytes.end()));
-              row.push_back(clear ? Json("<cipher of " + text::Cp1252ToUtf8(*clear) + ">")
-                                  : wire::JsonFromVariant(value));
-            } else {
-              row.push_back(wire::JsonFromVariant(value));
-            }
-          }
-          rows.push_back(EditStrings(row, [](std::string text) -> std::string {
-            static const std::regex date(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
-            return std::regex_match(text, date) && text != "2003-04-05 06:07:08" ? "<now>" : text;
-          }));
-        }
-      } catch (const ComError&) {
-        continue;
-      }
-      std::sort(rows.begin(), rows.end());
-      tables[table] = rows;
+      std::optional<std::vector<Json>> rows = SortedRows(connection, table);
+      if (!rows) continue;
+      tables[table] = EditStrings(*rows, [](std::string text) -> std::string {
+        return std::regex_match(text, date) && text != "2003-04-05 06:07:08" ? "<now>" : text;
+      });
     }
     return tables;
   }

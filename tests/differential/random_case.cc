@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "testing/direct_call.h"
+
 namespace migprof::testing {
 namespace {
 
@@ -75,13 +77,6 @@ class Drawer {
   }
 
  private:
-  static std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-      text.replace(at, from.size(), to);
-    }
-    return text;
-  }
-
   std::mt19937 rng_;
 };
 

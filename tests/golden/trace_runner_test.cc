@@ -24,11 +24,10 @@
 #include <map>
 #include <regex>
 
-#include "testing/direct_call.h"
 #include "component/text/cp1252.h"
 #include "migprof/dispatch.h"
 #include "migprof/object_registry.h"
-#include "profiles/owner_cipher.h"
+#include "testing/direct_call.h"
 #include "testing/test_database.h"
 
 namespace migprof::testing {
@@ -82,32 +81,6 @@ class ScriptedConfigMgt : public ConfigMgt {
   Json config_;
   Json& log_;
 };
-
-// Applies edit to every string inside value.
-template <typename Edit>
-Json EditStrings(const Json& value, const Edit& edit) {
-  if (value.is_string()) return edit(value.get<std::string>());
-  if (!value.is_structured()) return value;
-  Json out = value;
-  for (auto& item : out) item = EditStrings(item, edit);
-  return out;
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-// The owner's clear text in place of a stored cipher text (salted at random,
-// so it differs from run to run); the cipher text itself when it does not
-// decipher.
-std::string OwnerOfCipher(const std::string& cp1252) {
-  std::optional<std::string> clear = profiles::Decipher(cp1252);
-  return clear ? "<cipher of " + text::Cp1252ToUtf8(*clear) + ">" : cp1252;
-}
 
 class TraceRun {
  public:
@@ -176,7 +149,6 @@ class TraceRun {
     return DirectCall(object_, *member, args, /*trace=*/true);
   }
 
-
   // The data source's name and login as placeholders, and owner cipher texts
   // in statements as their clear text.
   Json Normalised(const Json& value) const {
@@ -197,38 +169,13 @@ class TraceRun {
     });
   }
 
-  // The current row's values; a stored owner as its clear text.
-  static Json Row(const std::string& table, ado::Recordset& rs) {
-    Json row = Json::array();
-    for (long i = 0; i < rs.Fields().Count(); ++i) {
-      ado::Field field = rs.Fields().Item(static_cast<Integer>(i));
-      Variant value = field.Value();
-      if (table == "qzmap100" && field.Name() == "ownr" && !value.IsNull()) {
-        const Binary& bytes = value.AsBinary();
-        row.push_back(OwnerOfCipher(std::string(bytes.begin(), bytes.end())));
-      } else {
-        row.push_back(wire::JsonFromVariant(value));
-      }
-    }
-    return row;
-  }
-
-  // Every table's rows in a fixed order (servers answer in index order, the
-  // embedded database in the order added); a table that is missing has none.
+  // Every table's rows; a table that is missing (dropped by the case) has
+  // none.
   std::map<std::string, Json> Snapshot() const {
     std::map<std::string, Json> tables;
     auto connection = db_.Connect();
     for (const std::string& table : TestDatabase::Tables()) {
-      std::vector<Json> rows;
-      try {
-        auto rs = ado::Recordset::Create();
-        rs->Open("select * from " + table, connection, ado::adOpenDynamic, ado::adLockOptimistic);
-        for (; !rs->EndOfFile(); rs->MoveNext()) rows.push_back(Row(table, *rs));
-      } catch (...) {
-        continue;  // dropped by the case
-      }
-      std::sort(rows.begin(), rows.end());
-      tables[table] = rows;
+      if (auto rows = SortedRows(connection, table)) tables[table] = *rows;
     }
     return tables;
   }

@@ -52,14 +52,6 @@ class MapRuleTest : public ComponentTest {
            "'" + std::string(appl) + "', '" + pac + "', '" + mod + "', '" + flno + "', '" + name +
                "', " + std::to_string(depth) + ", " + cdom);
   }
-  // A source field rule whose other columns are derived from its element.
-  void AddFieldRule(const char* pac, const char* mod, const char* flno, const std::string& element,
-                    int dnum) {
-    AddKeyed("qzmap140", 1, "SV", pac, mod, flno, "fdnm, dnum, mrul, type, stat, txtn",
-             "'" + element + "', " + std::to_string(dnum) + ", 'r-" + element + "', 't', 's', " +
-                 (dnum % 2 ? "'x-" + element + "'" : "NULL"));
-  }
-
   // Calls the copy with the usual target VRC and user.
   Boolean Copy(const char* pac, const char* mod, const char* flno, const std::string& childs = "",
                Boolean isms = kFalse) {

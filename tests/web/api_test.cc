@@ -13,7 +13,6 @@
 #include "app/secrets.h"
 #include "served_estate.h"
 #include "testing/direct_call.h"
-#include "web/api/api_routes.h"
 
 namespace migprof::web {
 namespace {
@@ -131,7 +130,8 @@ TEST_F(ApiTest, RequestsWithoutAValidTokenAreRefusedAndChangeNothing) {
 
 TEST_F(ApiTest, ATokenActsOnlyAsItsOwnAccount) {
   // Each of these went through before: a token acting under the name its
-  // body gave, or on another owner's profile.
+  // body gave. (A change of another owner's profile through the API is a
+  // column of the permission table.)
   struct Case {
     const char* name;
     const char* member;
@@ -144,10 +144,6 @@ TEST_F(ApiTest, ATokenActsOnlyAsItsOwnAccount) {
       {"a profile for another owner",
        "InsertInMap100",
        {130, "x", "LEGERP", "ORVOERP", "V13", "R1", "X", "__", "N", "a", "alice"}},
-      {"another owner's profile deleted", "DeleteMap100", {120}},
-      {"another owner's profile changed",
-       "UpdateMap100",
-       {100, "mine", "N", "V10", "R1", "STD", "Orvo ERP", "__", "bob", ""}},
       {"another user's profiles listed", "GetUserOwnerProfiles", {"alice"}},
   };
   const auto before = Rows();
@@ -158,8 +154,6 @@ TEST_F(ApiTest, ATokenActsOnlyAsItsOwnAccount) {
     EXPECT_NE(Json::parse(res->body)["error"].get<std::string>().find("bob"), std::string::npos);
     EXPECT_EQ(Rows(), before) << c.name;
   }
-  // The owner herself may.
-  EXPECT_EQ(Json::parse(Call("alice", "DeleteMap100", {120})->body)["result"], true);
 }
 
 TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
@@ -174,11 +168,9 @@ TEST_F(ApiTest, MalformedRequestsAreRefusedWithTheirOwnStatus) {
       {"not JSON", "POST", "/api/v1/members/InsertInMap100", "[7, \"Orders\"", 400, 0},
       {"not an array", "POST", "/api/v1/members/InsertInMap100", "{\"mprf\": 7}", 400, 0},
       {"too deep", "POST", "/api/v1/members/ValidateUser", deep, 400, 0},
+      // Each conversion's refusal is a case of CliArguments (json_values_test);
+      // here one, answered 400 with what the runtime raised.
       {"too few", "POST", "/api/v1/members/InsertInMap100", "[7, \"Orders\"]", 400, 450},
-      {"too many", "POST", "/api/v1/members/DeleteMap100", "[7, 8]", 400, 450},
-      {"text for a number", "POST", "/api/v1/members/DeleteMap100", "[\"seven\"]", 400, 13},
-      {"out of range", "POST", "/api/v1/members/DeleteMap100", "[70000]", 400, 6},
-      {"object argument", "POST", "/api/v1/members/GetUserOwnerProfiles", "[{\"u\": 1}]", 400, 13},
       {"a setting of the server", "POST", "/api/v1/members/DatabaseName", "[\"sqlite:/x\"]", 400,
        0},
       {"a connection", "POST", "/api/v1/members/getNewConnection", "[]", 400, 0},
@@ -302,7 +294,7 @@ TEST_F(ApiTest, OpenApiDocumentListsEveryMemberFromTheDispatchTable) {
   EXPECT_GT(refs, 0);
 }
 
-TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
+TEST_F(ApiTest, RefusesClearTextBeyondLoopbackAndWhatItCannotOpen) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("mpapi_tls_" + app::NewToken().substr(0, 8));
   std::filesystem::create_directories(dir);
@@ -368,23 +360,8 @@ TEST_F(ApiTest, ServesHttpsWithACertificateAndRefusesClearTextBeyondLoopback) {
   tls.tls_cert = cert;
   tls.tls_key = cert;  // not a key
   EXPECT_EQ(NewServer(tls), nullptr);
-  tls.tls_key = key;
-  std::unique_ptr<httplib::Server> server = NewServer(tls);
-  ASSERT_NE(server, nullptr);
-  AddApiRoutes(*server, *app_);
-  const int port = server->bind_to_any_port("127.0.0.1");
-  std::thread listener([&] { server->listen_after_bind(); });
-  httplib::SSLClient client("127.0.0.1", port);
-  client.set_ca_cert_path(cert.c_str());
-  client.enable_server_certificate_verification(true);
-  httplib::Result res = client.Post("/api/v1/members/GetUserOwnerProfiles",
-                                    {{"Authorization", "Bearer " + tokens_["alice"]}},
-                                    "[\"alice\"]", "application/json");
-  ASSERT_TRUE(res) << httplib::to_string(res.error());
-  EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(Json::parse(res->body)["ErrorNumber"], 0);
-  server->stop();
-  listener.join();
+  // Serving with a certificate that fits: the attack suite's tls case signs
+  // in over HTTPS.
   std::filesystem::remove_all(dir);
 }
 

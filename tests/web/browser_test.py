@@ -523,14 +523,6 @@ class FrontEnd(FrontEndCase):
         self.assertIn("carol", self.text(carol, "activity"))
         self.shot(carol, "activity")
 
-    def test_l_without_accounts_only_loopback(self):
-        db = os.path.join(self.tmp, "no-accounts.db")
-        migprof("init", db)
-        result = migprof("serve", "--database", "sqlite:" + db, "--listen",
-                         f"0.0.0.0:{free_port()}", check=False)
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("without accounts", result.stderr)
-
 
 if __name__ == "__main__":
     MIGPROF = os.path.abspath(sys.argv[1])
