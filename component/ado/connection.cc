@@ -79,9 +79,12 @@ std::shared_ptr<Recordset> Connection::Execute(const String& command_text,
   detail::CheckStatementText(command_text);
   detail::ResultRows result = session().Run(command_text);
   if (records_affected) *records_affected = Variant(static_cast<Long>(result.rows_affected));
-  if (result.rows_affected > 0 && detail::CountingChanges()) {
+  // Counted are the rows whose values changed; the statement's own answer
+  // stays the rows it affected.
+  const long changed = result.rows_changed >= 0 ? result.rows_changed : result.rows_affected;
+  if (changed > 0 && detail::CountingChanges()) {
     detail::NotifyRowsChanged(this, session_->InTransaction(), detail::ChangedTable(command_text),
-                              result.rows_affected);
+                              changed);
   }
   if (!result.has_columns) return Recordset::Create();
   const std::vector<std::size_t> hidden = detail::SurrogateKeyPositions(result.columns);

@@ -56,9 +56,10 @@ class CountingSession final : public Session {
                  const std::vector<Variant>& values) override {
     Counted(plan_, "insert " + table, [&] { inner_->InsertRow(table, columns, values); });
   }
-  long UpdateRow(const String& table, const RowKey& key, const std::vector<Variant>& key_values,
-                 const std::vector<String>& set_columns,
-                 const std::vector<Variant>& set_values) override {
+  RowUpdate UpdateRow(const String& table, const RowKey& key,
+                      const std::vector<Variant>& key_values,
+                      const std::vector<String>& set_columns,
+                      const std::vector<Variant>& set_values) override {
     return Counted(plan_, "update " + table, [&] {
       return inner_->UpdateRow(table, key, key_values, set_columns, set_values);
     });

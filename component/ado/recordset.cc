@@ -281,11 +281,11 @@ void Recordset::Update() {
   std::vector<Variant> set_values;
   for (const auto& [index, value] : pending_) set_values.push_back(value);
   std::vector<Variant>& key = CurrentKey(source);
-  const long changed =
+  const detail::RowUpdate update =
       session.UpdateRow(source.target.table, source.key, key, set_columns, set_values);
-  if (changed == 0) throw ComError(errc::kRowNotLocated, errtext::kRowNotLocated);
+  if (update.located == 0) throw ComError(errc::kRowNotLocated, errtext::kRowNotLocated);
   detail::NotifyRowsChanged(connection_.get(), session.InTransaction(),
-                            tsql::Lower(source.target.table), changed);
+                            tsql::Lower(source.target.table), update.changed);
   // A key made of the table's columns follows the values written into them.
   for (std::size_t i = 0; i < set_columns.size(); ++i) {
     for (std::size_t k = 0; k < source.key.columns.size() && k < key.size(); ++k) {

@@ -17,6 +17,17 @@ struct ResultRows {
   std::vector<String> columns;
   std::vector<std::vector<Variant>> rows;
   long rows_affected = -1;  // for statements that change rows
+  // Of rows_affected, the rows whose values changed, when the database tells
+  // them apart (an UPDATE that writes a row's own values back affects the
+  // row without changing it); -1 when it does not: then rows_affected.
+  long rows_changed = -1;
+};
+
+// What an UPDATE of one row did: whether it found the row, and whether the
+// row's values changed.
+struct RowUpdate {
+  long located = 0;
+  long changed = 0;
 };
 
 // Where the rows of a query come from, as the database parsed it: the one
@@ -74,13 +85,13 @@ class Session {
 
   // Row changes made through an updatable recordset. Empty values are never
   // passed. A changed or deleted row is the one whose key holds key_values;
-  // each returns the number of rows changed.
+  // DeleteRow returns the number of rows deleted.
   virtual void InsertRow(const String& table, const std::vector<String>& columns,
                          const std::vector<Variant>& values) = 0;
-  virtual long UpdateRow(const String& table, const RowKey& key,
-                         const std::vector<Variant>& key_values,
-                         const std::vector<String>& set_columns,
-                         const std::vector<Variant>& set_values) = 0;
+  virtual RowUpdate UpdateRow(const String& table, const RowKey& key,
+                              const std::vector<Variant>& key_values,
+                              const std::vector<String>& set_columns,
+                              const std::vector<Variant>& set_values) = 0;
   virtual long DeleteRow(const String& table, const RowKey& key,
                          const std::vector<Variant>& key_values) = 0;
 

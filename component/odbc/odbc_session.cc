@@ -440,18 +440,19 @@ class OdbcSession final : public ado::detail::Session {
     Execute(statement.sql, statement.parameters);
   }
 
-  long UpdateRow(const String& table, const ado::detail::RowKey& key,
-                 const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
-                 const std::vector<Variant>& set_values) override {
+  ado::detail::RowUpdate UpdateRow(const String& table, const ado::detail::RowKey& key,
+                                   const std::vector<Variant>& key_values,
+                                   const std::vector<String>& set_columns,
+                                   const std::vector<Variant>& set_values) override {
     RowStatement statement =
         UpdateRowStatement(traits_.server, table, key.columns, key_values, set_columns, set_values);
     const long changed = Execute(statement.sql, statement.parameters).rows_affected;
-    if (changed != 0 || traits_.server != Server::kMariaDb) return changed;
+    if (changed != 0 || traits_.server != Server::kMariaDb) return {changed, changed};
     // MariaDB counts the rows an UPDATE changed, not the rows it found: a
     // row given the values it already holds counts 0. Whether the row is
     // still there decides between "written" and "not located".
     RowStatement exists = RowExistsStatement(traits_.server, table, key.columns, key_values);
-    return Execute(exists.sql, exists.parameters).rows.empty() ? 0 : 1;
+    return {Execute(exists.sql, exists.parameters).rows.empty() ? 0 : 1, 0};
   }
 
   long DeleteRow(const String& table, const ado::detail::RowKey& key,

@@ -9,12 +9,15 @@
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "component/ado/native_trace.h"
+#include "component/ado/observer.h"
 #include "component/sql/row_key_select.h"
 #include "component/sql/statement_shape.h"
+#include "component/sqlite/changed_rows.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
 #include "component/text/cp1252.h"
@@ -472,9 +475,10 @@ class SqliteSession final : public ado::detail::Session {
     Step(handle_->InsertStatement(table, columns), values);
   }
 
-  long UpdateRow(const String& table, const ado::detail::RowKey& key,
-                 const std::vector<Variant>& key_values, const std::vector<String>& set_columns,
-                 const std::vector<Variant>& set_values) override {
+  ado::detail::RowUpdate UpdateRow(const String& table, const ado::detail::RowKey& key,
+                                   const std::vector<Variant>& key_values,
+                                   const std::vector<String>& set_columns,
+                                   const std::vector<Variant>& set_values) override {
     String sql = "UPDATE " + QuoteName(table) + " SET ";
     for (std::size_t i = 0; i < set_columns.size(); ++i) {
       if (i) sql += ',';
@@ -485,7 +489,9 @@ class SqliteSession final : public ado::detail::Session {
     sql += KeyMatch(key);
     std::vector<Variant> values = set_values;
     values.insert(values.end(), key_values.begin(), key_values.end());
-    return Step(PrepareOwn(sql), values).rows_affected;
+    const ResultRows result = Step(PrepareOwn(sql), values);
+    return {result.rows_affected,
+            result.rows_changed >= 0 ? result.rows_changed : result.rows_affected};
   }
 
   long DeleteRow(const String& table, const ado::detail::RowKey& key,
@@ -574,6 +580,9 @@ class SqliteSession final : public ado::detail::Session {
       ado::detail::TraceNative({sqlite3_sql(stmt), values, handle_.get()});
     }
     StatementUse use(stmt);
+    // Only a change count needs to know which rows changed.
+    std::optional<ChangedRows> changed;
+    if (!sqlite3_stmt_readonly(stmt) && ado::detail::CountingChanges()) changed.emplace(db);
     for (std::size_t i = 0; i < values.size(); ++i) {
       Bind(db, stmt, static_cast<int>(i + 1), values[i]);
     }
@@ -592,7 +601,10 @@ class SqliteSession final : public ado::detail::Session {
       for (int i = 0; i < count; ++i) row.push_back(ReadColumn(stmt, i));
       result.rows.push_back(std::move(row));
     }
-    if (!result.has_columns) result.rows_affected = sqlite3_changes(db);
+    if (!result.has_columns) {
+      result.rows_affected = sqlite3_changes(db);
+      if (changed) result.rows_changed = changed->Changed(result.rows_affected);
+    }
     return result;
   }
 
