@@ -23,7 +23,8 @@ std::vector<Use> Uses(const std::map<Scope, std::vector<std::string>>& uses) {
 }
 
 // The derived profiles below mprf, each with its own derived profiles.
-std::vector<Derived> DerivedTree(long long mprf, const std::multimap<long long, long long>& children,
+std::vector<Derived> DerivedTree(long long mprf,
+                                 const std::multimap<long long, long long>& children,
                                  const std::map<long long, Scope>& profiles,
                                  std::set<long long>& seen) {
   std::vector<Derived> list;
@@ -44,8 +45,15 @@ std::vector<Derived> DerivedTree(long long mprf, const std::multimap<long long, 
 
 ProfileLineage Lineage(const DataSource& source, Integer mprf) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
+  // qzmap101 names every ancestor of a profile at each of its levels: the
+  // profiles derived from mprf, at any depth, are those with mprf above
+  // them. Only they and mprf itself are read.
+  const String below =
+      "select mprf from qzmap101 where pprf = " + SqlNumber(mprf) + " and levl > 1";
   std::map<long long, Scope> profiles;
-  for (const Row& row : ReadRows(*connection, "select mprf, vers, rele, cust from qzmap100")) {
+  for (const Row& row :
+       ReadRows(*connection, "select mprf, vers, rele, cust from qzmap100" + WhereProfile(mprf) +
+                                 " or mprf in (" + below + ")")) {
     Scope scope = ScopeOf(row);
     profiles.emplace(scope.mprf, scope);
   }
@@ -62,8 +70,10 @@ ProfileLineage Lineage(const DataSource& source, Integer mprf) {
   }
   // A profile's parent is the profile at its level 2.
   std::multimap<long long, long long> children;
-  for (const Row& row :
-       ReadRows(*connection, "select pprf, mprf from qzmap101 where levl = 2 order by mprf")) {
+  for (const Row& row : ReadRows(*connection,
+                                 "select pprf, mprf from qzmap101 where levl = 2 and "
+                                 "mprf in (" +
+                                     below + ") order by mprf")) {
     children.emplace(static_cast<long long>(row[0].ToDouble()),
                      static_cast<long long>(row[1].ToDouble()));
   }

@@ -56,30 +56,37 @@ CREATE TABLE qzmap110 (
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers(64), rele(64), cust(64));
+-- Each rule table's table code columns are indexed too: where used finds
+-- the rules that name a table without reading every rule.
+CREATE INDEX qzmap110_table ON qzmap110 (tcpac(64), tcmod(64), tflno(64));
 CREATE TABLE qzmap125 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers(64), rele(64), cust(64));
+CREATE INDEX qzmap125_table ON qzmap125 (tcpac(64), tcmod(64), tflno(64));
 CREATE TABLE qzmap135 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers(64), rele(64), cust(64));
+CREATE INDEX qzmap135_table ON qzmap135 (tcpac(64), tcmod(64), tflno(64));
 CREATE TABLE qzmap145 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers(64), rele(64), cust(64));
+CREATE INDEX qzmap145_table ON qzmap145 (tcpac(64), tcmod(64), tflno(64));
 CREATE TABLE qzmap165 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers(64), rele(64), cust(64));
+CREATE INDEX qzmap165_table ON qzmap165 (tcpac(64), tcmod(64), tflno(64));
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
@@ -91,6 +98,7 @@ CREATE TABLE qzmap120 (
   vari varchar(255), stbl varchar(255), isms varchar(255),
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap120_table ON qzmap120 (tcpac(64), tcmod(64), tflno(64));
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -101,6 +109,8 @@ CREATE TABLE qzmap130 (
   sflno varchar(255), icod varchar(255), qury varchar(4000),
   txtn varchar(255));
 CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap130_table ON qzmap130 (tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap130_source ON qzmap130 (scpac(64), scmod(64), sflno(64));
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
@@ -111,6 +121,7 @@ CREATE TABLE qzmap140 (
   mrul varchar(255), type varchar(255), stat varchar(255),
   txtn varchar(255));
 CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64), fdnm(64));
+CREATE INDEX qzmap140_table ON qzmap140 (tcpac(64), tcmod(64), tflno(64));
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (
@@ -119,6 +130,7 @@ CREATE TABLE qzmap160 (
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), func varchar(255));
 CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap160_table ON qzmap160 (tcpac(64), tcmod(64), tflno(64));
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
@@ -128,12 +140,15 @@ CREATE TABLE qzmap170 (
   bflno varchar(255), cpac varchar(255), cmod varchar(255),
   cflno varchar(255));
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers(64), rele(64), cust(64), bpac(64), bmod(64), bflno(64));
+CREATE INDEX qzmap170_base ON qzmap170 (bpac(64), bmod(64), bflno(64));
+CREATE INDEX qzmap170_child ON qzmap170 (cpac(64), cmod(64), cflno(64));
 CREATE TABLE qzmap175 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), bpac varchar(255), bmod varchar(255),
   bflno varchar(255));
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers(64), rele(64), cust(64));
+CREATE INDEX qzmap175_base ON qzmap175 (bpac(64), bmod(64), bflno(64));
 
 -- Users: settings, and links to profiles (user name as binary text).
 CREATE TABLE qzusr100 (

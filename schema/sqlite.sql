@@ -47,30 +47,37 @@ CREATE TABLE qzmap110 (
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers, rele, cust);
+-- Each rule table's table code columns are indexed too: where used finds
+-- the rules that name a table without reading every rule.
+CREATE INDEX qzmap110_table ON qzmap110 (tcpac, tcmod, tflno);
 CREATE TABLE qzmap125 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers, rele, cust);
+CREATE INDEX qzmap125_table ON qzmap125 (tcpac, tcmod, tflno);
 CREATE TABLE qzmap135 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers, rele, cust);
+CREATE INDEX qzmap135_table ON qzmap135 (tcpac, tcmod, tflno);
 CREATE TABLE qzmap145 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers, rele, cust);
+CREATE INDEX qzmap145_table ON qzmap145 (tcpac, tcmod, tflno);
 CREATE TABLE qzmap165 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers, rele, cust);
+CREATE INDEX qzmap165_table ON qzmap165 (tcpac, tcmod, tflno);
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
@@ -82,6 +89,7 @@ CREATE TABLE qzmap120 (
   vari TEXT COLLATE SQLSERVER, stbl TEXT COLLATE SQLSERVER, isms TEXT COLLATE SQLSERVER,
   txtn TEXT COLLATE SQLSERVER, ldat TEXT);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+CREATE INDEX qzmap120_table ON qzmap120 (tcpac, tcmod, tflno);
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -92,6 +100,8 @@ CREATE TABLE qzmap130 (
   sflno TEXT COLLATE SQLSERVER, icod TEXT COLLATE SQLSERVER, qury TEXT COLLATE SQLSERVER,
   txtn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+CREATE INDEX qzmap130_table ON qzmap130 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap130_source ON qzmap130 (scpac, scmod, sflno);
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
@@ -102,6 +112,7 @@ CREATE TABLE qzmap140 (
   mrul TEXT COLLATE SQLSERVER, type TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER,
   txtn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm);
+CREATE INDEX qzmap140_table ON qzmap140 (tcpac, tcmod, tflno);
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (
@@ -110,6 +121,7 @@ CREATE TABLE qzmap160 (
   cust TEXT COLLATE SQLSERVER, tcpac TEXT COLLATE SQLSERVER, tcmod TEXT COLLATE SQLSERVER,
   tflno TEXT COLLATE SQLSERVER, func TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
+CREATE INDEX qzmap160_table ON qzmap160 (tcpac, tcmod, tflno);
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
@@ -119,12 +131,15 @@ CREATE TABLE qzmap170 (
   bflno TEXT COLLATE SQLSERVER, cpac TEXT COLLATE SQLSERVER, cmod TEXT COLLATE SQLSERVER,
   cflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers, rele, cust, bpac, bmod, bflno);
+CREATE INDEX qzmap170_base ON qzmap170 (bpac, bmod, bflno);
+CREATE INDEX qzmap170_child ON qzmap170 (cpac, cmod, cflno);
 CREATE TABLE qzmap175 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,
   cust TEXT COLLATE SQLSERVER, bpac TEXT COLLATE SQLSERVER, bmod TEXT COLLATE SQLSERVER,
   bflno TEXT COLLATE SQLSERVER);
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers, rele, cust);
+CREATE INDEX qzmap175_base ON qzmap175 (bpac, bmod, bflno);
 
 -- Users: settings, and links to profiles (user name as binary text).
 CREATE TABLE qzusr100 (

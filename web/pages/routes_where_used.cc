@@ -43,12 +43,6 @@ List DerivedNodes(const std::vector<insight::Derived>& derived, const Descriptio
   return nodes;
 }
 
-Descriptions AllDescriptions(WebApp& app) {
-  Descriptions descriptions;
-  for (const ProfileSummary& p : ListProfiles(app.db(), "")) descriptions[p.mprf] = p.description;
-  return descriptions;
-}
-
 // The descriptions of the profiles a page shows, read one by one.
 template <typename Item, typename ScopeOf>
 Descriptions DescriptionsOf(WebApp& app, const std::vector<Item>& items, ScopeOf scope_of) {
@@ -70,11 +64,27 @@ std::vector<Item> PageOf(const std::vector<Item>& items, long page) {
   return std::vector<Item>(items.begin() + from, items.begin() + to);
 }
 
+// The profile numbers of a derived tree, at every depth.
+void CollectDerived(const std::vector<insight::Derived>& derived, std::vector<long long>& into) {
+  for (const insight::Derived& item : derived) {
+    into.push_back(item.scope.mprf);
+    CollectDerived(item.derived, into);
+  }
+}
+
 void LineageRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
-  const Descriptions descriptions = AllDescriptions(app);
   const insight::ProfileLineage lineage = app::Lineage(app.core, session->principal, profile->mprf);
+  // The descriptions of the profiles the page shows only.
+  std::vector<long long> shown{lineage.profile.mprf};
+  for (const insight::Ancestor& a : lineage.ancestors) {
+    if (!a.profile.IsNull()) shown.push_back(static_cast<long long>(a.profile.ToDouble()));
+  }
+  CollectDerived(lineage.derived, shown);
+  const Descriptions descriptions = DescriptionsOf(app, shown, [](long long mprf) {
+    return insight::Scope{mprf, "", "", ""};
+  });
   Data data = ScopeData(lineage.profile, true, descriptions);
   // Ancestors come nearest first; the page draws them from the top down.
   List ancestors;
