@@ -15,6 +15,12 @@ insight::Coverage Coverage(Application& app, const Principal& principal,
   return insight::ProfileCoverage(app.source(), set, lineage);
 }
 
+insight::CoverageCounts CoverageTotal(Application& app, const Principal& principal,
+                                      const insight::RuleSet& set) {
+  Require(app, principal, Operation::kRead, set.mprf, "coverage", {}, /*record=*/false);
+  return insight::CoverageTotal(app.source(), set);
+}
+
 insight::Coverage TablesCoverage(Application& app, const Principal& principal,
                                  const insight::RuleSet& set,
                                  const std::vector<insight::TableName>& tables) {

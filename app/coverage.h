@@ -18,6 +18,11 @@ namespace migprof::app {
 insight::Coverage Coverage(Application& app, const Principal& principal,
                            const insight::RuleSet& set, bool lineage = true);
 
+// The total coverage of set (without lineage counts), as Coverage counts
+// it, for a summary. Raises as Coverage does.
+insight::CoverageCounts CoverageTotal(Application& app, const Principal& principal,
+                                      const insight::RuleSet& set);
+
 // The coverage of the listed tables of set only (a page of a rules list),
 // without lineage counts. Raises as Coverage does.
 insight::Coverage TablesCoverage(Application& app, const Principal& principal,

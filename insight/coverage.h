@@ -82,6 +82,12 @@ Coverage ProfileCoverage(const DataSource& source, const RuleSet& set, bool line
 Coverage TablesCoverage(const DataSource& source, const RuleSet& set,
                         const std::vector<TableName>& tables);
 
+// The total of ProfileCoverage(source, set, false), counted without reading
+// every row of the target's dictionary: the tables the profile's rules name
+// are counted as TablesCoverage counts them, the dictionary's other tables
+// (each wholly unmapped) by a grouped statement. Raises as ProfileCoverage.
+CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set);
+
 // The element names of a dictionary field of array depth depth: the name
 // for depth 0, name(1) ... name(depth) otherwise, none for a negative depth.
 std::vector<String> FieldElements(const String& name, long depth);

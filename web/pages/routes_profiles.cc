@@ -287,15 +287,12 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
           Count(CountLibraryFunctions(app.db(), profile->mprf, vrc), "function", "functions"));
     v.set("coverage_url", ProfileUrl(profile->mprf) + "/coverage" + VrcQuery(vrc));
     v.set("sheet_url", ProfileUrl(profile->mprf) + "/coverage.xlsx" + VrcQuery(vrc));
-    // Coverage reads the target's whole dictionary: only the profile's own
-    // VRC is counted here, the others on their coverage pages.
+    // Only the profile's own VRC is counted here, the others on their
+    // coverage pages.
     if (vrc == profile->vrc) {
-      v.set("coverage",
-            wire::CoveragePercent(
-                app::Coverage(app.core, session->principal,
-                              {profile->mprf, std::vector<String>{vrc.vers, vrc.rele, vrc.cust}},
-                              /*lineage=*/false)
-                    .total));
+      v.set("coverage", wire::CoveragePercent(app::CoverageTotal(
+                            app.core, session->principal,
+                            {profile->mprf, std::vector<String>{vrc.vers, vrc.rele, vrc.cust}})));
     }
     vrcs.push_back(v);
   }
