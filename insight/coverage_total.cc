@@ -1,6 +1,6 @@
 // The total of a profile's coverage without reading the whole dictionary:
-// the tables the profile has rules for are counted as TablesCoverage counts
-// them, and every other table of the target's dictionary (all its elements
+// the tables the profile's rules name are counted as TablesCoverage counts
+// them, every other table of the target's dictionary (all its elements
 // unmapped) by one grouped statement that answers a row per table.
 #include <set>
 #include <tuple>
@@ -12,23 +12,10 @@
 namespace migprof::insight {
 namespace {
 
+using Key = std::tuple<String, String, String>;
+
 String Text(const Variant& value) {
   return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
-}
-
-long long Number(const Variant& value) {
-  return value.IsNull() || value.IsEmpty() ? 0 : static_cast<long long>(value.ToDouble());
-}
-
-// " (a = 'x' and b = 'y' and c = 'z') or (...)" over keys.
-String AnyOf(const std::set<std::tuple<String, String, String>>& keys, const char* a, const char* b,
-             const char* c) {
-  String out;
-  for (const auto& [x, y, z] : keys) {
-    out += String(out.empty() ? " (" : " or (") + a + " = " + SqlQuoted(x) + " and " + b + " = " +
-           SqlQuoted(y) + " and " + c + " = " + SqlQuoted(z) + ")";
-  }
-  return out;
 }
 
 }  // namespace
@@ -37,22 +24,21 @@ CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
   const std::vector<Row> profile =
       ReadRows(*connection, "select tapp, vers, rele, cust from qzmap100" + WhereProfile(set.mprf));
-  // A profile that is not there is refused as ProfileCoverage refuses it.
-  if (profile.empty()) return ProfileCoverage(source, set, false).total;
+  // Whatever the shortcut below cannot count to the letter is counted the
+  // whole way (also a profile that is not there, refused as it refuses it).
+  const auto whole = [&] { return ProfileCoverage(source, set, false).total; };
+  if (profile.empty()) return whole();
   const String app = SqlQuoted(Text(profile[0][0]));
   const std::vector<String> vrc =
       set.vrc ? *set.vrc
               : std::vector<String>{Text(profile[0][1]), Text(profile[0][2]), Text(profile[0][3])};
   const String rules = WhereProfile(set.mprf) + AndVrc(vrc[0], vrc[1], vrc[2]);
 
-  // Whatever the shortcut below cannot count to the letter is counted the
-  // whole way.
-  const auto whole = [&] { return ProfileCoverage(source, set, false).total; };
-
-  // The tables any rule of the profile names; they are counted as
-  // TablesCoverage counts them. A rule without a table key is counted by
-  // ProfileCoverage only (no table list can name it).
-  std::set<std::tuple<String, String, String>> named;
+  // The tables any rule of the profile names. A rule without a table key
+  // is counted the whole way (no table list can name it), and so is a
+  // target with legacy field lists (they stand in for missing dictionary
+  // tables one by one).
+  std::set<Key> named;
   for (const char* table : {"qzmap120", "qzmap130", "qzmap140", "qzmap160"}) {
     for (const Row& row : ReadRows(
              *connection, String("select distinct tcpac, tcmod, tflno from ") + table + rules)) {
@@ -60,49 +46,53 @@ CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
       named.emplace(Text(row[0]), Text(row[1]), Text(row[2]));
     }
   }
-  std::vector<TableName> tables;
-  for (const auto& [pac, mod, flno] : named) tables.push_back(TableName{pac, mod, flno});
-  CoverageCounts total = TablesCoverage(source, {set.mprf, vrc}, tables).total;
-
-  // Legacy field lists of the target stand in for missing dictionary
-  // tables table by table, and dictionary rows without a table key match
-  // no list: an estate that has either is counted whole.
-  if (Number(ReadRows(*connection, "select count(*) from qzlgy150 where appl = " + app +
-                                       " and cpac = 'qz' and cmod = 'tbl'")
-                 .front()[0]) > 0 ||
-      Number(ReadRows(*connection, "select count(*) from qzddi150 where appl = " + app +
-                                       " and (cpac is null or cmod is null or flno is null)")
-                 .front()[0]) > 0) {
+  if (!ReadRows(*connection, "select flno from qzlgy150 where appl = " + app +
+                                 " and cpac = 'qz' and cmod = 'tbl'")
+           .empty()) {
     return whole();
   }
+  std::vector<TableName> list;
+  for (const auto& [pac, mod, flno] : named) list.push_back(TableName{pac, mod, flno});
+  const Coverage counted = TablesCoverage(source, {set.mprf, vrc}, list);
+  CoverageCounts total = counted.total;
 
-  // Every other dictionary table, one row each: its elements are the sum
-  // of its fields' (a field of depth n is n elements) when no two fields
-  // share a name, no name could be an element name of another field
-  // ("name(1)") and every row of the group has the same table key to the
-  // letter (the counts tell tables apart by exact key, the database's
-  // grouping does not). A table where that does not hold is counted whole.
-  String where = " where appl = " + app;
-  if (!named.empty()) where += " and not (" + AnyOf(named, "cpac", "cmod", "flno") + ")";
-  const std::vector<Row> groups = ReadRows(
-      *connection,
-      "select count(*), count(distinct fdnm), "
-      "sum(case when dept is null or dept = 0 then 1 when dept > 0 then dept else 0 end), "
-      "sum(case when fdnm is null or fdnm like '%(%' then 1 else 0 end), "
-      "case when min(cast(cpac as varbinary(64))) = max(cast(cpac as varbinary(64))) and "
-      "min(cast(cmod as varbinary(64))) = max(cast(cmod as varbinary(64))) and "
-      "min(cast(flno as varbinary(64))) = max(cast(flno as varbinary(64))) then 1 else 0 end "
-      "from qzddi150" +
-          where + " group by cpac, cmod, flno");
-  long long elements = 0;
-  for (const Row& group : groups) {
-    if (Number(group[0]) != Number(group[1]) || Number(group[3]) != 0 || Number(group[4]) != 1) {
-      return whole();
-    }
-    elements += Number(group[2]);
+  // Every other table of the dictionary, one row each from a grouped read
+  // (the database groups by its collation: one group holds every spelling
+  // of a key, and a group of a named table holds a spelling counted above).
+  // All its elements are unmapped; a field of depth 0 is one element, one
+  // of a negative depth none. That sum is the count when no two fields of
+  // the group share a name and none is an array (whose element names,
+  // "name(1)", another field could hold); a group where either may not hold
+  // is counted as the named ones are.
+  std::set<Key> done;
+  for (const TableCoverage& table : counted.tables) {
+    done.emplace(table.tcpac, table.tcmod, table.tflno);
   }
-  total.elements += elements;
-  total.unmapped += elements;
+  std::vector<TableName> more;
+  long long other = 0;
+  for (const Row& group :
+       ReadRows(*connection,
+                "select cpac, cmod, flno, count(*), count(distinct fdnm), "
+                "sum(case when dept < 0 then 0 else 1 end), "
+                "sum(case when dept > 0 then 1 else 0 end) from qzddi150 where appl = " +
+                    app + " group by cpac, cmod, flno")) {
+    // Rows without a table key are one table with the empty key to the
+    // whole count, which no list can name.
+    if (group[0].IsNull() || group[1].IsNull() || group[2].IsNull()) return whole();
+    if (done.count(Key{Text(group[0]), Text(group[1]), Text(group[2])})) continue;
+    if (group[3].ToDouble() != group[4].ToDouble() || group[6].ToDouble() != 0) {
+      more.push_back(TableName{Text(group[0]), Text(group[1]), Text(group[2])});
+    } else {
+      other += static_cast<long long>(group[5].ToDouble());
+    }
+  }
+  if (!more.empty()) {
+    const CoverageCounts extra = TablesCoverage(source, {set.mprf, vrc}, more).total;
+    total.elements += extra.elements;
+    total.unmapped += extra.unmapped;
+  }
+  total.elements += other;
+  total.unmapped += other;
   return total;
 }
 
