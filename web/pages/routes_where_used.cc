@@ -5,6 +5,7 @@
 
 #include "app/insight.h"
 #include "migprof/insight.h"
+#include "web/pages/labels.h"
 #include "web/pages/pages.h"
 
 namespace migprof::web {
@@ -113,6 +114,14 @@ void LineageRoute(WebApp& app, const httplib::Request& req, httplib::Response& r
           "lineage", data));
 }
 
+// A table's use in words: "Field rules" for qzmap140, "Source tables (as
+// the source)" for "qzmap130 source"; a table code stays as it is.
+std::string UseLabel(const std::string& item) {
+  const std::size_t blank = item.find(' ');
+  if (blank == std::string::npos) return TableLabel(item);
+  return TableLabel(item.substr(0, blank)) + " (as the " + item.substr(blank + 1) + ")";
+}
+
 // The profiles and VRCs of a use list, with the tables (or roles) named.
 List UseRows(const std::vector<insight::Use>& uses, const Descriptions& descriptions) {
   List rows;
@@ -154,6 +163,9 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
       List rows;
       for (const insight::Use& one : shown) {
         Data row = UseRows({one}, descriptions)[0];
+        std::string roles;
+        for (const String& role : one.tables) roles += (roles.empty() ? "" : ", ") + UseLabel(role);
+        row.set("items", roles);
         const Vrc vrc{one.scope.vers, one.scope.rele, one.scope.cust};
         // A profile that uses the table as a source or a link but has no
         // rule of it has no table page.
