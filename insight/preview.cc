@@ -1,5 +1,7 @@
-// Preview: the work runs on a snapshot, and the snapshot's rows before and
-// after tell what it would change.
+// Preview: the work runs on a snapshot. Triggers in the snapshot note the
+// rows the work touches; those rows, read from a copy kept before the work
+// and from the snapshot after it, tell what it would change.
+#include "component/sqlite/snapshot_file.h"
 #include "insight/rows.h"
 #include "insight/snapshot.h"
 #include "insight/table_diff.h"
@@ -9,10 +11,16 @@ namespace migprof::insight {
 std::vector<TableChanges> Preview(const DataSource& source, const std::vector<Integer>& profiles,
                                   const SnapshotRun& run) {
   Snapshot snapshot(source, profiles);
-  DatabaseState before = ReadState(*Connect(snapshot.source()));
+  std::vector<String> watched;
+  for (const TableInfo& table : AllTables()) {
+    if (table.kind != TableKind::kDictionary) watched.push_back(table.name);
+  }
+  sqlite::RecordTouchedRows(snapshot.path(), watched);
+  const DataSource before = snapshot.Copy("before");
   run(snapshot.source());
-  DatabaseState after = ReadState(*Connect(snapshot.source()));
-  return DiffStates(before, after);
+  const std::map<String, std::set<long long>> touched = sqlite::TouchedRows(snapshot.path());
+  return DiffStates(ReadState(*Connect(before), touched),
+                    ReadState(*Connect(snapshot.source()), touched));
 }
 
 }  // namespace migprof::insight

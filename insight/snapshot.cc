@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "component/sql_text.h"
+#include "component/sqlite/database_file.h"
+#include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/rows.h"
 #include "insight/tables.h"
@@ -28,19 +30,41 @@ String WhereProfiles(const std::vector<Integer>& profiles) {
   return " where mprf in (" + list + ")";
 }
 
+bool PerProfile(const TableInfo& table) {
+  return table.kind == TableKind::kRule || table.kind == TableKind::kFunction;
+}
+
+// From one embedded file into another: SQLite copies the rows itself.
+void CopyEmbeddedRows(const std::string& source_path, const std::string& target_path,
+                      const std::vector<Integer>& profiles) {
+  std::vector<sqlite::RowsToCopy> rows;
+  for (const TableInfo& table : AllTables()) {
+    if (PerProfile(table) && profiles.empty()) continue;
+    rows.push_back(
+        {table.name, ColumnList(table), PerProfile(table) ? WhereProfiles(profiles) : ""});
+  }
+  sqlite::CopyRows(source_path, target_path, rows);
+}
+
 }  // namespace
 
 void CopyProfileRows(const DataSource& source, const DataSource& target,
                      const std::vector<Integer>& profiles) {
+  const std::string source_path = EmbeddedPath(source);
+  const std::string target_path = EmbeddedPath(target);
+  if (!source_path.empty() && !target_path.empty()) {
+    CopyEmbeddedRows(source_path, target_path, profiles);
+    return;
+  }
   std::shared_ptr<ado::Connection> from = Connect(source);
   std::shared_ptr<ado::Connection> to = Connect(target);
   // An embedded source is read in one transaction: one consistent state of
   // the file even while others write to it.
-  const bool embedded = !EmbeddedPath(source).empty();
+  const bool embedded = !source_path.empty();
   if (embedded) from->BeginTrans();
   to->BeginTrans();
   for (const TableInfo& table : AllTables()) {
-    bool per_profile = table.kind == TableKind::kRule || table.kind == TableKind::kFunction;
+    bool per_profile = PerProfile(table);
     if (per_profile && profiles.empty()) continue;
     std::vector<Row> rows =
         ReadRows(*from, SelectAll(table, per_profile ? WhereProfiles(profiles) : ""));
@@ -103,8 +127,16 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
   }
 }
 
+DataSource Snapshot::Copy(const std::string& name) {
+  const std::string path = directory_ + "/" + name + ".db";
+  copies_.push_back(path);
+  sqlite::BackupDatabase(path_, path);
+  return DataSource{String(kEmbeddedPrefix) + path, source_.user, source_.password};
+}
+
 Snapshot::~Snapshot() {
   sqlite::CloseIdleSessions(path_);
+  for (const std::string& copy : copies_) sqlite::CloseIdleSessions(copy);
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
 }

@@ -25,16 +25,23 @@ class Snapshot {
 
   // The copy as a data source ("sqlite:<path>"), with source's login.
   const DataSource& source() const { return source_; }
+  // The copy's file.
+  const std::string& path() const { return path_; }
+  // A copy of the copy as it is now, named name in the same directory and
+  // removed with it.
+  DataSource Copy(const std::string& name);
 
  private:
   std::string directory_;
   std::string path_;
   DataSource source_;
+  std::vector<std::string> copies_;
 };
 
 // Reads into the empty embedded database target every row of source's
 // profiles, levels, development VRCs, users, owner links and dictionary, and
-// the rules and library functions of profiles, in one transaction.
+// the rules and library functions of profiles, in one transaction. Between
+// two embedded files SQLite copies the rows itself.
 void CopyProfileRows(const DataSource& source, const DataSource& target,
                      const std::vector<Integer>& profiles);
 

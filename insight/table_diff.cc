@@ -1,22 +1,41 @@
 #include "insight/table_diff.h"
 
+#include <algorithm>
+
 namespace migprof::insight {
 
-DatabaseState ReadState(ado::Connection& connection) {
+namespace {
+
+// How many row ids one statement names.
+constexpr std::size_t kIdsPerRead = 500;
+
+}  // namespace
+
+DatabaseState ReadState(ado::Connection& connection,
+                        const std::map<std::string, std::set<long long>>& rows) {
   DatabaseState state;
   for (const TableInfo& table : AllTables()) {
-    std::map<long long, Row> rows;
-    if (table.kind != TableKind::kDictionary) {
-      // Named: SQLite would name the row id after the table's rowkey, a
-      // column the data-access layer leaves out of every result.
-      for (Row& row : ReadRows(
-               connection, "select rowid as rowid, " + ColumnList(table) + " from " + table.name)) {
-        long long id = static_cast<long long>(row.front().ToDouble());
-        row.erase(row.begin());
-        rows.emplace(id, std::move(row));
+    std::map<long long, Row> read;
+    auto ids = rows.find(table.name);
+    if (table.kind != TableKind::kDictionary && ids != rows.end()) {
+      std::vector<long long> wanted(ids->second.begin(), ids->second.end());
+      for (std::size_t from = 0; from < wanted.size(); from += kIdsPerRead) {
+        std::string list;
+        for (std::size_t i = from; i < std::min(wanted.size(), from + kIdsPerRead); ++i) {
+          list += (list.empty() ? "" : ", ") + std::to_string(wanted[i]);
+        }
+        // Named: SQLite would name the row id after the table's rowkey, a
+        // column the data-access layer leaves out of every result.
+        for (Row& row :
+             ReadRows(connection, "select rowid as rowid, " + ColumnList(table) + " from " +
+                                      table.name + " where rowid in (" + list + ")")) {
+          long long id = static_cast<long long>(row.front().ToDouble());
+          row.erase(row.begin());
+          read.emplace(id, std::move(row));
+        }
       }
     }
-    state.tables.push_back(std::move(rows));
+    state.tables.push_back(std::move(read));
   }
   return state;
 }

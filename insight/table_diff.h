@@ -4,6 +4,8 @@
 #define MIGPROF_INSIGHT_TABLE_DIFF_H_
 
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "insight/rows.h"
@@ -18,8 +20,10 @@ struct DatabaseState {
   std::vector<std::map<long long, Row>> tables;  // parallel to AllTables()
 };
 
-// Reads the state of an embedded database.
-DatabaseState ReadState(ado::Connection& connection);
+// Reads the rows of an embedded database whose row ids rows lists, by
+// table name; the other rows are left out.
+DatabaseState ReadState(ado::Connection& connection,
+                        const std::map<std::string, std::set<long long>>& rows);
 
 // The tables whose rows differ, with the rows added, changed and removed, in
 // row-id order.

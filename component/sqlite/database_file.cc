@@ -12,11 +12,18 @@
 #include <thread>
 
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/raw_db.h"
 #include "component/sqlite/surrogate_keys.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
 namespace {
+
+using raw::Column;
+using raw::Db;
+using raw::Exec;
+using raw::FileUri;
+using raw::OpenDb;
 
 // The tables whose presence marks a profile database. A database that lost
 // some of them is still one (the members then fail on the missing table).
@@ -24,64 +31,6 @@ constexpr const char* kProfileTables =
     "'qzmap100','qzmap101','qzmap105','qzmap120','qzusr110','qzlib100','qzddi100'";
 
 [[noreturn]] void Refuse(const String& text) { throw ComError(errc::kProviderFailure, text); }
-
-struct CloseDb {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
-
-Db OpenDb(const String& name, int flags) {
-  sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
-  Db db(raw);
-  if (rc != SQLITE_OK) Refuse(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-  sqlite3_extended_result_codes(raw, 1);
-  return db;
-}
-
-void Exec(sqlite3* db, const String& sql, std::int32_t number = errc::kErrorsInCommand) {
-  char* message = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    String text = message ? message : sqlite3_errmsg(db);
-    sqlite3_free(message);
-    throw ComError(number, text);
-  }
-}
-
-// The first column of each row of a query, as text.
-std::vector<String> Column(sqlite3* db, const String& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    throw ComError(errc::kErrorsInCommand, sqlite3_errmsg(db));
-  }
-  std::vector<String> values;
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    const unsigned char* text = sqlite3_column_text(stmt, 0);
-    values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-  }
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_DONE) throw ComError(errc::kErrorsInCommand, sqlite3_errmsg(db));
-  return values;
-}
-
-// A file name as a "file:" URI: every byte but the unreserved ones and "/"
-// percent-encoded, so "?", "#" and "%" in a name stay part of it.
-String FileUri(const String& path) {
-  String absolute = std::filesystem::absolute(path).lexically_normal().string();
-  String uri = "file:";
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (unsigned char c : absolute) {
-    if (std::isalnum(c) || std::strchr("/-._~", c)) {
-      uri += static_cast<char>(c);
-    } else {
-      uri += '%';
-      uri += kHex[c >> 4];
-      uri += kHex[c & 15];
-    }
-  }
-  return uri;
-}
 
 bool Exists(const String& path) {
   struct stat info {};

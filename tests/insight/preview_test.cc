@@ -120,29 +120,61 @@ TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
   }
 }
 
-// The snapshot of a server holds all profile rows and the rules of the
-// profiles asked for, read into a new embedded file.
-TEST_F(PreviewTest, ServerSnapshotHoldsTheRowsOfTheProfilesConcerned) {
-  TempPath file("migprof_insight_copy");
-  const std::string& path = file.path;
-  schema::CreateEmbeddedDatabase(path);
-  insight::DataSource target{"sqlite:" + path, "", ""};
-  insight::CopyProfileRows(source(), target, {110, 120});
-  Contents all = ContentsOf(source());
-  Contents copied = ContentsOf(target);
+// What a snapshot for the profiles 110 and 120 holds of contents: every row
+// but the rules and functions of other profiles.
+Contents SnapshotOf110And120(const Contents& all) {
+  Contents expected;
   for (const insight::TableInfo& table : insight::AllTables()) {
-    SCOPED_TRACE(table.name);
-    std::vector<std::string> expected;
-    for (const std::string& row : all[table.name]) {
+    std::vector<std::string>& rows = expected[table.name];
+    for (const std::string& row : all.at(table.name)) {
       Json parsed = Json::parse(row);
       bool per_profile =
           table.kind == insight::TableKind::kRule || table.kind == insight::TableKind::kFunction;
-      if (!per_profile || parsed["mprf"] == 110 || parsed["mprf"] == 120) expected.push_back(row);
+      if (!per_profile || parsed["mprf"] == 110 || parsed["mprf"] == 120) rows.push_back(row);
     }
-    EXPECT_EQ(copied[table.name], expected);
   }
+  return expected;
+}
+
+// The snapshot holds all profile rows and the rules of the profiles asked
+// for, read into a new embedded file: from the server through the
+// data-access layer, from an embedded file by SQLite itself.
+TEST_F(PreviewTest, SnapshotHoldsTheRowsOfTheProfilesConcerned) {
+  TempPath file("migprof_insight_copy");
+  schema::CreateEmbeddedDatabase(file.path);
+  insight::DataSource target{"sqlite:" + file.path, "", ""};
+  insight::CopyProfileRows(source(), target, {110, 120});
+  Contents copied = ContentsOf(target);
+  EXPECT_EQ(copied, SnapshotOf110And120(ContentsOf(source())));
   EXPECT_FALSE(copied["qzmap140"].empty());
-  sqlite::CloseIdleSessions(path);
+  sqlite::CloseIdleSessions(file.path);
+}
+
+// A file made before every table had its primary key (not yet upgraded)
+// has other columns than a new snapshot: its rows are copied by name.
+TEST_F(PreviewTest, SnapshotOfAnOlderFileHoldsTheSameRows) {
+  if (!db_.embedded()) GTEST_SKIP() << "an embedded file of an older version";
+  TempPath old_file("migprof_insight_old");
+  std::string old_schema = schema::EmbeddedSchemaSql();
+  for (std::size_t at;
+       (at = old_schema.find("  rowkey INTEGER PRIMARY KEY,\n")) != std::string::npos;) {
+    old_schema.erase(at, std::string("  rowkey INTEGER PRIMARY KEY,\n").size());
+  }
+  sqlite::CreateDatabase(old_file.path, old_schema);
+  {
+    TOVRHandleMigProf old_object;
+    old_object.DatabaseName("sqlite:" + old_file.path);
+    app::PopulateDemoEstate(old_object);
+  }
+  const insight::DataSource old_source{"sqlite:" + old_file.path, "", ""};
+  TempPath file("migprof_insight_copy");
+  schema::CreateEmbeddedDatabase(file.path);
+  insight::CopyProfileRows(old_source, {"sqlite:" + file.path, "", ""}, {110, 120});
+  Contents copied = ContentsOf({"sqlite:" + file.path, "", ""});
+  EXPECT_EQ(copied, SnapshotOf110And120(ContentsOf(old_source)));
+  EXPECT_FALSE(copied["qzmap140"].empty());
+  sqlite::CloseIdleSessions(file.path);
+  sqlite::CloseIdleSessions(old_file.path);
 }
 
 }  // namespace
