@@ -354,6 +354,12 @@ class FrontEnd(FrontEndCase):
         self.assertIn("4 of 4", counts)
         self.assertIn("8 of 8", counts)
         self.shot(d, "copy")
+        # Back from the outcome to its preview shows the preview taken afresh:
+        # the tables are in the target now, and nothing is offered to apply.
+        d.back()
+        WebDriverWait(d, 10).until(lambda drv: drv.find_elements(By.ID, "component-message"))
+        self.assertIn("Record Already Exists", self.text(d, "component-message"))
+        self.assertEqual(d.find_elements(By.ID, "apply-change"), [])
         fields = self.rule_tables(d, 1060)
         self.assertEqual(sorted(fields), list(tables))
         self.assertEqual(sum(fields.values()), planned["qzmap140"][0],

@@ -1,5 +1,11 @@
 // Small helpers; every page works without them.
 "use strict";
+// Pages are sent no-store, yet a browser may still restore one from its
+// back-forward cache: Back after a change would then show a preview of what
+// is already done. Such a page is fetched again.
+window.addEventListener("pageshow", function (event) {
+  if (event.persisted) window.location.reload();
+});
 document.addEventListener("DOMContentLoaded", function () {
   // Forms marked data-confirm ask before they are sent.
   document.querySelectorAll("form[data-confirm]").forEach(function (form) {
