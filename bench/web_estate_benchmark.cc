@@ -1,6 +1,9 @@
 // Every page of the front end on a large estate: the HTML size and the
-// 50th and 95th percentile of the server's answer time, one client, over
-// loopback, on an embedded database.
+// 50th and 95th percentile of the server's answer time, over loopback, for
+// MIGPROF_BENCH_CLIENTS clients asking at once (default 1), on an embedded
+// database, or on the data source MIGPROF_TEST_DSN names (with
+// MIGPROF_TEST_UID and MIGPROF_TEST_PWD, as .ci/odbc_suite.sh sets them;
+// its tables must exist, and the estate is filled when qzmap100 is empty).
 //
 // The estate is generated here: MIGPROF_BENCH_PROFILES profiles (default
 // 3,000; at most 32,767, the profile number being 16 bits) in derivation
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +48,11 @@ constexpr int kFields = 10;
 constexpr int kFunctions = 5;
 constexpr int kDictionaryTables = 2000;
 constexpr int kDictionaryFields = 20;
+
+int Clients() {
+  const char* text = std::getenv("MIGPROF_BENCH_CLIENTS");
+  return std::clamp(text ? std::atoi(text) : 1, 1, 64);
+}
 
 int Profiles() {
   const char* text = std::getenv("MIGPROF_BENCH_PROFILES");
@@ -113,23 +122,43 @@ void FillLargeEstate(Connection& c, int profiles) {
   c.CommitTrans();
 }
 
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+bool IsEmpty(Connection& c) {
+  std::shared_ptr<migprof::ado::Recordset> rs = c.Execute("select count(*) from qzmap100");
+  return rs->Fields().Item(0).Value().ToDouble() == 0;
+}
+
 class LargeSite {
  public:
   LargeSite() {
+    const char* dsn = std::getenv("MIGPROF_TEST_DSN");
     const char* keep = std::getenv("MIGPROF_BENCH_KEEP");
-    path_ = keep ? keep
-                 : (std::filesystem::temp_directory_path() /
-                    ("migprof_bench_estate_" + std::to_string(::getpid()) + ".db"))
-                       .string();
-    if (!keep || !std::filesystem::exists(path_)) {
-      migprof::schema::CreateEmbeddedDatabase(path_);
+    migprof::app::Settings settings;
+    if (dsn && *dsn) {
+      settings.source = {dsn, Env("MIGPROF_TEST_UID"), Env("MIGPROF_TEST_PWD")};
+    } else {
+      path_ = keep ? keep
+                   : (std::filesystem::temp_directory_path() /
+                      ("migprof_bench_estate_" + std::to_string(::getpid()) + ".db"))
+                         .string();
+      if (!keep || !std::filesystem::exists(path_)) {
+        migprof::schema::CreateEmbeddedDatabase(path_);
+      }
+      settings.source.name = "sqlite:" + path_;
+    }
+    {
       migprof::TOVRHandleMigProf object;
-      object.DatabaseName("sqlite:" + path_);
-      FillLargeEstate(*object.getNewConnection(), Profiles());
+      object.DatabaseName(settings.source.name);
+      object.DatabaseUser(settings.source.user);
+      object.DatabasePassword(settings.source.password);
+      std::shared_ptr<Connection> connection = object.getNewConnection();
+      if (IsEmpty(*connection)) FillLargeEstate(*connection, Profiles());
     }
     migprof::app::InitSodium();
-    migprof::app::Settings settings;
-    settings.source.name = "sqlite:" + path_;
     app_ = std::make_unique<migprof::web::WebApp>(settings);
     migprof::app::EnsureTables(app_->db());
     if (!app_->core.accounts().Any()) {
@@ -146,7 +175,7 @@ class LargeSite {
     server_.stop();
     listener_.join();
     app_.reset();
-    if (!std::getenv("MIGPROF_BENCH_KEEP")) {
+    if (!path_.empty() && !std::getenv("MIGPROF_BENCH_KEEP")) {
       for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
     }
   }
@@ -168,31 +197,46 @@ LargeSite& Site() {
   return site;
 }
 
-// One page, fetched once per iteration; the counters are its size and the
-// percentiles of the iterations' times.
+// One page, fetched by each client once per iteration; the counters are its
+// size and the percentiles of all the clients' times.
 void BM_Page(benchmark::State& state, const std::string& path) {
   LargeSite& site = Site();
-  httplib::Client client = site.Client();
+  const int clients = Clients();
   std::vector<double> times;
+  std::mutex lock;
   std::size_t bytes = 0;
+  std::string error;
   for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    httplib::Result res = client.Get(path, site.cookie());
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count());
-    if (!res || res->status != 200) {
-      const std::string body = res ? res->body : std::string();
-      const std::size_t at = body.find("could not be read");
-      state.SkipWithError(("status " + std::to_string(res ? res->status : 0) + " " +
-                           (at == std::string::npos ? "" : body.substr(at, 200)))
-                              .c_str());
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+      threads.emplace_back([&] {
+        httplib::Client client = site.Client();
+        const auto start = std::chrono::steady_clock::now();
+        httplib::Result res = client.Get(path, site.cookie());
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        std::lock_guard<std::mutex> guard(lock);
+        times.push_back(ms);
+        if (!res || res->status != 200) {
+          const std::string body = res ? res->body : std::string();
+          const std::size_t at = body.find("could not be read");
+          error = "status " + std::to_string(res ? res->status : 0) + " " +
+                  (at == std::string::npos ? "" : body.substr(at, 200));
+        } else {
+          bytes = res->body.size();
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
       return;
     }
-    bytes = res->body.size();
   }
   std::sort(times.begin(), times.end());
   state.counters["KB"] = static_cast<double>(bytes) / 1024.0;
+  state.counters["clients"] = clients;
   state.counters["p50_ms"] = times[times.size() / 2];
   state.counters["p95_ms"] = times[std::min(times.size() - 1, times.size() * 95 / 100)];
 }
