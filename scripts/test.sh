@@ -9,11 +9,15 @@ build=build
 # The test build's own options, given every time so that they win over
 # whatever an earlier configure (scripts/try.sh, a hand-run cmake) left in
 # the cache.
-options=(-DMIGPROF_BUILD_TESTS=ON -DMIGPROF_SANITIZE=OFF -DMIGPROF_BUILD_BENCH=ON)
+# Debugging information is line tables only (-g1): enough for the backtraces
+# of a failed test, a sanitizer or a debugger, and it takes a third less time
+# to compile the optimised sources than full information (-g).
+options=(-DMIGPROF_BUILD_TESTS=ON -DMIGPROF_SANITIZE=OFF -DMIGPROF_BUILD_BENCH=ON
+         "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   options=(-DMIGPROF_BUILD_TESTS=ON -DMIGPROF_SANITIZE=ON -DMIGPROF_BUILD_BENCH=OFF
-           -DCMAKE_BUILD_TYPE=Debug)
+           -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1)
 fi
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
