@@ -98,7 +98,7 @@ CREATE TABLE qzmap120 (
   vari varchar(255), stbl varchar(255), isms varchar(255),
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
-CREATE INDEX qzmap120_table ON qzmap120 (tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap120_table ON qzmap120 (tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64));
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -121,7 +121,7 @@ CREATE TABLE qzmap140 (
   mrul varchar(255), type varchar(255), stat varchar(255),
   txtn varchar(255));
 CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64), fdnm(64));
-CREATE INDEX qzmap140_table ON qzmap140 (tcpac(64), tcmod(64), tflno(64));
+CREATE INDEX qzmap140_table ON qzmap140 (tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64), fdnm(64));
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (

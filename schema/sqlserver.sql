@@ -89,7 +89,7 @@ CREATE TABLE qzmap120 (
   vari varchar(255), stbl varchar(255), isms varchar(255),
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
-CREATE INDEX qzmap120_table ON qzmap120 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap120_table ON qzmap120 (tcpac, tcmod, tflno, mprf, vers, rele, cust);
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -112,7 +112,7 @@ CREATE TABLE qzmap140 (
   mrul varchar(255), type varchar(255), stat varchar(255),
   txtn varchar(255));
 CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm);
-CREATE INDEX qzmap140_table ON qzmap140 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap140_table ON qzmap140 (tcpac, tcmod, tflno, mprf, vers, rele, cust, fdnm);
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (

@@ -148,20 +148,24 @@ std::vector<String> UpgradeDatabase(const String& path) {
   static constexpr Key kKeys[] = {{"qzmap100_mprf", "qzmap100", "mprf"},
                                   {"qzmap101_mprf", "qzmap101", "mprf, levl"}};
   // The indexes that find the rules naming a table (where used), as
-  // schema/sqlite.sql has them.
-  static constexpr Key kTableIndexes[] = {{"qzmap110_table", "qzmap110", "tcpac, tcmod, tflno"},
-                                          {"qzmap120_table", "qzmap120", "tcpac, tcmod, tflno"},
-                                          {"qzmap125_table", "qzmap125", "tcpac, tcmod, tflno"},
-                                          {"qzmap130_table", "qzmap130", "tcpac, tcmod, tflno"},
-                                          {"qzmap130_source", "qzmap130", "scpac, scmod, sflno"},
-                                          {"qzmap135_table", "qzmap135", "tcpac, tcmod, tflno"},
-                                          {"qzmap140_table", "qzmap140", "tcpac, tcmod, tflno"},
-                                          {"qzmap145_table", "qzmap145", "tcpac, tcmod, tflno"},
-                                          {"qzmap160_table", "qzmap160", "tcpac, tcmod, tflno"},
-                                          {"qzmap165_table", "qzmap165", "tcpac, tcmod, tflno"},
-                                          {"qzmap170_base", "qzmap170", "bpac, bmod, bflno"},
-                                          {"qzmap170_child", "qzmap170", "cpac, cmod, cflno"},
-                                          {"qzmap175_base", "qzmap175", "bpac, bmod, bflno"}};
+  // schema/sqlite.sql has them. The table and field rules' indexes also hold
+  // each rule's profile and VRC, so where used of a table that thousands of
+  // profiles use reads the index alone; a file that has them without these
+  // columns (made by the version before) gets them made again.
+  static constexpr Key kTableIndexes[] = {
+      {"qzmap110_table", "qzmap110", "tcpac, tcmod, tflno"},
+      {"qzmap120_table", "qzmap120", "tcpac, tcmod, tflno, mprf, vers, rele, cust"},
+      {"qzmap125_table", "qzmap125", "tcpac, tcmod, tflno"},
+      {"qzmap130_table", "qzmap130", "tcpac, tcmod, tflno"},
+      {"qzmap130_source", "qzmap130", "scpac, scmod, sflno"},
+      {"qzmap135_table", "qzmap135", "tcpac, tcmod, tflno"},
+      {"qzmap140_table", "qzmap140", "tcpac, tcmod, tflno, mprf, vers, rele, cust, fdnm"},
+      {"qzmap145_table", "qzmap145", "tcpac, tcmod, tflno"},
+      {"qzmap160_table", "qzmap160", "tcpac, tcmod, tflno"},
+      {"qzmap165_table", "qzmap165", "tcpac, tcmod, tflno"},
+      {"qzmap170_base", "qzmap170", "bpac, bmod, bflno"},
+      {"qzmap170_child", "qzmap170", "cpac, cmod, cflno"},
+      {"qzmap175_base", "qzmap175", "bpac, bmod, bflno"}};
   CheckProfileDatabase(path);
   Db db = OpenDb(path, SQLITE_OPEN_READWRITE);
   sqlite_dialect::Register(db.get());
@@ -192,13 +196,14 @@ std::vector<String> UpgradeDatabase(const String& path) {
     }
     for (String& table : AddSurrogateKeys(db.get())) changed.push_back(std::move(table));
     for (const Key& index : kTableIndexes) {
-      if (!Column(db.get(), String("select name from pragma_index_list('") + index.table +
-                                "') where name = '" + index.index + "'")
-               .empty()) {
-        continue;
+      String columns;
+      for (const String& name : Column(db.get(), String("select name from pragma_index_info('") +
+                                                     index.index + "') order by seqno")) {
+        columns += (columns.empty() ? "" : ", ") + name;
       }
-      Exec(db.get(), String("CREATE INDEX ") + index.index + " ON " + index.table + " (" +
-                         index.columns + ")");
+      if (columns == index.columns) continue;
+      Exec(db.get(), String("DROP INDEX IF EXISTS ") + index.index + "; CREATE INDEX " +
+                         index.index + " ON " + index.table + " (" + index.columns + ")");
       changed.emplace_back(String("index ") + index.index);
     }
     Exec(db.get(), "COMMIT");

@@ -1,5 +1,6 @@
 // An embedded file made before the rule tables' table code indexes (where
-// used) gets them from the upgrade, exactly as a new file has them.
+// used), or with their earlier form, gets them from the upgrade, exactly as
+// a new file has them.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -58,6 +59,16 @@ TEST(TableIndexUpgrade, GivesAnOlderFileTheIndexesOfANewOne) {
   EXPECT_EQ(changed, expected);
   EXPECT_EQ(Column(path, indexes), fresh);
   EXPECT_TRUE(sqlite::UpgradeDatabase(path).empty());
+
+  // The version before had the table and field rules' indexes on the table
+  // code alone: they are made again with the profile and VRC.
+  for (const char* table : {"qzmap120", "qzmap140"}) {
+    Column(path, std::string("drop index ") + table + "_table; create index " + table +
+                     "_table on " + table + " (tcpac, tcmod, tflno)");
+  }
+  EXPECT_EQ(sqlite::UpgradeDatabase(path),
+            (std::vector<String>{"index qzmap120_table", "index qzmap140_table"}));
+  EXPECT_EQ(Column(path, indexes), fresh);
   std::filesystem::remove_all(folder);
 }
 
