@@ -99,6 +99,9 @@ CREATE TABLE qzmap120 (
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
 CREATE INDEX qzmap120_table ON qzmap120 (tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64));
+-- No index for the checked-out rules and functions (stat = 'C'): MariaDB has
+-- no partial index, and a whole index on stat could change the plan, and so
+-- the row order, of members' statements that name stat.
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (

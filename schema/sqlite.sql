@@ -90,6 +90,9 @@ CREATE TABLE qzmap120 (
   txtn TEXT COLLATE SQLSERVER, ldat TEXT);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
 CREATE INDEX qzmap120_table ON qzmap120 (tcpac, tcmod, tflno, mprf, vers, rele, cust);
+-- The checked-out rules only (the list of check-outs); no member's statement
+-- names stat = 'C', so none of their plans can change for it.
+CREATE INDEX qzmap120_checked_out ON qzmap120 (stat) WHERE stat = 'C';
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -160,6 +163,7 @@ CREATE TABLE qzlib100 (
   lurn TEXT COLLATE SQLSERVER, ldat TEXT, fdef TEXT COLLATE SQLSERVER,
   comt TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER, curn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
+CREATE INDEX qzlib100_checked_out ON qzlib100 (stat) WHERE stat = 'C';
 CREATE TABLE qzlib105 (
   rowkey INTEGER PRIMARY KEY,
   mprf INTEGER, vers TEXT COLLATE SQLSERVER, rele TEXT COLLATE SQLSERVER,

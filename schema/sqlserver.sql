@@ -90,6 +90,9 @@ CREATE TABLE qzmap120 (
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
 CREATE INDEX qzmap120_table ON qzmap120 (tcpac, tcmod, tflno, mprf, vers, rele, cust);
+-- The checked-out rules only (the list of check-outs); no member's statement
+-- names stat = 'C', so none of their plans can change for it.
+CREATE INDEX qzmap120_checked_out ON qzmap120 (stat) WHERE stat = 'C';
 
 -- Further source tables of a target table.
 CREATE TABLE qzmap130 (
@@ -160,6 +163,7 @@ CREATE TABLE qzlib100 (
   lurn varchar(255), ldat datetime, fdef varchar(max),
   comt varchar(255), stat varchar(255), curn varchar(255));
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
+CREATE INDEX qzlib100_checked_out ON qzlib100 (stat) WHERE stat = 'C';
 CREATE TABLE qzlib105 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),

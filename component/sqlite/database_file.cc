@@ -206,6 +206,18 @@ std::vector<String> UpgradeDatabase(const String& path) {
                          index.index + " ON " + index.table + " (" + index.columns + ")");
       changed.emplace_back(String("index ") + index.index);
     }
+    // The checked-out rules and functions (the list of check-outs): partial
+    // indexes, which only a statement naming stat = 'C' can use.
+    for (const char* table : {"qzmap120", "qzlib100"}) {
+      const String name = String(table) + "_checked_out";
+      if (!Column(db.get(), String("select name from pragma_index_list('") + table +
+                                "') where name = '" + name + "'")
+               .empty()) {
+        continue;
+      }
+      Exec(db.get(), "CREATE INDEX " + name + " ON " + table + " (stat) WHERE stat = 'C'");
+      changed.emplace_back("index " + name);
+    }
     Exec(db.get(), "COMMIT");
   } catch (...) {
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
