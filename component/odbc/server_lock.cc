@@ -282,7 +282,13 @@ class ServerLock final : public detail::ChangeLock {
             return;
           }
         } catch (const ComError& error) {
-          if (error.number() != errc::kWriteConflict) throw;
+          // Another node's change of the row came first, or the row stayed
+          // locked past the server's lock wait: a node that held it was
+          // killed, and the cluster applies nothing until it has been
+          // dropped. Either way the row is read again, until the deadline.
+          if (error.number() != errc::kWriteConflict && error.number() != errc::kQueryTimeout) {
+            throw;
+          }
         }
       }
       if (timeout_seconds > 0 && Clock::now() >= deadline) RaiseTimeout();
