@@ -13,10 +13,10 @@ class Snapshot {
  public:
   // Copies source into a new embedded database file in a directory of its
   // own, in memory under /dev/shm where the system has it, else under the
-  // temporary directory. The source is read through the data-access layer:
-  // every profile, level, development VRC, user, owner link and dictionary
-  // row, and the rules and library of the profiles listed only, so that the
-  // copy grows with those profiles rather than with the estate.
+  // temporary directory (CopyProfileRows): every profile, level,
+  // development VRC, user, owner link and dictionary row, and the rules and
+  // library of the profiles listed only, so that the copy grows with those
+  // profiles rather than with all the rules of the estate.
   Snapshot(const DataSource& source, const std::vector<Integer>& profiles);
   // Removes the copy, after closing the idle handles kept for it.
   ~Snapshot();
