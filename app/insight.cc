@@ -23,6 +23,31 @@ insight::FunctionUsage FunctionUse(Application& app, const Principal&, const Str
   return insight::FunctionUse(app.source(), name);
 }
 
+namespace {
+
+insight::PageClause PageClauseOf(const Application& app) {
+  return [&db = app.db()](long offset, long count) { return db.PageClause(offset, count); };
+}
+
+}  // namespace
+
+insight::UsagePage<insight::Use> TableUsePage(Application& app, const Principal&,
+                                              const TableKey& key, long offset, long count) {
+  return insight::TableUsePage(app.source(), key.tcpac, key.tcmod, key.tflno, offset, count,
+                               PageClauseOf(app));
+}
+
+insight::UsagePage<insight::FunctionHolder> FunctionHoldersPage(Application& app, const Principal&,
+                                                                const String& name, long offset,
+                                                                long count) {
+  return insight::FunctionHoldersPage(app.source(), name, offset, count, PageClauseOf(app));
+}
+
+insight::UsagePage<insight::Use> FunctionCallsPage(Application& app, const Principal&,
+                                                   const String& name, long offset, long count) {
+  return insight::FunctionCallsPage(app.source(), name, offset, count, PageClauseOf(app));
+}
+
 std::string Export(Application& app, const Principal&, Integer mprf) {
   return insight::ExportProfile(app.source(), mprf);
 }

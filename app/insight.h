@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/values.h"
 #include "migprof/insight.h"
 
 namespace migprof::app {
@@ -18,6 +19,15 @@ insight::TableUsage TableUse(Application& app, const Principal& principal, const
                              const String& tcmod, const String& tflno);
 insight::FunctionUsage FunctionUse(Application& app, const Principal& principal,
                                    const String& name);
+// The same lists a page at a time, counted and cut by the server.
+insight::UsagePage<insight::Use> TableUsePage(Application& app, const Principal& principal,
+                                              const TableKey& key, long offset, long count);
+insight::UsagePage<insight::FunctionHolder> FunctionHoldersPage(Application& app,
+                                                                const Principal& principal,
+                                                                const String& name, long offset,
+                                                                long count);
+insight::UsagePage<insight::Use> FunctionCallsPage(Application& app, const Principal& principal,
+                                                   const String& name, long offset, long count);
 std::string Export(Application& app, const Principal& principal, Integer mprf);
 
 // Imports the exported profile in document (recorded). Raises Forbidden,

@@ -41,6 +41,64 @@ std::vector<Derived> DerivedTree(long long mprf,
   return list;
 }
 
+// Each rule table with the columns that can name a table, and the role
+// the table then plays.
+struct Reference {
+  const char* table;
+  const char* pac;
+  const char* mod;
+  const char* flno;
+  const char* role;
+};
+constexpr Reference kReferences[] = {
+    {"qzmap110", "tcpac", "tcmod", "tflno", "qzmap110"},
+    {"qzmap120", "tcpac", "tcmod", "tflno", "qzmap120"},
+    {"qzmap125", "tcpac", "tcmod", "tflno", "qzmap125"},
+    {"qzmap130", "tcpac", "tcmod", "tflno", "qzmap130"},
+    {"qzmap130", "scpac", "scmod", "sflno", "qzmap130 source"},
+    {"qzmap135", "tcpac", "tcmod", "tflno", "qzmap135"},
+    {"qzmap140", "tcpac", "tcmod", "tflno", "qzmap140"},
+    {"qzmap145", "tcpac", "tcmod", "tflno", "qzmap145"},
+    {"qzmap160", "tcpac", "tcmod", "tflno", "qzmap160"},
+    {"qzmap165", "tcpac", "tcmod", "tflno", "qzmap165"},
+    {"qzmap170", "bpac", "bmod", "bflno", "qzmap170"},
+    {"qzmap170", "cpac", "cmod", "cflno", "qzmap170 child"},
+    {"qzmap175", "bpac", "bmod", "bflno", "qzmap175"},
+};
+
+// "<pac> = '...' and <mod> = '...' and <flno> = '...'" for one reference.
+String NamesTable(const Reference& ref, const String& tcpac, const String& tcmod,
+                  const String& tflno) {
+  return String(ref.pac) + " = '" + SqlText(tcpac) + "' and " + ref.mod + " = '" + SqlText(tcmod) +
+         "' and " + ref.flno + " = '" + SqlText(tflno) + "'";
+}
+
+String Count(const String& scopes) { return "select count(*) from (" + scopes + ") c"; }
+
+long long CountOf(ado::Connection& connection, const String& sql) {
+  const std::vector<Row> rows = ReadRows(connection, sql);
+  return rows.empty() || rows[0].empty() ? 0 : static_cast<long long>(rows[0][0].ToDouble());
+}
+
+// One page of the scopes, ordered by profile and VRC.
+std::vector<Scope> ScopesPage(ado::Connection& connection, const String& scopes, long offset,
+                              long count, const PageClause& page_clause) {
+  std::vector<Scope> page;
+  for (const Row& row : ReadRows(
+           connection, scopes + " order by mprf, vers, rele, cust" + page_clause(offset, count))) {
+    page.push_back(ScopeOf(row));
+  }
+  return page;
+}
+
+// " and mprf in (...)": the profiles of a page, so that the rows naming its
+// scopes are read through the profile column of each table's index.
+String AndProfilesOf(const std::vector<Scope>& page) {
+  String list;
+  for (const Scope& scope : page) list += (list.empty() ? "" : ", ") + std::to_string(scope.mprf);
+  return " and mprf in (" + list + ")";
+}
+
 }  // namespace
 
 ProfileLineage Lineage(const DataSource& source, Integer mprf) {
@@ -85,35 +143,10 @@ ProfileLineage Lineage(const DataSource& source, Integer mprf) {
 TableUsage TableUse(const DataSource& source, const String& tcpac, const String& tcmod,
                     const String& tflno) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
-  // Each rule table with the columns that can name the table, and the role
-  // the table then plays.
-  struct Reference {
-    const char* table;
-    const char* pac;
-    const char* mod;
-    const char* flno;
-    const char* role;
-  };
-  static const Reference kReferences[] = {
-      {"qzmap110", "tcpac", "tcmod", "tflno", "qzmap110"},
-      {"qzmap120", "tcpac", "tcmod", "tflno", "qzmap120"},
-      {"qzmap125", "tcpac", "tcmod", "tflno", "qzmap125"},
-      {"qzmap130", "tcpac", "tcmod", "tflno", "qzmap130"},
-      {"qzmap130", "scpac", "scmod", "sflno", "qzmap130 source"},
-      {"qzmap135", "tcpac", "tcmod", "tflno", "qzmap135"},
-      {"qzmap140", "tcpac", "tcmod", "tflno", "qzmap140"},
-      {"qzmap145", "tcpac", "tcmod", "tflno", "qzmap145"},
-      {"qzmap160", "tcpac", "tcmod", "tflno", "qzmap160"},
-      {"qzmap165", "tcpac", "tcmod", "tflno", "qzmap165"},
-      {"qzmap170", "bpac", "bmod", "bflno", "qzmap170"},
-      {"qzmap170", "cpac", "cmod", "cflno", "qzmap170 child"},
-      {"qzmap175", "bpac", "bmod", "bflno", "qzmap175"},
-  };
   std::map<Scope, std::vector<std::string>> uses;
   for (const Reference& ref : kReferences) {
     String sql = String("select distinct mprf, vers, rele, cust from ") + ref.table + " where " +
-                 ref.pac + " = '" + SqlText(tcpac) + "' and " + ref.mod + " = '" + SqlText(tcmod) +
-                 "' and " + ref.flno + " = '" + SqlText(tflno) + "'";
+                 NamesTable(ref, tcpac, tcmod, tflno);
     for (const Row& row : ReadRows(*connection, sql)) uses[ScopeOf(row)].push_back(ref.role);
   }
   return TableUsage{tcpac, tcmod, tflno, Uses(uses)};
@@ -139,6 +172,89 @@ FunctionUsage FunctionUse(const DataSource& source, const String& name) {
   }
   usage.calls = Uses(calls);
   return usage;
+}
+
+}  // namespace migprof::insight
+
+namespace migprof::insight {
+
+UsagePage<Use> TableUsePage(const DataSource& source, const String& tcpac, const String& tcmod,
+                            const String& tflno, long offset, long count,
+                            const PageClause& page_clause) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  // One select per reference, joined by union and ordered as a whole: each
+  // select comes ordered from its table's index, so the server merges them
+  // and stops at the rows it was asked for, where a union read as a derived
+  // table is gathered whole first.
+  String scopes;
+  for (const Reference& ref : kReferences) {
+    scopes += String(scopes.empty() ? "" : " union ") + "select mprf, vers, rele, cust from " +
+              ref.table + " where " + NamesTable(ref, tcpac, tcmod, tflno);
+  }
+  scopes += " order by mprf, vers, rele, cust";
+  const long long ahead = offset + kUsesCountedAhead;
+  UsagePage<Use> result;
+  result.total =
+      CountOf(*connection, "select count(*) from (" + scopes + page_clause(0, ahead + 1) + ") c");
+  if (result.total > ahead) {
+    result.total = ahead;
+    result.more = true;
+  }
+  std::vector<Scope> page;
+  for (const Row& row : ReadRows(*connection, scopes + page_clause(offset, count))) {
+    page.push_back(ScopeOf(row));
+  }
+  if (page.empty()) return result;
+  // The roles of the page's scopes, each reference read once, in the
+  // references' order as TableUse names them.
+  std::map<Scope, std::vector<std::string>> uses;
+  for (const Scope& scope : page) uses[scope];
+  for (const Reference& ref : kReferences) {
+    const String sql = String("select distinct mprf, vers, rele, cust from ") + ref.table +
+                       " where " + NamesTable(ref, tcpac, tcmod, tflno) + AndProfilesOf(page);
+    for (const Row& row : ReadRows(*connection, sql)) {
+      auto use = uses.find(ScopeOf(row));
+      if (use != uses.end()) use->second.push_back(ref.role);
+    }
+  }
+  for (const Scope& scope : page) result.items.push_back(Use{scope, uses[scope]});
+  return result;
+}
+
+UsagePage<FunctionHolder> FunctionHoldersPage(const DataSource& source, const String& name,
+                                              long offset, long count,
+                                              const PageClause& page_clause) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  const String holders =
+      "select mprf, vers, rele, cust, stat from qzlib100 where fnam = '" + SqlText(name) + "'";
+  UsagePage<FunctionHolder> result;
+  result.total = CountOf(*connection, Count(holders));
+  for (const Row& row : ReadRows(*connection, holders + " order by mprf, vers, rele, cust" +
+                                                  page_clause(offset, count))) {
+    result.items.push_back(FunctionHolder{ScopeOf(row), Text(row[4])});
+  }
+  return result;
+}
+
+UsagePage<Use> FunctionCallsPage(const DataSource& source, const String& name, long offset,
+                                 long count, const PageClause& page_clause) {
+  std::shared_ptr<ado::Connection> connection = Connect(source);
+  const String calling = " from qzmap160 where func = '" + SqlText(name) + "'";
+  const String scopes = "select distinct mprf, vers, rele, cust" + calling;
+  UsagePage<Use> result;
+  result.total = CountOf(*connection, Count(scopes));
+  const std::vector<Scope> page = ScopesPage(*connection, scopes, offset, count, page_clause);
+  if (page.empty()) return result;
+  std::map<Scope, std::vector<std::string>> calls;
+  for (const Scope& scope : page) calls[scope];
+  for (const Row& row :
+       ReadRows(*connection, "select distinct mprf, vers, rele, cust, tcpac, tcmod, tflno" +
+                                 calling + AndProfilesOf(page))) {
+    auto call = calls.find(ScopeOf(row));
+    if (call != calls.end()) call->second.push_back(Text(row[4]) + Text(row[5]) + Text(row[6]));
+  }
+  for (const Scope& scope : page) result.items.push_back(Use{scope, calls[scope]});
+  return result;
 }
 
 }  // namespace migprof::insight

@@ -183,6 +183,37 @@ struct FunctionUsage {
 
 FunctionUsage FunctionUse(const DataSource& source, const String& name);
 
+// ------------------------------------------------- where used, a page at a time
+
+// The clause a server puts after "order by ..." to keep count rows from
+// offset ("limit ... offset ..." or "offset ... rows fetch next ...").
+using PageClause = std::function<String(long offset, long count)>;
+
+// One page of a where-used list, and how long the whole list is.
+template <typename Item>
+struct UsagePage {
+  long long total = 0;
+  // The list goes on past total: the count stopped there.
+  bool more = false;
+  std::vector<Item> items;
+};
+
+// TableUse's list from offset, count scopes long, ordered by profile and
+// VRC, cut by the server. A table every profile uses names tens of
+// thousands of scopes (ten times that in field rules): the list is counted
+// only up to kUsesCountedAhead scopes past offset, and a page costs what
+// the scopes before it cost to pass over.
+inline constexpr long kUsesCountedAhead = 1000;
+UsagePage<Use> TableUsePage(const DataSource& source, const String& tcpac, const String& tcmod,
+                            const String& tflno, long offset, long count,
+                            const PageClause& page_clause);
+// FunctionUse's holders and callers, a page of each.
+UsagePage<FunctionHolder> FunctionHoldersPage(const DataSource& source, const String& name,
+                                              long offset, long count,
+                                              const PageClause& page_clause);
+UsagePage<Use> FunctionCallsPage(const DataSource& source, const String& name, long offset,
+                                 long count, const PageClause& page_clause);
+
 // ----------------------------------------------------------- export/import
 
 // Profile mprf as one JSON document: its qzmap100 row, levels, owner links,

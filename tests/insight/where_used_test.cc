@@ -89,5 +89,116 @@ TEST_F(WhereUsedTest, TablesAndFunctionsAreFoundInEveryProfileThatUsesThem) {
   EXPECT_TRUE(none["calls"].empty() && none["holds"].empty());
 }
 
+// The embedded database and MariaDB both page with "limit ... offset ...".
+String LimitOffset(long offset, long count) {
+  return " limit " + std::to_string(count) + " offset " + std::to_string(offset);
+}
+
+// Concatenates the pages of a paged list, count items long each, checking
+// that every page states the same total.
+template <typename Item, typename Read>
+std::vector<Item> AllPages(long count, long long expected_total, Read read) {
+  std::vector<Item> all;
+  for (long offset = 0;; offset += count) {
+    insight::UsagePage<Item> page = read(offset, count);
+    EXPECT_EQ(page.total, expected_total) << "page at " << offset;
+    EXPECT_LE(static_cast<long>(page.items.size()), count);
+    if (page.items.empty()) break;
+    all.insert(all.end(), page.items.begin(), page.items.end());
+  }
+  return all;
+}
+
+std::vector<std::string> Texts(const std::vector<insight::Use>& uses) {
+  std::vector<std::string> texts;
+  for (const insight::Use& use : uses) {
+    std::string text = std::to_string(use.scope.mprf) + " " + use.scope.vers + "_" +
+                       use.scope.rele + "_" + use.scope.cust + ":";
+    for (const String& table : use.tables) text += " " + table;
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+TEST_F(WhereUsedTest, PagesOfAUseListMakeUpTheWholeList) {
+  const std::pair<std::string, std::string> tables[] = {
+      {"or", "sls"}, {"or", "cus"}, {app::kDemoUncopiedTable[0], app::kDemoUncopiedTable[1]}};
+  const char* flnos[] = {"400", "100", app::kDemoUncopiedTable[2]};
+  for (int t = 0; t < 3; ++t) {
+    const auto& [pac, mod] = tables[t];
+    const insight::TableUsage whole = insight::TableUse(source(), pac, mod, flnos[t]);
+    for (long count : {1L, 2L, 50L}) {
+      SCOPED_TRACE(pac + mod + flnos[t] + " by " + std::to_string(count));
+      const std::vector<insight::Use> paged =
+          AllPages<insight::Use>(count, whole.used_by.size(), [&](long offset, long n) {
+            return insight::TableUsePage(source(), pac, mod, flnos[t], offset, n, LimitOffset);
+          });
+      EXPECT_EQ(Texts(paged), Texts(whole.used_by));
+    }
+  }
+  const insight::FunctionUsage conv = insight::FunctionUse(source(), "conv_date");
+  for (long count : {1L, 2L, 50L}) {
+    SCOPED_TRACE(count);
+    EXPECT_EQ(Texts(AllPages<insight::Use>(count, conv.calls.size(),
+                                           [&](long offset, long n) {
+                                             return insight::FunctionCallsPage(
+                                                 source(), "conv_date", offset, n, LimitOffset);
+                                           })),
+              Texts(conv.calls));
+    std::vector<insight::FunctionHolder> holders =
+        AllPages<insight::FunctionHolder>(count, conv.holds.size(), [&](long offset, long n) {
+          return insight::FunctionHoldersPage(source(), "conv_date", offset, n, LimitOffset);
+        });
+    ASSERT_EQ(holders.size(), conv.holds.size());
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+      EXPECT_EQ(holders[i].scope, conv.holds[i].scope);
+      EXPECT_EQ(holders[i].status, conv.holds[i].status);
+    }
+  }
+  EXPECT_EQ(insight::TableUsePage(source(), "zz", "zzz", "999", 0, 50, LimitOffset).total, 0);
+}
+
+TEST_F(WhereUsedTest, ALongUseListIsCountedOnlyAsFarAsItsPageLooksAhead) {
+  // One more scope than the count looks ahead from the first page: table
+  // rules in kUsesCountedAhead profiles, field rules in one profile more.
+  const long scopes = insight::kUsesCountedAhead + 1;
+  for (long from = 0; from < scopes; from += 200) {
+    std::string values;
+    for (long mprf = from; mprf < std::min(scopes, from + 200); ++mprf) {
+      const bool field = mprf == scopes - 1;
+      if (field) continue;
+      values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(5000 + mprf) +
+                ", 'L', 'L', 'L', 'lo', 'ngl', '1')";
+    }
+    if (!values.empty()) {
+      db_.Exec("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno) values " +
+               values);
+    }
+  }
+  db_.Exec("insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm) values (" +
+           std::to_string(5000 + scopes - 1) + ", 'L', 'L', 'L', 'lo', 'ngl', '1', 'f')");
+
+  const auto page = [&](long offset) {
+    return insight::TableUsePage(source(), "lo", "ngl", "1", offset, 50, LimitOffset);
+  };
+  insight::UsagePage<insight::Use> first = page(0);
+  EXPECT_TRUE(first.more);
+  EXPECT_EQ(first.total, insight::kUsesCountedAhead);
+  ASSERT_EQ(first.items.size(), 50u);
+  EXPECT_EQ(first.items.front().scope.mprf, 5000);
+  // From the second page on, the count reaches the end: exact again.
+  insight::UsagePage<insight::Use> last = page(scopes - 1);
+  EXPECT_FALSE(last.more);
+  EXPECT_EQ(last.total, scopes);
+  ASSERT_EQ(last.items.size(), 1u);
+  EXPECT_EQ(last.items[0].scope.mprf, 5000 + scopes - 1);
+  EXPECT_EQ(last.items[0].tables, std::vector<std::string>{"qzmap140"});
+  insight::UsagePage<insight::Use> second = page(50);
+  EXPECT_FALSE(second.more);
+  EXPECT_EQ(second.total, scopes);
+  EXPECT_EQ(second.items.front().scope.mprf, 5050);
+  EXPECT_EQ(second.items.front().tables, std::vector<std::string>{"qzmap120"});
+}
+
 }  // namespace
 }  // namespace migprof::testing

@@ -57,14 +57,6 @@ Descriptions DescriptionsOf(WebApp& app, const std::vector<Item>& items, ScopeOf
   return descriptions;
 }
 
-// The items of page (1-based) of a long list.
-template <typename Item>
-std::vector<Item> PageOf(const std::vector<Item>& items, long page) {
-  const std::size_t from = std::min(items.size(), static_cast<std::size_t>((page - 1) * kPageSize));
-  const std::size_t to = std::min(items.size(), from + static_cast<std::size_t>(kPageSize));
-  return std::vector<Item>(items.begin() + from, items.begin() + to);
-}
-
 // The profile numbers of a derived tree, at every depth.
 void CollectDerived(const std::vector<insight::Derived>& derived, std::vector<long long>& into) {
   for (const insight::Derived& item : derived) {
@@ -146,6 +138,7 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   function.erase(function.find_last_not_of(" \t") + 1);
   const long page = PageNumber(req);
   long long longest = 0;  // the longest list, for the page links
+  bool more = false;      // the table's list goes on past longest
   Data data;
   data.set("table", table);
   data.set("function", function);
@@ -154,12 +147,12 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   data.set("table_problem", Flag(false));
   if (!table.empty()) {
     if (std::optional<TableKey> key = app::ParseTableCode(table)) {
-      const insight::TableUsage use =
-          app::TableUse(app.core, session->principal, key->tcpac, key->tcmod, key->tflno);
-      const std::vector<insight::Use> shown = PageOf(use.used_by, page);
+      const insight::UsagePage<insight::Use> use =
+          app::TableUsePage(app.core, session->principal, *key, (page - 1) * kPageSize, kPageSize);
+      const std::vector<insight::Use>& shown = use.items;
       const Descriptions descriptions =
           DescriptionsOf(app, shown, [](const insight::Use& u) { return u.scope; });
-      longest = std::max<long long>(longest, use.used_by.size());
+      longest = std::max(longest, use.total);
       List rows;
       for (const insight::Use& one : shown) {
         Data row = UseRows({one}, descriptions)[0];
@@ -178,17 +171,20 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
       data.set("has_table", Flag(true));
       data.set("table_uses", rows);
       data.set("table_used", Flag(!rows.empty()));
-      data.set("table_count", std::to_string(use.used_by.size()));
+      data.set("table_count", (use.more ? "more than " : "") + std::to_string(use.total));
+      more = use.more;
     } else {
       data.set("table_problem", Flag(true));
     }
   }
   if (!function.empty()) {
-    const insight::FunctionUsage use = app::FunctionUse(app.core, session->principal, function);
-    const std::vector<insight::FunctionHolder> holders = PageOf(use.holds, page);
-    const std::vector<insight::Use> callers = PageOf(use.calls, page);
-    longest = std::max<long long>({longest, static_cast<long long>(use.holds.size()),
-                                   static_cast<long long>(use.calls.size())});
+    const insight::UsagePage<insight::FunctionHolder> held = app::FunctionHoldersPage(
+        app.core, session->principal, function, (page - 1) * kPageSize, kPageSize);
+    const insight::UsagePage<insight::Use> called = app::FunctionCallsPage(
+        app.core, session->principal, function, (page - 1) * kPageSize, kPageSize);
+    const std::vector<insight::FunctionHolder>& holders = held.items;
+    const std::vector<insight::Use>& callers = called.items;
+    longest = std::max({longest, held.total, called.total});
     Descriptions descriptions =
         DescriptionsOf(app, holders, [](const insight::FunctionHolder& h) { return h.scope; });
     descriptions.merge(DescriptionsOf(app, callers, [](const insight::Use& u) { return u.scope; }));
@@ -208,6 +204,12 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
   }
   SetPaging(data, "/where-used?table=" + UrlEncode(table) + "&function=" + UrlEncode(function),
             page, longest);
+  if (more) {
+    // The table's uses were counted only part of the way: more pages follow.
+    data.set("pages", "more than " + std::to_string(std::max(1LL, longest / kPageSize)));
+    data.set("has_next", Flag(true));
+    data.set("paged", Flag(true));
+  }
   SendHtml(res, RenderPage(Frame(app, *session, "Where used",
                                  {{"Profiles", "/profiles"}, {"Where used", ""}}),
                            "where_used", data));
