@@ -13,7 +13,9 @@ namespace {
 
 using testing::TestDatabase;
 
-std::int32_t ErrorOf(const std::function<void()>& body) { return testing::RaisedBy(body).number(); }
+std::int32_t NumberRaised(const std::function<void()>& body) {
+  return testing::RaisedBy(body).number();
+}
 
 class RecordsetTest : public ::testing::Test {
  protected:
@@ -41,16 +43,16 @@ TEST_F(RecordsetTest, WalksRowsAndReadsFieldsByNameAndPosition) {
   rs->MoveNext();
   EXPECT_EQ(rs->Fields()["pprf"].Value().ToInteger(), 7);
   EXPECT_TRUE(rs->Fields()["cust"].Value().IsNull());
-  EXPECT_EQ(ErrorOf([&] { rs->Fields()["cust"].Value().ToString(); }), errc::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([&] { rs->Fields()["nosuch"]; }), errc::kItemNotFound);
-  EXPECT_EQ(ErrorOf([&] { rs->Fields().Item(Integer{6}); }), errc::kItemNotFound);
+  EXPECT_EQ(NumberRaised([&] { rs->Fields()["cust"].Value().ToString(); }), errc::kTypeMismatch);
+  EXPECT_EQ(NumberRaised([&] { rs->Fields()["nosuch"]; }), errc::kItemNotFound);
+  EXPECT_EQ(NumberRaised([&] { rs->Fields().Item(Integer{6}); }), errc::kItemNotFound);
   rs->MoveNext();
   EXPECT_TRUE(rs->EndOfFile());
-  EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("mprf").Value(); }), errc::kNoCurrentRecord);
-  EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), errc::kNoCurrentRecord);
+  EXPECT_EQ(NumberRaised([&] { rs->Fields().Item("mprf").Value(); }), errc::kNoCurrentRecord);
+  EXPECT_EQ(NumberRaised([&] { rs->MoveNext(); }), errc::kNoCurrentRecord);
   rs->Close();
   EXPECT_EQ(rs->State(), ado::adStateClosed);
-  EXPECT_EQ(ErrorOf([&] { rs->EndOfFile(); }), errc::kObjectClosed);
+  EXPECT_EQ(NumberRaised([&] { rs->EndOfFile(); }), errc::kObjectClosed);
 }
 
 TEST_F(RecordsetTest, AddNewWritesOnlyTheFieldsSet) {
@@ -85,7 +87,7 @@ TEST_F(RecordsetTest, DeleteAndUpdateChangeExactlyTheCurrentRow) {
     const std::string vers = rs->Fields()["vers"].Value().ToString();
     if (vers == "ABC" && !deleted) {
       rs->Delete(ado::adAffectCurrent);
-      EXPECT_EQ(ErrorOf([&] { rs->Fields()["dnum"].Value(); }), errc::kNoCurrentRecord);
+      EXPECT_EQ(NumberRaised([&] { rs->Fields()["dnum"].Value(); }), errc::kNoCurrentRecord);
       deleted = true;
     } else if (vers == "abc" && !updated) {
       rs->Fields()["dnum"].Value(Integer{2});
@@ -117,7 +119,7 @@ TEST_F(RecordsetTest, ReopensWithThePropertiesOfTheLastOpen) {
   rs->LockType(ado::adLockOptimistic);
   rs->Open("select * from qzusr100", nullptr, -1, -1, -1);
   EXPECT_EQ(rs->RecordCount(), 1);
-  EXPECT_EQ(ErrorOf([&] { rs->Open(); }), errc::kObjectOpen);
+  EXPECT_EQ(NumberRaised([&] { rs->Open(); }), errc::kObjectOpen);
   rs->Close();
   db_.Exec("insert into qzusr100 (defa) values (4)");
   rs->Open();
@@ -134,7 +136,7 @@ TEST_F(RecordsetTest, ExecuteReturnsRowsOrAClosedRecordset) {
   EXPECT_EQ(rs->State(), ado::adStateOpen);
   EXPECT_EQ(rs->Fields().Item(Integer{0}).Value().ToInteger(), 1);
   // One statement at a time: nothing after the first is run silently.
-  EXPECT_EQ(ErrorOf([&] { connection->Execute("select 1; delete from qzusr100"); }),
+  EXPECT_EQ(NumberRaised([&] { connection->Execute("select 1; delete from qzusr100"); }),
             errc::kErrorsInCommand);
   EXPECT_EQ(db_.Count("qzusr100"), 1);
 }
@@ -146,12 +148,13 @@ TEST_F(RecordsetTest, TransactionsCommitRollBackAndEndWithTheConnection) {
     connection->Execute("insert into qzlib105 (mprf) values (1)");
     connection->CommitTrans();
     connection->BeginTrans();
-    EXPECT_EQ(ErrorOf([&] { connection->BeginTrans(); }), errc::kErrorsInCommand);  // no nesting
+    EXPECT_EQ(NumberRaised([&] { connection->BeginTrans(); }),
+              errc::kErrorsInCommand);  // no nesting
     connection->Execute("insert into qzlib105 (mprf) values (2)");
-    EXPECT_EQ(ErrorOf([&] { connection->Execute("delete from qzlib100 wher x"); }),
+    EXPECT_EQ(NumberRaised([&] { connection->Execute("delete from qzlib100 wher x"); }),
               errc::kErrorsInCommand);
     connection->RollbackTrans();
-    EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), errc::kNoTransaction);
+    EXPECT_EQ(NumberRaised([&] { connection->CommitTrans(); }), errc::kNoTransaction);
     // Statements commit one by one again.
     connection->Execute("insert into qzlib105 (mprf) values (3)");
     EXPECT_EQ(db_.Count("qzlib105"), 2);

@@ -110,7 +110,7 @@ struct Profile {
   std::size_t tapp = 0;
 };
 
-struct Table {
+struct TableCode {
   std::string pac, mod, flno;
   std::string Code() const { return pac + mod + flno; }
 };
@@ -125,8 +125,8 @@ const char* const kUsers[] = {"alice", "bob", "J\u00E9r\u00F4me", "a\u540D", "Al
 const char* const kFunctions[] = {"calc", "f1", "Calc", "fx2"};
 const char* const kFields[] = {"NAME", "ADDR", "QTY", "name"};
 const char* const kStatuses[] = {"A", "X", "M", "N", "C", ""};
-const Table kTables[] = {{"xy", "uvw", "123"}, {"xy", "uvw", "124"}, {"qz", "tbl", "1"},
-                         {"mm", "mmm", "1"},   {"XY", "UVW", "123"}, {"zz", "zzz", "0"}};
+const TableCode kTables[] = {{"xy", "uvw", "123"}, {"xy", "uvw", "124"}, {"qz", "tbl", "1"},
+                             {"mm", "mmm", "1"},   {"XY", "UVW", "123"}, {"zz", "zzz", "0"}};
 // Profile numbers written as text, as SQL Server would read them or not.
 const char* const kNumberTexts[] = {"1", "10.0", " 7",  "1e3", "+2",    "2.5",      "x",
                                     "",  "3 ",   "007", "-1",  "4.0e0", "1 or 1=1", "0x1"};
@@ -169,8 +169,8 @@ class CaseDrawer {
     return Text(items, N, percent_changed);
   }
 
-  Table SomeTable(int percent_changed) {
-    const Table& t = d_.Pick(kTables);
+  TableCode SomeTable(int percent_changed) {
+    const TableCode& t = d_.Pick(kTables);
     return {d_.Variant(t.pac, percent_changed / 2), d_.Variant(t.mod, percent_changed / 2),
             d_.Variant(t.flno, percent_changed / 2)};
   }
@@ -213,7 +213,7 @@ class CaseDrawer {
                                   Quoted(d_.Variant(app, 10)) + ", " + Quoted(extn) + ")"));
       }
       for (int f = d_.Number(0, 3); f > 0; --f) {
-        const Table& t = d_.Pick(kTables);
+        const TableCode& t = d_.Pick(kTables);
         const std::string domain = d_.Pick({"", "DOM", "xyDOM", "XYdom ", "DOM\u00B2"});
         case_.setup.push_back(
             Sql("insert into qzddi150 (appl, cpac, cmod, flno, fdnm, dept, cdom) values (" +
@@ -227,7 +227,7 @@ class CaseDrawer {
                                   Quoted(d_.Pick({"DOM", "dom ", "DOM\u00B2"})) + ")"));
       }
       if (d_.Chance(40)) {
-        const Table& t = d_.Pick(kTables);
+        const TableCode& t = d_.Pick(kTables);
         case_.setup.push_back(Sql("insert into qzlgy150 (appl, cpac, cmod, flno, flna) values (" +
                                   Quoted(app) + ", " + Quoted(t.pac) + ", " + Quoted(t.mod) + ", " +
                                   Quoted(t.flno) + ", " + Quoted(Text(kFields, 15)) + ")"));
@@ -312,7 +312,7 @@ class CaseDrawer {
     for (int n = d_.Number(3, 14); n > 0; --n) {
       const auto [mprf, v] = Keyed(8);
       if (v.vers.size() > 255 || v.rele.size() > 255 || v.cust.size() > 255) continue;
-      const Table t = SomeTable(10);
+      const TableCode t = SomeTable(10);
       const std::string key =
           Head(mprf, v) + ", " + Quoted(t.pac) + ", " + Quoted(t.mod) + ", " + Quoted(t.flno);
       rules_.push_back({mprf, t});
@@ -327,7 +327,7 @@ class CaseDrawer {
           Quoted(d_.Pick(kStatuses)) + ", " + Quoted(Text(kUsers, 10)) + ", " +
           Quoted(d_.Variant(" comment ", 10)) + ", 'v', 's', 'i', 't', '2003-04-05 06:07:08')"));
       if (d_.Chance(50)) {
-        const Table s = SomeTable(10);
+        const TableCode s = SomeTable(10);
         case_.setup.push_back(
             Sql("insert into qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno, scpac, "
                 "scmod, sflno, icod, qury, txtn) values (" +
@@ -347,7 +347,7 @@ class CaseDrawer {
             key + ", " + Quoted(Text(kFunctions, 10)) + ")"));
       }
       if (d_.Chance(40)) {
-        const Table c = SomeTable(10);
+        const TableCode c = SomeTable(10);
         case_.setup.push_back(Sql(
             "insert into qzmap170 (mprf, vers, rele, cust, bpac, bmod, bflno, cpac, cmod, cflno) "
             "values (" +
@@ -399,7 +399,7 @@ class CaseDrawer {
         // Mostly the rules of a table the source profile has.
         const auto [target, v] = Keyed(h / 2);
         Json source = NumberArgument();
-        Table t = SomeTable(h);
+        TableCode t = SomeTable(h);
         if (!rules_.empty() && d_.Chance(70)) {
           const Rule& rule = d_.Pick(rules_);
           source = rule.mprf;
@@ -459,14 +459,14 @@ class CaseDrawer {
       }
       case 11: {
         const auto [mprf, v] = Keyed(h);
-        const Table t = SomeTable(h);
+        const TableCode t = SomeTable(h);
         return Add(
             Call("DeleteMapRules", {d_.Chance(80) ? Json(mprf) : NumberArgument(), v.vers, v.rele,
                                     v.cust, t.pac, t.mod, t.flno, SomeChilds(h), SomeBool()}));
       }
       case 12: {
         const auto [mprf, v] = Keyed(h);
-        const Table t = SomeTable(h);
+        const TableCode t = SomeTable(h);
         const char* table = d_.Pick({"qzmap120", "qzmap125", "qzmap140", "qzmap145"});
         const std::string select =
             std::string("select * from ") + table + " where mprf = " + std::to_string(mprf) +
@@ -475,7 +475,7 @@ class CaseDrawer {
       }
       case 13: {
         const auto [mprf, v] = Keyed(h);
-        const Table t = SomeTable(h);
+        const TableCode t = SomeTable(h);
         return Add(Call("ExpireMapRules",
                         {d_.Chance(80) ? Json(mprf) : NumberArgument(), v.vers, v.rele, v.cust,
                          t.pac, t.mod, t.flno, SomeChilds(h), SomeBool(), SomeBool()}));
@@ -534,7 +534,7 @@ class CaseDrawer {
   std::vector<Vrc> vrcs_;
   struct Rule {
     int mprf;
-    Table table;
+    TableCode table;
   };
   std::vector<Rule> rules_;  // rows written to qzmap120
   struct Function {
