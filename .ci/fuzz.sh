@@ -29,10 +29,12 @@ findings=$build/findings
 mkdir -p "$findings"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/migprof-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-failed=()
-for target in "${targets[@]}"; do
+# Runs one target; a failing one leaves "<target>.failed" in the findings.
+run_target() {
+  local target=$1
   mkdir -p "$scratch/$target/corpus" "$scratch/$target/cwd"
-  log=$findings/$target.log
+  local log=$findings/$target.log
+  rm -f "$findings/$target.failed"
   # Run from a scratch directory, its temporary files there too: the request
   # reader's target keeps a database and may name database files relative
   # to the working directory.
@@ -40,13 +42,26 @@ for target in "${targets[@]}"; do
     "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
       -artifact_prefix="$findings/$target-" -print_final_stats=1 \
       "$scratch/$target/corpus" "$root/fuzz/corpus/$target") >"$log" 2>&1; then
+    local runs
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz: $target: ${runs:-?} executions, no failure"
   else
     echo "fuzz: $target FAILED (log: $log)"
     grep -E 'property broken|ERROR|SUMMARY' "$log" | head -n 5 || true
-    failed+=("$target")
+    touch "$findings/$target.failed"
   fi
+}
+# A libFuzzer process keeps one core busy: as many targets run at once as
+# the machine has cores.
+jobs_at_once=$(nproc)
+for target in "${targets[@]}"; do
+  while [[ $(jobs -rp | wc -l) -ge $jobs_at_once ]]; do wait -n || true; done
+  run_target "$target" &
+done
+wait
+failed=()
+for target in "${targets[@]}"; do
+  if [[ -e "$findings/$target.failed" ]]; then failed+=("$target"); fi
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
   echo "fuzz: failing targets: ${failed[*]}" >&2
