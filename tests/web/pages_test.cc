@@ -60,6 +60,19 @@ TEST_F(PagesTest, EveryTableCodeLinksToItsTablePageInEitherSpelling) {
   EXPECT_NE(Get("/profiles/120")->body.find(">1 table</a>"), std::string::npos);
 }
 
+TEST_F(PagesTest, WhereUsedPagesPastTheEndSayWhereTheListEnds) {
+  // or sls 400 is used by three profiles: one page of them.
+  const std::string first = Get("/where-used?table=or%20sls%20400")->body;
+  for (const char* mprf : {"100", "110", "120"}) {
+    EXPECT_NE(first.find("data-mprf=\"" + std::string(mprf) + "\""), std::string::npos) << mprf;
+  }
+  const std::string past = Get("/where-used?table=or%20sls%20400&page=3")->body;
+  EXPECT_NE(past.find("past the end of the list: 3 profiles and VRCs"), std::string::npos) << past;
+  EXPECT_EQ(past.find("No profile holds rules"), std::string::npos);
+  EXPECT_NE(Get("/where-used?table=zz%20zzz%20999")->body.find("No profile holds rules"),
+            std::string::npos);
+}
+
 TEST_F(PagesTest, PreviewsAreGetPagesAndOutcomesSayWhatChanged) {
   const std::vector<std::string> before = Rows();
   const httplib::Params expire = {{"action", "expire"},

@@ -171,6 +171,8 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
       data.set("has_table", Flag(true));
       data.set("table_uses", rows);
       data.set("table_used", Flag(!rows.empty()));
+      data.set("table_past_end", Flag(rows.empty() && use.total > 0));
+      data.set("first_url", "/where-used?table=" + UrlEncode(table));
       data.set("table_count", (use.more ? "more than " : "") + std::to_string(use.total));
       more = use.more;
     } else {
