@@ -174,10 +174,6 @@ FunctionUsage FunctionUse(const DataSource& source, const String& name) {
   return usage;
 }
 
-}  // namespace migprof::insight
-
-namespace migprof::insight {
-
 UsagePage<Use> TableUsePage(const DataSource& source, const String& tcpac, const String& tcmod,
                             const String& tflno, long offset, long count,
                             const PageClause& page_clause) {

@@ -164,9 +164,7 @@ TEST_F(WhereUsedTest, ALongUseListIsCountedOnlyAsFarAsItsPageLooksAhead) {
   const long scopes = insight::kUsesCountedAhead + 1;
   for (long from = 0; from < scopes; from += 200) {
     std::string values;
-    for (long mprf = from; mprf < std::min(scopes, from + 200); ++mprf) {
-      const bool field = mprf == scopes - 1;
-      if (field) continue;
+    for (long mprf = from; mprf < std::min(scopes - 1, from + 200); ++mprf) {
       values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(5000 + mprf) +
                 ", 'L', 'L', 'L', 'lo', 'ngl', '1')";
     }
