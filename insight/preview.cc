@@ -1,6 +1,7 @@
 // Preview: the work runs on a snapshot. Triggers in the snapshot note the
-// rows the work touches; those rows, read from a copy kept before the work
-// and from the snapshot after it, tell what it would change.
+// rows the work touches; those rows, read from the snapshot's second copy,
+// kept as it was, and from the snapshot after the work, tell what it would
+// change.
 #include "component/sqlite/snapshot_file.h"
 #include "insight/rows.h"
 #include "insight/snapshot.h"
@@ -16,10 +17,9 @@ std::vector<TableChanges> Preview(const DataSource& source, const std::vector<In
     if (table.kind != TableKind::kDictionary) watched.push_back(table.name);
   }
   sqlite::RecordTouchedRows(snapshot.path(), watched);
-  const DataSource before = snapshot.Copy("before");
   run(snapshot.source());
   const std::map<String, std::set<long long>> touched = sqlite::TouchedRows(snapshot.path());
-  return DiffStates(ReadState(*Connect(before), touched),
+  return DiffStates(ReadState(*Connect(snapshot.before()), touched),
                     ReadState(*Connect(snapshot.source()), touched));
 }
 

@@ -1,8 +1,14 @@
 #include "insight/snapshot.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <system_error>
 
 #include "component/sql_text.h"
@@ -95,30 +101,123 @@ std::string EmbeddedPath(const DataSource& source) {
 
 namespace {
 
-// A new private directory for a snapshot: in memory (/dev/shm) where the
-// system has it, so the copy costs no disk writes, else in the temporary
-// directory.
-std::string MakeSnapshotDirectory() {
+// A new private directory whose name begins with prefix: in memory
+// (/dev/shm) where the system has it, so the copy costs no disk writes, else
+// in the temporary directory.
+std::string MakeSnapshotDirectory(const std::string& prefix) {
   std::error_code ignored;
   std::vector<std::filesystem::path> places;
   if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
   places.push_back(std::filesystem::temp_directory_path(ignored));
   for (const std::filesystem::path& place : places) {
-    std::string pattern = (place / "migprof_snapshot_XXXXXX").string();
+    std::string pattern = (place / (prefix + "XXXXXX")).string();
     if (::mkdtemp(pattern.data())) return pattern;
   }
   RaiseSnapshot("no directory for the copy");
 }
 
+constexpr std::string_view kBasePrefix = "migprof_base_";
+
+// Removes the bases that processes which have ended left behind (a process
+// killed before its exit handlers ran): each base's directory is named after
+// the process that keeps it.
+void RemoveAbandonedBases(const std::filesystem::path& place) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(place, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, kBasePrefix.size(), kBasePrefix) != 0) continue;
+    const long pid = std::strtol(name.c_str() + kBasePrefix.size(), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::error_code ignored;
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
+  }
+}
+
+// The tables every snapshot takes whole.
+std::vector<sqlite::RowsToCopy> WholeTables() {
+  std::vector<sqlite::RowsToCopy> whole;
+  for (const TableInfo& table : AllTables()) {
+    if (!PerProfile(table)) whole.push_back({table.name, ColumnList(table), ""});
+  }
+  return whole;
+}
+
+// The whole tables of one embedded database, kept in a directory of this
+// process's own.
+class KeptBase {
+ public:
+  explicit KeptBase(const std::string& source_path) {
+    directory_ = MakeSnapshotDirectory(std::string(kBasePrefix) + std::to_string(::getpid()) + "_");
+    RemoveAbandonedBases(std::filesystem::path(directory_).parent_path());
+    try {
+      const std::string path = directory_ + "/base.db";
+      schema::CreateEmbeddedDatabase(path);
+      base_ = std::make_unique<sqlite::SnapshotBase>(source_path, path, WholeTables());
+    } catch (...) {
+      std::error_code ignored;
+      std::filesystem::remove_all(directory_, ignored);
+      throw;
+    }
+  }
+  ~KeptBase() {
+    base_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+  }
+  KeptBase(const KeptBase&) = delete;
+  KeptBase& operator=(const KeptBase&) = delete;
+
+  sqlite::SnapshotBase& base() { return *base_; }
+
+ private:
+  std::string directory_;
+  std::unique_ptr<sqlite::SnapshotBase> base_;
+};
+
+// A server previews on one database, a test program on many in turn: the
+// bases of the few databases used last are kept.
+constexpr std::size_t kKeptBases = 4;
+
+std::shared_ptr<KeptBase> BaseFor(const std::string& source_path) {
+  static std::mutex lock;
+  static std::list<std::pair<std::string, std::shared_ptr<KeptBase>>> kept;  // latest first
+  std::error_code ignored;
+  const std::string key = std::filesystem::weakly_canonical(source_path, ignored).string();
+  std::lock_guard<std::mutex> guard(lock);
+  for (auto it = kept.begin(); it != kept.end(); ++it) {
+    if (it->first != key) continue;
+    kept.splice(kept.begin(), kept, it);
+    return kept.front().second;
+  }
+  kept.emplace_front(key, std::make_shared<KeptBase>(source_path));
+  if (kept.size() > kKeptBases) kept.pop_back();
+  return kept.front().second;
+}
+
 }  // namespace
 
 Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profiles) {
-  directory_ = MakeSnapshotDirectory();
+  directory_ = MakeSnapshotDirectory("migprof_snapshot_");
   path_ = directory_ + "/snapshot.db";
+  const std::string before_path = directory_ + "/before.db";
   source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};
+  before_ = DataSource{String(kEmbeddedPrefix) + before_path, source.user, source.password};
   try {
-    schema::CreateEmbeddedDatabase(path_);
-    CopyProfileRows(source, source_, profiles);
+    const std::string source_path = EmbeddedPath(source);
+    if (!source_path.empty()) {
+      std::vector<sqlite::RowsToCopy> some;
+      for (const TableInfo& table : AllTables()) {
+        if (PerProfile(table) && !profiles.empty()) {
+          some.push_back({table.name, ColumnList(table), WhereProfiles(profiles)});
+        }
+      }
+      BaseFor(source_path)->base().Fill(some, {path_, before_path});
+    } else {
+      schema::CreateEmbeddedDatabase(path_);
+      CopyProfileRows(source, source_, profiles);
+      sqlite::BackupDatabase(path_, before_path);
+    }
   } catch (...) {
     sqlite::CloseIdleSessions(path_);
     std::error_code ignored;
@@ -127,16 +226,9 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
   }
 }
 
-DataSource Snapshot::Copy(const std::string& name) {
-  const std::string path = directory_ + "/" + name + ".db";
-  copies_.push_back(path);
-  sqlite::BackupDatabase(path_, path);
-  return DataSource{String(kEmbeddedPrefix) + path, source_.user, source_.password};
-}
-
 Snapshot::~Snapshot() {
   sqlite::CloseIdleSessions(path_);
-  for (const std::string& copy : copies_) sqlite::CloseIdleSessions(copy);
+  sqlite::CloseIdleSessions(EmbeddedPath(before_));
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
 }

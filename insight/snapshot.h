@@ -13,12 +13,14 @@ class Snapshot {
  public:
   // Copies source into a new embedded database file in a directory of its
   // own, in memory under /dev/shm where the system has it, else under the
-  // temporary directory (CopyProfileRows): every profile, level,
-  // development VRC, user, owner link and dictionary row, and the rules and
-  // library of the profiles listed only, so that the copy grows with those
-  // profiles rather than with all the rules of the estate.
+  // temporary directory: every profile, level, development VRC, user, owner
+  // link and dictionary row, and the rules and library of the profiles
+  // listed only, so that the copy grows with those profiles rather than with
+  // all the rules of the estate. A second copy, before(), keeps that state
+  // while the first is changed. From an embedded source, the whole tables
+  // come from a base kept between snapshots (SnapshotBase).
   Snapshot(const DataSource& source, const std::vector<Integer>& profiles);
-  // Removes the copy, after closing the idle handles kept for it.
+  // Removes the copies, after closing the idle handles kept for them.
   ~Snapshot();
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -27,15 +29,14 @@ class Snapshot {
   const DataSource& source() const { return source_; }
   // The copy's file.
   const std::string& path() const { return path_; }
-  // A copy of the copy as it is now, named name in the same directory and
-  // removed with it.
-  DataSource Copy(const std::string& name);
+  // The second copy, as the first was when it was taken.
+  const DataSource& before() const { return before_; }
 
  private:
   std::string directory_;
   std::string path_;
   DataSource source_;
-  std::vector<std::string> copies_;
+  DataSource before_;
 };
 
 // Reads into the empty embedded database target every row of source's

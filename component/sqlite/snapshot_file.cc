@@ -1,5 +1,11 @@
 #include "component/sqlite/snapshot_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "component/sql_text.h"
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/raw_db.h"
@@ -35,33 +41,117 @@ std::vector<String> ColumnNames(sqlite3* db, const String& schema, const String&
                              SqlQuoted(schema) + ")");
 }
 
+// Inserts into the table of main the rows of the same table of source that
+// where selects ("" for all of them).
+void InsertFromSource(sqlite3* db, const RowsToCopy& item, const String& where) {
+  // A whole table whose columns are the same in both files goes as it is
+  // stored, into an empty table: SQLite then moves its records and index
+  // entries without comparing keys, many times faster than inserting row by
+  // row. Other tables (a file from an older version) are copied by column
+  // name.
+  const bool alike =
+      where.empty() && ColumnNames(db, "main", item.table) == ColumnNames(db, "source", item.table);
+  raw::Exec(db,
+            alike ? "INSERT INTO main." + item.table + " SELECT * FROM source." + item.table
+                  : "INSERT INTO main." + item.table + " (" + item.columns + ") SELECT " +
+                        item.columns + " FROM source." + item.table + where,
+            errc::kProviderFailure);
+}
+
+// Runs work in a transaction of db, rolled back when work raises.
+template <typename Work>
+void InTransaction(sqlite3* db, Work work) {
+  raw::Exec(db, "BEGIN", errc::kProviderFailure);
+  try {
+    work();
+    raw::Exec(db, "COMMIT", errc::kProviderFailure);
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 }  // namespace
 
 void CopyRows(const String& source_path, const String& target_path,
               const std::vector<RowsToCopy>& rows) {
   raw::Db db = OpenWithDialect(target_path);
   AttachReadOnly(db.get(), source_path);
-  raw::Exec(db.get(), "BEGIN", errc::kProviderFailure);
+  InTransaction(db.get(), [&] {
+    for (const RowsToCopy& item : rows) InsertFromSource(db.get(), item, item.where);
+  });
+  raw::Exec(db.get(), "DETACH DATABASE source", errc::kProviderFailure);
+}
+
+SnapshotBase::SnapshotBase(const String& source_path, const String& base_path,
+                           std::vector<RowsToCopy> whole)
+    : source_path_(source_path), base_path_(base_path), whole_(std::move(whole)) {
+  db_ = OpenWithDialect(base_path_);
+  // The base is scratch: a copy of rows that can be read again. Its
+  // journal stays in memory and nothing waits for the disk.
+  raw::Exec(db_.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF",
+            errc::kProviderFailure);
+  AttachSource();
+}
+
+void SnapshotBase::AttachSource() {
+  struct stat file {};
+  if (::stat(source_path_.c_str(), &file) != 0) {
+    throw ComError(errc::kProviderFailure,
+                   "Cannot read the database " + source_path_ + ": " + std::strerror(errno));
+  }
+  device_ = file.st_dev;
+  inode_ = file.st_ino;
+  AttachReadOnly(db_.get(), source_path_);
+}
+
+// A file put in the source's place (a restored or recreated database) is
+// another database, whose commits the attached one never sees.
+bool SnapshotBase::SourceReplaced() const {
+  struct stat file {};
+  return ::stat(source_path_.c_str(), &file) != 0 || file.st_dev != device_ ||
+         file.st_ino != inode_;
+}
+
+void SnapshotBase::Fill(const std::vector<RowsToCopy>& some, const std::vector<String>& targets) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  sqlite3* db = db_.get();
+  if (SourceReplaced()) {
+    version_.reset();
+    raw::Exec(db, "DETACH DATABASE source", errc::kProviderFailure);
+    AttachSource();
+  }
+  std::optional<String> version;
   try {
-    for (const RowsToCopy& item : rows) {
-      // A whole table whose columns are the same in both files goes as it is
-      // stored: SQLite then moves its records and index entries without
-      // comparing keys, many times faster than inserting row by row. Other
-      // tables (a file from an older version) are copied by column name.
-      const bool alike = item.where.empty() && ColumnNames(db.get(), "main", item.table) ==
-                                                   ColumnNames(db.get(), "source", item.table);
-      raw::Exec(db.get(),
-                alike ? "INSERT INTO main." + item.table + " SELECT * FROM source." + item.table
-                      : "INSERT INTO main." + item.table + " (" + item.columns + ") SELECT " +
-                            item.columns + " FROM source." + item.table + item.where,
-                errc::kProviderFailure);
-    }
-    raw::Exec(db.get(), "COMMIT", errc::kProviderFailure);
+    InTransaction(db, [&] {
+      // The data version begins the read transaction on the source: every
+      // row below is read in the state it names. It moves whenever another
+      // connection has committed since this connection last looked.
+      version = raw::Column(db, "PRAGMA source.data_version").at(0);
+      for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
+      partial_.clear();
+      refreshed_ = version != version_;
+      if (refreshed_) {
+        version_.reset();
+        for (const RowsToCopy& item : whole_) {
+          raw::Exec(db, "DELETE FROM main." + item.table, errc::kProviderFailure);
+          InsertFromSource(db, item, "");
+        }
+      }
+      for (const RowsToCopy& item : some) InsertFromSource(db, item, item.where);
+    });
   } catch (...) {
-    sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    version_.reset();
     throw;
   }
-  raw::Exec(db.get(), "DETACH DATABASE source", errc::kProviderFailure);
+  version_ = version;
+  for (const RowsToCopy& item : some) partial_.push_back(item.table);
+  // Committed with its journal in memory, the base file holds every row.
+  for (const String& target : targets) std::filesystem::copy_file(base_path_, target);
+  InTransaction(db, [&] {
+    for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
+  });
+  partial_.clear();
 }
 
 void RecordTouchedRows(const String& path, const std::vector<String>& tables) {

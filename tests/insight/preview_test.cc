@@ -3,6 +3,8 @@
 // when it really runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "app/members.h"
@@ -120,9 +122,9 @@ TEST_F(PreviewTest, RefusesMembersThatChangeNothingAndBadArguments) {
   }
 }
 
-// What a snapshot for the profiles 110 and 120 holds of contents: every row
-// but the rules and functions of other profiles.
-Contents SnapshotOf110And120(const Contents& all) {
+// What a snapshot for profiles holds of contents: every row but the rules
+// and functions of other profiles.
+Contents SnapshotOf(const Contents& all, const std::vector<Integer>& profiles) {
   Contents expected;
   for (const insight::TableInfo& table : insight::AllTables()) {
     std::vector<std::string>& rows = expected[table.name];
@@ -130,10 +132,21 @@ Contents SnapshotOf110And120(const Contents& all) {
       Json parsed = Json::parse(row);
       bool per_profile =
           table.kind == insight::TableKind::kRule || table.kind == insight::TableKind::kFunction;
-      if (!per_profile || parsed["mprf"] == 110 || parsed["mprf"] == 120) rows.push_back(row);
+      if (!per_profile || std::count(profiles.begin(), profiles.end(), parsed["mprf"])) {
+        rows.push_back(row);
+      }
     }
   }
   return expected;
+}
+
+// A snapshot taken now for profiles: both its copies hold what the database
+// holds for them.
+void ExpectSnapshotOfNow(const insight::DataSource& source, const std::vector<Integer>& profiles) {
+  insight::Snapshot snapshot(source, profiles);
+  const Contents expected = SnapshotOf(ContentsOf(source), profiles);
+  EXPECT_EQ(ContentsOf(snapshot.source()), expected);
+  EXPECT_EQ(ContentsOf(snapshot.before()), expected);
 }
 
 // The snapshot holds all profile rows and the rules of the profiles asked
@@ -145,9 +158,39 @@ TEST_F(PreviewTest, SnapshotHoldsTheRowsOfTheProfilesConcerned) {
   insight::DataSource target{"sqlite:" + file.path, "", ""};
   insight::CopyProfileRows(source(), target, {110, 120});
   Contents copied = ContentsOf(target);
-  EXPECT_EQ(copied, SnapshotOf110And120(ContentsOf(source())));
+  EXPECT_EQ(copied, SnapshotOf(ContentsOf(source()), {110, 120}));
   EXPECT_FALSE(copied["qzmap140"].empty());
   sqlite::CloseIdleSessions(file.path);
+}
+
+// Snapshots one after another, the tables taken whole being kept between
+// them for an embedded database: each holds the database as it is when it is
+// taken, whatever was committed, and whatever the snapshot before it held.
+TEST_F(PreviewTest, EachSnapshotHoldsTheDatabaseAsItIsWhenTaken) {
+  ExpectSnapshotOfNow(source(), {110, 120});
+  ExpectSnapshotOfNow(source(), {130});
+  ExpectSnapshotOfNow(source(), {});
+  // Commits to a table taken whole and to a profile's rules, by another
+  // connection, and one that changes nothing a snapshot holds.
+  db_.Exec("update qzmap100 set dsca = 'changed between snapshots' where mprf = 100");
+  ExpectSnapshotOfNow(source(), {110});
+  db_.Exec("delete from qzmap101 where mprf = 130");
+  db_.Exec("update qzmap140 set mrul = 'changed' where mprf = 110");
+  ExpectSnapshotOfNow(source(), {110});
+  ExpectSnapshotOfNow(source(), {110});
+  if (!db_.embedded()) return;
+  // The database removed and another one made in its place, the demo
+  // estate without a profile.
+  sqlite::CloseIdleSessions(db_.path());
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db_.path() + suffix);
+  schema::CreateEmbeddedDatabase(db_.path());
+  {
+    TOVRHandleMigProf object;
+    object.DatabaseName(db_.dsn());
+    app::PopulateDemoEstate(object);
+  }
+  db_.Exec("delete from qzmap100 where mprf = 130");
+  ExpectSnapshotOfNow(source(), {110});
 }
 
 // A file made before every table had its primary key (not yet upgraded)
@@ -171,7 +214,7 @@ TEST_F(PreviewTest, SnapshotOfAnOlderFileHoldsTheSameRows) {
   schema::CreateEmbeddedDatabase(file.path);
   insight::CopyProfileRows(old_source, {"sqlite:" + file.path, "", ""}, {110, 120});
   Contents copied = ContentsOf({"sqlite:" + file.path, "", ""});
-  EXPECT_EQ(copied, SnapshotOf110And120(ContentsOf(old_source)));
+  EXPECT_EQ(copied, SnapshotOf(ContentsOf(old_source), {110, 120}));
   EXPECT_FALSE(copied["qzmap140"].empty());
   sqlite::CloseIdleSessions(file.path);
   sqlite::CloseIdleSessions(old_file.path);
