@@ -1,7 +1,7 @@
 #include "app/changes.h"
 
 #include "app/errors.h"
-
+#include "insight/snapshot.h"
 
 namespace migprof::app {
 namespace {
@@ -28,11 +28,11 @@ struct CallOf {
   const String& user;
 
   MemberCall operator()(const CreateProfile& c) const {
-    return MakeCall("InsertInMap100",
-                    {c.mprf, c.description, c.source_app, c.target_app, c.vrc.vers, c.vrc.rele,
-                     c.vrc.cust, c.parent_vrc, String(c.revision_control ? "Y" : "N"),
-                     c.application_name, user, c.development.vers, c.development.rele,
-                     c.development.cust});
+    return MakeCall(
+        "InsertInMap100",
+        {c.mprf, c.description, c.source_app, c.target_app, c.vrc.vers, c.vrc.rele, c.vrc.cust,
+         c.parent_vrc, String(c.revision_control ? "Y" : "N"), c.application_name, user,
+         c.development.vers, c.development.rele, c.development.cust});
   }
   MemberCall operator()(const UpdateProfile& c) const {
     return MakeCall("UpdateMap100",
@@ -66,8 +66,8 @@ struct CallOf {
                     {c.source, c.target, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user});
   }
   MemberCall operator()(const ExpireFunction& c) const {
-    return MakeCall("Func_Expire", {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user,
-                                    Flag(c.expire)});
+    return MakeCall("Func_Expire",
+                    {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user, Flag(c.expire)});
   }
   MemberCall operator()(const DeleteFunction& c) const {
     return MakeCall("Func_Delete", {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user});
@@ -119,5 +119,10 @@ PreviewResult PreviewCall(Application& app, const Principal& principal, const Me
   }
   return preview;
 }
+
+PreviewsKeptReady::PreviewsKeptReady(const Application& app)
+    : keeper_(std::make_unique<insight::SnapshotKeeper>(app.source())) {}
+
+PreviewsKeptReady::~PreviewsKeptReady() = default;
 
 }  // namespace migprof::app

@@ -5,12 +5,17 @@
 #ifndef MIGPROF_APP_CHANGES_H_
 #define MIGPROF_APP_CHANGES_H_
 
+#include <memory>
 #include <variant>
 #include <vector>
 
 #include "app/members.h"
 #include "app/values.h"
 #include "migprof/insight.h"
+
+namespace migprof::insight {
+class SnapshotKeeper;
+}
 
 namespace migprof::app {
 
@@ -105,6 +110,20 @@ PreviewResult Preview(Application& app, const Principal& principal, const Change
 // nothing.
 PreviewResult PreviewCall(Application& app, const Principal& principal, const MemberCall& call,
                           const std::vector<Integer>& profiles);
+
+// While it lives, what previews of app's embedded database copy whole is
+// kept up to date in the background after each commit, so that a preview
+// does not wait for it (insight::SnapshotKeeper). A server keeps one.
+class PreviewsKeptReady {
+ public:
+  explicit PreviewsKeptReady(const Application& app);
+  ~PreviewsKeptReady();
+  PreviewsKeptReady(const PreviewsKeptReady&) = delete;
+  PreviewsKeptReady& operator=(const PreviewsKeptReady&) = delete;
+
+ private:
+  std::unique_ptr<insight::SnapshotKeeper> keeper_;
+};
 
 }  // namespace migprof::app
 

@@ -226,6 +226,41 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
   }
 }
 
+SnapshotKeeper::SnapshotKeeper(const DataSource& source, std::chrono::milliseconds period)
+    : path_(EmbeddedPath(source)), period_(period) {
+  if (!path_.empty()) thread_ = std::thread([this] { Run(); });
+}
+
+SnapshotKeeper::~SnapshotKeeper() {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void SnapshotKeeper::Run() {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point next_reading = Clock::now();
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stop_) {
+    lock.unlock();
+    const Clock::time_point start = Clock::now();
+    if (start >= next_reading) {
+      try {
+        // Looking costs next to nothing; reading the tables again costs
+        // what a snapshot from scratch does, so it waits its turn.
+        if (BaseFor(path_)->base().Refresh()) next_reading = start + 6 * (Clock::now() - start);
+      } catch (const std::exception&) {
+        // A database that cannot be read now: the next snapshot says why.
+      }
+    }
+    lock.lock();
+    wake_.wait_for(lock, period_, [this] { return stop_; });
+  }
+}
+
 Snapshot::~Snapshot() {
   sqlite::CloseIdleSessions(path_);
   sqlite::CloseIdleSessions(EmbeddedPath(before_));

@@ -2,7 +2,11 @@
 #ifndef MIGPROF_INSIGHT_SNAPSHOT_H_
 #define MIGPROF_INSIGHT_SNAPSHOT_H_
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "migprof/insight.h"
@@ -37,6 +41,32 @@ class Snapshot {
   std::string path_;
   DataSource source_;
   DataSource before_;
+};
+
+// While it lives, a thread of its own brings the tables that snapshots of an
+// embedded source take whole up to date after each commit to it, so that
+// the next snapshot finds them current instead of reading them itself. It
+// looks every period; after reading them it waits five times as long as
+// that took before it reads them again, so that it never takes more than a
+// sixth of a processor. It does nothing for another source.
+class SnapshotKeeper {
+ public:
+  explicit SnapshotKeeper(const DataSource& source,
+                          std::chrono::milliseconds period = std::chrono::milliseconds(200));
+  // Stops the thread, waiting for a reading under way.
+  ~SnapshotKeeper();
+  SnapshotKeeper(const SnapshotKeeper&) = delete;
+  SnapshotKeeper& operator=(const SnapshotKeeper&) = delete;
+
+ private:
+  void Run();
+
+  std::string path_;
+  std::chrono::milliseconds period_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 // Reads into the empty embedded database target every row of source's

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/changes.h"
 #include "app/secrets.h"
 #include "app/tables.h"
 #include "migprof/com_error.h"
@@ -327,6 +328,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
                         [&proxies](const std::string& address) { return proxies.Trusts(address); });
   ServerChecks checks{options.bodies, !options.tls_cert.empty(), &guard};
   ConfigureServer(*server, app, proxies, options.access_log ? &out : nullptr, checks);
+  app::PreviewsKeptReady previews(app.core);
   // The listening socket, kept to give it a longer queue of connections
   // waiting to be accepted than cpp-httplib's built-in 5.
   int listener = -1;

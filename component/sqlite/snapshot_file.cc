@@ -115,6 +115,23 @@ bool SnapshotBase::SourceReplaced() const {
 
 void SnapshotBase::Fill(const std::vector<RowsToCopy>& some, const std::vector<String>& targets) {
   std::lock_guard<std::mutex> guard(mutex_);
+  BringUpToDate(some);
+  // Committed with its journal in memory, the base file holds every row.
+  for (const String& target : targets) std::filesystem::copy_file(base_path_, target);
+  sqlite3* db = db_.get();
+  InTransaction(db, [&] {
+    for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
+  });
+  partial_.clear();
+}
+
+bool SnapshotBase::Refresh() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  BringUpToDate({});
+  return refreshed_;
+}
+
+void SnapshotBase::BringUpToDate(const std::vector<RowsToCopy>& some) {
   sqlite3* db = db_.get();
   if (SourceReplaced()) {
     version_.reset();
@@ -146,12 +163,6 @@ void SnapshotBase::Fill(const std::vector<RowsToCopy>& some, const std::vector<S
   }
   version_ = version;
   for (const RowsToCopy& item : some) partial_.push_back(item.table);
-  // Committed with its journal in memory, the base file holds every row.
-  for (const String& target : targets) std::filesystem::copy_file(base_path_, target);
-  InTransaction(db, [&] {
-    for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
-  });
-  partial_.clear();
 }
 
 void RecordTouchedRows(const String& path, const std::vector<String>& tables) {

@@ -50,10 +50,18 @@ class SnapshotBase {
   // so that all of them are one state of it.
   void Fill(const std::vector<RowsToCopy>& some, const std::vector<String>& targets);
 
-  // Whether the last Fill read the whole tables again.
+  // Reads the whole tables again if the source has changed since they were
+  // last read, so that the next Fill need not; says whether it did.
+  bool Refresh();
+
+  // Whether the last Fill or Refresh read the whole tables again.
   bool refreshed() const { return refreshed_; }
 
  private:
+  // In one transaction: the whole tables read again if the source has
+  // changed, the rows of the last snapshot's own taken out and those that
+  // some names put in (then listed in partial_).
+  void BringUpToDate(const std::vector<RowsToCopy>& some);
   void AttachSource();
   bool SourceReplaced() const;
 

@@ -12,8 +12,10 @@
 #include "cli/commands.h"
 #include "cli/insight_commands.h"
 #include "cli/run_cli.h"
+#include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/snapshot.h"
+#include "insight/tables.h"
 #include "insight_fixture.h"
 #include "schema/schema.h"
 #include "wire/member_json.h"
@@ -191,6 +193,42 @@ TEST_F(PreviewTest, EachSnapshotHoldsTheDatabaseAsItIsWhenTaken) {
   }
   db_.Exec("delete from qzmap100 where mprf = 130");
   ExpectSnapshotOfNow(source(), {110});
+}
+
+// The base of an embedded database's snapshots is read again after a
+// commit, by a refresh between snapshots or else by the next snapshot, and
+// only then.
+TEST_F(PreviewTest, SnapshotBaseIsReadAgainOnlyAfterACommit) {
+  if (!db_.embedded()) GTEST_SKIP() << "a base is kept for an embedded database";
+  TempPath base_file("migprof_insight_base");
+  schema::CreateEmbeddedDatabase(base_file.path);
+  sqlite::CloseIdleSessions(base_file.path);
+  sqlite::SnapshotBase base(db_.path(), base_file.path,
+                            {{"qzmap100", insight::ColumnList(insight::AllTables().front()), ""}});
+  // The description of profile 100 in a snapshot filled now.
+  auto description = [&] {
+    TempPath file("migprof_insight_filled");
+    base.Fill({}, {file.path});
+    const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
+    sqlite::CloseIdleSessions(file.path);
+    for (const std::string& row : contents.at("qzmap100")) {
+      const Json parsed = Json::parse(row);
+      if (parsed["mprf"] == 100) return parsed["dsca"].get<std::string>();
+    }
+    return std::string("no profile 100");
+  };
+  const std::string first = description();
+  EXPECT_TRUE(base.refreshed());
+  EXPECT_FALSE(base.Refresh());
+  db_.Exec("update qzmap100 set dsca = 'refreshed' where mprf = 100");
+  EXPECT_TRUE(base.Refresh());
+  EXPECT_FALSE(base.Refresh());
+  EXPECT_EQ(description(), "refreshed");
+  EXPECT_FALSE(base.refreshed());
+  db_.Exec("update qzmap100 set dsca = 'filled' where mprf = 100");
+  EXPECT_EQ(description(), "filled");
+  EXPECT_TRUE(base.refreshed());
+  EXPECT_NE(first, "filled");
 }
 
 // A file made before every table had its primary key (not yet upgraded)
