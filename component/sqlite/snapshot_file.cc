@@ -91,7 +91,6 @@ SnapshotBase::SnapshotBase(const String& source_path, const String& base_path,
   // journal stays in memory and nothing waits for the disk.
   raw::Exec(db_.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF",
             errc::kProviderFailure);
-  AttachSource();
 }
 
 void SnapshotBase::AttachSource() {
@@ -103,6 +102,7 @@ void SnapshotBase::AttachSource() {
   device_ = file.st_dev;
   inode_ = file.st_ino;
   AttachReadOnly(db_.get(), source_path_);
+  attached_ = true;
 }
 
 // A file put in the source's place (a restored or recreated database) is
@@ -133,9 +133,10 @@ bool SnapshotBase::Refresh() {
 
 void SnapshotBase::BringUpToDate(const std::vector<RowsToCopy>& some) {
   sqlite3* db = db_.get();
-  if (SourceReplaced()) {
+  if (!attached_ || SourceReplaced()) {
     version_.reset();
-    raw::Exec(db, "DETACH DATABASE source", errc::kProviderFailure);
+    if (attached_) raw::Exec(db, "DETACH DATABASE source", errc::kProviderFailure);
+    attached_ = false;
     AttachSource();
   }
   std::optional<String> version;
@@ -146,7 +147,6 @@ void SnapshotBase::BringUpToDate(const std::vector<RowsToCopy>& some) {
       // connection has committed since this connection last looked.
       version = raw::Column(db, "PRAGMA source.data_version").at(0);
       for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
-      partial_.clear();
       refreshed_ = version != version_;
       if (refreshed_) {
         version_.reset();
@@ -161,7 +161,10 @@ void SnapshotBase::BringUpToDate(const std::vector<RowsToCopy>& some) {
     version_.reset();
     throw;
   }
+  // Only now are the earlier snapshot's own rows gone: after a rollback
+  // partial_ still names their tables.
   version_ = version;
+  partial_.clear();
   for (const RowsToCopy& item : some) partial_.push_back(item.table);
 }
 

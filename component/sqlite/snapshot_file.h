@@ -70,6 +70,7 @@ class SnapshotBase {
   String base_path_;
   std::vector<RowsToCopy> whole_;
   raw::Db db_;
+  bool attached_ = false;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   // The source's data version when the whole tables were last read, as this

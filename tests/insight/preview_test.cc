@@ -231,6 +231,35 @@ TEST_F(PreviewTest, SnapshotBaseIsReadAgainOnlyAfterACommit) {
   EXPECT_NE(first, "filled");
 }
 
+// A base whose database is not there (yet): filling fails, and works once
+// the database is made.
+TEST_F(PreviewTest, SnapshotBaseWaitsForItsDatabase) {
+  if (!db_.embedded()) GTEST_SKIP() << "a base is kept for an embedded database";
+  TempPath base_file("migprof_insight_base");
+  TempPath later("migprof_insight_later");
+  schema::CreateEmbeddedDatabase(base_file.path);
+  sqlite::CloseIdleSessions(base_file.path);
+  sqlite::SnapshotBase base(later.path, base_file.path,
+                            {{"qzmap100", insight::ColumnList(insight::AllTables().front()), ""}});
+  TempPath file("migprof_insight_filled");
+  EXPECT_THROW(base.Fill({}, {file.path}), ComError);
+  EXPECT_THROW(base.Fill({}, {file.path}), ComError);
+  EXPECT_FALSE(std::filesystem::exists(file.path));
+  schema::CreateEmbeddedDatabase(later.path);
+  {
+    TOVRHandleMigProf object;
+    object.DatabaseName("sqlite:" + later.path);
+    app::PopulateDemoEstate(object);
+  }
+  base.Fill({}, {file.path});
+  const insight::DataSource filled{"sqlite:" + file.path, "", ""};
+  EXPECT_EQ(ContentsOf(filled)["qzmap100"],
+            ContentsOf({"sqlite:" + later.path, "", ""})["qzmap100"]);
+  EXPECT_FALSE(ContentsOf(filled)["qzmap100"].empty());
+  sqlite::CloseIdleSessions(file.path);
+  sqlite::CloseIdleSessions(later.path);
+}
+
 // A file made before every table had its primary key (not yet upgraded)
 // has other columns than a new snapshot: its rows are copied by name.
 TEST_F(PreviewTest, SnapshotOfAnOlderFileHoldsTheSameRows) {
