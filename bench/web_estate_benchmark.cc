@@ -14,6 +14,7 @@
 // that each has 10 of its 20 fields mapped). MIGPROF_BENCH_KEEP=path keeps
 // (or reuses) the database file.
 #include <benchmark/benchmark.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -170,7 +171,17 @@ class LargeSite {
     cookie_ = {{"Cookie", std::string(migprof::web::kSessionCookie) + "=" + id}};
     migprof::web::ConfigureServer(server_, *app_, proxies_, nullptr);
     previews_ = std::make_unique<migprof::app::PreviewsKeptReady>(app_->core);
+    // As `migprof serve` does: a longer queue of connections waiting to be
+    // accepted than cpp-httplib's 5, so that clients connecting at once are
+    // not held back by the system's retry of a dropped connection (1 s).
+    int listener = -1;
+    server_.set_socket_options([&listener](int socket) {
+      int yes = 1;
+      setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      listener = socket;
+    });
     port_ = server_.bind_to_any_port("127.0.0.1");
+    if (listener >= 0) ::listen(listener, 1024);
     listener_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
