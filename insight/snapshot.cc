@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -118,6 +119,17 @@ std::string MakeSnapshotDirectory(const std::string& prefix) {
 
 constexpr std::string_view kBasePrefix = "migprof_base_";
 
+// Whether process pid runs: it exists and has not ended waiting for its
+// parent to collect it (a zombie, state Z in /proc).
+bool ProcessRuns(pid_t pid) {
+  if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const std::size_t end_of_name = line.rfind(')');
+  return end_of_name == std::string::npos || line.compare(end_of_name, 3, ") Z") != 0;
+}
+
 // Removes the bases that processes which have ended left behind (a process
 // killed before its exit handlers ran): each base's directory is named after
 // the process that keeps it.
@@ -127,7 +139,7 @@ void RemoveAbandonedBases(const std::filesystem::path& place) {
     const std::string name = entry.path().filename().string();
     if (name.compare(0, kBasePrefix.size(), kBasePrefix) != 0) continue;
     const long pid = std::strtol(name.c_str() + kBasePrefix.size(), nullptr, 10);
-    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+    if (pid > 0 && !ProcessRuns(static_cast<pid_t>(pid))) {
       std::error_code ignored;
       std::filesystem::remove_all(entry.path(), ignored);
     }

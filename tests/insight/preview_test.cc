@@ -2,6 +2,8 @@
 // database exactly as it was and describe exactly what the member then does
 // when it really runs.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -258,6 +260,32 @@ TEST_F(PreviewTest, SnapshotBaseWaitsForItsDatabase) {
   EXPECT_FALSE(ContentsOf(filled)["qzmap100"].empty());
   sqlite::CloseIdleSessions(file.path);
   sqlite::CloseIdleSessions(later.path);
+}
+
+// The base of a process that was killed stays behind; the next base made
+// removes it, also while the process waits for its parent (a zombie), but
+// not the bases of processes that run.
+TEST_F(PreviewTest, BasesOfEndedProcessesAreRemoved) {
+  if (!db_.embedded() || !std::filesystem::is_directory("/dev/shm")) {
+    GTEST_SKIP() << "bases are kept for embedded databases, under /dev/shm here";
+  }
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ASSERT_GT(ended, 0);
+  const std::filesystem::path left = "/dev/shm/migprof_base_" + std::to_string(ended) + "_test";
+  const std::filesystem::path running = "/dev/shm/migprof_base_1_test";
+  std::filesystem::create_directories(left);
+  std::filesystem::create_directories(running);
+  // A database the process has no base for yet.
+  TempPath file("migprof_insight_fresh");
+  schema::CreateEmbeddedDatabase(file.path);
+  insight::Snapshot(insight::DataSource{"sqlite:" + file.path, "", ""}, {});
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  std::filesystem::remove_all(left);
+  std::filesystem::remove_all(running);
+  ::waitpid(ended, nullptr, 0);
+  sqlite::CloseIdleSessions(file.path);
 }
 
 // A file made before every table had its primary key (not yet upgraded)
