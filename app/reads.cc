@@ -1,5 +1,7 @@
 #include "app/reads.h"
 
+#include <algorithm>
+
 #include "component/sql_text.h"
 #include "component/text/cp1252.h"
 #include "profiles/owner_cipher.h"
@@ -145,6 +147,23 @@ std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf) {
       db.QueryOne(String(kProfileColumns) + " where p.mprf = " + SqlNumber(mprf));
   if (!row) return std::nullopt;
   return ToProfile(*row);
+}
+
+std::vector<ProfileSummary> FindProfiles(const Db& db, const std::vector<Integer>& numbers) {
+  constexpr std::size_t kChunk = 500;
+  std::vector<ProfileSummary> found;
+  for (std::size_t first = 0; first < numbers.size(); first += kChunk) {
+    String list;
+    for (std::size_t i = first; i < std::min(numbers.size(), first + kChunk); ++i) {
+      list += (list.empty() ? "" : ", ") + SqlNumber(numbers[i]);
+    }
+    for (const Row& row : db.Query(String(kProfileColumns) + " where p.mprf in (" + list + ")")) {
+      found.push_back(ToProfile(row));
+    }
+  }
+  std::sort(found.begin(), found.end(),
+            [](const ProfileSummary& a, const ProfileSummary& b) { return a.mprf < b.mprf; });
+  return found;
 }
 
 std::optional<Integer> FindProfileByVrc(const Db& db, const Vrc& vrc) {

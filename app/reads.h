@@ -33,6 +33,9 @@ std::vector<ProfileSummary> ListProfiles(const Db& db, const String& search, lon
                                          long count);
 long long CountProfiles(const Db& db, const String& search);
 std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf);
+// The profiles of these numbers that exist, in the order of their numbers:
+// one statement for each 500 numbers.
+std::vector<ProfileSummary> FindProfiles(const Db& db, const std::vector<Integer>& numbers);
 // The profiles derived directly from the profile whose VRC this is (their
 // derivation level 2 is vrc), ordered by number, a page at a time.
 std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count);

@@ -1,5 +1,6 @@
 // Where used: a profile's ancestors and derived profiles, and the profiles
 // whose rules name a table or a function.
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -188,17 +189,19 @@ UsagePage<Use> TableUsePage(const DataSource& source, const String& tcpac, const
               ref.table + " where " + NamesTable(ref, tcpac, tcmod, tflno);
   }
   scopes += " order by mprf, vers, rele, cust";
+  // The scopes up to the count looked ahead to are read once, and both the
+  // count and the page are taken from them: a server that gathers a union
+  // whole before it stops (MariaDB) then gathers it once.
   const long long ahead = offset + kUsesCountedAhead;
+  const std::vector<Row> counted = ReadRows(
+      *connection, scopes + page_clause(0, std::max<long long>(ahead + 1, offset + count)));
+  const auto read = static_cast<long long>(counted.size());
   UsagePage<Use> result;
-  result.total =
-      CountOf(*connection, "select count(*) from (" + scopes + page_clause(0, ahead + 1) + ") c");
-  if (result.total > ahead) {
-    result.total = ahead;
-    result.more = true;
-  }
+  result.total = std::min(read, ahead);
+  result.more = read > ahead;
   std::vector<Scope> page;
-  for (const Row& row : ReadRows(*connection, scopes + page_clause(offset, count))) {
-    page.push_back(ScopeOf(row));
+  for (long long i = offset; i < std::min<long long>(offset + count, read); ++i) {
+    page.push_back(ScopeOf(counted[static_cast<std::size_t>(i)]));
   }
   if (page.empty()) return result;
   // The roles of the page's scopes, each reference read once, in the

@@ -15,11 +15,34 @@
 -- one per profile number and level in qzmap101, so that two callers creating
 -- the same profile at the same moment cannot both store it. Every other
 -- table may hold duplicate rows. Indexes use 64-character prefixes of
--- text columns to stay within InnoDB's 3072-byte key limit.
+-- text columns to stay within InnoDB's 3072-byte key limit, except those
+-- that let where used read the index alone (the profiles that name a
+-- table): they hold whole values where a character takes one byte, as in
+-- latin1 (migprof_create_index below).
 -- Every table's primary key is the surrogate rowkey, an INVISIBLE
 -- AUTO_INCREMENT column that "select *" does not return: InnoDB keeps the
 -- rows in the order they were added, as without a key, and a Galera cluster
 -- (also with wsrep_mode=REQUIRED_PRIMARY_KEY) replicates changes by it.
+
+-- CREATE INDEX with the whole columns when the database's character set
+-- takes one byte a character (the key then stays within InnoDB's 3072
+-- bytes), else with the prefixed ones. Only an index of whole values can
+-- answer a query from the index alone: a prefix has to be checked against
+-- the row.
+DELIMITER //
+CREATE PROCEDURE migprof_create_index(index_name VARCHAR(64), table_name VARCHAR(64),
+                                      whole TEXT, prefixed TEXT)
+BEGIN
+  DECLARE width INT;
+  SELECT maxlen INTO width FROM information_schema.character_sets
+   WHERE character_set_name = @@character_set_database;
+  SET @migprof_ddl = CONCAT('CREATE INDEX ', index_name, ' ON ', table_name, ' (',
+                            IF(width = 1, whole, prefixed), ')');
+  PREPARE statement FROM @migprof_ddl;
+  EXECUTE statement;
+  DEALLOCATE PREPARE statement;
+END//
+DELIMITER ;
 
 -- Migration profiles.
 CREATE TABLE qzmap100 (
@@ -58,35 +81,45 @@ CREATE TABLE qzmap110 (
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers(64), rele(64), cust(64));
 -- Each rule table's table code columns are indexed too: where used finds
 -- the rules that name a table without reading every rule.
-CREATE INDEX qzmap110_table ON qzmap110 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap110_table', 'qzmap110',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzmap125 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers(64), rele(64), cust(64));
-CREATE INDEX qzmap125_table ON qzmap125 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap125_table', 'qzmap125',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzmap135 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers(64), rele(64), cust(64));
-CREATE INDEX qzmap135_table ON qzmap135 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap135_table', 'qzmap135',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzmap145 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers(64), rele(64), cust(64));
-CREATE INDEX qzmap145_table ON qzmap145 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap145_table', 'qzmap145',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzmap165 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers(64), rele(64), cust(64));
-CREATE INDEX qzmap165_table ON qzmap165 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap165_table', 'qzmap165',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
@@ -98,7 +131,9 @@ CREATE TABLE qzmap120 (
   vari varchar(255), stbl varchar(255), isms varchar(255),
   txtn varchar(255), ldat datetime);
 CREATE INDEX qzmap120_key ON qzmap120 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
-CREATE INDEX qzmap120_table ON qzmap120 (tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64));
+CALL migprof_create_index('qzmap120_table', 'qzmap120',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 -- No index for the checked-out rules and functions (stat = 'C'): MariaDB has
 -- no partial index, and a whole index on stat could change the plan, and so
 -- the row order, of members' statements that name stat.
@@ -112,8 +147,12 @@ CREATE TABLE qzmap130 (
   sflno varchar(255), icod varchar(255), qury varchar(4000),
   txtn varchar(255));
 CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
-CREATE INDEX qzmap130_table ON qzmap130 (tcpac(64), tcmod(64), tflno(64));
-CREATE INDEX qzmap130_source ON qzmap130 (scpac(64), scmod(64), sflno(64));
+CALL migprof_create_index('qzmap130_table', 'qzmap130',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
+CALL migprof_create_index('qzmap130_source', 'qzmap130',
+  'scpac, scmod, sflno, mprf, vers, rele, cust',
+  'scpac(64), scmod(64), sflno(64), mprf, vers(64), rele(64), cust(64)');
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
@@ -124,7 +163,9 @@ CREATE TABLE qzmap140 (
   mrul varchar(255), type varchar(255), stat varchar(255),
   txtn varchar(255));
 CREATE INDEX qzmap140_key ON qzmap140 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64), fdnm(64));
-CREATE INDEX qzmap140_table ON qzmap140 (tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64), fdnm(64));
+CALL migprof_create_index('qzmap140_table', 'qzmap140',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust, fdnm',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64), fdnm(64)');
 
 -- Functions used by the rule of a target table.
 CREATE TABLE qzmap160 (
@@ -133,7 +174,9 @@ CREATE TABLE qzmap160 (
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), func varchar(255));
 CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers(64), rele(64), cust(64), tcpac(64), tcmod(64), tflno(64));
-CREATE INDEX qzmap160_table ON qzmap160 (tcpac(64), tcmod(64), tflno(64));
+CALL migprof_create_index('qzmap160_table', 'qzmap160',
+  'tcpac, tcmod, tflno, mprf, vers, rele, cust',
+  'tcpac(64), tcmod(64), tflno(64), mprf, vers(64), rele(64), cust(64)');
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
@@ -143,15 +186,21 @@ CREATE TABLE qzmap170 (
   bflno varchar(255), cpac varchar(255), cmod varchar(255),
   cflno varchar(255));
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers(64), rele(64), cust(64), bpac(64), bmod(64), bflno(64));
-CREATE INDEX qzmap170_base ON qzmap170 (bpac(64), bmod(64), bflno(64));
-CREATE INDEX qzmap170_child ON qzmap170 (cpac(64), cmod(64), cflno(64));
+CALL migprof_create_index('qzmap170_base', 'qzmap170',
+  'bpac, bmod, bflno, mprf, vers, rele, cust',
+  'bpac(64), bmod(64), bflno(64), mprf, vers(64), rele(64), cust(64)');
+CALL migprof_create_index('qzmap170_child', 'qzmap170',
+  'cpac, cmod, cflno, mprf, vers, rele, cust',
+  'cpac(64), cmod(64), cflno(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzmap175 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), bpac varchar(255), bmod varchar(255),
   bflno varchar(255));
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers(64), rele(64), cust(64));
-CREATE INDEX qzmap175_base ON qzmap175 (bpac(64), bmod(64), bflno(64));
+CALL migprof_create_index('qzmap175_base', 'qzmap175',
+  'bpac, bmod, bflno, mprf, vers, rele, cust',
+  'bpac(64), bmod(64), bflno(64), mprf, vers(64), rele(64), cust(64)');
 
 -- Users: settings, and links to profiles (user name as binary text).
 CREATE TABLE qzusr100 (

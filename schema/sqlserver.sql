@@ -49,35 +49,35 @@ CREATE TABLE qzmap110 (
 CREATE INDEX qzmap110_key ON qzmap110 (mprf, vers, rele, cust);
 -- Each rule table's table code columns are indexed too: where used finds
 -- the rules that name a table without reading every rule.
-CREATE INDEX qzmap110_table ON qzmap110 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap110_table ON qzmap110 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 CREATE TABLE qzmap125 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap125_key ON qzmap125 (mprf, vers, rele, cust);
-CREATE INDEX qzmap125_table ON qzmap125 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap125_table ON qzmap125 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 CREATE TABLE qzmap135 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap135_key ON qzmap135 (mprf, vers, rele, cust);
-CREATE INDEX qzmap135_table ON qzmap135 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap135_table ON qzmap135 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 CREATE TABLE qzmap145 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap145_key ON qzmap145 (mprf, vers, rele, cust);
-CREATE INDEX qzmap145_table ON qzmap145 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap145_table ON qzmap145 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 CREATE TABLE qzmap165 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255));
 CREATE INDEX qzmap165_key ON qzmap165 (mprf, vers, rele, cust);
-CREATE INDEX qzmap165_table ON qzmap165 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap165_table ON qzmap165 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 
 -- The mapping rule of a target table.
 CREATE TABLE qzmap120 (
@@ -103,8 +103,8 @@ CREATE TABLE qzmap130 (
   sflno varchar(255), icod varchar(255), qury varchar(4000),
   txtn varchar(255));
 CREATE INDEX qzmap130_key ON qzmap130 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
-CREATE INDEX qzmap130_table ON qzmap130 (tcpac, tcmod, tflno);
-CREATE INDEX qzmap130_source ON qzmap130 (scpac, scmod, sflno);
+CREATE INDEX qzmap130_table ON qzmap130 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
+CREATE INDEX qzmap130_source ON qzmap130 (scpac, scmod, sflno) INCLUDE (mprf, vers, rele, cust);
 
 -- The rule of one field element of a target table.
 CREATE TABLE qzmap140 (
@@ -124,7 +124,7 @@ CREATE TABLE qzmap160 (
   cust varchar(255), tcpac varchar(255), tcmod varchar(255),
   tflno varchar(255), func varchar(255));
 CREATE INDEX qzmap160_key ON qzmap160 (mprf, vers, rele, cust, tcpac, tcmod, tflno);
-CREATE INDEX qzmap160_table ON qzmap160 (tcpac, tcmod, tflno);
+CREATE INDEX qzmap160_table ON qzmap160 (tcpac, tcmod, tflno) INCLUDE (mprf, vers, rele, cust);
 
 -- Links from a base table to a child table, and their rule items.
 CREATE TABLE qzmap170 (
@@ -134,15 +134,15 @@ CREATE TABLE qzmap170 (
   bflno varchar(255), cpac varchar(255), cmod varchar(255),
   cflno varchar(255));
 CREATE INDEX qzmap170_key ON qzmap170 (mprf, vers, rele, cust, bpac, bmod, bflno);
-CREATE INDEX qzmap170_base ON qzmap170 (bpac, bmod, bflno);
-CREATE INDEX qzmap170_child ON qzmap170 (cpac, cmod, cflno);
+CREATE INDEX qzmap170_base ON qzmap170 (bpac, bmod, bflno) INCLUDE (mprf, vers, rele, cust);
+CREATE INDEX qzmap170_child ON qzmap170 (cpac, cmod, cflno) INCLUDE (mprf, vers, rele, cust);
 CREATE TABLE qzmap175 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
   mprf int, vers varchar(255), rele varchar(255),
   cust varchar(255), bpac varchar(255), bmod varchar(255),
   bflno varchar(255));
 CREATE INDEX qzmap175_key ON qzmap175 (mprf, vers, rele, cust);
-CREATE INDEX qzmap175_base ON qzmap175 (bpac, bmod, bflno);
+CREATE INDEX qzmap175_base ON qzmap175 (bpac, bmod, bflno) INCLUDE (mprf, vers, rele, cust);
 
 -- Users: settings, and links to profiles (user name as binary text).
 CREATE TABLE qzusr100 (

@@ -65,7 +65,11 @@ std::vector<std::string> SchemaStatementsFor(const std::vector<std::string>& tab
   for (std::string line; std::getline(in, line);) {
     if (line.rfind("--", 0) != 0) text += line + "\n";
   }
-  const std::regex target(R"(CREATE (?:TABLE|(?:UNIQUE )?INDEX \w+ ON) (\w+))");
+  // MariaDB's script creates some indexes through its procedure
+  // migprof_create_index('<index>', '<table>', ...), which the script left
+  // in the database.
+  const std::regex target(
+      R"((?:CREATE (?:TABLE|(?:UNIQUE )?INDEX \w+ ON) |CALL migprof_create_index\('\w+', ')(\w+))");
   std::vector<std::string> statements;
   std::size_t start = 0;
   for (std::size_t end; (end = text.find(';', start)) != std::string::npos; start = end + 1) {

@@ -44,15 +44,14 @@ List DerivedNodes(const std::vector<insight::Derived>& derived, const Descriptio
   return nodes;
 }
 
-// The descriptions of the profiles a page shows, read one by one.
+// The descriptions of the profiles a page shows, read together.
 template <typename Item, typename ScopeOf>
 Descriptions DescriptionsOf(WebApp& app, const std::vector<Item>& items, ScopeOf scope_of) {
+  std::vector<Integer> numbers;
+  for (const Item& item : items) numbers.push_back(static_cast<Integer>(scope_of(item).mprf));
   Descriptions descriptions;
-  for (const Item& item : items) {
-    const long long mprf = scope_of(item).mprf;
-    if (descriptions.count(mprf)) continue;
-    std::optional<ProfileSummary> p = FindProfile(app.db(), static_cast<Integer>(mprf));
-    descriptions[mprf] = p ? p->description : "";
+  for (const ProfileSummary& p : FindProfiles(app.db(), numbers)) {
+    descriptions[p.mprf] = p.description;
   }
   return descriptions;
 }
@@ -161,8 +160,8 @@ void WhereUsedRoute(WebApp& app, const httplib::Request& req, httplib::Response&
         row.set("items", roles);
         const Vrc vrc{one.scope.vers, one.scope.rele, one.scope.cust};
         // A profile that uses the table as a source or a link but has no
-        // rule of it has no table page.
-        if (FindTableRule(app.db(), static_cast<Integer>(one.scope.mprf), vrc, *key)) {
+        // rule of it (no qzmap120 row among its uses) has no table page.
+        if (std::find(one.tables.begin(), one.tables.end(), "qzmap120") != one.tables.end()) {
           row.set("table_url", TableUrl(static_cast<Integer>(one.scope.mprf), vrc, *key));
         }
         rows.push_back(row);
