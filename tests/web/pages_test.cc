@@ -73,6 +73,45 @@ TEST_F(PagesTest, WhereUsedPagesPastTheEndSayWhereTheListEnds) {
             std::string::npos);
 }
 
+TEST_F(PagesTest, WhereUsedRowsNameTheirProfileAndLinkOnlyTablesWithARule) {
+  // Each row: the profile's own description, and a link to the table page
+  // exactly when the profile and VRC hold a table rule of it (not when the
+  // table is only a source or a link there).
+  const std::regex row(
+      R"re(data-mprf="(\d+)"><strong>\d+</strong> ([^<]*)</a></td><td>(<a href="[^"]*">)?([^<]+)<)re");
+  int rows = 0;
+  int linked = 0;
+  struct Table {
+    const char* pac;
+    const char* mod;
+    const char* flno;
+  };
+  for (const Table& table : {Table{"or", "sls", "400"}, Table{"or", "cus", "100"},
+                             Table{"or", "itm", "001"}, Table{"qz", "tbl", "ORDHDR"}}) {
+    const std::string code = std::string(table.pac) + " " + table.mod + " " + table.flno;
+    const std::string body =
+        Get("/where-used?table=" + std::regex_replace(code, std::regex(" "), "%20"))->body;
+    for (auto it = std::sregex_iterator(body.begin(), body.end(), row);
+         it != std::sregex_iterator(); ++it) {
+      const std::string mprf = (*it)[1];
+      ++rows;
+      EXPECT_EQ((*it)[2].str(), db_.Value("select dsca from qzmap100 where mprf = " + mprf))
+          << code << " " << mprf;
+      const std::string vrc = (*it)[4];
+      const std::string vers = vrc.substr(0, vrc.find('_'));
+      const std::string rules =
+          db_.Value("select count(*) from qzmap120 where mprf = " + mprf + " and vers = '" + vers +
+                    "' and tcpac = '" + table.pac + "' and tcmod = '" + table.mod +
+                    "' and tflno = '" + table.flno + "'");
+      const bool link = (*it)[3].matched;
+      linked += link;
+      EXPECT_EQ(link, rules != "0") << code << " " << mprf << " " << vrc;
+    }
+  }
+  EXPECT_GT(rows, linked) << "no row without a table rule was seen";
+  EXPECT_GT(linked, 0);
+}
+
 TEST_F(PagesTest, PreviewsAreGetPagesAndOutcomesSayWhatChanged) {
   const std::vector<std::string> before = Rows();
   const httplib::Params expire = {{"action", "expire"},
