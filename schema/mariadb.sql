@@ -16,9 +16,9 @@
 -- the same profile at the same moment cannot both store it. Every other
 -- table may hold duplicate rows. Indexes use 64-character prefixes of
 -- text columns to stay within InnoDB's 3072-byte key limit, except those
--- that let where used read the index alone (the profiles that name a
--- table): they hold whole values where a character takes one byte, as in
--- latin1 (migprof_create_index below).
+-- that let where used and coverage read the index alone (the profiles that
+-- name a table, a dictionary table's fields): they hold whole values where
+-- a character takes one byte, as in latin1 (migprof_create_index below).
 -- Every table's primary key is the surrogate rowkey, an INVISIBLE
 -- AUTO_INCREMENT column that "select *" does not return: InnoDB keeps the
 -- rows in the order they were added, as without a key, and a Galera cluster
@@ -237,7 +237,12 @@ CREATE TABLE qzddi150 (
   appl varchar(255), cpac varchar(255), cmod varchar(255),
   flno varchar(255), fdnm varchar(255), dept int,
   cdom varchar(255));
-CREATE INDEX qzddi150_table ON qzddi150 (appl(64), cpac(64), cmod(64), flno(64));
+-- The fields of a table in the order they were added (rowkey), as the copy
+-- reads them, each with its name and depth, so that the coverage of a whole
+-- dictionary is counted from the index alone.
+CALL migprof_create_index('qzddi150_table', 'qzddi150',
+  'appl, cpac, cmod, flno, rowkey, fdnm, dept',
+  'appl(64), cpac(64), cmod(64), flno(64)');
 CREATE TABLE qzddi220 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   appl varchar(255), cpac varchar(255), cdom varchar(255));
