@@ -44,7 +44,9 @@ struct TempPath {
   ~TempPath() { Remove(); }
   void Remove() const {
     std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"}) {
+      std::filesystem::remove(path + suffix, ignored);
+    }
   }
   const std::string path;
 };

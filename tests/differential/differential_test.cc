@@ -172,7 +172,7 @@ class Side {
     if (!embedded_) return;
     sqlite::CloseIdleSessions(path_);
     std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm"})
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"})
       std::filesystem::remove(path_ + suffix, ignored);
   }
 
