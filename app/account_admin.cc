@@ -78,8 +78,7 @@ void ChangeRole(Application& app, const Principal& principal, const String& name
   Done(app, principal, "change-role", arguments);
 }
 
-void SetDisabled(Application& app, const Principal& principal, const String& name,
-                 bool disabled) {
+void SetDisabled(Application& app, const Principal& principal, const String& name, bool disabled) {
   const char* operation = disabled ? "disable-account" : "enable-account";
   const Arguments arguments{{"account", name}};
   RequireAdministrator(app, principal, operation, arguments);
@@ -106,8 +105,7 @@ long EndSessions(Application& app, const Principal& principal, const String& nam
   return ended;
 }
 
-std::vector<ApiToken> ListTokens(Application& app, const Principal& principal,
-                                 const String& user) {
+std::vector<ApiToken> ListTokens(Application& app, const Principal& principal, const String& user) {
   Require(app, principal, Operation::kManageAccounts, std::nullopt, "list-tokens", {},
           /*record=*/false);
   return app.accounts().Tokens(user);
@@ -143,8 +141,8 @@ long PruneActivity(Application& app, const Principal& principal, long days) {
   const Arguments arguments{{"days", std::to_string(days)}};
   RequireAdministrator(app, principal, "prune-activity", arguments);
   const long removed = app.activity().Prune(days);
-  Done(app, principal, "prune-activity", {{"days", std::to_string(days)},
-                                          {"removed", std::to_string(removed)}});
+  Done(app, principal, "prune-activity",
+       {{"days", std::to_string(days)}, {"removed", std::to_string(removed)}});
   return removed;
 }
 

@@ -11,8 +11,6 @@ namespace {
 
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
-String Q(const String& text) { return SqlQuoted(text); }
-
 Account ToAccount(const Row& r) {
   Account account;
   account.name = r[0];
@@ -38,7 +36,8 @@ std::vector<Account> Accounts::List() const {
 }
 
 std::optional<Account> Accounts::Find(const String& name) const {
-  std::optional<Row> row = db_.QueryOne(String(kAccountColumns) + " where u.usrn = " + Q(name));
+  std::optional<Row> row =
+      db_.QueryOne(String(kAccountColumns) + " where u.usrn = " + SqlQuoted(name));
   if (!row) return std::nullopt;
   return ToAccount(*row);
 }
@@ -51,36 +50,38 @@ Role Accounts::Add(const String& name, const String& password_hash, Role role) {
   }
   if (Find(name)) throw Invalid("there is an account named \"" + name + "\" already");
   if (!Any()) role = Role::kAdministrator;
-  db_.Execute("insert into mpweb_user (usrn, pwhs, role, dsbl, crea) values (" + Q(name) + ", " +
-              Q(password_hash) + ", " + Q(RoleName(role)) + ", 0, " + SqlNumber(Now()) + ")");
+  db_.Execute("insert into mpweb_user (usrn, pwhs, role, dsbl, crea) values (" + SqlQuoted(name) +
+              ", " + SqlQuoted(password_hash) + ", " + SqlQuoted(RoleName(role)) + ", 0, " +
+              SqlNumber(Now()) + ")");
   return role;
 }
 
 bool Accounts::SetPasswordHash(const String& name, const String& password_hash) {
-  return db_.Execute("update mpweb_user set pwhs = " + Q(password_hash) +
-                     " where usrn = " + Q(name)) > 0;
+  return db_.Execute("update mpweb_user set pwhs = " + SqlQuoted(password_hash) +
+                     " where usrn = " + SqlQuoted(name)) > 0;
 }
 
 bool Accounts::SetRole(const String& name, Role role) {
-  return db_.Execute("update mpweb_user set role = " + Q(RoleName(role)) +
-                     " where usrn = " + Q(name)) > 0;
+  return db_.Execute("update mpweb_user set role = " + SqlQuoted(RoleName(role)) +
+                     " where usrn = " + SqlQuoted(name)) > 0;
 }
 
 bool Accounts::SetDisabled(const String& name, bool disabled) {
   const bool found = db_.Execute("update mpweb_user set dsbl = " + SqlNumber(disabled ? 1 : 0) +
-                                 " where usrn = " + Q(name)) > 0;
+                                 " where usrn = " + SqlQuoted(name)) > 0;
   if (found && disabled) EndSessions(name);
   return found;
 }
 
 bool Accounts::Remove(const String& name) {
   EndSessions(name);
-  db_.Execute("delete from mpweb_apitoken where usrn = " + Q(name));
-  return db_.Execute("delete from mpweb_user where usrn = " + Q(name)) > 0;
+  db_.Execute("delete from mpweb_apitoken where usrn = " + SqlQuoted(name));
+  return db_.Execute("delete from mpweb_user where usrn = " + SqlQuoted(name)) > 0;
 }
 
 std::optional<String> Accounts::PasswordHash(const String& name) const {
-  std::optional<Row> row = db_.QueryOne("select pwhs from mpweb_user where usrn = " + Q(name));
+  std::optional<Row> row =
+      db_.QueryOne("select pwhs from mpweb_user where usrn = " + SqlQuoted(name));
   if (!row) return std::nullopt;
   return (*row)[0];
 }
@@ -93,16 +94,17 @@ long long Accounts::Administrators() const {
 std::pair<String, String> Accounts::NewToken(const String& user) {
   String id = app::NewToken().substr(0, 12);
   String token = app::NewToken();
-  db_.Execute("insert into mpweb_apitoken (apid, usrn, tkhs, crea) values (" + Q(id) + ", " +
-              Q(user) + ", " + Q(HashToken(token)) + ", " + SqlNumber(Now()) + ")");
+  db_.Execute("insert into mpweb_apitoken (apid, usrn, tkhs, crea) values (" + SqlQuoted(id) +
+              ", " + SqlQuoted(user) + ", " + SqlQuoted(HashToken(token)) + ", " +
+              SqlNumber(Now()) + ")");
   return {id, token};
 }
 
 std::vector<ApiToken> Accounts::Tokens(const String& user) const {
   std::vector<ApiToken> tokens;
-  for (const Row& row :
-       db_.Query("select apid, usrn, crea from mpweb_apitoken" +
-                 (user.empty() ? String() : " where usrn = " + Q(user)) + " order by crea, apid")) {
+  for (const Row& row : db_.Query("select apid, usrn, crea from mpweb_apitoken" +
+                                  (user.empty() ? String() : " where usrn = " + SqlQuoted(user)) +
+                                  " order by crea, apid")) {
     tokens.push_back(ApiToken{row[0], row[1], std::stoll(row[2])});
   }
   return tokens;
@@ -110,13 +112,13 @@ std::vector<ApiToken> Accounts::Tokens(const String& user) const {
 
 std::optional<ApiToken> Accounts::FindToken(const String& id) const {
   std::optional<Row> row =
-      db_.QueryOne("select apid, usrn, crea from mpweb_apitoken where apid = " + Q(id));
+      db_.QueryOne("select apid, usrn, crea from mpweb_apitoken where apid = " + SqlQuoted(id));
   if (!row) return std::nullopt;
   return ApiToken{(*row)[0], (*row)[1], std::stoll((*row)[2])};
 }
 
 bool Accounts::RevokeToken(const String& id) {
-  return db_.Execute("delete from mpweb_apitoken where apid = " + Q(id)) > 0;
+  return db_.Execute("delete from mpweb_apitoken where apid = " + SqlQuoted(id)) > 0;
 }
 
 std::optional<String> Accounts::TokenUser(const String& token) const {
@@ -124,7 +126,7 @@ std::optional<String> Accounts::TokenUser(const String& token) const {
     return std::nullopt;
   }
   std::optional<Row> row =
-      db_.QueryOne("select usrn from mpweb_apitoken where tkhs = " + Q(HashToken(token)));
+      db_.QueryOne("select usrn from mpweb_apitoken where tkhs = " + SqlQuoted(HashToken(token)));
   if (!row) return std::nullopt;
   return (*row)[0];
 }
@@ -134,8 +136,8 @@ String Accounts::NewSession(const String& user) {
   const long long expires = Now() + kSessionIdle.count();
   db_.Execute("delete from mpweb_session where expi < " + SqlNumber(Now()));
   db_.Execute("insert into mpweb_session (sidh, usrn, csrf, expi, flsh) values (" +
-              Q(HashToken(id)) + ", " + Q(user) + ", " + Q(app::NewToken()) + ", " +
-              SqlNumber(expires) + ", '')");
+              SqlQuoted(HashToken(id)) + ", " + SqlQuoted(user) + ", " +
+              SqlQuoted(app::NewToken()) + ", " + SqlNumber(expires) + ", '')");
   return id;
 }
 
@@ -151,8 +153,8 @@ std::optional<SessionRecord> Accounts::FindSession(const String& cookie_id) {
     EndSession(id_hash);
     return std::nullopt;
   }
-  std::optional<Row> row =
-      db_.QueryOne("select usrn, csrf, expi, flsh from mpweb_session where sidh = " + Q(id_hash));
+  std::optional<Row> row = db_.QueryOne(
+      "select usrn, csrf, expi, flsh from mpweb_session where sidh = " + SqlQuoted(id_hash));
   if (!row) return std::nullopt;
   const long long now = Now();
   const long long expires = std::stoll((*row)[2]);
@@ -163,27 +165,27 @@ std::optional<SessionRecord> Accounts::FindSession(const String& cookie_id) {
   // Moving the expiry on at most once a minute keeps reads from writing.
   if (expires - now < kSessionIdle.count() - 60) {
     db_.Execute("update mpweb_session set expi = " + SqlNumber(now + kSessionIdle.count()) +
-                " where sidh = " + Q(id_hash));
+                " where sidh = " + SqlQuoted(id_hash));
   }
   return SessionRecord{id_hash, (*row)[0], (*row)[1], (*row)[3]};
 }
 
 void Accounts::EndSession(const String& id_hash) {
-  db_.Execute("delete from mpweb_session where sidh = " + Q(id_hash));
+  db_.Execute("delete from mpweb_session where sidh = " + SqlQuoted(id_hash));
 }
 
 long Accounts::EndSessions(const String& user) {
-  return db_.Execute("delete from mpweb_session where usrn = " + Q(user));
+  return db_.Execute("delete from mpweb_session where usrn = " + SqlQuoted(user));
 }
 
 void Accounts::SetFlash(const String& id_hash, const String& text) {
-  db_.Execute("update mpweb_session set flsh = " + Q(text.substr(0, 2000)) +
-              " where sidh = " + Q(id_hash));
+  db_.Execute("update mpweb_session set flsh = " + SqlQuoted(text.substr(0, 2000)) +
+              " where sidh = " + SqlQuoted(id_hash));
 }
 
 String Accounts::TakeFlash(const SessionRecord& session) {
   if (session.flash.empty()) return "";
-  db_.Execute("update mpweb_session set flsh = '' where sidh = " + Q(session.id_hash));
+  db_.Execute("update mpweb_session set flsh = '' where sidh = " + SqlQuoted(session.id_hash));
   return session.flash;
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kOutcomeNames[] = {"done", "refused", "failed", "forbidden"};
 
-long long Now() { return static_cast<long long>(std::time(nullptr)); }
+long long ActivityNow() { return static_cast<long long>(std::time(nullptr)); }
 
 String Where(const ActivityFilter& filter) {
   String where;
@@ -50,7 +50,7 @@ long long ActivityEntry::TotalRows() const {
 }
 
 void ActivityLog::Record(ActivityEntry entry) {
-  if (entry.when == 0) entry.when = Now();
+  if (entry.when == 0) entry.when = ActivityNow();
   if (const long days = retention_days_.load(); days > 0) {
     long long last = last_prune_.load();
     if (entry.when - last >= 24 * 3600 && last_prune_.compare_exchange_strong(last, entry.when)) {
@@ -100,7 +100,7 @@ std::vector<ActivityEntry> ActivityLog::List(const ActivityFilter& filter, long 
 
 long ActivityLog::Prune(long days) {
   return db_.Execute("delete from mpweb_activity where tstm < " +
-                     SqlNumber(Now() - static_cast<long long>(days) * 24 * 3600));
+                     SqlNumber(ActivityNow() - static_cast<long long>(days) * 24 * 3600));
 }
 
 String EncodeArguments(const Arguments& arguments) {

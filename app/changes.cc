@@ -12,7 +12,7 @@ String JoinCodes(const std::vector<TableKey>& tables) {
   return out;
 }
 
-Variant Flag(bool on) { return Variant(Boolean::From(on)); }
+Variant BooleanArgument(bool on) { return Variant(Boolean::From(on)); }
 
 // The arguments of the three rule members that take a table selection: the
 // main table, and in list mode the whole list.
@@ -21,7 +21,7 @@ void AddSelection(std::vector<Variant>& args, const std::vector<TableKey>& table
   const bool list_mode = tables.size() > 1;
   args.insert(args.end(), {main.tcpac, main.tcmod, main.tflno});
   args.push_back(list_mode ? JoinCodes(tables) : String());
-  args.push_back(Flag(list_mode));
+  args.push_back(BooleanArgument(list_mode));
 }
 
 struct CallOf {
@@ -47,7 +47,7 @@ struct CallOf {
     const bool list_mode = c.tables.size() > 1;
     args.insert(args.end(), {main.tcpac, main.tcmod, main.tflno, user, Variant()});
     args.push_back(list_mode ? JoinCodes(c.tables) : String());
-    args.push_back(Flag(list_mode));
+    args.push_back(BooleanArgument(list_mode));
     return MakeCall("CopyToCurrentVRC", args);
   }
   MemberCall operator()(const DeleteRules& c) const {
@@ -58,7 +58,7 @@ struct CallOf {
   MemberCall operator()(const ExpireRules& c) const {
     std::vector<Variant> args{c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust};
     AddSelection(args, c.tables);
-    args.push_back(Flag(c.expire));
+    args.push_back(BooleanArgument(c.expire));
     return MakeCall("ExpireMapRules", args);
   }
   MemberCall operator()(const CopyFunction& c) const {
@@ -66,8 +66,8 @@ struct CallOf {
                     {c.source, c.target, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user});
   }
   MemberCall operator()(const ExpireFunction& c) const {
-    return MakeCall("Func_Expire",
-                    {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user, Flag(c.expire)});
+    return MakeCall("Func_Expire", {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user,
+                                    BooleanArgument(c.expire)});
   }
   MemberCall operator()(const DeleteFunction& c) const {
     return MakeCall("Func_Delete", {c.mprf, c.vrc.vers, c.vrc.rele, c.vrc.cust, c.name, user});

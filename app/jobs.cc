@@ -17,7 +17,7 @@
 namespace migprof::app {
 namespace {
 
-long long Now() { return static_cast<long long>(std::time(nullptr)); }
+long long JobNow() { return static_cast<long long>(std::time(nullptr)); }
 
 String NumberText(double number) {
   std::ostringstream text;
@@ -84,13 +84,13 @@ String JobRunner::StartCopy(const Principal& principal, const CopyRules& copy) {
   const String id = NewToken().substr(0, 32);
   // Outcomes are kept for a week, long enough to come back to a bookmark.
   app_.db().Execute("delete from mpweb_job where stat <> 'running' and updt < " +
-                    SqlNumber(Now() - 7 * 24 * 3600));
+                    SqlNumber(JobNow() - 7 * 24 * 3600));
   app_.db().Execute(
       "insert into mpweb_job (jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, "
       "updt) values (" +
       SqlQuoted(id) + ", " + SqlQuoted(principal.name) + ", " + SqlNumber(copy.source) + ", " +
       SqlNumber(copy.target) + ", " + SqlQuoted(copy.vrc.Text()) + ", " + SqlQuoted(tables) +
-      ", 'running', 0, " + SqlNumber(rows * 2 + 8) + ", '', '', " + SqlNumber(Now()) + ")");
+      ", 'running', 0, " + SqlNumber(rows * 2 + 8) + ", '', '', " + SqlNumber(JobNow()) + ")");
   std::lock_guard<std::mutex> lock(mutex_);
   // Threads of copies that have ended are joined here, so the list stays short.
   for (auto it = threads_.begin(); it != threads_.end();) {
@@ -113,7 +113,7 @@ String JobRunner::StartCopy(const Principal& principal, const CopyRules& copy) {
 
 void JobRunner::Report(const String& id, long long done) {
   app_.db().Execute("update mpweb_job set done = " + SqlNumber(done) +
-                    ", updt = " + SqlNumber(Now()) + " where jobi = " + SqlQuoted(id));
+                    ", updt = " + SqlNumber(JobNow()) + " where jobi = " + SqlQuoted(id));
 }
 
 void JobRunner::Finish(const String& id, const String& state, const String& error_number,
@@ -122,15 +122,16 @@ void JobRunner::Finish(const String& id, const String& state, const String& erro
       "update mpweb_job set stat = " + SqlQuoted(state) + ", errn = " + SqlQuoted(error_number) +
       ", errd = " + SqlQuoted(error_description.substr(0, 4000)) + ", done = " + SqlNumber(done) +
       ", chgs = " + SqlQuoted(EncodeRowCounts(rows).substr(0, 1000)) +
-      ", updt = " + SqlNumber(Now()) + " where jobi = " + SqlQuoted(id));
+      ", updt = " + SqlNumber(JobNow()) + " where jobi = " + SqlQuoted(id));
 }
 
 long JobRunner::ReconcileLost() const {
   // Only a row that is still silent is changed: a server that reports again
   // at the same moment keeps its copy running.
-  return app_.db().Execute("update mpweb_job set stat = 'failed', errn = '', errd = " +
-                           SqlQuoted(kLostText) + ", updt = " + SqlNumber(Now()) +
-                           " where stat = 'running' and updt < " + SqlNumber(Now() - kJobSilence));
+  return app_.db().Execute(
+      "update mpweb_job set stat = 'failed', errn = '', errd = " + SqlQuoted(kLostText) +
+      ", updt = " + SqlNumber(JobNow()) + " where stat = 'running' and updt < " +
+      SqlNumber(JobNow() - kJobSilence));
 }
 
 std::optional<JobRecord> JobRunner::Find(const String& id, const String& user) const {
@@ -162,7 +163,7 @@ std::optional<JobRecord> JobRunner::Read(const String& id, const String& user) c
   job.total = std::stoll(r[8]);
   job.error_number = r[9];
   job.error_description = r[10];
-  job.seconds_since_update = Now() - std::stoll(r[11]);
+  job.seconds_since_update = JobNow() - std::stoll(r[11]);
   job.rows = DecodeRowCounts(r[12]);
   return job;
 }

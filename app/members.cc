@@ -50,7 +50,7 @@ const NamedPolicy kPolicies[] = {
     {"getNewConnection", {kRead, -1, -1, kOwnConnections}},
 };
 
-String NumberText(double number) {
+String ArgumentNumberText(double number) {
   std::ostringstream text;
   text.precision(15);
   text << number;
@@ -267,7 +267,8 @@ MemberOutcome Call(Application& app, const Principal& principal, const MemberCal
     const bool done = result == Outcome::kDone;
     try {
       RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
-                   ArgumentsOf(call), result, done ? String() : NumberText(outcome.FailureNumber()),
+                   ArgumentsOf(call), result,
+                   done ? String() : ArgumentNumberText(outcome.FailureNumber()),
                    done ? String() : outcome.FailureText(), outcome.rows);
     } catch (...) {
       outcome.unrecorded = CurrentFailure().description();

@@ -44,12 +44,12 @@ auto Revise(Application& app, const Principal& principal, const char* operation,
   }
 }
 
-String Flag(bool on) { return on ? "yes" : "no"; }
+String YesNo(bool on) { return on ? "yes" : "no"; }
 
 }  // namespace
 
 void CheckOut(Application& app, const Principal& principal, const Item& item, bool force) {
-  Revise(app, principal, force ? "take-over" : "check-out", item, {{"force", Flag(force)}},
+  Revise(app, principal, force ? "take-over" : "check-out", item, {{"force", YesNo(force)}},
          [&](configmgt::RevisionControl& control) {
            control.CheckOut(item, force);
            return 0;
@@ -64,7 +64,7 @@ Long CheckIn(Application& app, const Principal& principal, const Item& item,
 }
 
 void UndoCheckOut(Application& app, const Principal& principal, const Item& item, bool force) {
-  Revise(app, principal, "undo-check-out", item, {{"force", Flag(force)}},
+  Revise(app, principal, "undo-check-out", item, {{"force", YesNo(force)}},
          [&](configmgt::RevisionControl& control) {
            control.UndoCheckOut(item, force);
            return 0;

@@ -17,12 +17,8 @@ namespace {
 
 using Key = std::tuple<String, String, String>;
 
-String Text(const Variant& value) {
-  return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
-}
-
 Key KeyOf(const Row& row, std::size_t first = 0) {
-  return {Text(row[first]), Text(row[first + 1]), Text(row[first + 2])};
+  return {TextOf(row[first]), TextOf(row[first + 1]), TextOf(row[first + 2])};
 }
 
 // " where (cond and a = 'x' and b = 'y' and c = 'z') or (...)": rows that
@@ -113,9 +109,9 @@ class Counter {
       throw ComError(kInsightRefused, "Profile " + std::to_string(set.mprf) + " does not exist");
     }
     const Row& row = rows.front();
-    coverage_.source_app = Text(row[0]);
-    coverage_.target_app = Text(row[1]);
-    coverage_.scope = Scope{set.mprf, Text(row[2]), Text(row[3]), Text(row[4])};
+    coverage_.source_app = TextOf(row[0]);
+    coverage_.target_app = TextOf(row[1]);
+    coverage_.scope = Scope{set.mprf, TextOf(row[2]), TextOf(row[3]), TextOf(row[4])};
     if (set.vrc) {
       coverage_.scope.vers = (*set.vrc)[0];
       coverage_.scope.rele = (*set.vrc)[1];
@@ -161,7 +157,7 @@ class Counter {
          ReadRows(*connection_, "select cpac, cmod, flno, fdnm, dept from qzddi150" +
                                     Where("appl = " + app, "cpac", "cmod", "flno") +
                                     " order by cpac, cmod, flno, fdnm")) {
-      AddElements(Table(KeyOf(row)), Text(row[3]), row[4].IsNull() ? 0 : row[4].ToLong());
+      AddElements(Table(KeyOf(row)), TextOf(row[3]), row[4].IsNull() ? 0 : row[4].ToLong());
     }
     for (const Row& row :
          ReadRows(*connection_, "select cpac, cmod, flno, flna from qzlgy150" +
@@ -173,14 +169,14 @@ class Counter {
       if (found != tables_.end() && !legacy_.count(key)) continue;  // qzddi150 has it
       legacy_.insert(key);
       Work& work = Table(key);
-      AddElements(work, Text(row[3]), 0);
+      AddElements(work, TextOf(row[3]), 0);
     }
   }
 
   void TableRules() {
     for (const Row& row :
          ReadRows(*connection_, "select tcpac, tcmod, tflno, stat from qzmap120" + RulesWhere())) {
-      Table(KeyOf(row)).result.table_rule = Text(row[3]);
+      Table(KeyOf(row)).result.table_rule = TextOf(row[3]);
     }
   }
 
@@ -189,7 +185,7 @@ class Counter {
              *connection_, "select tcpac, tcmod, tflno, fdnm, stat from qzmap140" + RulesWhere())) {
       Work& work = Table(KeyOf(row));
       ++work.result.counts.field_rules;
-      const String name = Text(row[3]);
+      const String name = TextOf(row[3]);
       auto found = work.index.find(name);
       if (found == work.index.end()) {
         ++work.result.counts.stale_rules;
@@ -198,7 +194,7 @@ class Counter {
       }
       Element& element = work.elements[found->second];
       element.any_rule = true;
-      const bool expired = Text(row[4]) == "X" || work.result.table_rule.value_or("") == "X";
+      const bool expired = TextOf(row[4]) == "X" || work.result.table_rule.value_or("") == "X";
       if (!expired) element.in_force = true;
     }
   }
@@ -242,7 +238,7 @@ class Counter {
     String named;
     if (only_) {
       std::set<String> used;
-      for (const Row& row : uses) used.insert(Text(row[3]));
+      for (const Row& row : uses) used.insert(TextOf(row[3]));
       if (used.empty()) return;
       for (const String& name : used)
         named += (named.empty() ? " and fnam in (" : ", ") + SqlQuoted(name);
@@ -251,10 +247,10 @@ class Counter {
     std::set<String> in_force;
     for (const Row& row :
          ReadRows(*connection_, "select fnam, stat from qzlib100" + rules_ + named)) {
-      if (Text(row[1]) != "X") in_force.insert(Text(row[0]));
+      if (TextOf(row[1]) != "X") in_force.insert(TextOf(row[0]));
     }
     for (const Row& row : uses) {
-      const String name = Text(row[3]);
+      const String name = TextOf(row[3]);
       if (in_force.count(name)) continue;
       Work& work = Table(KeyOf(row));
       ++work.result.counts.missing_functions;
@@ -275,7 +271,8 @@ class Counter {
     RuleSet left{
         static_cast<Integer>(coverage_.scope.mprf),
         std::vector<String>{coverage_.scope.vers, coverage_.scope.rele, coverage_.scope.cust}};
-    RuleSet right{parent, std::vector<String>{Text(level[1]), Text(level[2]), Text(level[3])}};
+    RuleSet right{parent,
+                  std::vector<String>{TextOf(level[1]), TextOf(level[2]), TextOf(level[3])}};
     Comparison comparison;
     try {
       comparison = Compare(source, left, right);
@@ -289,8 +286,8 @@ class Counter {
       if (table.table != "qzmap140") continue;
       for (const RuleComparison& rule : table.rules) {
         if (rule.key.size() < 3) continue;
-        auto found = tables_.find(
-            Key{Text(rule.key[0].second), Text(rule.key[1].second), Text(rule.key[2].second)});
+        auto found = tables_.find(Key{TextOf(rule.key[0].second), TextOf(rule.key[1].second),
+                                      TextOf(rule.key[2].second)});
         if (found == tables_.end()) continue;  // only the parent has rules for it
         CoverageCounts& counts = found->second.result.counts;
         if (rule.lineage == RuleLineage::kInherited) ++counts.inherited;

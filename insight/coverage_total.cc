@@ -14,10 +14,6 @@ namespace {
 
 using Key = std::tuple<String, String, String>;
 
-String Text(const Variant& value) {
-  return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
-}
-
 }  // namespace
 
 CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
@@ -28,10 +24,11 @@ CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
   // whole way (also a profile that is not there, refused as it refuses it).
   const auto whole = [&] { return ProfileCoverage(source, set, false).total; };
   if (profile.empty()) return whole();
-  const String app = SqlQuoted(Text(profile[0][0]));
+  const String app = SqlQuoted(TextOf(profile[0][0]));
   const std::vector<String> vrc =
       set.vrc ? *set.vrc
-              : std::vector<String>{Text(profile[0][1]), Text(profile[0][2]), Text(profile[0][3])};
+              : std::vector<String>{TextOf(profile[0][1]), TextOf(profile[0][2]),
+                                    TextOf(profile[0][3])};
   const String rules = WhereProfile(set.mprf) + AndVrc(vrc[0], vrc[1], vrc[2]);
 
   // The tables any rule of the profile names. A rule without a table key
@@ -43,7 +40,7 @@ CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
     for (const Row& row : ReadRows(
              *connection, String("select distinct tcpac, tcmod, tflno from ") + table + rules)) {
       if (row[0].IsNull() || row[1].IsNull() || row[2].IsNull()) return whole();
-      named.emplace(Text(row[0]), Text(row[1]), Text(row[2]));
+      named.emplace(TextOf(row[0]), TextOf(row[1]), TextOf(row[2]));
     }
   }
   if (!ReadRows(*connection, "select flno from qzlgy150 where appl = " + app +
@@ -79,9 +76,9 @@ CoverageCounts CoverageTotal(const DataSource& source, const RuleSet& set) {
     // Rows without a table key are one table with the empty key to the
     // whole count, which no list can name.
     if (group[0].IsNull() || group[1].IsNull() || group[2].IsNull()) return whole();
-    if (done.count(Key{Text(group[0]), Text(group[1]), Text(group[2])})) continue;
+    if (done.count(Key{TextOf(group[0]), TextOf(group[1]), TextOf(group[2])})) continue;
     if (group[3].ToDouble() != group[4].ToDouble() || group[6].ToDouble() != 0) {
-      more.push_back(TableName{Text(group[0]), Text(group[1]), Text(group[2])});
+      more.push_back(TableName{TextOf(group[0]), TextOf(group[1]), TextOf(group[2])});
     } else {
       other += static_cast<long long>(group[5].ToDouble());
     }

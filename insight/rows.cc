@@ -23,6 +23,10 @@ std::shared_ptr<ado::Connection> Connect(const DataSource& source) {
   return OpenDataSource(source, kComponentTimeouts);
 }
 
+String TextOf(const Variant& value) {
+  return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
+}
+
 std::vector<Row> ReadRows(ado::Connection& connection, const String& sql) {
   std::shared_ptr<ado::Recordset> rs = connection.Execute(sql);
   std::vector<Row> rows;

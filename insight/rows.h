@@ -23,6 +23,9 @@ std::shared_ptr<ado::Connection> Connect(const DataSource& source);
 // The rows a query yields, each value as read.
 std::vector<Row> ReadRows(ado::Connection& connection, const String& sql);
 
+// A value as text, the empty text for a database null.
+String TextOf(const Variant& value);
+
 // "select <columns of table> from <table>" followed by tail (" where ...").
 String SelectAll(const TableInfo& table, const String& tail = "");
 

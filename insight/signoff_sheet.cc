@@ -15,10 +15,6 @@
 namespace migprof::insight {
 namespace {
 
-String Text(const Variant& value) {
-  return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
-}
-
 struct Formats {
   lxw_format* header;
   lxw_format* expired;
@@ -80,7 +76,7 @@ class List {
         worksheet_write_number(sheet_, row_, col, value.ToDouble(), format);
         return;
       default:
-        worksheet_write_string(sheet_, row_, col, Text(value).c_str(), format);
+        worksheet_write_string(sheet_, row_, col, TextOf(value).c_str(), format);
     }
   }
 
@@ -267,7 +263,7 @@ class Writer {
             "select tcpac, tcmod, tflno, stat, prtx, comt, lusr, ldat, vari, stbl, isms, txtn "
             "from qzmap120" +
                 rules_ + " order by tcpac, tcmod, tflno",
-            [&](const Row& row) { list.Add(row, Text(row[3]) == "X"); });
+            [&](const Row& row) { list.Add(row, TextOf(row[3]) == "X"); });
     list.Close();
   }
 
@@ -287,13 +283,13 @@ class Writer {
             "select tcpac, tcmod, tflno, fdnm, dnum, mrul, type, stat from qzmap140" + rules_ +
                 " order by tcpac, tcmod, tflno, fdnm, dnum",
             [&](const Row& row) {
-              const Key table{Text(row[0]), Text(row[1]), Text(row[2])};
+              const Key table{TextOf(row[0]), TextOf(row[1]), TextOf(row[2])};
               const bool table_expired = expired_tables_.count(table) > 0;
               std::vector<Variant> cells = row;
-              cells.push_back(
-                  Yes(!stale_.count({Text(row[0]), Text(row[1]), Text(row[2]), Text(row[3])})));
+              cells.push_back(Yes(
+                  !stale_.count({TextOf(row[0]), TextOf(row[1]), TextOf(row[2]), TextOf(row[3])})));
               cells.push_back(Yes(table_expired));
-              list.Add(cells, table_expired || Text(row[7]) == "X");
+              list.Add(cells, table_expired || TextOf(row[7]) == "X");
             });
     list.Close();
   }
@@ -309,17 +305,17 @@ class Writer {
                {"icod", 6},
                {"Query (qury)", 40},
                {"In a dictionary", 12}});
-    EachRow(
-        *connection_,
-        "select tcpac, tcmod, tflno, scpac, scmod, sflno, icod, qury from qzmap130" + rules_ +
-            " order by tcpac, tcmod, tflno, scpac, scmod, sflno",
-        [&](const Row& row) {
-          std::vector<Variant> cells = row;
-          const String source = Text(row[3]) + " " + Text(row[4]) + " " + Text(row[5]);
-          cells.push_back(
-              Yes(!missing_sources_.count({Text(row[0]), Text(row[1]), Text(row[2]), source})));
-          list.Add(cells, expired_tables_.count({Text(row[0]), Text(row[1]), Text(row[2])}) > 0);
-        });
+    EachRow(*connection_,
+            "select tcpac, tcmod, tflno, scpac, scmod, sflno, icod, qury from qzmap130" + rules_ +
+                " order by tcpac, tcmod, tflno, scpac, scmod, sflno",
+            [&](const Row& row) {
+              std::vector<Variant> cells = row;
+              const String source = TextOf(row[3]) + " " + TextOf(row[4]) + " " + TextOf(row[5]);
+              cells.push_back(Yes(!missing_sources_.count(
+                  {TextOf(row[0]), TextOf(row[1]), TextOf(row[2]), source})));
+              list.Add(cells,
+                       expired_tables_.count({TextOf(row[0]), TextOf(row[1]), TextOf(row[2])}) > 0);
+            });
     list.Close();
   }
 
@@ -330,16 +326,16 @@ class Writer {
                {"Table (tflno)", 10},
                {"Function (func)", 20},
                {"In the library", 12}});
-    EachRow(
-        *connection_,
-        "select tcpac, tcmod, tflno, func from qzmap160" + rules_ +
-            " order by tcpac, tcmod, tflno, func",
-        [&](const Row& row) {
-          std::vector<Variant> cells = row;
-          cells.push_back(Yes(
-              !missing_functions_.count({Text(row[0]), Text(row[1]), Text(row[2]), Text(row[3])})));
-          list.Add(cells, expired_tables_.count({Text(row[0]), Text(row[1]), Text(row[2])}) > 0);
-        });
+    EachRow(*connection_,
+            "select tcpac, tcmod, tflno, func from qzmap160" + rules_ +
+                " order by tcpac, tcmod, tflno, func",
+            [&](const Row& row) {
+              std::vector<Variant> cells = row;
+              cells.push_back(Yes(!missing_functions_.count(
+                  {TextOf(row[0]), TextOf(row[1]), TextOf(row[2]), TextOf(row[3])})));
+              list.Add(cells,
+                       expired_tables_.count({TextOf(row[0]), TextOf(row[1]), TextOf(row[2])}) > 0);
+            });
     list.Close();
   }
 
@@ -371,7 +367,7 @@ class Writer {
     EachRow(*connection_,
             "select fnam, dsca, stat, curn, lurn, ldat, fdef, comt from qzlib100" + rules_ +
                 " order by fnam",
-            [&](const Row& row) { list.Add(row, Text(row[2]) == "X"); });
+            [&](const Row& row) { list.Add(row, TextOf(row[2]) == "X"); });
     list.Close();
   }
 

@@ -11,10 +11,9 @@
 namespace migprof::insight {
 namespace {
 
-String Text(const Variant& value) { return value.IsNull() ? String() : value.ToString(); }
-
 Scope ScopeOf(const Row& row) {
-  return Scope{static_cast<long long>(row[0].ToDouble()), Text(row[1]), Text(row[2]), Text(row[3])};
+  return Scope{static_cast<long long>(row[0].ToDouble()), TextOf(row[1]), TextOf(row[2]),
+               TextOf(row[3])};
 }
 
 std::vector<Use> Uses(const std::map<Scope, std::vector<std::string>>& uses) {
@@ -125,7 +124,8 @@ ProfileLineage Lineage(const DataSource& source, Integer mprf) {
   for (const Row& row :
        ReadRows(*connection, "select levl, pprf, vers, rele, cust from qzmap101" +
                                  WhereProfile(mprf) + " and levl > 1 order by levl")) {
-    lineage.ancestors.push_back(Ancestor{row[0], row[1], Text(row[2]), Text(row[3]), Text(row[4])});
+    lineage.ancestors.push_back(
+        Ancestor{row[0], row[1], TextOf(row[2]), TextOf(row[3]), TextOf(row[4])});
   }
   // A profile's parent is the profile at its level 2.
   std::multimap<long long, long long> children;
@@ -159,7 +159,7 @@ FunctionUsage FunctionUse(const DataSource& source, const String& name) {
   for (const Row& row :
        ReadRows(*connection, "select mprf, vers, rele, cust, stat from qzlib100 where fnam = '" +
                                  SqlText(name) + "'")) {
-    holds[ScopeOf(row)] = Text(row[4]);
+    holds[ScopeOf(row)] = TextOf(row[4]);
   }
   FunctionUsage usage{name, {}, {}};
   for (const auto& [scope, stat] : holds) usage.holds.push_back(FunctionHolder{scope, stat});
@@ -169,7 +169,7 @@ FunctionUsage FunctionUse(const DataSource& source, const String& name) {
                 "select distinct mprf, vers, rele, cust, tcpac, tcmod, tflno from qzmap160 "
                 "where func = '" +
                     SqlText(name) + "'")) {
-    calls[ScopeOf(row)].push_back(Text(row[4]) + Text(row[5]) + Text(row[6]));
+    calls[ScopeOf(row)].push_back(TextOf(row[4]) + TextOf(row[5]) + TextOf(row[6]));
   }
   usage.calls = Uses(calls);
   return usage;
@@ -230,7 +230,7 @@ UsagePage<FunctionHolder> FunctionHoldersPage(const DataSource& source, const St
   result.total = CountOf(*connection, Count(holders));
   for (const Row& row : ReadRows(*connection, holders + " order by mprf, vers, rele, cust" +
                                                   page_clause(offset, count))) {
-    result.items.push_back(FunctionHolder{ScopeOf(row), Text(row[4])});
+    result.items.push_back(FunctionHolder{ScopeOf(row), TextOf(row[4])});
   }
   return result;
 }
@@ -250,7 +250,8 @@ UsagePage<Use> FunctionCallsPage(const DataSource& source, const String& name, l
        ReadRows(*connection, "select distinct mprf, vers, rele, cust, tcpac, tcmod, tflno" +
                                  calling + AndProfilesOf(page))) {
     auto call = calls.find(ScopeOf(row));
-    if (call != calls.end()) call->second.push_back(Text(row[4]) + Text(row[5]) + Text(row[6]));
+    if (call != calls.end())
+      call->second.push_back(TextOf(row[4]) + TextOf(row[5]) + TextOf(row[6]));
   }
   for (const Scope& scope : page) result.items.push_back(Use{scope, calls[scope]});
   return result;

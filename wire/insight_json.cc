@@ -11,15 +11,15 @@ Json RowJson(const std::vector<String>& columns, const insight::Values& row) {
   return object;
 }
 
-Json ScopeJson(const insight::Scope& scope) {
-  return Json{{"mprf", scope.mprf}, {"vers", scope.vers}, {"rele", scope.rele},
-              {"cust", scope.cust}};
+Json ProfileScopeJson(const insight::Scope& scope) {
+  return Json{
+      {"mprf", scope.mprf}, {"vers", scope.vers}, {"rele", scope.rele}, {"cust", scope.cust}};
 }
 
 Json UsesJson(const std::vector<insight::Use>& uses) {
   Json list = Json::array();
   for (const insight::Use& use : uses) {
-    Json item = ScopeJson(use.scope);
+    Json item = ProfileScopeJson(use.scope);
     item["tables"] = use.tables;
     list.push_back(std::move(item));
   }
@@ -29,7 +29,7 @@ Json UsesJson(const std::vector<insight::Use>& uses) {
 Json DerivedJson(const std::vector<insight::Derived>& derived) {
   Json list = Json::array();
   for (const insight::Derived& d : derived) {
-    Json item = d.known ? ScopeJson(d.scope) : Json{{"mprf", d.scope.mprf}};
+    Json item = d.known ? ProfileScopeJson(d.scope) : Json{{"mprf", d.scope.mprf}};
     item["derived"] = DerivedJson(d.derived);
     list.push_back(std::move(item));
   }
@@ -65,8 +65,8 @@ Json ComparisonJson(const insight::Comparison& comparison) {
       if (rule.status == insight::RuleStatus::kChanged) {
         Json changes = Json::object();
         for (const insight::ColumnDifference& change : rule.changes) {
-          changes[change.column] =
-              Json{{"left", JsonFromVariant(change.left)}, {"right", JsonFromVariant(change.right)}};
+          changes[change.column] = Json{{"left", JsonFromVariant(change.left)},
+                                        {"right", JsonFromVariant(change.right)}};
         }
         item["changes"] = std::move(changes);
       }
@@ -77,8 +77,8 @@ Json ComparisonJson(const insight::Comparison& comparison) {
     }
     tables[table.table] = std::move(entries);
   }
-  return Json{{"left", ScopeJson(comparison.left)},
-              {"right", ScopeJson(comparison.right)},
+  return Json{{"left", ProfileScopeJson(comparison.left)},
+              {"right", ProfileScopeJson(comparison.right)},
               {"right_is_parent", comparison.right_is_parent},
               {"tables", std::move(tables)},
               {"summary",
@@ -97,7 +97,7 @@ Json LineageJson(const insight::ProfileLineage& lineage) {
                              {"rele", a.rele},
                              {"cust", a.cust}});
   }
-  return Json{{"profile", ScopeJson(lineage.profile)},
+  return Json{{"profile", ProfileScopeJson(lineage.profile)},
               {"ancestors", std::move(ancestors)},
               {"derived", DerivedJson(lineage.derived)}};
 }
@@ -110,11 +110,12 @@ Json TableUsageJson(const insight::TableUsage& usage) {
 Json FunctionUsageJson(const insight::FunctionUsage& usage) {
   Json holds = Json::array();
   for (const insight::FunctionHolder& holder : usage.holds) {
-    Json item = ScopeJson(holder.scope);
+    Json item = ProfileScopeJson(holder.scope);
     item["stat"] = holder.status;
     holds.push_back(std::move(item));
   }
-  return Json{{"function", usage.name}, {"holds", std::move(holds)}, {"calls", UsesJson(usage.calls)}};
+  return Json{
+      {"function", usage.name}, {"holds", std::move(holds)}, {"calls", UsesJson(usage.calls)}};
 }
 
 Json ImportJson(const insight::ImportResult& result) {

@@ -14,12 +14,6 @@ bool IsWord(const Token& t, std::string_view lower) {
   return t.kind == Kind::kWord && Lower(t.text) == lower;
 }
 
-std::string NameOf(const Token& t) {
-  std::string_view text = t.text;
-  if (t.kind == Kind::kQuoted && text.size() >= 2) text = text.substr(1, text.size() - 2);
-  return Lower(text);
-}
-
 class StatementReader {
  public:
   StatementReader(const std::vector<Token>& tokens, const std::vector<std::size_t>& match,

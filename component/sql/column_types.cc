@@ -8,13 +8,6 @@
 namespace migprof::tsql {
 namespace {
 
-// The text of a name without its quotes ([x], "x", `x`), in lower case.
-std::string NameOf(const Token& token) {
-  std::string_view text = token.text;
-  if (token.kind == Kind::kQuoted && text.size() >= 2) text = text.substr(1, text.size() - 2);
-  return Lower(text);
-}
-
 bool IsConstraintWord(const std::string& lower) {
   for (std::string_view word :
        {"constraint", "primary", "unique", "check", "foreign", "index", "period"}) {

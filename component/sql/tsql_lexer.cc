@@ -65,6 +65,12 @@ bool IsWordStart(char c) {
 
 std::string Lower(std::string_view s) { return text::Lower(s); }
 
+std::string NameOf(const Token& token) {
+  std::string_view text = token.text;
+  if (token.kind == Kind::kQuoted && text.size() >= 2) text = text.substr(1, text.size() - 2);
+  return Lower(text);
+}
+
 bool IsComment(const Token& token) {
   return token.kind == Kind::kSpace && !token.text.empty() && !IsBlank(token.text[0]);
 }

@@ -38,6 +38,8 @@ bool IsWordStart(char c);
 // ASCII letters in lower case; other bytes unchanged.
 std::string Lower(std::string_view s);
 // True for a comment token (a kSpace that is not blanks).
+// The text of a name without its quotes ([x], "x", `x`), in lower case.
+std::string NameOf(const Token& token);
 bool IsComment(const Token& token);
 // Words that can stand directly before an expression: a '+' or '-' after one
 // is unary, and one followed by '(' is no function call. Join words are left

@@ -10,7 +10,7 @@ namespace migprof::web {
 namespace {
 
 // What the rows of each compared table are.
-std::string TableLabel(const std::string& table) {
+std::string ComparedRowsLabel(const std::string& table) {
   static const std::pair<const char*, const char*> kLabels[] = {
       {"qzmap120", "table rules"}, {"qzmap130", "source tables"},
       {"qzmap140", "field rules"}, {"qzmap160", "rule functions"},
@@ -121,7 +121,7 @@ Data ResultData(const insight::Comparison& result, bool only_differences, long p
     if (only_differences && differences == 0) continue;
     Data t;
     t.set("table", table.table);
-    t.set("label", TableLabel(table.table));
+    t.set("label", ComparedRowsLabel(table.table));
     t.set("rules", std::to_string(table.rules.size()));
     t.set("differences", std::to_string(differences));
     t.set("rows", rows);

@@ -13,7 +13,7 @@ std::string FunctionsUrl(Integer mprf, const Vrc& vrc) {
   return ProfileUrl(mprf) + "/functions" + VrcQuery(vrc);
 }
 
-void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void FunctionListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
@@ -113,7 +113,7 @@ std::string TrimmedName(const std::string& text) {
   return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
-void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void FunctionActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   // A GET (/functions/preview) is the preview; only a POST marked apply=yes
   // changes anything.
   auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
@@ -217,15 +217,18 @@ void AddLibraryRoutes(httplib::Server& server, WebApp& app) {
 }
 
 void AddFunctionRoutes(httplib::Server& server, WebApp& app) {
-  server.Get(
-      R"(/profiles/(-?\d+)/functions)",
-      [&app](const httplib::Request& req, httplib::Response& res) { ListRoute(app, req, res); });
-  server.Get(
-      R"(/profiles/(-?\d+)/functions/preview)",
-      [&app](const httplib::Request& req, httplib::Response& res) { ActionRoute(app, req, res); });
-  server.Post(
-      R"(/profiles/(-?\d+)/functions)",
-      [&app](const httplib::Request& req, httplib::Response& res) { ActionRoute(app, req, res); });
+  server.Get(R"(/profiles/(-?\d+)/functions)",
+             [&app](const httplib::Request& req, httplib::Response& res) {
+               FunctionListRoute(app, req, res);
+             });
+  server.Get(R"(/profiles/(-?\d+)/functions/preview)",
+             [&app](const httplib::Request& req, httplib::Response& res) {
+               FunctionActionRoute(app, req, res);
+             });
+  server.Post(R"(/profiles/(-?\d+)/functions)",
+              [&app](const httplib::Request& req, httplib::Response& res) {
+                FunctionActionRoute(app, req, res);
+              });
 }
 
 }  // namespace migprof::web

@@ -166,7 +166,7 @@ Data TreeNode(WebApp& app, const ProfileSummary& p, long depth_left) {
   return d;
 }
 
-void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void ProfileListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   std::optional<SignedIn> session = RequireSession(app, req, res);
   if (!session) return;
   const Principal& who = session->principal;
@@ -470,8 +470,8 @@ void UpdateRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 }
 
 // The deletion's preview, with the profile number to type again.
-void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res,
-                        const std::string& problem) {
+void ProfileDeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res,
+                               const std::string& problem) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Integer mprf = profile->mprf;
@@ -487,7 +487,7 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
   ShowPreview(app, *session, req, res, change, app::DeleteProfile{mprf});
 }
 
-void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void ProfileDeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   if (Param(req, "confirm") != std::to_string(profile->mprf)) {
@@ -521,7 +521,7 @@ void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
 
 void AddProfileRoutes(httplib::Server& server, WebApp& app) {
   server.Get("/profiles", [&app](const httplib::Request& req, httplib::Response& res) {
-    ListRoute(app, req, res);
+    ProfileListRoute(app, req, res);
   });
   server.Get("/profiles/new", [&app](const httplib::Request& req, httplib::Response& res) {
     std::optional<SignedIn> session = RequireSession(app, req, res);
@@ -560,11 +560,12 @@ void AddProfileRoutes(httplib::Server& server, WebApp& app) {
       [&app](const httplib::Request& req, httplib::Response& res) { UpdateRoute(app, req, res); });
   server.Get(R"(/profiles/(-?\d+)/delete)",
              [&app](const httplib::Request& req, httplib::Response& res) {
-               DeleteConfirmRoute(app, req, res, "");
+               ProfileDeleteConfirmRoute(app, req, res, "");
              });
-  server.Post(
-      R"(/profiles/(-?\d+)/delete)",
-      [&app](const httplib::Request& req, httplib::Response& res) { DeleteRoute(app, req, res); });
+  server.Post(R"(/profiles/(-?\d+)/delete)",
+              [&app](const httplib::Request& req, httplib::Response& res) {
+                ProfileDeleteRoute(app, req, res);
+              });
 }
 
 }  // namespace migprof::web

@@ -56,7 +56,7 @@ Data StatusData(const std::string& status) {
   return d;
 }
 
-void ListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void RuleListRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
@@ -221,7 +221,7 @@ void TableRoute(WebApp& app, const httplib::Request& req, httplib::Response& res
            RenderPage(Frame(app, *session, "Table " + key->Label(), crumbs), "rule_table", data));
 }
 
-void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void RuleActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   // A GET is the preview (Back and reload show it again); only a POST
   // marked apply=yes changes anything.
   auto [session, profile] = OpenProfileRequest(app, req, res, req.method == "POST");
@@ -268,7 +268,7 @@ void ActionRoute(WebApp& app, const httplib::Request& req, httplib::Response& re
                       action_url + "?" + ChangeQuery(req), outcome);
 }
 
-// The deletion's preview; Apply posts to DeleteRoute.
+// The deletion's preview; Apply posts to RuleDeleteRoute.
 void ShowDeletePreview(WebApp& app, const SignedIn& session, const httplib::Request& req,
                        httplib::Response& res, const ProfileSummary& profile, const Vrc& vrc,
                        const std::vector<TableKey>& tables) {
@@ -288,7 +288,7 @@ void ShowDeletePreview(WebApp& app, const SignedIn& session, const httplib::Requ
   ShowPreview(app, session, req, res, pending, app::DeleteRules{mprf, vrc, tables});
 }
 
-void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void RuleDeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/false);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
@@ -301,7 +301,7 @@ void DeleteConfirmRoute(WebApp& app, const httplib::Request& req, httplib::Respo
   ShowDeletePreview(app, *session, req, res, *profile, vrc, tables);
 }
 
-void DeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
+void RuleDeleteRoute(WebApp& app, const httplib::Request& req, httplib::Response& res) {
   auto [session, profile] = OpenProfileRequest(app, req, res, /*changing=*/true);
   if (!profile) return;
   const Vrc vrc = RequestVrc(req, profile->vrc);
@@ -470,12 +470,12 @@ void AddRuleRoutes(httplib::Server& server, WebApp& app) {
   auto post = [&server, &app](const char* pattern, Route route) {
     AddPost(server, app, pattern, route);
   };
-  get(R"(/profiles/(-?\d+)/rules)", ListRoute);
+  get(R"(/profiles/(-?\d+)/rules)", RuleListRoute);
   get(R"(/profiles/(-?\d+)/rules/table)", TableRoute);
-  get(R"(/profiles/(-?\d+)/rules/action)", ActionRoute);
-  post(R"(/profiles/(-?\d+)/rules/action)", ActionRoute);
-  get(R"(/profiles/(-?\d+)/rules/delete)", DeleteConfirmRoute);
-  post(R"(/profiles/(-?\d+)/rules/delete)", DeleteRoute);
+  get(R"(/profiles/(-?\d+)/rules/action)", RuleActionRoute);
+  post(R"(/profiles/(-?\d+)/rules/action)", RuleActionRoute);
+  get(R"(/profiles/(-?\d+)/rules/delete)", RuleDeleteConfirmRoute);
+  post(R"(/profiles/(-?\d+)/rules/delete)", RuleDeleteRoute);
   get(R"(/profiles/(-?\d+)/copy)", CopyFormRoute);
   get(R"(/profiles/(-?\d+)/copy/preview)", CopyRoute);
   post(R"(/profiles/(-?\d+)/copy)", CopyRoute);
