@@ -2,14 +2,13 @@
 
 #include <ctime>
 
+#include "app/clock.h"
 #include "app/errors.h"
 #include "app/secrets.h"
 #include "component/sql_text.h"
 
 namespace migprof::app {
 namespace {
-
-long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
 Account ToAccount(const Row& r) {
   Account account;
@@ -52,7 +51,7 @@ Role Accounts::Add(const String& name, const String& password_hash, Role role) {
   if (!Any()) role = Role::kAdministrator;
   db_.Execute("insert into mpweb_user (usrn, pwhs, role, dsbl, crea) values (" + SqlQuoted(name) +
               ", " + SqlQuoted(password_hash) + ", " + SqlQuoted(RoleName(role)) + ", 0, " +
-              SqlNumber(Now()) + ")");
+              SqlNumber(UnixSeconds()) + ")");
   return role;
 }
 
@@ -96,7 +95,7 @@ std::pair<String, String> Accounts::NewToken(const String& user) {
   String token = app::NewToken();
   db_.Execute("insert into mpweb_apitoken (apid, usrn, tkhs, crea) values (" + SqlQuoted(id) +
               ", " + SqlQuoted(user) + ", " + SqlQuoted(HashToken(token)) + ", " +
-              SqlNumber(Now()) + ")");
+              SqlNumber(UnixSeconds()) + ")");
   return {id, token};
 }
 
@@ -132,9 +131,9 @@ std::optional<String> Accounts::TokenUser(const String& token) const {
 }
 
 String Accounts::NewSession(const String& user) {
-  const String id = app::NewToken() + "." + std::to_string(Now());
-  const long long expires = Now() + kSessionIdle.count();
-  db_.Execute("delete from mpweb_session where expi < " + SqlNumber(Now()));
+  const String id = app::NewToken() + "." + std::to_string(UnixSeconds());
+  const long long expires = UnixSeconds() + kSessionIdle.count();
+  db_.Execute("delete from mpweb_session where expi < " + SqlNumber(UnixSeconds()));
   db_.Execute("insert into mpweb_session (sidh, usrn, csrf, expi, flsh) values (" +
               SqlQuoted(HashToken(id)) + ", " + SqlQuoted(user) + ", " +
               SqlQuoted(app::NewToken()) + ", " + SqlNumber(expires) + ", '')");
@@ -149,14 +148,14 @@ std::optional<SessionRecord> Accounts::FindSession(const String& cookie_id) {
   }
   const String id_hash = HashToken(cookie_id);
   const long long signed_in = std::stoll(cookie_id.substr(65));
-  if (Now() - signed_in > kSessionLifetime.count() || signed_in > Now() + 60) {
+  if (UnixSeconds() - signed_in > kSessionLifetime.count() || signed_in > UnixSeconds() + 60) {
     EndSession(id_hash);
     return std::nullopt;
   }
   std::optional<Row> row = db_.QueryOne(
       "select usrn, csrf, expi, flsh from mpweb_session where sidh = " + SqlQuoted(id_hash));
   if (!row) return std::nullopt;
-  const long long now = Now();
+  const long long now = UnixSeconds();
   const long long expires = std::stoll((*row)[2]);
   if (expires < now) {
     EndSession(id_hash);

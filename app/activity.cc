@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/clock.h"
 #include "component/sql_text.h"
 
 namespace migprof::app {
 namespace {
 
 constexpr const char* kOutcomeNames[] = {"done", "refused", "failed", "forbidden"};
-
-long long ActivityNow() { return static_cast<long long>(std::time(nullptr)); }
 
 String Where(const ActivityFilter& filter) {
   String where;
@@ -50,7 +49,7 @@ long long ActivityEntry::TotalRows() const {
 }
 
 void ActivityLog::Record(ActivityEntry entry) {
-  if (entry.when == 0) entry.when = ActivityNow();
+  if (entry.when == 0) entry.when = UnixSeconds();
   if (const long days = retention_days_.load(); days > 0) {
     long long last = last_prune_.load();
     if (entry.when - last >= 24 * 3600 && last_prune_.compare_exchange_strong(last, entry.when)) {
@@ -100,7 +99,7 @@ std::vector<ActivityEntry> ActivityLog::List(const ActivityFilter& filter, long 
 
 long ActivityLog::Prune(long days) {
   return db_.Execute("delete from mpweb_activity where tstm < " +
-                     SqlNumber(ActivityNow() - static_cast<long long>(days) * 24 * 3600));
+                     SqlNumber(UnixSeconds() - static_cast<long long>(days) * 24 * 3600));
 }
 
 String EncodeArguments(const Arguments& arguments) {

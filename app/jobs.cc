@@ -6,6 +6,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "app/clock.h"
 #include "app/errors.h"
 #include "app/reads.h"
 #include "app/secrets.h"
@@ -15,18 +16,7 @@
 #include "migprof/handle_mig_prof.h"
 
 namespace migprof::app {
-namespace {
-
-long long JobNow() { return static_cast<long long>(std::time(nullptr)); }
-
-String NumberText(double number) {
-  std::ostringstream text;
-  text.precision(15);
-  text << number;
-  return text.str();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 JobRunner::~JobRunner() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -84,13 +74,13 @@ String JobRunner::StartCopy(const Principal& principal, const CopyRules& copy) {
   const String id = NewToken().substr(0, 32);
   // Outcomes are kept for a week, long enough to come back to a bookmark.
   app_.db().Execute("delete from mpweb_job where stat <> 'running' and updt < " +
-                    SqlNumber(JobNow() - 7 * 24 * 3600));
+                    SqlNumber(UnixSeconds() - 7 * 24 * 3600));
   app_.db().Execute(
       "insert into mpweb_job (jobi, usrn, smpr, umpr, vrc, tabs, stat, done, totl, errn, errd, "
       "updt) values (" +
       SqlQuoted(id) + ", " + SqlQuoted(principal.name) + ", " + SqlNumber(copy.source) + ", " +
       SqlNumber(copy.target) + ", " + SqlQuoted(copy.vrc.Text()) + ", " + SqlQuoted(tables) +
-      ", 'running', 0, " + SqlNumber(rows * 2 + 8) + ", '', '', " + SqlNumber(JobNow()) + ")");
+      ", 'running', 0, " + SqlNumber(rows * 2 + 8) + ", '', '', " + SqlNumber(UnixSeconds()) + ")");
   std::lock_guard<std::mutex> lock(mutex_);
   // Threads of copies that have ended are joined here, so the list stays short.
   for (auto it = threads_.begin(); it != threads_.end();) {
@@ -113,7 +103,7 @@ String JobRunner::StartCopy(const Principal& principal, const CopyRules& copy) {
 
 void JobRunner::Report(const String& id, long long done) {
   app_.db().Execute("update mpweb_job set done = " + SqlNumber(done) +
-                    ", updt = " + SqlNumber(JobNow()) + " where jobi = " + SqlQuoted(id));
+                    ", updt = " + SqlNumber(UnixSeconds()) + " where jobi = " + SqlQuoted(id));
 }
 
 void JobRunner::Finish(const String& id, const String& state, const String& error_number,
@@ -122,7 +112,7 @@ void JobRunner::Finish(const String& id, const String& state, const String& erro
       "update mpweb_job set stat = " + SqlQuoted(state) + ", errn = " + SqlQuoted(error_number) +
       ", errd = " + SqlQuoted(error_description.substr(0, 4000)) + ", done = " + SqlNumber(done) +
       ", chgs = " + SqlQuoted(EncodeRowCounts(rows).substr(0, 1000)) +
-      ", updt = " + SqlNumber(JobNow()) + " where jobi = " + SqlQuoted(id));
+      ", updt = " + SqlNumber(UnixSeconds()) + " where jobi = " + SqlQuoted(id));
 }
 
 long JobRunner::ReconcileLost() const {
@@ -130,8 +120,8 @@ long JobRunner::ReconcileLost() const {
   // at the same moment keeps its copy running.
   return app_.db().Execute(
       "update mpweb_job set stat = 'failed', errn = '', errd = " + SqlQuoted(kLostText) +
-      ", updt = " + SqlNumber(JobNow()) + " where stat = 'running' and updt < " +
-      SqlNumber(JobNow() - kJobSilence));
+      ", updt = " + SqlNumber(UnixSeconds()) + " where stat = 'running' and updt < " +
+      SqlNumber(UnixSeconds() - kJobSilence));
 }
 
 std::optional<JobRecord> JobRunner::Find(const String& id, const String& user) const {
@@ -163,7 +153,7 @@ std::optional<JobRecord> JobRunner::Read(const String& id, const String& user) c
   job.total = std::stoll(r[8]);
   job.error_number = r[9];
   job.error_description = r[10];
-  job.seconds_since_update = JobNow() - std::stoll(r[11]);
+  job.seconds_since_update = UnixSeconds() - std::stoll(r[11]);
   job.rows = DecodeRowCounts(r[12]);
   return job;
 }

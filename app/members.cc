@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/clock.h"
 #include "app/errors.h"
 #include "migprof/com_error.h"
 #include "migprof/handle_mig_prof.h"
@@ -49,13 +50,6 @@ const NamedPolicy kPolicies[] = {
     {"DatabasePassword", {kRead, -1, -1, kServerSetting}},
     {"getNewConnection", {kRead, -1, -1, kOwnConnections}},
 };
-
-String ArgumentNumberText(double number) {
-  std::ostringstream text;
-  text.precision(15);
-  text << number;
-  return text.str();
-}
 
 String ArgumentText(const Variant& value) {
   if (value.IsEmpty() || value.IsNull()) return "";
@@ -267,8 +261,7 @@ MemberOutcome Call(Application& app, const Principal& principal, const MemberCal
     const bool done = result == Outcome::kDone;
     try {
       RecordChange(app, principal, call.member->name, ProfileArgument(policy, call),
-                   ArgumentsOf(call), result,
-                   done ? String() : ArgumentNumberText(outcome.FailureNumber()),
+                   ArgumentsOf(call), result, done ? String() : NumberText(outcome.FailureNumber()),
                    done ? String() : outcome.FailureText(), outcome.rows);
     } catch (...) {
       outcome.unrecorded = CurrentFailure().description();
