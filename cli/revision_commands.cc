@@ -17,6 +17,18 @@
 #include "wire/revision_json.h"
 
 namespace migprof::cli {
+
+// What every command names: the database, the acting user and the item.
+struct RevisionCommandTarget {
+  DatabaseSettings settings;
+  std::string mprf;
+  std::string vrc;
+  std::optional<std::string> table;
+  // Positional words after the VRC: the function name (unless --table is
+  // given), then the command's own words.
+  std::vector<std::string> words;
+};
+
 namespace {
 
 using app::Application;
@@ -28,17 +40,6 @@ using wire::ItemJson;
 // A malformed command line: nothing was done.
 struct Usage : std::runtime_error {
   using std::runtime_error::runtime_error;
-};
-
-// What every command names: the database, the acting user and the item.
-struct Target {
-  DatabaseSettings settings;
-  std::string mprf;
-  std::string vrc;
-  std::optional<std::string> table;
-  // Positional words after the VRC: the function name (unless --table is
-  // given), then the command's own words.
-  std::vector<std::string> words;
 };
 
 Integer ProfileNumber(const std::string& text) {
@@ -60,7 +61,7 @@ Long RevisionNumber(const std::string& text) {
 }
 
 // The item the target names; the words that follow it stay in `rest`.
-Item ItemOf(const Target& target, std::vector<std::string>& rest) {
+Item ItemOf(const RevisionCommandTarget& target, std::vector<std::string>& rest) {
   std::optional<configmgt::Vrc> vrc = configmgt::Vrc::Parse(target.vrc);
   if (!vrc) throw Usage("the VRC must be written {vers}_{rele}_{cust}: " + target.vrc);
   rest = target.words;
@@ -85,7 +86,7 @@ struct RevisionCommands::State {
     // Only reads: needs no name to act as.
     bool reads = false;
   };
-  Target target;
+  RevisionCommandTarget target;
   bool force = false;
   std::optional<std::string> comment, definition, description, field;
   std::vector<std::string> sets;

@@ -128,21 +128,6 @@ void CheckTarget(ado::Connection& connection, Integer mprf, TableRows& tables) {
   }
 }
 
-void InsertRows(ado::Connection& connection, const TableInfo& table, const std::vector<Row>& rows) {
-  std::shared_ptr<ado::Recordset> insert = ado::Recordset::Create();
-  insert->Open(SelectAll(table, " where 1 = 0"), connection.shared_from_this(), ado::adOpenDynamic,
-               ado::adLockOptimistic, ado::adCmdUnspecified);
-  ado::Fields fields = insert->Fields();
-  for (const Row& row : rows) {
-    insert->AddNew();
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      if (!row[i].IsNull()) fields.Item(static_cast<Integer>(i)).Value(row[i]);
-    }
-    insert->Update();
-  }
-  insert->Close();
-}
-
 }  // namespace
 
 ImportResult ImportProfile(const DataSource& target, const std::string& text) {

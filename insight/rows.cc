@@ -23,6 +23,29 @@ std::shared_ptr<ado::Connection> Connect(const DataSource& source) {
   return OpenDataSource(source, kComponentTimeouts);
 }
 
+void InsertRows(ado::Connection& connection, const TableInfo& table, const std::vector<Row>& rows) {
+  std::shared_ptr<ado::Recordset> insert = ado::Recordset::Create();
+  insert->Open(SelectAll(table, " where 1 = 0"), connection.shared_from_this(), ado::adOpenDynamic,
+               ado::adLockOptimistic, ado::adCmdUnspecified);
+  ado::Fields fields = insert->Fields();
+  for (const Row& row : rows) {
+    insert->AddNew();
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (!row[i].IsNull() && !row[i].IsEmpty()) {
+        fields.Item(static_cast<Integer>(i)).Value(row[i]);
+      }
+    }
+    insert->Update();
+  }
+  insert->Close();
+}
+
+void CopyTableRows(ado::Connection& from, ado::Connection& to, const TableInfo& table,
+                   const String& where) {
+  const std::vector<Row> rows = ReadRows(from, SelectAll(table, where));
+  if (!rows.empty()) InsertRows(to, table, rows);
+}
+
 String TextOf(const Variant& value) {
   return value.IsNull() || value.IsEmpty() ? String() : value.ToString();
 }

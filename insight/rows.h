@@ -23,6 +23,15 @@ std::shared_ptr<ado::Connection> Connect(const DataSource& source);
 // The rows a query yields, each value as read.
 std::vector<Row> ReadRows(ado::Connection& connection, const String& sql);
 
+// Adds rows, each holding a value for every column of table in its order,
+// to table through an updatable recordset; a null value is left unset.
+void InsertRows(ado::Connection& connection, const TableInfo& table, const std::vector<Row>& rows);
+
+// Adds to the table of the same name in to the rows of table in from that
+// where (" where ...", "" for all) selects.
+void CopyTableRows(ado::Connection& from, ado::Connection& to, const TableInfo& table,
+                   const String& where);
+
 // A value as text, the empty text for a database null.
 String TextOf(const Variant& value);
 

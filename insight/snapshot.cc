@@ -1,24 +1,17 @@
 #include "insight/snapshot.h"
 
-#include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <list>
 #include <memory>
-#include <mutex>
 #include <system_error>
 
 #include "component/sql_text.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
+#include "insight/kept_base.h"
 #include "insight/rows.h"
+#include "insight/server_base.h"
 #include "insight/tables.h"
-#include "migprof/com_error.h"
 #include "schema/schema.h"
 
 namespace migprof::insight {
@@ -26,19 +19,11 @@ namespace {
 
 constexpr std::string_view kEmbeddedPrefix = "sqlite:";
 
-[[noreturn]] void RaiseSnapshot(const std::string& why) {
-  throw ComError(errc::kProviderFailure, "Cannot take a snapshot: " + why);
-}
-
 // " where mprf in (1, 2)" for the profiles.
 String WhereProfiles(const std::vector<Integer>& profiles) {
   String list;
   for (Integer mprf : profiles) list += (list.empty() ? "" : ", ") + SqlNumber(mprf);
   return " where mprf in (" + list + ")";
-}
-
-bool PerProfile(const TableInfo& table) {
-  return table.kind == TableKind::kRule || table.kind == TableKind::kFunction;
 }
 
 // From one embedded file into another: SQLite copies the rows itself.
@@ -51,6 +36,18 @@ void CopyEmbeddedRows(const std::string& source_path, const std::string& target_
         {table.name, ColumnList(table), PerProfile(table) ? WhereProfiles(profiles) : ""});
   }
   sqlite::CopyRows(source_path, target_path, rows);
+}
+
+// Through the data-access layer, from one connection into the other: the
+// rules and library functions of profiles and, when whole is set, every row
+// of the tables snapshots take whole.
+void CopyRowsBetween(ado::Connection& from, ado::Connection& to,
+                     const std::vector<Integer>& profiles, bool whole) {
+  for (const TableInfo& table : AllTables()) {
+    const bool per_profile = PerProfile(table);
+    if (per_profile ? profiles.empty() : !whole) continue;
+    CopyTableRows(from, to, table, per_profile ? WhereProfiles(profiles) : "");
+  }
 }
 
 }  // namespace
@@ -70,27 +67,7 @@ void CopyProfileRows(const DataSource& source, const DataSource& target,
   const bool embedded = !source_path.empty();
   if (embedded) from->BeginTrans();
   to->BeginTrans();
-  for (const TableInfo& table : AllTables()) {
-    bool per_profile = PerProfile(table);
-    if (per_profile && profiles.empty()) continue;
-    std::vector<Row> rows =
-        ReadRows(*from, SelectAll(table, per_profile ? WhereProfiles(profiles) : ""));
-    if (rows.empty()) continue;
-    std::shared_ptr<ado::Recordset> insert = ado::Recordset::Create();
-    insert->Open(SelectAll(table, " where 1 = 0"), to, ado::adOpenDynamic, ado::adLockOptimistic,
-                 ado::adCmdUnspecified);
-    ado::Fields fields = insert->Fields();
-    for (const Row& row : rows) {
-      insert->AddNew();
-      for (std::size_t i = 0; i < row.size(); ++i) {
-        if (!row[i].IsNull() && !row[i].IsEmpty()) {
-          fields.Item(static_cast<Integer>(i)).Value(row[i]);
-        }
-      }
-      insert->Update();
-    }
-    insert->Close();
-  }
+  CopyRowsBetween(*from, *to, profiles, /*whole=*/true);
   to->CommitTrans();
   if (embedded) from->CommitTrans();
 }
@@ -102,109 +79,30 @@ std::string EmbeddedPath(const DataSource& source) {
 
 namespace {
 
-// A new private directory whose name begins with prefix: in memory
-// (/dev/shm) where the system has it, so the copy costs no disk writes, else
-// in the temporary directory.
-std::string MakeSnapshotDirectory(const std::string& prefix) {
-  std::error_code ignored;
-  std::vector<std::filesystem::path> places;
-  if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
-  places.push_back(std::filesystem::temp_directory_path(ignored));
-  for (const std::filesystem::path& place : places) {
-    std::string pattern = (place / (prefix + "XXXXXX")).string();
-    if (::mkdtemp(pattern.data())) return pattern;
-  }
-  RaiseSnapshot("no directory for the copy");
-}
-
-constexpr std::string_view kBasePrefix = "migprof_base_";
-
-// Whether process pid runs: it exists and has not ended waiting for its
-// parent to collect it (a zombie, state Z in /proc).
-bool ProcessRuns(pid_t pid) {
-  if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  const std::size_t end_of_name = line.rfind(')');
-  return end_of_name == std::string::npos || line.compare(end_of_name, 3, ") Z") != 0;
-}
-
-// Removes the bases that processes which have ended left behind (a process
-// killed before its exit handlers ran): each base's directory is named after
-// the process that keeps it.
-void RemoveAbandonedBases(const std::filesystem::path& place) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(place, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.compare(0, kBasePrefix.size(), kBasePrefix) != 0) continue;
-    const long pid = std::strtol(name.c_str() + kBasePrefix.size(), nullptr, 10);
-    if (pid > 0 && !ProcessRuns(static_cast<pid_t>(pid))) {
-      std::error_code ignored;
-      std::filesystem::remove_all(entry.path(), ignored);
-    }
-  }
-}
-
-// The tables every snapshot takes whole.
-std::vector<sqlite::RowsToCopy> WholeTables() {
-  std::vector<sqlite::RowsToCopy> whole;
-  for (const TableInfo& table : AllTables()) {
-    if (!PerProfile(table)) whole.push_back({table.name, ColumnList(table), ""});
-  }
-  return whole;
-}
-
 // The whole tables of one embedded database, kept in a directory of this
 // process's own.
 class KeptBase {
  public:
-  explicit KeptBase(const std::string& source_path) {
-    directory_ = MakeSnapshotDirectory(std::string(kBasePrefix) + std::to_string(::getpid()) + "_");
-    RemoveAbandonedBases(std::filesystem::path(directory_).parent_path());
-    try {
-      const std::string path = directory_ + "/base.db";
-      schema::CreateEmbeddedDatabase(path);
-      base_ = std::make_unique<sqlite::SnapshotBase>(source_path, path, WholeTables());
-    } catch (...) {
-      std::error_code ignored;
-      std::filesystem::remove_all(directory_, ignored);
-      throw;
-    }
+  explicit KeptBase(const std::string& source_path) : path_(directory_.path() + "/base.db") {
+    schema::CreateEmbeddedDatabase(path_);
+    base_ = std::make_unique<sqlite::SnapshotBase>(source_path, path_, WholeRows());
   }
-  ~KeptBase() {
-    base_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
+  ~KeptBase() { base_.reset(); }
   KeptBase(const KeptBase&) = delete;
   KeptBase& operator=(const KeptBase&) = delete;
 
   sqlite::SnapshotBase& base() { return *base_; }
 
  private:
-  std::string directory_;
+  BaseDirectory directory_;
+  std::string path_;
   std::unique_ptr<sqlite::SnapshotBase> base_;
 };
 
-// A server previews on one database, a test program on many in turn: the
-// bases of the few databases used last are kept.
-constexpr std::size_t kKeptBases = 4;
-
 std::shared_ptr<KeptBase> BaseFor(const std::string& source_path) {
-  static std::mutex lock;
-  static std::list<std::pair<std::string, std::shared_ptr<KeptBase>>> kept;  // latest first
   std::error_code ignored;
-  const std::string key = std::filesystem::weakly_canonical(source_path, ignored).string();
-  std::lock_guard<std::mutex> guard(lock);
-  for (auto it = kept.begin(); it != kept.end(); ++it) {
-    if (it->first != key) continue;
-    kept.splice(kept.begin(), kept, it);
-    return kept.front().second;
-  }
-  kept.emplace_front(key, std::make_shared<KeptBase>(source_path));
-  if (kept.size() > kKeptBases) kept.pop_back();
-  return kept.front().second;
+  return KeptBaseFor<KeptBase>(std::filesystem::weakly_canonical(source_path, ignored).string(),
+                               [&] { return std::make_shared<KeptBase>(source_path); });
 }
 
 }  // namespace
@@ -226,9 +124,17 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
       }
       BaseFor(source_path)->base().Fill(some, {path_, before_path});
     } else {
-      schema::CreateEmbeddedDatabase(path_);
-      CopyProfileRows(source, source_, profiles);
-      sqlite::BackupDatabase(path_, before_path);
+      std::shared_ptr<ado::Connection> from = Connect(source);
+      // Where the server can tell cheaply that the whole tables are
+      // unchanged, they come from the copy kept between snapshots.
+      const bool whole_copied = ServerBaseFor(source)->Fill(*from, path_);
+      if (!whole_copied) schema::CreateEmbeddedDatabase(path_);
+      std::shared_ptr<ado::Connection> to = Connect(source_);
+      to->BeginTrans();
+      CopyRowsBetween(*from, *to, profiles, /*whole=*/!whole_copied);
+      to->CommitTrans();
+      to.reset();
+      sqlite::CopyDatabaseFile(path_, before_path);
     }
   } catch (...) {
     sqlite::CloseIdleSessions(path_);

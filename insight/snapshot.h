@@ -21,8 +21,11 @@ class Snapshot {
   // link and dictionary row, and the rules and library of the profiles
   // listed only, so that the copy grows with those profiles rather than with
   // all the rules of the estate. A second copy, before(), keeps that state
-  // while the first is changed. From an embedded source, the whole tables
-  // come from a base kept between snapshots (SnapshotBase).
+  // while the first is changed. The whole tables come from a copy kept
+  // between snapshots: for an embedded source one that a commit to it makes
+  // read again (SnapshotBase), for a server that checksums tables (MariaDB)
+  // one read again table by table when a checksum changes (ServerBase); from
+  // another server they are read each time.
   Snapshot(const DataSource& source, const std::vector<Integer>& profiles);
   // Removes the copies, after closing the idle handles kept for them.
   ~Snapshot();

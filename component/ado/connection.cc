@@ -113,4 +113,9 @@ void Connection::RollbackTrans() {
   detail::NotifyTransactionEnded(this, /*committed=*/false);
 }
 
+std::optional<std::vector<String>> TableChecksums(Connection& connection,
+                                                  const std::vector<String>& tables) {
+  return connection.session().TableChecksums(tables);
+}
+
 }  // namespace migprof::ado

@@ -5,6 +5,7 @@
 #define MIGPROF_COMPONENT_ADO_SESSION_H_
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "migprof/automation.h"
@@ -94,6 +95,13 @@ class Session {
                               const std::vector<Variant>& set_values) = 0;
   virtual long DeleteRow(const String& table, const RowKey& key,
                          const std::vector<Variant>& key_values) = 0;
+
+  // Checksums of the tables' rows, as ado::TableChecksums describes; none
+  // where the database has no cheap check.
+  virtual std::optional<std::vector<String>> TableChecksums(const std::vector<String>& tables) {
+    (void)tables;
+    return std::nullopt;
+  }
 
   virtual void Begin() = 0;
   virtual void Commit() = 0;

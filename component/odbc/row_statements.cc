@@ -1,6 +1,7 @@
 #include "component/odbc/row_statements.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace migprof::odbc {
 namespace {
@@ -36,7 +37,7 @@ std::string Marker(Server server, const Variant& value, std::vector<Variant>* pa
       hex += kHex[b >> 4];
       hex += kHex[b & 15];
     }
-    parameters->push_back(Variant(hex));
+    parameters->emplace_back(std::move(hex));
     return "UNHEX(?)";
   }
   parameters->push_back(value);

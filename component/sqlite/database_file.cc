@@ -13,6 +13,7 @@
 
 #include "component/sqlite/dialect.h"
 #include "component/sqlite/raw_db.h"
+#include "component/sqlite/sqlite_session.h"
 #include "component/sqlite/surrogate_keys.h"
 #include "migprof/com_error.h"
 
@@ -137,6 +138,19 @@ void BackupDatabase(const String& source_path, const String& target_path) {
     }
     throw;
   }
+}
+
+void CopyDatabaseFile(const String& source_path, const String& target_path) {
+  CloseIdleSessions(source_path);
+  std::error_code missing;
+  if (std::filesystem::file_size(source_path + "-wal", missing) > 0 && !missing) {
+    BackupDatabase(source_path, target_path);
+    return;
+  }
+  if (Exists(target_path)) Refuse("The file " + target_path + " exists already.");
+  std::error_code error;
+  std::filesystem::copy_file(source_path, target_path, error);
+  if (error) Refuse("The file " + source_path + " could not be copied: " + error.message());
 }
 
 std::vector<String> UpgradeDatabase(const String& path) {

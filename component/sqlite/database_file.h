@@ -24,6 +24,14 @@ void CheckProfileDatabase(const String& path);
 // written target is removed.
 void BackupDatabase(const String& source_path, const String& target_path);
 
+// Copies the database at source_path into a new file at target_path, as
+// BackupDatabase does, for a file no connection of another process uses:
+// this process's idle connections to it are closed first, the last of them
+// writing its -wal file back, so that the file alone is copied, without
+// opening it. A -wal file still holding rows (a connection in use) makes it
+// a backup.
+void CopyDatabaseFile(const String& source_path, const String& target_path);
+
 // Brings a database made by an older version up to the current keys, in one
 // transaction: the profile-number index of qzmap100 and the number-and-level
 // index of qzmap101 become unique, and every table gets its primary key

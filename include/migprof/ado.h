@@ -228,6 +228,14 @@ class Recordset {
   std::map<int, Variant> pending_;  // fields written since AddNew or on the current row
 };
 
+// A checksum of each table's rows, in the order given, read on the server
+// without a row passing to the caller: two equal checksums of one table mean
+// that its rows are unchanged (CHECKSUM TABLE on MariaDB and MySQL, a sum of
+// a 32-bit checksum of each row). None when the server has no such cheap
+// check (SQL Server, the embedded database) or a table is missing.
+std::optional<std::vector<String>> TableChecksums(Connection& connection,
+                                                  const std::vector<String>& tables);
+
 // Closes every connection the process keeps open for reuse: released
 // connections of the embedded database (the last one of a file to close
 // writes its -wal file back into the database file) and of ODBC data

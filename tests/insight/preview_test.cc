@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
+#include <stdexcept>
+#include <thread>
 
 #include "app/members.h"
 #include "app/tables.h"
@@ -16,6 +20,9 @@
 #include "cli/run_cli.h"
 #include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
+#include "insight/kept_base.h"
+#include "insight/server_base.h"
+#include "insight/shared_reading.h"
 #include "insight/snapshot.h"
 #include "insight/tables.h"
 #include "insight_fixture.h"
@@ -231,6 +238,115 @@ TEST_F(PreviewTest, SnapshotBaseIsReadAgainOnlyAfterACommit) {
   EXPECT_EQ(description(), "filled");
   EXPECT_TRUE(base.refreshed());
   EXPECT_NE(first, "filled");
+}
+
+// A server's whole tables are kept between snapshots and read again, table
+// by table, only when the server's checksum of the table has changed; the
+// embedded database offers no such checksum (its base watches the file).
+TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
+  std::shared_ptr<ado::Connection> connection = db_.Connect();
+  auto checksums = [&] { return ado::TableChecksums(*connection, insight::WholeTableNames()); };
+  insight::ServerBase base;
+  // The profile 100's description in a snapshot of the whole tables filled
+  // now, or why there is none.
+  auto description = [&] {
+    TempPath file("migprof_insight_server_filled");
+    if (!base.Fill(*connection, file.path)) return std::string("not filled");
+    const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
+    sqlite::CloseIdleSessions(file.path);
+    EXPECT_TRUE(contents.at("qzmap140").empty()) << "rules are no whole table";
+    for (const std::string& row : contents.at("qzmap100")) {
+      const Json parsed = Json::parse(row);
+      if (parsed["mprf"] == 100) return parsed["dsca"].get<std::string>();
+    }
+    return std::string("no profile 100");
+  };
+  if (db_.embedded()) {
+    EXPECT_FALSE(checksums());
+    EXPECT_EQ(description(), "not filled");
+    return;
+  }
+  const std::optional<std::vector<String>> first = checksums();
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->size(), insight::WholeTables().size());
+  EXPECT_EQ(checksums(), first);
+
+  const std::string original = description();
+  const long whole = static_cast<long>(insight::WholeTables().size());
+  EXPECT_EQ(base.tables_read(), whole);
+  EXPECT_EQ(description(), original);
+  EXPECT_EQ(base.tables_read(), whole);
+
+  // A trailing blank is a change; only the profiles' table is read again.
+  db_.Exec("update qzmap100 set dsca = '" + original + " ' where mprf = 100");
+  const std::optional<std::vector<String>> blank = checksums();
+  ASSERT_TRUE(blank);
+  for (std::size_t i = 0; i < blank->size(); ++i) {
+    EXPECT_EQ((*blank)[i] != (*first)[i], insight::WholeTableNames()[i] == "qzmap100") << i;
+  }
+  EXPECT_EQ(description(), original + " ");
+  EXPECT_EQ(base.tables_read(), whole + 1);
+
+  // Two rows that swap a value are a change too.
+  db_.Exec("update qzmap100 set dsca = 'first' where mprf = 100");
+  db_.Exec("update qzmap100 set dsca = 'second' where mprf = 110");
+  const std::optional<std::vector<String>> before_swap = checksums();
+  db_.Exec("update qzmap100 set dsca = 'second' where mprf = 100");
+  db_.Exec("update qzmap100 set dsca = 'first' where mprf = 110");
+  EXPECT_NE(checksums(), before_swap);
+  EXPECT_EQ(description(), "second");
+  EXPECT_EQ(base.tables_read(), whole + 2);
+}
+
+// Callers that ask while a reading is under way are served by one reading
+// that begins after it, never by the one under way, which may have missed
+// what they committed before asking.
+TEST(SharedReadingTest, CallersThatAskDuringAReadingShareTheNextOne) {
+  insight::SharedReading<int> shared;
+  std::mutex mutex;
+  std::condition_variable changed;
+  int readings = 0;
+  bool first_may_end = false;
+  auto read = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    const int number = ++readings;
+    if (number == 1) changed.wait(lock, [&] { return first_may_end; });
+    return number;
+  };
+  int first = 0, second = 0, third = 0;
+  std::thread asks_first([&] { first = shared.Get(read); });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (readings == 0) {
+      lock.unlock();
+      std::this_thread::yield();
+      lock.lock();
+    }
+  }
+  std::thread asks_second([&] { second = shared.Get(read); });
+  std::thread asks_third([&] { third = shared.Get(read); });
+  while (shared.waiting() < 2) std::this_thread::yield();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    first_may_end = true;
+  }
+  changed.notify_all();
+  asks_first.join();
+  asks_second.join();
+  asks_third.join();
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 2);
+  EXPECT_EQ(third, 2);
+  EXPECT_EQ(readings, 2);
+  // Asked after every reading ended: a reading of its own.
+  EXPECT_EQ(shared.Get(read), 3);
+}
+
+// A reading that fails fails its own caller only; the next one reads anew.
+TEST(SharedReadingTest, AFailedReadingIsNotShared) {
+  insight::SharedReading<int> shared;
+  EXPECT_THROW(shared.Get([]() -> int { throw std::runtime_error("lost"); }), std::runtime_error);
+  EXPECT_EQ(shared.Get([] { return 7; }), 7);
 }
 
 // A base whose database is not there (yet): filling fails, and works once

@@ -1,0 +1,66 @@
+// The tables that snapshots take whole, read from a database server and kept
+// in an embedded file between snapshots while the server's checksums show
+// them unchanged.
+#ifndef MIGPROF_INSIGHT_SERVER_BASE_H_
+#define MIGPROF_INSIGHT_SERVER_BASE_H_
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "insight/kept_base.h"
+#include "insight/shared_reading.h"
+#include "insight/tables.h"
+#include "migprof/ado.h"
+#include "migprof/insight.h"
+
+namespace migprof::insight {
+
+// A copy of a server's whole tables. Reading them over the network took most
+// of a preview (the dictionary alone is tens of thousands of rows); the
+// server checksums them in a few milliseconds without sending a row, so a
+// table is read again only when its checksum has changed. Safe to use from
+// several threads: snapshots are filled side by side, a table is read again
+// while none is being filled.
+class ServerBase {
+ public:
+  ServerBase();
+  ~ServerBase();
+  ServerBase(const ServerBase&) = delete;
+  ServerBase& operator=(const ServerBase&) = delete;
+
+  // Where the server can checksum tables, writes a new embedded database at
+  // target_path holding every row of the whole tables as the server holds
+  // them now, and no other row, and returns true: a copy of the kept file,
+  // after reading again each table whose checksum differs from the one it
+  // was read under. The checksums come from a reading that began after the
+  // call (shared with the snapshots asked for at the same time). A table
+  // whose checksum changed while it was read is read again the next time
+  // too. Returns false, having written nothing, where the server has no
+  // checksums.
+  bool Fill(ado::Connection& server, const std::string& target_path);
+
+  // How many times a table was read from the server, for tests.
+  long tables_read() const { return tables_read_.load(); }
+
+ private:
+  void BringUpToDate(ado::Connection& server, const std::vector<String>& checksums);
+
+  SharedReading<std::optional<std::vector<String>>> checksums_now_;
+  BaseDirectory directory_;
+  std::string path_;
+  std::shared_mutex mutex_;
+  // Each table's checksum when the kept rows were read; "" for none yet.
+  std::vector<String> checksums_;
+  std::atomic<long> tables_read_ = 0;
+};
+
+// The base kept for the data source (its name and login).
+std::shared_ptr<ServerBase> ServerBaseFor(const DataSource& source);
+
+}  // namespace migprof::insight
+
+#endif  // MIGPROF_INSIGHT_SERVER_BASE_H_
