@@ -15,7 +15,28 @@
 namespace migprof::insight {
 namespace {
 
-constexpr std::string_view kBasePrefix = "migprof_base_";
+// The directories of a process's bases and snapshots: the kind, then the
+// process's id.
+constexpr std::string_view kKinds[] = {"migprof_base_", "migprof_snapshot_"};
+
+std::string ProcessPrefix(std::string_view kind) {
+  return std::string(kind) + std::to_string(::getpid()) + "_";
+}
+
+// A new private directory whose name begins with prefix: in memory
+// (/dev/shm) where the system has it, so a copy costs no disk writes, else
+// in the temporary directory.
+std::string MakePrivateDirectory(const std::string& prefix) {
+  std::error_code ignored;
+  std::vector<std::filesystem::path> places;
+  if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
+  places.push_back(std::filesystem::temp_directory_path(ignored));
+  for (const std::filesystem::path& place : places) {
+    std::string pattern = (place / (prefix + "XXXXXX")).string();
+    if (::mkdtemp(pattern.data())) return pattern;
+  }
+  throw ComError(errc::kProviderFailure, "Cannot take a snapshot: no directory for the copy");
+}
 
 // Whether process pid runs: it exists and has not ended waiting for its
 // parent to collect it (a zombie, state Z in /proc).
@@ -28,18 +49,20 @@ bool ProcessRuns(pid_t pid) {
   return end_of_name == std::string::npos || line.compare(end_of_name, 3, ") Z") != 0;
 }
 
-// Removes the bases that processes which have ended left behind (a process
-// killed before its exit handlers ran): each base's directory is named after
-// the process that keeps it.
-void RemoveAbandonedBases(const std::filesystem::path& place) {
+// Removes the bases and snapshots that processes which have ended left
+// behind (a process killed before its exit handlers ran, or in the middle of
+// a preview): each directory is named after the process that made it.
+void RemoveAbandoned(const std::filesystem::path& place) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(place, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.compare(0, kBasePrefix.size(), kBasePrefix) != 0) continue;
-    const long pid = std::strtol(name.c_str() + kBasePrefix.size(), nullptr, 10);
-    if (pid > 0 && !ProcessRuns(static_cast<pid_t>(pid))) {
-      std::error_code ignored;
-      std::filesystem::remove_all(entry.path(), ignored);
+    for (std::string_view kind : kKinds) {
+      if (name.compare(0, kind.size(), kind) != 0) continue;
+      const long pid = std::strtol(name.c_str() + kind.size(), nullptr, 10);
+      if (pid > 0 && !ProcessRuns(static_cast<pid_t>(pid))) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry.path(), ignored);
+      }
     }
   }
 }
@@ -78,21 +101,10 @@ std::vector<sqlite::RowsToCopy> WholeRows() {
   return rows;
 }
 
-std::string MakeSnapshotDirectory(const std::string& prefix) {
-  std::error_code ignored;
-  std::vector<std::filesystem::path> places;
-  if (std::filesystem::is_directory("/dev/shm", ignored)) places.emplace_back("/dev/shm");
-  places.push_back(std::filesystem::temp_directory_path(ignored));
-  for (const std::filesystem::path& place : places) {
-    std::string pattern = (place / (prefix + "XXXXXX")).string();
-    if (::mkdtemp(pattern.data())) return pattern;
-  }
-  throw ComError(errc::kProviderFailure, "Cannot take a snapshot: no directory for the copy");
-}
+std::string MakeSnapshotDirectory() { return MakePrivateDirectory(ProcessPrefix(kKinds[1])); }
 
-BaseDirectory::BaseDirectory()
-    : path_(MakeSnapshotDirectory(std::string(kBasePrefix) + std::to_string(::getpid()) + "_")) {
-  RemoveAbandonedBases(std::filesystem::path(path_).parent_path());
+BaseDirectory::BaseDirectory() : path_(MakePrivateDirectory(ProcessPrefix(kKinds[0]))) {
+  RemoveAbandoned(std::filesystem::path(path_).parent_path());
 }
 
 BaseDirectory::~BaseDirectory() {

@@ -31,14 +31,15 @@ const std::vector<String>& WholeTableNames();
 // Every row of each of them, to copy from one embedded file into another.
 std::vector<sqlite::RowsToCopy> WholeRows();
 
-// A new private directory whose name begins with prefix: in memory
-// (/dev/shm) where the system has it, so a copy costs no disk writes, else
-// in the temporary directory.
-std::string MakeSnapshotDirectory(const std::string& prefix);
+// A new private directory for a snapshot's files, named after this process:
+// in memory (/dev/shm) where the system has it, so a copy costs no disk
+// writes, else in the temporary directory.
+std::string MakeSnapshotDirectory();
 
-// A directory for a base kept between snapshots, named after this process so
-// that a later process can remove it if this one is killed before it does;
-// making one removes those that ended processes left behind.
+// A directory for a base kept between snapshots, named after this process,
+// in the same place. A process killed before it removes its directories
+// leaves them behind: making a base's directory removes the bases and
+// snapshots of processes that have ended.
 class BaseDirectory {
  public:
   BaseDirectory();

@@ -108,7 +108,7 @@ std::shared_ptr<KeptBase> BaseFor(const std::string& source_path) {
 }  // namespace
 
 Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profiles) {
-  directory_ = MakeSnapshotDirectory("migprof_snapshot_");
+  directory_ = MakeSnapshotDirectory();
   path_ = directory_ + "/snapshot.db";
   const std::string before_path = directory_ + "/before.db";
   source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};

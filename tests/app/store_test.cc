@@ -13,6 +13,7 @@
 #include "app/reads.h"
 #include "app/secrets.h"
 #include "app/tables.h"
+#include "migprof/ado.h"
 #include "schema/schema.h"
 
 namespace migprof::app {
@@ -30,7 +31,11 @@ class StoreTest : public ::testing::Test {
   void TearDown() override {
     store_.reset();
     db_.reset();
-    std::filesystem::remove(path_);
+    ado::CloseIdleConnections();
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-lock"}) {
+      std::filesystem::remove(path_.string() + suffix, ignored);
+    }
   }
 
   std::filesystem::path path_;

@@ -381,25 +381,32 @@ TEST_F(PreviewTest, SnapshotBaseWaitsForItsDatabase) {
 // The base of a process that was killed stays behind; the next base made
 // removes it, also while the process waits for its parent (a zombie), but
 // not the bases of processes that run.
-TEST_F(PreviewTest, BasesOfEndedProcessesAreRemoved) {
+TEST_F(PreviewTest, BasesAndSnapshotsOfEndedProcessesAreRemoved) {
   if (!db_.embedded() || !std::filesystem::is_directory("/dev/shm")) {
     GTEST_SKIP() << "bases are kept for embedded databases, under /dev/shm here";
   }
   const pid_t ended = ::fork();
   if (ended == 0) ::_exit(0);
   ASSERT_GT(ended, 0);
-  const std::filesystem::path left = "/dev/shm/migprof_base_" + std::to_string(ended) + "_test";
-  const std::filesystem::path running = "/dev/shm/migprof_base_1_test";
-  std::filesystem::create_directories(left);
-  std::filesystem::create_directories(running);
+  std::vector<std::filesystem::path> left, running;
+  for (const char* kind : {"base", "snapshot"}) {
+    const std::string prefix = std::string("/dev/shm/migprof_") + kind + "_";
+    left.push_back(prefix + std::to_string(ended) + "_test");
+    running.push_back(prefix + "1_test");
+  }
+  for (const std::filesystem::path& path : left) std::filesystem::create_directories(path);
+  for (const std::filesystem::path& path : running) std::filesystem::create_directories(path);
   // A database the process has no base for yet.
   TempPath file("migprof_insight_fresh");
   schema::CreateEmbeddedDatabase(file.path);
   insight::Snapshot(insight::DataSource{"sqlite:" + file.path, "", ""}, {});
-  EXPECT_FALSE(std::filesystem::exists(left));
-  EXPECT_TRUE(std::filesystem::exists(running));
-  std::filesystem::remove_all(left);
-  std::filesystem::remove_all(running);
+  for (const std::filesystem::path& path : left) {
+    EXPECT_FALSE(std::filesystem::exists(path)) << path;
+  }
+  for (const std::filesystem::path& path : running) {
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    std::filesystem::remove_all(path);
+  }
   ::waitpid(ended, nullptr, 0);
   sqlite::CloseIdleSessions(file.path);
 }
