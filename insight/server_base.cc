@@ -9,12 +9,11 @@
 
 namespace migprof::insight {
 
-ServerBase::ServerBase()
-    : path_(directory_.path() + "/server.db"), checksums_(WholeTables().size()) {
-  schema::CreateEmbeddedDatabase(path_);
-}
+ServerBase::ServerBase() : checksums_(WholeTables().size()) {}
 
-ServerBase::~ServerBase() { sqlite::CloseIdleSessions(path_); }
+ServerBase::~ServerBase() {
+  if (!path_.empty()) sqlite::CloseIdleSessions(path_);
+}
 
 bool ServerBase::Fill(ado::Connection& server, const std::string& target_path) {
   const std::optional<std::vector<String>> now =
@@ -45,6 +44,18 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
     if (checksums_[i] != checksums[i]) stale.push_back(i);
   }
   if (stale.empty()) return;
+  if (!directory_) {
+    // Made on first use: a server without checksums never needs it.
+    directory_.emplace();
+    try {
+      path_ = directory_->path() + "/server.db";
+      schema::CreateEmbeddedDatabase(path_);
+    } catch (...) {
+      path_.clear();
+      directory_.reset();
+      throw;
+    }
+  }
   std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path_, "", ""});
   base->BeginTrans();
   for (std::size_t i : stale) {

@@ -50,7 +50,7 @@ class ServerBase {
   void BringUpToDate(ado::Connection& server, const std::vector<String>& checksums);
 
   SharedReading<std::optional<std::vector<String>>> checksums_now_;
-  BaseDirectory directory_;
+  std::optional<BaseDirectory> directory_;
   std::string path_;
   std::shared_mutex mutex_;
   // Each table's checksum when the kept rows were read; "" for none yet.

@@ -179,22 +179,27 @@ UsagePage<Use> TableUsePage(const DataSource& source, const String& tcpac, const
                             const String& tflno, long offset, long count,
                             const PageClause& page_clause) {
   std::shared_ptr<ado::Connection> connection = Connect(source);
-  // One select per reference, joined by union and ordered as a whole: each
-  // select comes ordered from its table's index, so the server merges them
-  // and stops at the rows it was asked for, where a union read as a derived
-  // table is gathered whole first.
-  String scopes;
-  for (const Reference& ref : kReferences) {
-    scopes += String(scopes.empty() ? "" : " union ") + "select mprf, vers, rele, cust from " +
-              ref.table + " where " + NamesTable(ref, tcpac, tcmod, tflno);
-  }
-  scopes += " order by mprf, vers, rele, cust";
   // The scopes up to the count looked ahead to are read once, and both the
   // count and the page are taken from them: a server that gathers a union
   // whole before it stops (MariaDB) then gathers it once.
   const long long ahead = offset + kUsesCountedAhead;
-  const std::vector<Row> counted = ReadRows(
-      *connection, scopes + page_clause(0, std::max<long long>(ahead + 1, offset + count)));
+  const long wanted = static_cast<long>(std::max<long long>(ahead + 1, offset + count));
+  // One select per reference, joined by union and ordered as a whole. Each
+  // select stops at the first scopes wanted, read in order from its table's
+  // index: the first scopes of the union are among them. A table used by
+  // every profile otherwise has the server gather and sort the hundreds of
+  // thousands of rules that name it before it stops.
+  String scopes;
+  int branch = 0;
+  for (const Reference& ref : kReferences) {
+    scopes += String(scopes.empty() ? "" : " union ") +
+              "select mprf, vers, rele, cust from (select distinct mprf, vers, rele, cust from " +
+              ref.table + " where " + NamesTable(ref, tcpac, tcmod, tflno) +
+              " order by mprf, vers, rele, cust" + page_clause(0, wanted) + ") r" +
+              std::to_string(++branch);
+  }
+  const std::vector<Row> counted =
+      ReadRows(*connection, scopes + " order by mprf, vers, rele, cust" + page_clause(0, wanted));
   const auto read = static_cast<long long>(counted.size());
   UsagePage<Use> result;
   result.total = std::min(read, ahead);

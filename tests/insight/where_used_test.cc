@@ -160,17 +160,23 @@ TEST_F(WhereUsedTest, PagesOfAUseListMakeUpTheWholeList) {
 
 TEST_F(WhereUsedTest, ALongUseListIsCountedOnlyAsFarAsItsPageLooksAhead) {
   // One more scope than the count looks ahead from the first page: table
-  // rules in kUsesCountedAhead profiles, field rules in one profile more.
+  // rules in kUsesCountedAhead profiles, with two field rules each, and a
+  // field rule in one profile more (so that the field rules' table names
+  // more rows than the count looks ahead to, but no more scopes).
   const long scopes = insight::kUsesCountedAhead + 1;
   for (long from = 0; from < scopes; from += 200) {
-    std::string values;
+    std::string values, fields;
     for (long mprf = from; mprf < std::min(scopes - 1, from + 200); ++mprf) {
-      values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(5000 + mprf) +
-                ", 'L', 'L', 'L', 'lo', 'ngl', '1')";
+      const std::string scope = std::to_string(5000 + mprf) + ", 'L', 'L', 'L', 'lo', 'ngl', '1'";
+      values += std::string(values.empty() ? "" : ", ") + "(" + scope + ")";
+      fields += std::string(fields.empty() ? "" : ", ") + "(" + scope + ", 'a'), (" + scope +
+                ", 'b')";
     }
     if (!values.empty()) {
       db_.Exec("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno) values " +
                values);
+      db_.Exec("insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm) values " +
+               fields);
     }
   }
   db_.Exec("insert into qzmap140 (mprf, vers, rele, cust, tcpac, tcmod, tflno, fdnm) values (" +
@@ -195,7 +201,7 @@ TEST_F(WhereUsedTest, ALongUseListIsCountedOnlyAsFarAsItsPageLooksAhead) {
   EXPECT_FALSE(second.more);
   EXPECT_EQ(second.total, scopes);
   EXPECT_EQ(second.items.front().scope.mprf, 5050);
-  EXPECT_EQ(second.items.front().tables, std::vector<std::string>{"qzmap120"});
+  EXPECT_EQ(second.items.front().tables, (std::vector<std::string>{"qzmap120", "qzmap140"}));
 }
 
 }  // namespace
