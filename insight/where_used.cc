@@ -108,10 +108,14 @@ ProfileLineage Lineage(const DataSource& source, Integer mprf) {
   // them. Only they and mprf itself are read.
   const String below =
       "select mprf from qzmap101 where pprf = " + SqlNumber(mprf) + " and levl > 1";
+  // Two selects, each through the profile index: with "or" between them
+  // MariaDB read every profile.
   std::map<long long, Scope> profiles;
   for (const Row& row :
        ReadRows(*connection, "select mprf, vers, rele, cust from qzmap100" + WhereProfile(mprf) +
-                                 " or mprf in (" + below + ")")) {
+                                 " union all select mprf, vers, rele, cust from qzmap100 "
+                                 "where mprf in (" +
+                                 below + ")")) {
     Scope scope = ScopeOf(row);
     profiles.emplace(scope.mprf, scope);
   }

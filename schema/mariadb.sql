@@ -63,6 +63,8 @@ CREATE TABLE qzmap101 (
   cust varchar(255), pprf int);
 CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers(64), rele(64), cust(64));
+-- The profiles derived from a profile, at every depth, with their levels.
+CREATE INDEX qzmap101_parent ON qzmap101 (pprf, levl, mprf);
 
 -- Development VRC of a profile under revision control.
 CREATE TABLE qzmap105 (
@@ -221,6 +223,12 @@ CREATE TABLE qzlib100 (
   lurn varchar(255), ldat datetime, fdef mediumtext,
   comt varchar(255), stat varchar(255), curn varchar(255));
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers(64), rele(64), cust(64), fnam(64));
+-- Where a function is held, in the order of profile and VRC. The status is
+-- no part of it: rows of one function in one VRC come in the order they
+-- were added, as through qzlib100_key, and the members read the first.
+CALL migprof_create_index('qzlib100_name', 'qzlib100',
+  'fnam, mprf, vers, rele, cust',
+  'fnam(64), mprf, vers(64), rele(64), cust(64)');
 CREATE TABLE qzlib105 (
   rowkey bigint NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY,
   mprf int, vers varchar(255), rele varchar(255),

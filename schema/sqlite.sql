@@ -31,6 +31,7 @@ CREATE TABLE qzmap101 (
   cust TEXT COLLATE SQLSERVER, pprf INTEGER);
 CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl);
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
+CREATE INDEX qzmap101_parent ON qzmap101 (pprf, levl, mprf);
 
 -- Development VRC of a profile under revision control.
 CREATE TABLE qzmap105 (
@@ -163,6 +164,7 @@ CREATE TABLE qzlib100 (
   lurn TEXT COLLATE SQLSERVER, ldat TEXT, fdef TEXT COLLATE SQLSERVER,
   comt TEXT COLLATE SQLSERVER, stat TEXT COLLATE SQLSERVER, curn TEXT COLLATE SQLSERVER);
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
+CREATE INDEX qzlib100_name ON qzlib100 (fnam, mprf, vers, rele, cust);
 CREATE INDEX qzlib100_checked_out ON qzlib100 (stat) WHERE stat = 'C';
 CREATE TABLE qzlib105 (
   rowkey INTEGER PRIMARY KEY,

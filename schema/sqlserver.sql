@@ -31,6 +31,7 @@ CREATE TABLE qzmap101 (
 CREATE UNIQUE INDEX qzmap101_mprf ON qzmap101 (mprf, levl)
   WHERE mprf IS NOT NULL AND levl IS NOT NULL;
 CREATE INDEX qzmap101_vrc ON qzmap101 (vers, rele, cust);
+CREATE INDEX qzmap101_parent ON qzmap101 (pprf, levl, mprf);
 
 -- Development VRC of a profile under revision control.
 CREATE TABLE qzmap105 (
@@ -163,6 +164,7 @@ CREATE TABLE qzlib100 (
   lurn varchar(255), ldat datetime, fdef varchar(max),
   comt varchar(255), stat varchar(255), curn varchar(255));
 CREATE INDEX qzlib100_key ON qzlib100 (mprf, vers, rele, cust, fnam);
+CREATE INDEX qzlib100_name ON qzlib100 (fnam, mprf, vers, rele, cust) INCLUDE (stat);
 CREATE INDEX qzlib100_checked_out ON qzlib100 (stat) WHERE stat = 'C';
 CREATE TABLE qzlib105 (
   rowkey bigint IDENTITY(1,1) NOT NULL PRIMARY KEY NONCLUSTERED,
