@@ -101,6 +101,15 @@ std::vector<sqlite::RowsToCopy> WholeRows() {
   return rows;
 }
 
+std::vector<sqlite::RecordedTable> RecordedTables() {
+  std::vector<sqlite::RecordedTable> tables;
+  for (const TableInfo& table : AllTables()) {
+    if (table.kind == TableKind::kDictionary) continue;
+    tables.push_back({table.name, std::vector<String>(table.columns.begin(), table.columns.end())});
+  }
+  return tables;
+}
+
 std::string MakeSnapshotDirectory() { return MakePrivateDirectory(ProcessPrefix(kKinds[1])); }
 
 BaseDirectory::BaseDirectory() : path_(MakePrivateDirectory(ProcessPrefix(kKinds[0]))) {

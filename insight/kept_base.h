@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "component/sqlite/row_recording.h"
 #include "component/sqlite/snapshot_file.h"
 #include "insight/tables.h"
 
@@ -30,6 +31,10 @@ const std::vector<String>& WholeTableNames();
 
 // Every row of each of them, to copy from one embedded file into another.
 std::vector<sqlite::RowsToCopy> WholeRows();
+
+// The tables a preview watches for the rows a change touches: every table
+// a member may change (all but the dictionary), with their columns.
+std::vector<sqlite::RecordedTable> RecordedTables();
 
 // A new private directory for a snapshot's files, named after this process:
 // in memory (/dev/shm) where the system has it, so a copy costs no disk

@@ -1,8 +1,8 @@
-// Preview: the work runs on a snapshot. Triggers in the snapshot note the
-// rows the work touches; those rows, read from the snapshot's second copy,
-// kept as it was, and from the snapshot after the work, tell what it would
-// change.
-#include "component/sqlite/snapshot_file.h"
+// Preview: the work runs on a snapshot. A recording notes the rows the work
+// touches and keeps the values they had; those values and the rows as the
+// work left them tell what it would change.
+#include "component/sqlite/row_recording.h"
+#include "insight/kept_base.h"
 #include "insight/rows.h"
 #include "insight/snapshot.h"
 #include "insight/table_diff.h"
@@ -12,15 +12,13 @@ namespace migprof::insight {
 std::vector<TableChanges> Preview(const DataSource& source, const std::vector<Integer>& profiles,
                                   const SnapshotRun& run) {
   Snapshot snapshot(source, profiles);
-  std::vector<String> watched;
-  for (const TableInfo& table : AllTables()) {
-    if (table.kind != TableKind::kDictionary) watched.push_back(table.name);
+  sqlite::TouchedRows touched;
+  {
+    const sqlite::RowRecording recording(snapshot.path(), RecordedTables());
+    run(snapshot.source());
+    touched = recording.Touched();
   }
-  sqlite::RecordTouchedRows(snapshot.path(), watched);
-  run(snapshot.source());
-  const std::map<String, std::set<long long>> touched = sqlite::TouchedRows(snapshot.path());
-  return DiffStates(ReadState(*Connect(snapshot.before()), touched),
-                    ReadState(*Connect(snapshot.source()), touched));
+  return DiffStates(StateBefore(touched), ReadState(*Connect(snapshot.source()), RowIds(touched)));
 }
 
 }  // namespace migprof::insight

@@ -1,40 +1,121 @@
 #include "insight/server_base.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <future>
 #include <mutex>
+#include <system_error>
+#include <utility>
 
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/sqlite_session.h"
+#include "insight/kept_base.h"
 #include "insight/rows.h"
 #include "schema/schema.h"
 
 namespace migprof::insight {
 
-ServerBase::ServerBase() : checksums_(WholeTables().size()) {}
+ServerBase::ServerBase(DataSource source)
+    : source_(std::move(source)), checksums_(WholeTables().size()) {}
 
 ServerBase::~ServerBase() {
   if (!path_.empty()) sqlite::CloseIdleSessions(path_);
 }
 
-bool ServerBase::Fill(ado::Connection& server, const std::string& target_path) {
-  const std::optional<std::vector<String>> now =
-      checksums_now_.Get([&server] { return ado::TableChecksums(server, WholeTableNames()); });
-  if (!now) return false;
-  const std::vector<String>& checksums = *now;
-  {
-    std::shared_lock<std::shared_mutex> reading(mutex_);
-    if (checksums_ == checksums) {
-      sqlite::CopyDatabaseFile(path_, target_path);
-      return true;
+namespace {
+
+// The whole tables in two groups the server checksums side by side: the
+// levels, the largest (one row for each level of every profile), and the
+// others.
+bool InFirstGroup(const String& table) { return table == "qzmap101"; }
+
+}  // namespace
+
+std::optional<std::vector<String>> ServerBase::ReadChecksums(int group) {
+  std::vector<String> tables;
+  for (const String& table : WholeTableNames()) {
+    if (InFirstGroup(table) == (group == 0)) tables.push_back(table);
+  }
+  std::shared_ptr<ado::Connection>& connection = checksum_connections_[group];
+  // A kept connection the server has closed meanwhile (an idle timeout, a
+  // restart) fails once; a new one is tried before the reading fails.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      if (!connection) connection = Connect(source_);
+      return ado::TableChecksums(*connection, tables);
+    } catch (const std::exception&) {
+      connection.reset();
+      if (attempt == 2) throw;
     }
   }
+}
+
+std::optional<std::vector<String>> ServerBase::ReadChecksums() {
+  std::future<std::optional<std::vector<String>>> first =
+      std::async(std::launch::async, [this] { return ReadChecksums(0); });
+  const std::optional<std::vector<String>> second = ReadChecksums(1);
+  const std::optional<std::vector<String>> levels = first.get();
+  if (!levels || !second) return std::nullopt;
+  std::vector<String> sums;
+  std::size_t from_first = 0;
+  std::size_t from_second = 0;
+  for (const String& table : WholeTableNames()) {
+    sums.push_back(InFirstGroup(table) ? levels->at(from_first++) : second->at(from_second++));
+  }
+  return sums;
+}
+
+std::vector<String> ServerBase::CopyTo(const std::string& target_path) {
+  std::shared_lock<std::shared_mutex> reading(mutex_);
+  if (path_.empty()) return {};
+  sqlite::CopyDatabaseFile(path_, target_path);
+  return checksums_;
+}
+
+namespace {
+
+// Whether the copy read under copied holds the tables as checksummed now.
+bool Current(const std::vector<String>& copied, const std::vector<String>& now) {
+  return copied == now &&
+         std::none_of(copied.begin(), copied.end(), [](const String& sum) { return sum.empty(); });
+}
+
+// Removes a copy that will be made again.
+void RemoveCopy(const std::string& path) {
+  sqlite::CloseIdleSessions(path);
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
+}
+
+}  // namespace
+
+bool ServerBase::Fill(ado::Connection& server, const std::string& target_path,
+                      const std::function<void()>& add_rows) {
+  if (no_checksums_) return false;
+  // The server checksums the tables while the kept copy is copied and the
+  // snapshot's own rows are read; the copy is kept when the checksums say
+  // it was current.
+  std::future<std::optional<std::vector<String>>> reading = std::async(std::launch::async, [this] {
+    return checksums_now_.Get([this] { return ReadChecksums(); });
+  });
+  std::vector<String> copied = CopyTo(target_path);
+  if (!copied.empty()) add_rows();
+  const std::optional<std::vector<String>> now = reading.get();
+  if (!now) {
+    no_checksums_ = true;
+    if (!copied.empty()) RemoveCopy(target_path);
+    return false;
+  }
+  if (Current(copied, *now)) return true;
+  if (!copied.empty()) RemoveCopy(target_path);
   {
     std::unique_lock<std::shared_mutex> writing(mutex_);
-    BringUpToDate(server, checksums);
+    BringUpToDate(server, *now);
   }
   // Another thread may bring the copy further up to date before this one
   // reads it: a later state of the server, which this snapshot may show.
-  std::shared_lock<std::shared_mutex> reading(mutex_);
-  sqlite::CopyDatabaseFile(path_, target_path);
+  CopyTo(target_path);
+  add_rows();
   return true;
 }
 
@@ -56,6 +137,9 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
       throw;
     }
   }
+  // Until read again, the tables are not current: should the reading fail,
+  // the next snapshot reads them again.
+  for (std::size_t i : stale) checksums_[i].clear();
   std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path_, "", ""});
   base->BeginTrans();
   for (std::size_t i : stale) {
@@ -79,7 +163,7 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
 
 std::shared_ptr<ServerBase> ServerBaseFor(const DataSource& source) {
   return KeptBaseFor<ServerBase>(source.name + '\n' + source.user,
-                                 [] { return std::make_shared<ServerBase>(); });
+                                 [&source] { return std::make_shared<ServerBase>(source); });
 }
 
 }  // namespace migprof::insight

@@ -5,6 +5,7 @@
 #define MIGPROF_INSIGHT_SERVER_BASE_H_
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <shared_mutex>
@@ -27,29 +28,43 @@ namespace migprof::insight {
 // while none is being filled.
 class ServerBase {
  public:
-  ServerBase();
+  // The checksums of source are read on a connection of the base's own.
+  explicit ServerBase(DataSource source);
   ~ServerBase();
   ServerBase(const ServerBase&) = delete;
   ServerBase& operator=(const ServerBase&) = delete;
 
   // Where the server can checksum tables, writes a new embedded database at
   // target_path holding every row of the whole tables as the server holds
-  // them now, and no other row, and returns true: a copy of the kept file,
-  // after reading again each table whose checksum differs from the one it
-  // was read under. The checksums come from a reading that began after the
-  // call (shared with the snapshots asked for at the same time). A table
-  // whose checksum changed while it was read is read again the next time
-  // too. Returns false, having written nothing, where the server has no
-  // checksums.
-  bool Fill(ado::Connection& server, const std::string& target_path);
+  // them now, then has add_rows write the snapshot's own rows into it, and returns true. The whole
+  // tables are a copy of the kept file, made while the server checksums them in a reading that
+  // began after the call (shared with the snapshots asked for at the same time); when a checksum
+  // differs from the one the copy was read under, the tables concerned are read again on server,
+  // the copy made again and add_rows called again. A table whose checksum changed while it was read
+  // is read again the next time too. Returns false, having written nothing,
+  // where the server has no checksums.
+  bool Fill(ado::Connection& server, const std::string& target_path,
+            const std::function<void()>& add_rows);
 
   // How many times a table was read from the server, for tests.
   long tables_read() const { return tables_read_.load(); }
 
  private:
+  // The checksums of the whole tables, read in two groups side by side.
+  std::optional<std::vector<String>> ReadChecksums();
+  std::optional<std::vector<String>> ReadChecksums(int group);
   void BringUpToDate(ado::Connection& server, const std::vector<String>& checksums);
+  // A copy of the kept file at target_path, and the checksums it was read
+  // under; none while nothing is kept.
+  std::vector<String> CopyTo(const std::string& target_path);
 
+  DataSource source_;
+  // One for each group of tables, used by one reading at a time, the shared
+  // reading's own.
+  std::shared_ptr<ado::Connection> checksum_connections_[2];
   SharedReading<std::optional<std::vector<String>>> checksums_now_;
+  // Set once the server has answered that it has no checksums.
+  std::atomic<bool> no_checksums_ = false;
   std::optional<BaseDirectory> directory_;
   std::string path_;
   std::shared_mutex mutex_;

@@ -110,9 +110,7 @@ std::shared_ptr<KeptBase> BaseFor(const std::string& source_path) {
 Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profiles) {
   directory_ = MakeSnapshotDirectory();
   path_ = directory_ + "/snapshot.db";
-  const std::string before_path = directory_ + "/before.db";
   source_ = DataSource{String(kEmbeddedPrefix) + path_, source.user, source.password};
-  before_ = DataSource{String(kEmbeddedPrefix) + before_path, source.user, source.password};
   try {
     const std::string source_path = EmbeddedPath(source);
     if (!source_path.empty()) {
@@ -122,19 +120,21 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
           some.push_back({table.name, ColumnList(table), WhereProfiles(profiles)});
         }
       }
-      BaseFor(source_path)->base().Fill(some, {path_, before_path});
+      BaseFor(source_path)->base().Fill(some, path_);
     } else {
       std::shared_ptr<ado::Connection> from = Connect(source);
+      auto add_rows = [&](bool whole) {
+        std::shared_ptr<ado::Connection> to = Connect(source_);
+        to->BeginTrans();
+        CopyRowsBetween(*from, *to, profiles, whole);
+        to->CommitTrans();
+      };
       // Where the server can tell cheaply that the whole tables are
       // unchanged, they come from the copy kept between snapshots.
-      const bool whole_copied = ServerBaseFor(source)->Fill(*from, path_);
-      if (!whole_copied) schema::CreateEmbeddedDatabase(path_);
-      std::shared_ptr<ado::Connection> to = Connect(source_);
-      to->BeginTrans();
-      CopyRowsBetween(*from, *to, profiles, /*whole=*/!whole_copied);
-      to->CommitTrans();
-      to.reset();
-      sqlite::CopyDatabaseFile(path_, before_path);
+      if (!ServerBaseFor(source)->Fill(*from, path_, [&] { add_rows(false); })) {
+        schema::CreateEmbeddedDatabase(path_);
+        add_rows(true);
+      }
     }
   } catch (...) {
     sqlite::CloseIdleSessions(path_);
@@ -181,7 +181,6 @@ void SnapshotKeeper::Run() {
 
 Snapshot::~Snapshot() {
   sqlite::CloseIdleSessions(path_);
-  sqlite::CloseIdleSessions(EmbeddedPath(before_));
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
 }

@@ -20,14 +20,13 @@ class Snapshot {
   // temporary directory: every profile, level, development VRC, user, owner
   // link and dictionary row, and the rules and library of the profiles
   // listed only, so that the copy grows with those profiles rather than with
-  // all the rules of the estate. A second copy, before(), keeps that state
-  // while the first is changed. The whole tables come from a copy kept
+  // all the rules of the estate. The whole tables come from a copy kept
   // between snapshots: for an embedded source one that a commit to it makes
   // read again (SnapshotBase), for a server that checksums tables (MariaDB)
   // one read again table by table when a checksum changes (ServerBase); from
   // another server they are read each time.
   Snapshot(const DataSource& source, const std::vector<Integer>& profiles);
-  // Removes the copies, after closing the idle handles kept for them.
+  // Removes the copy, after closing the idle handles kept for them.
   ~Snapshot();
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -36,14 +35,11 @@ class Snapshot {
   const DataSource& source() const { return source_; }
   // The copy's file.
   const std::string& path() const { return path_; }
-  // The second copy, as the first was when it was taken.
-  const DataSource& before() const { return before_; }
 
  private:
   std::string directory_;
   std::string path_;
   DataSource source_;
-  DataSource before_;
 };
 
 // While it lives, a thread of its own brings the tables that snapshots of an

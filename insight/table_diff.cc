@@ -40,6 +40,29 @@ DatabaseState ReadState(ado::Connection& connection,
   return state;
 }
 
+DatabaseState StateBefore(const sqlite::TouchedRows& touched) {
+  DatabaseState state;
+  for (const TableInfo& table : AllTables()) {
+    std::map<long long, Row> rows;
+    auto found = touched.find(table.name);
+    if (found != touched.end()) {
+      for (const auto& [id, values] : found->second) {
+        if (values) rows.emplace(id, *values);
+      }
+    }
+    state.tables.push_back(std::move(rows));
+  }
+  return state;
+}
+
+std::map<std::string, std::set<long long>> RowIds(const sqlite::TouchedRows& touched) {
+  std::map<std::string, std::set<long long>> ids;
+  for (const auto& [table, rows] : touched) {
+    for (const auto& entry : rows) ids[table].insert(entry.first);
+  }
+  return ids;
+}
+
 std::vector<TableChanges> DiffStates(const DatabaseState& before, const DatabaseState& after) {
   std::vector<TableChanges> changes;
   const std::vector<TableInfo>& tables = AllTables();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "component/sqlite/row_recording.h"
 #include "insight/rows.h"
 #include "insight/tables.h"
 
@@ -24,6 +25,13 @@ struct DatabaseState {
 // table name; the other rows are left out.
 DatabaseState ReadState(ado::Connection& connection,
                         const std::map<std::string, std::set<long long>>& rows);
+
+// The rows a recording noted, as they were before the change: those it kept
+// the values of (not those the change added).
+DatabaseState StateBefore(const sqlite::TouchedRows& touched);
+
+// The ids of the rows a recording noted, by table.
+std::map<std::string, std::set<long long>> RowIds(const sqlite::TouchedRows& touched);
 
 // The tables whose rows differ, with the rows added, changed and removed, in
 // row-id order.

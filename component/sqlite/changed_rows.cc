@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "component/sqlite/row_recording.h"
+
 namespace migprof::sqlite {
 namespace {
 
@@ -59,17 +61,20 @@ bool RowChanges(sqlite3* db, long long old_rowid, long long new_rowid) {
 
 }  // namespace
 
-ChangedRows::ChangedRows(sqlite3* db) : db_(db) { sqlite3_preupdate_hook(db_, &Hook, this); }
+ChangedRows::ChangedRows(sqlite3* db, TouchLog* recording) : db_(db), recording_(recording) {
+  sqlite3_preupdate_hook(db_, &Hook, this);
+}
 
-ChangedRows::~ChangedRows() { sqlite3_preupdate_hook(db_, nullptr, nullptr); }
+ChangedRows::~ChangedRows() { InstallRecordingHook(db_, recording_); }
 
 long ChangedRows::Changed(long affected) const { return seen_ == affected ? changed_ : -1; }
 
-void ChangedRows::Hook(void* self, sqlite3* db, int op, const char* /*database*/,
-                       const char* /*table*/, long long old_rowid, long long new_rowid) {
+void ChangedRows::Hook(void* self, sqlite3* db, int op, const char* database, const char* table,
+                       long long old_rowid, long long new_rowid) {
+  auto& rows = *static_cast<ChangedRows*>(self);
+  if (rows.recording_) rows.recording_->Note(db, op, database, table, old_rowid, new_rowid);
   // Rows a trigger changes are not the statement's rows (nor in its count).
   if (sqlite3_preupdate_depth(db) != 0) return;
-  auto& rows = *static_cast<ChangedRows*>(self);
   ++rows.seen_;
   if (op != SQLITE_UPDATE || RowChanges(db, old_rowid, new_rowid)) ++rows.changed_;
 }

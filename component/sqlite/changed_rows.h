@@ -12,9 +12,13 @@ namespace migprof::sqlite {
 // delete (their own rows, not a trigger's) through SQLite's pre-update hook.
 // Made only while a change count is taken: the hook makes SQLite read every
 // updated row's old values.
+class TouchLog;
+
 class ChangedRows {
  public:
-  explicit ChangedRows(sqlite3* db);
+  // recording: the recording of changes whose hook db has, if any; it goes
+  // on getting every change, and gets its hook back at the end.
+  ChangedRows(sqlite3* db, TouchLog* recording);
   ~ChangedRows();
   ChangedRows(const ChangedRows&) = delete;
   ChangedRows& operator=(const ChangedRows&) = delete;
@@ -29,6 +33,7 @@ class ChangedRows {
                    long long old_rowid, long long new_rowid);
 
   sqlite3* db_;
+  TouchLog* recording_;
   long seen_ = 0;
   long changed_ = 0;
 };

@@ -113,11 +113,11 @@ bool SnapshotBase::SourceReplaced() const {
          file.st_ino != inode_;
 }
 
-void SnapshotBase::Fill(const std::vector<RowsToCopy>& some, const std::vector<String>& targets) {
+void SnapshotBase::Fill(const std::vector<RowsToCopy>& some, const String& target) {
   std::lock_guard<std::mutex> guard(mutex_);
   BringUpToDate(some);
   // Committed with its journal in memory, the base file holds every row.
-  for (const String& target : targets) std::filesystem::copy_file(base_path_, target);
+  std::filesystem::copy_file(base_path_, target);
   sqlite3* db = db_.get();
   InTransaction(db, [&] {
     for (const String& table : partial_) raw::Exec(db, "DELETE FROM main." + table);
@@ -166,31 +166,6 @@ void SnapshotBase::BringUpToDate(const std::vector<RowsToCopy>& some) {
   version_ = version;
   partial_.clear();
   for (const RowsToCopy& item : some) partial_.push_back(item.table);
-}
-
-void RecordTouchedRows(const String& path, const std::vector<String>& tables) {
-  raw::Db db = OpenWithDialect(path);
-  String script = "BEGIN; CREATE TABLE migprof_touched (tab TEXT NOT NULL, id INTEGER NOT NULL);";
-  for (const String& table : tables) {
-    const String prefix = " CREATE TRIGGER migprof_touched_" + table;
-    const String name = SqlQuoted(table);
-    const String record = " BEGIN INSERT INTO migprof_touched VALUES (" + name + ", ";
-    script += prefix + "_insert AFTER INSERT ON " + table + record + "new.rowid); END;";
-    script += prefix + "_update AFTER UPDATE ON " + table + record + "old.rowid), (" + name +
-              ", new.rowid); END;";
-    script += prefix + "_delete AFTER DELETE ON " + table + record + "old.rowid); END;";
-  }
-  raw::Exec(db.get(), script + " COMMIT;", errc::kProviderFailure);
-}
-
-std::map<String, std::set<long long>> TouchedRows(const String& path) {
-  raw::Db db = OpenWithDialect(path);
-  std::map<String, std::set<long long>> touched;
-  for (const String& pair : raw::Column(db.get(), "SELECT tab || ' ' || id FROM migprof_touched")) {
-    const std::size_t blank = pair.find(' ');
-    touched[pair.substr(0, blank)].insert(std::stoll(pair.substr(blank + 1)));
-  }
-  return touched;
 }
 
 }  // namespace migprof::sqlite

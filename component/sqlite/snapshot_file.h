@@ -6,10 +6,8 @@
 
 #include <sys/types.h>
 
-#include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "component/sqlite/raw_db.h"
@@ -45,10 +43,10 @@ class SnapshotBase {
   // taken whole (their conditions are not used).
   SnapshotBase(const String& source_path, const String& base_path, std::vector<RowsToCopy> whole);
 
-  // Writes each of targets, a new file: every row of the whole tables and
-  // the rows that some names, read from the source in one read transaction,
-  // so that all of them are one state of it.
-  void Fill(const std::vector<RowsToCopy>& some, const std::vector<String>& targets);
+  // Writes target, a new file: every row of the whole tables and the rows
+  // that some names, read from the source in one read transaction, so that
+  // all of them are one state of it.
+  void Fill(const std::vector<RowsToCopy>& some, const String& target);
 
   // Reads the whole tables again if the source has changed since they were
   // last read, so that the next Fill need not; says whether it did.
@@ -80,16 +78,6 @@ class SnapshotBase {
   std::vector<String> partial_;
   bool refreshed_ = false;
 };
-
-// From now on every row inserted, updated or deleted in tables of the
-// database at path, by any connection, has its row id recorded: triggers
-// write them into the table migprof_touched, which nothing else reads.
-// Statements' own change counts do not include the triggers' rows.
-void RecordTouchedRows(const String& path, const std::vector<String>& tables);
-
-// The row ids recorded so far, by table: an inserted row's id, a deleted
-// row's, and an updated row's before and after.
-std::map<String, std::set<long long>> TouchedRows(const String& path);
 
 }  // namespace migprof::sqlite
 

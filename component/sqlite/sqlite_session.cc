@@ -20,6 +20,7 @@
 #include "component/sqlite/changed_rows.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/row_recording.h"
 #include "component/text/cp1252.h"
 #include "migprof/com_error.h"
 
@@ -98,6 +99,15 @@ class NativeHandle {
   NativeHandle& operator=(const NativeHandle&) = delete;
 
   sqlite3* db() const { return db_; }
+
+  // The recording of changes to the file under way, if any: its hook goes
+  // on the handle while it is set.
+  TouchLog* recording() const { return recording_.get(); }
+  void SetRecording(std::shared_ptr<TouchLog> recording) {
+    if (recording == recording_) return;
+    recording_ = std::move(recording);
+    InstallRecordingHook(db_, recording_.get());
+  }
 
   // False once a statement prepared here may leave state on the connection
   // that a new one would not have (a pragma, an attached database, a
@@ -240,6 +250,7 @@ class NativeHandle {
   static constexpr std::size_t kCacheSize = 96;
   sqlite3* db_;
   bool reusable_ = true;
+  std::shared_ptr<TouchLog> recording_;
   std::list<std::pair<String, sqlite3_stmt*>> lru_;
   std::unordered_map<String, std::list<std::pair<String, sqlite3_stmt*>>::iterator> index_;
   std::unordered_map<String, tsql::RowKeySelect> keyed_;
@@ -377,25 +388,7 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Variant& value) {
 }
 
 Variant ReadColumn(sqlite3_stmt* stmt, int index) {
-  switch (sqlite3_column_type(stmt, index)) {
-    case SQLITE_INTEGER: {
-      sqlite3_int64 v = sqlite3_column_int64(stmt, index);
-      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<Long>(v));
-      return Variant(static_cast<Double>(v));
-    }
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(stmt, index));
-    case SQLITE_TEXT: {
-      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
-      return Variant(String(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index))));
-    }
-    case SQLITE_BLOB: {
-      const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
-      return Variant(Binary(data, data + sqlite3_column_bytes(stmt, index)));
-    }
-    default:
-      return Variant::Null();
-  }
+  return ValueOf(sqlite3_column_value(stmt, index));
 }
 
 // Resets a statement after use, whatever happened.
@@ -582,7 +575,9 @@ class SqliteSession final : public ado::detail::Session {
     StatementUse use(stmt);
     // Only a change count needs to know which rows changed.
     std::optional<ChangedRows> changed;
-    if (!sqlite3_stmt_readonly(stmt) && ado::detail::CountingChanges()) changed.emplace(db);
+    if (!sqlite3_stmt_readonly(stmt) && ado::detail::CountingChanges()) {
+      changed.emplace(db, handle_->recording());
+    }
     for (std::size_t i = 0; i < values.size(); ++i) {
       Bind(db, stmt, static_cast<int>(i + 1), values[i]);
     }
@@ -630,6 +625,7 @@ std::unique_ptr<ado::detail::Session> OpenSession(const String& path, long comma
     CheckProfileDatabase(path);
     handle = OpenNative(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   }
+  handle->SetRecording(RowRecording::At(path));
   auto session = std::make_unique<SqliteSession>(key, std::move(handle));
   session->SetCommandTimeout(command_timeout);
   return session;

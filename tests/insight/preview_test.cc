@@ -21,9 +21,11 @@
 #include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/kept_base.h"
+#include "insight/rows.h"
 #include "insight/server_base.h"
 #include "insight/shared_reading.h"
 #include "insight/snapshot.h"
+#include "insight/table_diff.h"
 #include "insight/tables.h"
 #include "insight_fixture.h"
 #include "schema/schema.h"
@@ -151,13 +153,67 @@ Contents SnapshotOf(const Contents& all, const std::vector<Integer>& profiles) {
   return expected;
 }
 
-// A snapshot taken now for profiles: both its copies hold what the database
-// holds for them.
+// A snapshot taken now for profiles holds what the database holds for them.
 void ExpectSnapshotOfNow(const insight::DataSource& source, const std::vector<Integer>& profiles) {
   insight::Snapshot snapshot(source, profiles);
   const Contents expected = SnapshotOf(ContentsOf(source), profiles);
   EXPECT_EQ(ContentsOf(snapshot.source()), expected);
-  EXPECT_EQ(ContentsOf(snapshot.before()), expected);
+}
+
+// The recording keeps each row a change touches as it was before the first
+// touch: an updated row's first values however often it changes, a row's
+// that was changed and then removed, none for a row the change added even
+// when it changed it again; and it is told every change, also those of a
+// statement whose change count is taken. It records from its start on, the
+// tables given only, and statements' change counts stay their own.
+TEST(RecordingTest, KeepsEachTouchedRowAsItWasBeforeTheFirstTouch) {
+  TempPath file("migprof_recording");
+  schema::CreateEmbeddedDatabase(file.path);
+  std::shared_ptr<ado::Connection> connection = insight::Connect({"sqlite:" + file.path, "", ""});
+  for (const char* row : {"1, 'one'", "2, 'two'", "3, 'three'"}) {
+    connection->Execute(std::string("insert into qzmap100 (mprf, dsca) values (") + row + ")");
+  }
+  connection->Execute("update qzmap100 set dsca = 'not yet' where mprf = 3");
+  auto recording = std::make_unique<sqlite::RowRecording>(file.path, insight::RecordedTables());
+  // A connection opened before the start, its handle taken again.
+  connection = insight::Connect({"sqlite:" + file.path, "", ""});
+  Variant affected;
+  connection->Execute("update qzmap100 set dsca = 'uno' where mprf in (1, 2)", &affected);
+  EXPECT_EQ(affected.ToDouble(), 2);
+  connection->Execute("update qzmap100 set dsca = 'eins' where mprf = 1");
+  connection->Execute("delete from qzmap100 where mprf = 2", &affected);
+  EXPECT_EQ(affected.ToDouble(), 1);
+  connection->Execute("insert into qzmap100 (mprf, dsca) values (4, 'four')");
+  connection->Execute("update qzmap100 set dsca = 'vier' where mprf = 4");
+  connection->Execute("insert into qzddi100 (appl) values ('x')");
+
+  const sqlite::TouchedRows touched = recording->Touched();
+  EXPECT_EQ(touched.size(), 1u) << "the dictionary is not recorded";
+  const std::vector<insight::TableChanges> changes = insight::DiffStates(
+      insight::StateBefore(touched), insight::ReadState(*connection, insight::RowIds(touched)));
+  ASSERT_EQ(changes.size(), 1u);
+  const insight::TableChanges& profiles = changes.front();
+  auto column = [&](const insight::Values& row, const char* name) {
+    const auto at = std::find(profiles.columns.begin(), profiles.columns.end(), name);
+    return insight::TextOf(row.at(static_cast<std::size_t>(at - profiles.columns.begin())));
+  };
+  ASSERT_EQ(profiles.changed.size(), 1u);
+  EXPECT_EQ(column(profiles.changed[0].before, "dsca"), "one");
+  EXPECT_EQ(column(profiles.changed[0].after, "dsca"), "eins");
+  ASSERT_EQ(profiles.removed.size(), 1u);
+  EXPECT_EQ(column(profiles.removed[0], "dsca"), "two");
+  ASSERT_EQ(profiles.added.size(), 1u);
+  EXPECT_EQ(column(profiles.added[0], "dsca"), "vier");
+
+  // Once the recording has ended, the file's connections note nothing.
+  const std::shared_ptr<sqlite::TouchLog> log = sqlite::RowRecording::At(file.path);
+  ASSERT_TRUE(log);
+  recording.reset();
+  EXPECT_FALSE(sqlite::RowRecording::At(file.path));
+  connection->Execute("update qzmap100 set dsca = 'later' where mprf = 3");
+  EXPECT_TRUE(log->Touched() == touched);
+  connection.reset();
+  sqlite::CloseIdleSessions(file.path);
 }
 
 // The snapshot holds all profile rows and the rules of the profiles asked
@@ -217,7 +273,7 @@ TEST_F(PreviewTest, SnapshotBaseIsReadAgainOnlyAfterACommit) {
   // The description of profile 100 in a snapshot filled now.
   auto description = [&] {
     TempPath file("migprof_insight_filled");
-    base.Fill({}, {file.path});
+    base.Fill({}, file.path);
     const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
     sqlite::CloseIdleSessions(file.path);
     for (const std::string& row : contents.at("qzmap100")) {
@@ -246,12 +302,12 @@ TEST_F(PreviewTest, SnapshotBaseIsReadAgainOnlyAfterACommit) {
 TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   std::shared_ptr<ado::Connection> connection = db_.Connect();
   auto checksums = [&] { return ado::TableChecksums(*connection, insight::WholeTableNames()); };
-  insight::ServerBase base;
+  insight::ServerBase base(source());
   // The profile 100's description in a snapshot of the whole tables filled
   // now, or why there is none.
   auto description = [&] {
     TempPath file("migprof_insight_server_filled");
-    if (!base.Fill(*connection, file.path)) return std::string("not filled");
+    if (!base.Fill(*connection, file.path, [] {})) return std::string("not filled");
     const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
     sqlite::CloseIdleSessions(file.path);
     EXPECT_TRUE(contents.at("qzmap140").empty()) << "rules are no whole table";
@@ -360,8 +416,8 @@ TEST_F(PreviewTest, SnapshotBaseWaitsForItsDatabase) {
   sqlite::SnapshotBase base(later.path, base_file.path,
                             {{"qzmap100", insight::ColumnList(insight::AllTables().front()), ""}});
   TempPath file("migprof_insight_filled");
-  EXPECT_THROW(base.Fill({}, {file.path}), ComError);
-  EXPECT_THROW(base.Fill({}, {file.path}), ComError);
+  EXPECT_THROW(base.Fill({}, file.path), ComError);
+  EXPECT_THROW(base.Fill({}, file.path), ComError);
   EXPECT_FALSE(std::filesystem::exists(file.path));
   schema::CreateEmbeddedDatabase(later.path);
   {
@@ -369,7 +425,7 @@ TEST_F(PreviewTest, SnapshotBaseWaitsForItsDatabase) {
     object.DatabaseName("sqlite:" + later.path);
     app::PopulateDemoEstate(object);
   }
-  base.Fill({}, {file.path});
+  base.Fill({}, file.path);
   const insight::DataSource filled{"sqlite:" + file.path, "", ""};
   EXPECT_EQ(ContentsOf(filled)["qzmap100"],
             ContentsOf({"sqlite:" + later.path, "", ""})["qzmap100"]);
