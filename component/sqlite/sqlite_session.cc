@@ -107,6 +107,13 @@ class NativeHandle {
     if (recording == recording_) return;
     recording_ = std::move(recording);
     InstallRecordingHook(db_, recording_.get());
+    // SQLite decides when it prepares a statement whether the hook must see
+    // its rows (a DELETE without WHERE empties the table in one step when no
+    // hook is there): statements prepared before are prepared again.
+    for (auto& entry : lru_) sqlite3_finalize(entry.second);
+    lru_.clear();
+    index_.clear();
+    described_.clear();
   }
 
   // False once a statement prepared here may leave state on the connection
