@@ -7,8 +7,6 @@
 
 #include <cstring>
 
-#include "component/sql_text.h"
-#include "component/sqlite/raw_db.h"
 #include "migprof/com_error.h"
 
 namespace migprof::sqlite {
@@ -55,33 +53,43 @@ Variant ValueOf(sqlite3_value* value) {
 }
 
 RowRecording::RowRecording(const String& path, const std::vector<RecordedTable>& tables)
-    : path_(path) {
-  std::map<String, TouchLog::Table> known;
-  {
-    raw::Db db = raw::OpenDb(path, SQLITE_OPEN_READWRITE);
-    for (const RecordedTable& recorded : tables) {
-      const std::vector<String> names =
-          raw::Column(db.get(), "SELECT name FROM pragma_table_info(" + SqlQuoted(recorded.table) +
-                                    ") ORDER BY cid");
-      TouchLog::Table& table = known[recorded.table];
-      for (const String& column : recorded.columns) {
-        int position = -1;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-          if (sqlite3_stricmp(names[i].c_str(), column.c_str()) == 0)
-            position = static_cast<int>(i);
-        }
-        if (position < 0) {
-          throw ComError(errc::kProviderFailure,
-                         "The table " + recorded.table + " has no column " + column + ".");
-        }
-        table.positions.push_back(position);
-      }
-    }
-  }
-  log_ = std::make_shared<TouchLog>(std::move(known));
+    : path_(path), log_(std::make_shared<TouchLog>(tables)) {
   Registry& registry = Recordings();
   std::lock_guard<std::mutex> lock(registry.mutex);
   registry.logs[path_] = log_;
+}
+
+TouchLog::TouchLog(const std::vector<RecordedTable>& tables) {
+  for (const RecordedTable& table : tables) tables_[table.table].wanted = table.columns;
+}
+
+void TouchLog::Attach(sqlite3* db) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (attached_) return;
+  attached_ = true;
+  for (auto& [name, table] : tables_) {
+    // The names of the table's columns in their order, from a statement
+    // prepared and never run.
+    sqlite3_stmt* stmt = nullptr;
+    const String sql = "SELECT * FROM main.\"" + name + "\"";
+    std::vector<String> names;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && stmt) {
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+        names.emplace_back(sqlite3_column_name(stmt, i));
+    }
+    sqlite3_finalize(stmt);
+    for (const String& column : table.wanted) {
+      int position = -1;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        if (sqlite3_stricmp(names[i].c_str(), column.c_str()) == 0) position = static_cast<int>(i);
+      }
+      if (position < 0) {
+        failure_ = "The table " + name + " has no column " + column + ".";
+        return;
+      }
+      table.positions.push_back(position);
+    }
+  }
 }
 
 RowRecording::~RowRecording() {
@@ -107,9 +115,7 @@ void TouchLog::Close() {
 
 TouchedRows TouchLog::Touched() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (failed_) {
-    throw ComError(errc::kProviderFailure, "The values of a changed row could not be read.");
-  }
+  if (!failure_.empty()) throw ComError(errc::kProviderFailure, failure_);
   TouchedRows touched;
   for (const auto& [name, table] : tables_) {
     if (!table.rows.empty()) touched[name] = table.rows;
@@ -121,7 +127,7 @@ void TouchLog::Note(sqlite3* db, int op, const char* database, const char* table
                     long long old_rowid, long long new_rowid) {
   if (std::strcmp(database, "main") != 0) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!open_) return;
+  if (!open_ || !failure_.empty()) return;
   auto found = tables_.find(table);
   if (found == tables_.end()) return;
   Table& recorded = found->second;
@@ -133,7 +139,7 @@ void TouchLog::Note(sqlite3* db, int op, const char* database, const char* table
       sqlite3_value* value = nullptr;
       if (sqlite3_preupdate_old(db, position, &value) != SQLITE_OK || value == nullptr) {
         // Nothing may be thrown through SQLite: Touched() tells.
-        failed_ = true;
+        failure_ = "The values of a changed row of " + found->first + " could not be read.";
         return;
       }
       values.push_back(ValueOf(value));

@@ -33,29 +33,34 @@ using TouchedRows = std::map<String, std::map<long long, std::optional<std::vect
 // recording lasts; connections keep it as long as they have the hook.
 class TouchLog {
  public:
-  struct Table {
-    // Per recorded column, its index among the table's columns.
-    std::vector<int> positions;
-    std::map<long long, std::optional<std::vector<Variant>>> rows;
-  };
+  explicit TouchLog(const std::vector<RecordedTable>& tables);
 
-  explicit TouchLog(std::map<String, Table> tables) : tables_(std::move(tables)) {}
-
+  // Learns the order of the tables' columns from db, a connection to the
+  // file, the first time it is called; before the hook goes on db.
+  void Attach(sqlite3* db);
   // Notes a change the pre-update hook of db reports (op: SQLite's
   // SQLITE_INSERT, SQLITE_UPDATE or SQLITE_DELETE), while the log is open.
   void Note(sqlite3* db, int op, const char* database, const char* table, long long old_rowid,
             long long new_rowid);
   // Stops the noting.
   void Close();
-  // What was noted; raises ComError when a changed row's old values could
-  // not be read.
+  // What was noted; raises ComError when a table lacks a recorded column or
+  // a changed row's old values could not be read.
   TouchedRows Touched() const;
 
  private:
+  struct Table {
+    std::vector<String> wanted;
+    // Per wanted column, its index among the table's columns.
+    std::vector<int> positions;
+    std::map<long long, std::optional<std::vector<Variant>>> rows;
+  };
+
   mutable std::mutex mutex_;
   std::map<String, Table> tables_;
+  bool attached_ = false;
   bool open_ = true;
-  bool failed_ = false;
+  String failure_;
 };
 
 // Records, through SQLite's pre-update hook, every row inserted, updated or
@@ -65,8 +70,7 @@ class TouchLog {
 // Every connection to a private snapshot is one of them.
 class RowRecording {
  public:
-  // Starts recording at path; tables: those to record. Reads the tables'
-  // column order from the file.
+  // Starts recording at path; tables: those to record.
   RowRecording(const String& path, const std::vector<RecordedTable>& tables);
   // Ends the recording: the file's connections note nothing more.
   ~RowRecording();

@@ -106,6 +106,7 @@ class NativeHandle {
   void SetRecording(std::shared_ptr<TouchLog> recording) {
     if (recording == recording_) return;
     recording_ = std::move(recording);
+    if (recording_) recording_->Attach(db_);
     InstallRecordingHook(db_, recording_.get());
     // SQLite decides when it prepares a statement whether the hook must see
     // its rows (a DELETE without WHERE empties the table in one step when no
