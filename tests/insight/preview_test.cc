@@ -310,14 +310,23 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   std::shared_ptr<ado::Connection> connection = db_.Connect();
   auto checksums = [&] { return ado::TableChecksums(*connection, insight::WholeTableNames()); };
   insight::ServerBase base(source());
+  // How often the snapshot's own rows were added by the last Fill: once, or
+  // twice when the copy made beside the checksums was not current.
+  int adds = 0;
   // The profile 100's description in a snapshot of the whole tables filled
-  // now, or why there is none.
+  // now, or why there is none. The snapshot's own rows: one field rule.
   auto description = [&] {
     TempPath file("migprof_insight_server_filled");
-    if (!base.Fill(*connection, file.path, [] {})) return std::string("not filled");
+    adds = 0;
+    auto add_rows = [&] {
+      ++adds;
+      insight::Connect({"sqlite:" + file.path, "", ""})
+          ->Execute("insert into qzmap140 (mprf, fdnm) values (999, 'own')");
+    };
+    if (!base.Fill(*connection, file.path, add_rows)) return std::string("not filled");
     const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
     sqlite::CloseIdleSessions(file.path);
-    EXPECT_TRUE(contents.at("qzmap140").empty()) << "rules are no whole table";
+    EXPECT_EQ(contents.at("qzmap140").size(), 1u) << "the snapshot's own rows, once";
     for (const std::string& row : contents.at("qzmap100")) {
       const Json parsed = Json::parse(row);
       if (parsed["mprf"] == 100) return parsed["dsca"].get<std::string>();
@@ -337,8 +346,10 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   const std::string original = description();
   const long whole = static_cast<long>(insight::WholeTables().size());
   EXPECT_EQ(base.tables_read(), whole);
+  EXPECT_EQ(adds, 1) << "nothing kept yet: added once, after the reading";
   EXPECT_EQ(description(), original);
   EXPECT_EQ(base.tables_read(), whole);
+  EXPECT_EQ(adds, 1);
 
   // A trailing blank is a change; only the profiles' table is read again.
   db_.Exec("update qzmap100 set dsca = '" + original + " ' where mprf = 100");
@@ -349,6 +360,7 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   }
   EXPECT_EQ(description(), original + " ");
   EXPECT_EQ(base.tables_read(), whole + 1);
+  EXPECT_EQ(adds, 2) << "the copy made beside the checksums was made again";
 
   // Two rows that swap a value are a change too.
   db_.Exec("update qzmap100 set dsca = 'first' where mprf = 100");
