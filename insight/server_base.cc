@@ -55,7 +55,11 @@ std::optional<std::vector<String>> ServerBase::ReadChecksums() {
       std::async(std::launch::async, [this] { return ReadChecksums(0); });
   const std::optional<std::vector<String>> second = ReadChecksums(1);
   const std::optional<std::vector<String>> levels = first.get();
-  if (!levels || !second) return std::nullopt;
+  if (!levels || !second) {
+    // A server without checksums is not asked again: its connections go.
+    for (std::shared_ptr<ado::Connection>& connection : checksum_connections_) connection.reset();
+    return std::nullopt;
+  }
   std::vector<String> sums;
   std::size_t from_first = 0;
   std::size_t from_second = 0;
