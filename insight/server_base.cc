@@ -9,7 +9,6 @@
 
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/sqlite_session.h"
-#include "insight/kept_base.h"
 #include "insight/rows.h"
 #include "schema/schema.h"
 
@@ -28,6 +27,19 @@ namespace {
 // levels, the largest (one row for each level of every profile), and the
 // others.
 bool InFirstGroup(const String& table) { return table == "qzmap101"; }
+
+// Whether the copy read under copied holds the tables as checksummed now.
+bool Current(const std::vector<String>& copied, const std::vector<String>& now) {
+  return copied == now &&
+         std::none_of(copied.begin(), copied.end(), [](const String& sum) { return sum.empty(); });
+}
+
+// Removes a copy that will be made again.
+void RemoveCopy(const std::string& path) {
+  sqlite::CloseIdleSessions(path);
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
+}
 
 }  // namespace
 
@@ -75,23 +87,6 @@ std::vector<String> ServerBase::CopyTo(const std::string& target_path) {
   sqlite::CopyDatabaseFile(path_, target_path);
   return checksums_;
 }
-
-namespace {
-
-// Whether the copy read under copied holds the tables as checksummed now.
-bool Current(const std::vector<String>& copied, const std::vector<String>& now) {
-  return copied == now &&
-         std::none_of(copied.begin(), copied.end(), [](const String& sum) { return sum.empty(); });
-}
-
-// Removes a copy that will be made again.
-void RemoveCopy(const std::string& path) {
-  sqlite::CloseIdleSessions(path);
-  std::error_code ignored;
-  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
-}
-
-}  // namespace
 
 bool ServerBase::Fill(ado::Connection& server, const std::string& target_path,
                       const std::function<void()>& add_rows) {
@@ -141,9 +136,6 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
       throw;
     }
   }
-  // Until read again, the tables are not current: should the reading fail,
-  // the next snapshot reads them again.
-  for (std::size_t i : stale) checksums_[i].clear();
   std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path_, "", ""});
   base->BeginTrans();
   for (std::size_t i : stale) {
