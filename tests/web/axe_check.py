@@ -48,13 +48,29 @@ axe.run(document, {runOnly: {type: 'tag', values: arguments[0]}, resultTypes: ['
 """
 
 
+# A running progress page reloads itself 700 ms after it loads; a reload
+# between loading axe and running it loses axe (on a slow machine the run
+# alone can take longer). The page's pending timers are cleared so that it
+# holds still while it is checked; it is reloaded afterwards, which starts
+# its polling again.
+HOLD_STILL = """
+const progress = document.getElementById('job-progress');
+if (!progress || progress.getAttribute('data-running') !== 'yes') return false;
+const last = window.setTimeout(function () {}, 0);
+for (let id = 0; id <= last; id++) window.clearTimeout(id);
+return true;
+"""
+
+
 def violations(driver, script):
     """The serious and critical violations on the page the driver shows, as
     report lines (rule, impact, what it asks, and each offending node)."""
-    if not driver.execute_script("return typeof axe !== 'undefined'"):
-        driver.execute_cdp_cmd("Runtime.evaluate", {"expression": script})
-    driver.set_script_timeout(60)
-    found = driver.execute_async_script(RUN, TAGS)
+    held = driver.execute_script(HOLD_STILL)
+    try:
+        found = run_axe(driver, script)
+    finally:
+        if held:
+            driver.refresh()
     lines = []
     for v in found:
         if v["impact"] not in FAILING_IMPACTS:
@@ -65,6 +81,13 @@ def violations(driver, script):
         if len(v["nodes"]) > 10:
             lines.append(f"    ... and {len(v['nodes']) - 10} more")
     return lines
+
+
+def run_axe(driver, script):
+    if not driver.execute_script("return typeof axe !== 'undefined'"):
+        driver.execute_cdp_cmd("Runtime.evaluate", {"expression": script})
+    driver.set_script_timeout(60)
+    return driver.execute_async_script(RUN, TAGS)
 
 
 # The classes a page's elements use: rows marked expired, removed or
