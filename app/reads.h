@@ -40,10 +40,14 @@ std::vector<ProfileSummary> FindProfiles(const Db& db, const std::vector<Integer
 // derivation level 2 is vrc), ordered by number, a page at a time.
 std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count);
 long long CountDerivedProfiles(const Db& db, const Vrc& vrc);
-// The standard profiles (no parent VRC), the roots of the derivation tree,
-// ordered by number, a page at a time.
-std::vector<ProfileSummary> StandardProfiles(const Db& db, long offset, long count);
-long long CountStandardProfiles(const Db& db);
+// A page of the standard profiles (no parent VRC), the roots of the
+// derivation tree, ordered by number, and how many standard profiles there
+// are in all.
+struct StandardProfilePage {
+  std::vector<ProfileSummary> profiles;
+  long long total = 0;
+};
+StandardProfilePage StandardProfiles(const Db& db, long offset, long count);
 // The owner the component records for the profile (qzmap100.ownr,
 // deciphered); nullopt when there is no such profile or no owner.
 std::optional<String> ProfileOwner(const Db& db, Integer mprf);

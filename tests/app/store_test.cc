@@ -319,6 +319,40 @@ TEST_F(ReadsTest, TableSearchPickersAndDerivedProfiles) {
   EXPECT_EQ(CountDerivedProfiles(*db_, Vrc{"2", "0", "C"}), 0);
 }
 
+// The tree's roots: the standard profiles a page at a time, with the count
+// of all of them, also on a page past the last one.
+TEST_F(ReadsTest, StandardProfilesArePagedWithTheirCount) {
+  TOVRHandleMigProf object;
+  ApplyTo(db_->source(), object);
+  // Each standard profile has an application pair of its own.
+  for (const auto& [mprf, sapp, tapp] :
+       {std::tuple<Integer, const char*, const char*>{40, "A1", "A3"}, {30, "A3", "A1"}}) {
+    ASSERT_TRUE(object
+                    .InsertInMap100(mprf, "More", sapp, tapp, std::to_string(mprf), "0", "C", "__",
+                                    "N", "app", "alice")
+                    .IsTrue())
+        << object.ErrDescription();
+  }
+  struct {
+    long offset, count;
+    std::vector<Integer> found;
+  } cases[] = {{0, 2, {10, 20}},          {2, 2, {30, 40}}, {3, 10, {40}},
+               {0, 10, {10, 20, 30, 40}}, {4, 2, {}},       {10, 2, {}}};
+  for (const auto& c : cases) {
+    const StandardProfilePage page = StandardProfiles(*db_, c.offset, c.count);
+    std::vector<Integer> found;
+    for (const ProfileSummary& p : page.profiles) {
+      found.push_back(p.mprf);
+      EXPECT_EQ(p.parent, std::nullopt) << p.mprf;
+    }
+    EXPECT_EQ(found, c.found) << c.offset;
+    EXPECT_EQ(page.total, 4) << c.offset;
+  }
+  const ProfileSummary first = StandardProfiles(*db_, 0, 1).profiles.at(0);
+  EXPECT_EQ(first.description, "Customer's master");
+  EXPECT_EQ(first.vrc, (Vrc{"1", "0", "C"}));
+}
+
 TEST(Tokens, AreRandomHexOfFixedLengthWithADistinctHash) {
   std::set<std::string> seen;
   for (int i = 0; i < 50; ++i) {

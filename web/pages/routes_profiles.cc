@@ -195,8 +195,10 @@ void ProfileListRoute(WebApp& app, const httplib::Request& req, httplib::Respons
   std::vector<ProfileSummary> shown;
   long long total = 0;
   if (search.empty()) {
-    total = CountStandardProfiles(app.db());
-    shown = StandardProfiles(app.db(), (page - 1) * kTreeRoots, kTreeRoots);
+    app::StandardProfilePage roots =
+        StandardProfiles(app.db(), (page - 1) * kTreeRoots, kTreeRoots);
+    total = roots.total;
+    shown = std::move(roots.profiles);
   } else {
     total = CountProfiles(app.db(), search);
     shown = ListProfiles(app.db(), search, (page - 1) * kPageSize, kPageSize);
