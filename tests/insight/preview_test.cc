@@ -361,6 +361,8 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   EXPECT_EQ(description(), original + " ");
   EXPECT_EQ(base.tables_read(), whole + 1);
   EXPECT_EQ(adds, 2) << "the copy made beside the checksums was made again";
+  EXPECT_EQ(description(), original + " ");
+  EXPECT_EQ(base.tables_read(), whole + 1) << "the table read again is kept as current";
 
   // Two rows that swap a value are a change too.
   db_.Exec("update qzmap100 set dsca = 'first' where mprf = 100");
