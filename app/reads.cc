@@ -123,32 +123,41 @@ constexpr const char* kStandard =
     " where (p.verf is null or p.verf = '') and (p.relf is null or "
     "p.relf = '') and (p.cusf is null or p.cusf = '')";
 
-}  // namespace
-
-// One scan of the profiles finds the page's numbers and counts the
-// standard profiles (a window count is taken before the page is cut);
-// only the page's profiles are then read in full and joined to their
-// levels. Joining every standard profile before the offset and sorting
-// them whole, then counting them in a second scan, cost three times as
-// much on the tree's last pages.
-StandardProfilePage StandardProfiles(const Db& db, long offset, long count) {
+// One scan finds the page's numbers and counts all the profiles condition
+// selects (a window count is taken before the page is cut); only the
+// page's profiles are then read in full and joined to their levels.
+// Joining every profile before the offset and sorting them whole, then
+// counting them in a second statement, cost three times as much on the
+// tree's last pages; the tree's nodes, each with its count, took twice as
+// many statements.
+ProfilePage PagedProfiles(const Db& db, const String& condition, long offset, long count) {
   const String sql =
       "select p.mprf, p.dsca, p.sapp, p.tapp, p.apln, p.scme, p.vers, p.rele, p.cust, p.verf, "
       "p.relf, p.cusf, p.deph, l.pprf, k.n from (select p.mprf, count(*) over () n from "
       "qzmap100 p" +
-      String(kStandard) + " order by p.mprf" + db.PageClause(offset, count) +
+      condition + " order by p.mprf" + db.PageClause(offset, count) +
       ") k join qzmap100 p on p.mprf = k.mprf left join qzmap101 l on l.mprf = p.mprf and "
       "l.levl = 2 order by p.mprf";
-  StandardProfilePage page;
+  ProfilePage page;
   for (const Row& row : db.Query(sql)) {
     page.profiles.push_back(ToProfile(row));
     page.total = std::stoll(row[14]);
   }
   // A page past the last one holds no row to carry the count.
   if (page.profiles.empty() && offset > 0) {
-    page.total = db.QueryNumber("select count(*) from qzmap100 p" + String(kStandard));
+    page.total = db.QueryNumber("select count(*) from qzmap100 p" + condition);
   }
   return page;
+}
+
+}  // namespace
+
+ProfilePage DerivedProfilePage(const Db& db, const Vrc& vrc, long offset, long count) {
+  return PagedProfiles(db, ParentCondition(vrc), offset, count);
+}
+
+ProfilePage StandardProfiles(const Db& db, long offset, long count) {
+  return PagedProfiles(db, kStandard, offset, count);
 }
 
 long long CountProfiles(const Db& db, const String& search) {

@@ -40,14 +40,16 @@ std::vector<ProfileSummary> FindProfiles(const Db& db, const std::vector<Integer
 // derivation level 2 is vrc), ordered by number, a page at a time.
 std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count);
 long long CountDerivedProfiles(const Db& db, const Vrc& vrc);
-// A page of the standard profiles (no parent VRC), the roots of the
-// derivation tree, ordered by number, and how many standard profiles there
-// are in all.
-struct StandardProfilePage {
+// A page of profiles in the order of their numbers, and how many there are
+// in all.
+struct ProfilePage {
   std::vector<ProfileSummary> profiles;
   long long total = 0;
 };
-StandardProfilePage StandardProfiles(const Db& db, long offset, long count);
+// The same as DerivedProfiles and CountDerivedProfiles, in one statement.
+ProfilePage DerivedProfilePage(const Db& db, const Vrc& vrc, long offset, long count);
+// The standard profiles (no parent VRC), the roots of the derivation tree.
+ProfilePage StandardProfiles(const Db& db, long offset, long count);
 // The owner the component records for the profile (qzmap100.ownr,
 // deciphered); nullopt when there is no such profile or no owner.
 std::optional<String> ProfileOwner(const Db& db, Integer mprf);

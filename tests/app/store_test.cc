@@ -317,6 +317,21 @@ TEST_F(ReadsTest, TableSearchPickersAndDerivedProfiles) {
   ASSERT_EQ(derived.size(), 1u);
   EXPECT_EQ(derived[0].mprf, 11);
   EXPECT_EQ(CountDerivedProfiles(*db_, Vrc{"2", "0", "C"}), 0);
+  // The same page with its count in one statement, also past its end.
+  struct {
+    Vrc parent;
+    long offset;
+    std::vector<Integer> found;
+    long long total;
+  } pages[] = {{own, 0, {11}, 1}, {own, 1, {}, 1}, {Vrc{"2", "0", "C"}, 0, {}, 0}};
+  for (const auto& c : pages) {
+    const ProfilePage page = DerivedProfilePage(*db_, c.parent, c.offset, 10);
+    std::vector<Integer> found;
+    for (const ProfileSummary& p : page.profiles) found.push_back(p.mprf);
+    EXPECT_EQ(found, c.found) << c.parent.Text() << " from " << c.offset;
+    EXPECT_EQ(page.total, c.total) << c.parent.Text() << " from " << c.offset;
+  }
+  EXPECT_EQ(DerivedProfilePage(*db_, own, 0, 10).profiles.at(0).parent, Integer{10});
 }
 
 // The tree's roots: the standard profiles a page at a time, with the count
@@ -339,7 +354,7 @@ TEST_F(ReadsTest, StandardProfilesArePagedWithTheirCount) {
   } cases[] = {{0, 2, {10, 20}},          {2, 2, {30, 40}}, {3, 10, {40}},
                {0, 10, {10, 20, 30, 40}}, {4, 2, {}},       {10, 2, {}}};
   for (const auto& c : cases) {
-    const StandardProfilePage page = StandardProfiles(*db_, c.offset, c.count);
+    const ProfilePage page = StandardProfiles(*db_, c.offset, c.count);
     std::vector<Integer> found;
     for (const ProfileSummary& p : page.profiles) {
       found.push_back(p.mprf);

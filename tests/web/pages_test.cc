@@ -8,6 +8,7 @@
 #include <ctime>
 #include <regex>
 
+#include "migprof/handle_mig_prof.h"
 #include "served_estate.h"
 
 namespace migprof::testing {
@@ -58,6 +59,28 @@ TEST_F(PagesTest, EveryTableCodeLinksToItsTablePageInEitherSpelling) {
   const std::string profile = Get("/profiles/110")->body;
   EXPECT_NE(profile.find("href=\"/profiles/120\""), std::string::npos);
   EXPECT_NE(Get("/profiles/120")->body.find(">1 table</a>"), std::string::npos);
+}
+
+// The tree: each standard profile with two levels of derived profiles, and
+// below the last level how many more there are, linked to the profile page.
+TEST_F(PagesTest, TheTreeShowsTwoLevelsOfDerivedProfilesAndCountsTheRest) {
+  TOVRHandleMigProf object;
+  db_.Configure(object);
+  const std::string sapp = db_.Value("select sapp from qzmap100 where mprf = 120");
+  const std::string tapp = db_.Value("select tapp from qzmap100 where mprf = 120");
+  ASSERT_TRUE(object
+                  .InsertInMap100(130, "Fourth level", sapp, tapp, "V13U", "R1", "X",
+                                  "V10U_R1_ACMENL", "N", "app", "adam")
+                  .IsTrue())
+      << object.ErrorNumber() << " " << object.ErrDescription();
+  const std::string tree = Get("/profiles")->body;
+  EXPECT_TRUE(std::regex_search(
+      tree, std::regex("data-mprf=\"100\"[^]*?<ul class=\"tree\"><li>[^<]*<a [^>]*data-mprf="
+                       "\"110\"[^]*?<ul class=\"tree\"><li>[^<]*<a [^>]*data-mprf=\"120\"[^]*?"
+                       "href=\"/profiles/120#derived-heading\">1 more derived profile</a>")))
+      << tree;
+  EXPECT_EQ(tree.find("data-mprf=\"130\""), std::string::npos);
+  EXPECT_NE(tree.find("3 standard profiles of 6 profiles"), std::string::npos) << tree;
 }
 
 TEST_F(PagesTest, WhereUsedPagesPastTheEndSayWhereTheListEnds) {

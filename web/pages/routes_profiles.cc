@@ -152,11 +152,17 @@ constexpr long kOwnShown = 20;
 Data TreeNode(WebApp& app, const ProfileSummary& p, long depth_left) {
   Data d = ProfileData(p);
   List kids;
-  const long long derived = CountDerivedProfiles(app.db(), p.vrc);
-  if (depth_left > 0 && derived > 0) {
-    for (const ProfileSummary& child : DerivedProfiles(app.db(), p.vrc, 0, kTreeChildren)) {
+  // A node shown with its children reads them and their count in one
+  // statement; the last level shows only the count.
+  long long derived = 0;
+  if (depth_left > 0) {
+    app::ProfilePage page = DerivedProfilePage(app.db(), p.vrc, 0, kTreeChildren);
+    derived = page.total;
+    for (const ProfileSummary& child : page.profiles) {
       if (child.mprf != p.mprf) kids.push_back(TreeNode(app, child, depth_left - 1));
     }
+  } else {
+    derived = CountDerivedProfiles(app.db(), p.vrc);
   }
   d.set("has_children", Flag(!kids.empty()));
   d.set("children", kids);
@@ -195,8 +201,7 @@ void ProfileListRoute(WebApp& app, const httplib::Request& req, httplib::Respons
   std::vector<ProfileSummary> shown;
   long long total = 0;
   if (search.empty()) {
-    app::StandardProfilePage roots =
-        StandardProfiles(app.db(), (page - 1) * kTreeRoots, kTreeRoots);
+    app::ProfilePage roots = StandardProfiles(app.db(), (page - 1) * kTreeRoots, kTreeRoots);
     total = roots.total;
     shown = std::move(roots.profiles);
   } else {
