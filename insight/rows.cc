@@ -1,10 +1,13 @@
 #include "insight/rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 #include "component/sql_text.h"
+#include "migprof/com_error.h"
 #include "migprof/data_source.h"
 
 namespace migprof::insight {
@@ -38,6 +41,67 @@ void InsertRows(ado::Connection& connection, const TableInfo& table, const std::
     insert->Update();
   }
   insert->Close();
+}
+
+namespace {
+
+// SyncRows without its fallback: nullopt when more than a quarter of the
+// rows differ (some may have been written by then).
+std::optional<long> SyncInPlace(ado::Connection& to, const TableInfo& table,
+                                const std::vector<Row>& rows) {
+  const long most = static_cast<long>(rows.size() / 4);
+  std::shared_ptr<ado::Recordset> kept = ado::Recordset::Create();
+  kept->Open(SelectAll(table, " order by rowkey"), to.shared_from_this(), ado::adOpenDynamic,
+             ado::adLockOptimistic, ado::adCmdUnspecified);
+  ado::Fields fields = kept->Fields();
+  const long count = fields.Count();
+  long written = 0;
+  std::size_t place = 0;
+  for (; !kept->EndOfFile(); kept->MoveNext(), ++place) {
+    if (place >= rows.size()) {
+      kept->Delete();
+      ++written;
+      continue;
+    }
+    const Row& row = rows[place];
+    bool same = static_cast<long>(row.size()) == count;
+    for (long i = 0; same && i < count; ++i) {
+      const Variant value = fields.Item(static_cast<Integer>(i)).Value();
+      // Null and Empty alike stand for a database null.
+      const bool null = value.IsNull() || value.IsEmpty();
+      const bool row_null = row[i].IsNull() || row[i].IsEmpty();
+      same = null ? row_null : !row_null && value == row[i];
+    }
+    if (same) continue;
+    if (++written > most) return std::nullopt;
+    for (long i = 0; i < count; ++i) {
+      const Variant& value = row[i];
+      fields.Item(static_cast<Integer>(i))
+          .Value(value.IsNull() || value.IsEmpty() ? Variant::Null() : value);
+    }
+    kept->Update();
+  }
+  kept->Close();
+  if (place == 0) {
+    InsertRows(to, table, rows);
+  } else if (place < rows.size()) {
+    InsertRows(to, table, std::vector<Row>(rows.begin() + static_cast<long>(place), rows.end()));
+  }
+  return written + static_cast<long>(rows.size() - std::min(place, rows.size()));
+}
+
+}  // namespace
+
+long SyncRows(ado::Connection& to, const TableInfo& table, const std::vector<Row>& rows) {
+  try {
+    if (std::optional<long> written = SyncInPlace(to, table, rows)) return *written;
+  } catch (const ComError&) {
+    // A row moved to another place takes a key (a profile's number) that
+    // the row still there holds, and the table's unique index refuses it.
+  }
+  to.Execute("delete from " + table.name);
+  InsertRows(to, table, rows);
+  return static_cast<long>(rows.size());
 }
 
 void CopyTableRows(ado::Connection& from, ado::Connection& to, const TableInfo& table,

@@ -27,6 +27,18 @@ std::vector<Row> ReadRows(ado::Connection& connection, const String& sql);
 // to table through an updatable recordset; a null value is left unset.
 void InsertRows(ado::Connection& connection, const TableInfo& table, const std::vector<Row>& rows);
 
+// Makes table in to (an embedded database) hold rows, in their order, when
+// it held an earlier reading of the same table: a row of to whose values
+// differ from the row at its place in rows is written over through an
+// updatable recordset, rows past the end of to are added, rows of to past
+// the end of rows deleted. Rows are taken in the order of to's row ids, so
+// to ends as a table filled with rows in order would be. When more than a
+// quarter of the rows differ (a row taken out early moves every row after
+// it), or when a row written over takes a unique key a later row still
+// holds, the table is emptied and filled instead. Returns the number of rows
+// written, added or deleted (every row when filled afresh).
+long SyncRows(ado::Connection& to, const TableInfo& table, const std::vector<Row>& rows);
+
 // Adds to the table of the same name in to the rows of table in from that
 // where (" where ...", "" for all) selects.
 void CopyTableRows(ado::Connection& from, ado::Connection& to, const TableInfo& table,

@@ -138,10 +138,11 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
   }
   std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path_, "", ""});
   base->BeginTrans();
+  // Mostly one row or a few have changed (a profile edited, one added):
+  // only the rows that differ from the kept ones are written.
   for (std::size_t i : stale) {
     const TableInfo& table = *WholeTables()[i];
-    base->Execute("delete from " + table.name);
-    CopyTableRows(server, *base, table, "");
+    rows_written_ += SyncRows(*base, table, ReadRows(server, SelectAll(table)));
     ++tables_read_;
   }
   base->CommitTrans();

@@ -46,8 +46,10 @@ class ServerBase {
   bool Fill(ado::Connection& server, const std::string& target_path,
             const std::function<void()>& add_rows);
 
-  // How many times a table was read from the server, for tests.
+  // How many times a table was read from the server, and how many rows of
+  // the kept tables were written, added or deleted, for tests.
   long tables_read() const { return tables_read_.load(); }
+  long rows_written() const { return rows_written_.load(); }
 
  private:
   // The checksums of the whole tables, read in two groups side by side.
@@ -71,6 +73,7 @@ class ServerBase {
   // Each table's checksum when the kept rows were read; "" for none yet.
   std::vector<String> checksums_;
   std::atomic<long> tables_read_ = 0;
+  std::atomic<long> rows_written_ = 0;
 };
 
 // The base kept for the data source (its name and login).

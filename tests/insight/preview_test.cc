@@ -324,6 +324,11 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
           ->Execute("insert into qzmap140 (mprf, fdnm) values (999, 'own')");
     };
     if (!base.Fill(*connection, file.path, add_rows)) return std::string("not filled");
+    // The kept profiles are the server's, in the order the server reads them.
+    const insight::TableInfo& profiles = insight::TableNamed("qzmap100");
+    EXPECT_EQ(insight::ReadRows(*insight::Connect({"sqlite:" + file.path, "", ""}),
+                                insight::SelectAll(profiles, " order by rowkey")),
+              insight::ReadRows(*connection, insight::SelectAll(profiles)));
     const Contents contents = ContentsOf({"sqlite:" + file.path, "", ""});
     sqlite::CloseIdleSessions(file.path);
     EXPECT_EQ(contents.at("qzmap140").size(), 1u) << "the snapshot's own rows, once";
@@ -373,6 +378,24 @@ TEST_F(PreviewTest, ServerBaseReadsAgainOnlyTheTablesWhoseChecksumChanged) {
   EXPECT_NE(checksums(), before_swap);
   EXPECT_EQ(description(), "second");
   EXPECT_EQ(base.tables_read(), whole + 2);
+
+  // Only the rows that differ are written: the two swapped, then a row
+  // added, then one taken out of the middle (every row after it moves up a
+  // place: more than a quarter of them, so the table is filled afresh).
+  const long profiles = std::stol(db_.Value("select count(*) from qzmap100"));
+  const long written = base.rows_written();
+  db_.Exec("update qzmap100 set dsca = 'third' where mprf = 100");
+  EXPECT_EQ(description(), "third");
+  EXPECT_EQ(base.rows_written(), written + 1);
+  db_.Exec("insert into qzmap100 (mprf, dsca) values (999, 'added')");
+  EXPECT_EQ(description(), "third");
+  EXPECT_EQ(base.rows_written(), written + 2);
+  db_.Exec("delete from qzmap100 where mprf = 100");
+  EXPECT_EQ(description(), "no profile 100");
+  EXPECT_EQ(base.rows_written(), written + 2 + profiles);
+  db_.Exec("delete from qzmap100 where mprf = 999");
+  description();
+  EXPECT_EQ(base.rows_written(), written + 3 + profiles) << "the last row deleted";
 }
 
 // Callers that ask while a reading is under way are served by one reading
