@@ -104,15 +104,6 @@ String ParentCondition(const Vrc& vrc) {
 
 }  // namespace
 
-std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count) {
-  std::vector<ProfileSummary> out;
-  for (const Row& row : db.Query(kProfileColumns + ParentCondition(vrc) + " order by p.mprf" +
-                                 db.PageClause(offset, count))) {
-    out.push_back(ToProfile(row));
-  }
-  return out;
-}
-
 long long CountDerivedProfiles(const Db& db, const Vrc& vrc) {
   return db.QueryNumber("select count(*) from qzmap100 p" + ParentCondition(vrc));
 }

@@ -36,9 +36,8 @@ std::optional<ProfileSummary> FindProfile(const Db& db, Integer mprf);
 // The profiles of these numbers that exist, in the order of their numbers:
 // one statement for each 500 numbers.
 std::vector<ProfileSummary> FindProfiles(const Db& db, const std::vector<Integer>& numbers);
-// The profiles derived directly from the profile whose VRC this is (their
-// derivation level 2 is vrc), ordered by number, a page at a time.
-std::vector<ProfileSummary> DerivedProfiles(const Db& db, const Vrc& vrc, long offset, long count);
+// How many profiles derive directly from the profile whose VRC this is
+// (their derivation level 2 is vrc).
 long long CountDerivedProfiles(const Db& db, const Vrc& vrc);
 // A page of profiles in the order of their numbers, and how many there are
 // in all.
@@ -46,7 +45,8 @@ struct ProfilePage {
   std::vector<ProfileSummary> profiles;
   long long total = 0;
 };
-// The same as DerivedProfiles and CountDerivedProfiles, in one statement.
+// A page of the profiles derived directly from the profile whose VRC this
+// is, and how many there are, in one statement.
 ProfilePage DerivedProfilePage(const Db& db, const Vrc& vrc, long offset, long count);
 // The standard profiles (no parent VRC), the roots of the derivation tree.
 ProfilePage StandardProfiles(const Db& db, long offset, long count);

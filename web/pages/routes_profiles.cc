@@ -316,10 +316,11 @@ void ShowRoute(WebApp& app, const httplib::Request& req, httplib::Response& res)
   data.set("levels", levels);
   // The profiles derived from this one, a page at a time.
   const long page = PageNumber(req);
-  const long long derived = CountDerivedProfiles(app.db(), profile->vrc);
+  app::ProfilePage derived_page =
+      DerivedProfilePage(app.db(), profile->vrc, (page - 1) * kPageSize, kPageSize);
+  const long long derived = derived_page.total;
   List children;
-  for (const ProfileSummary& child :
-       DerivedProfiles(app.db(), profile->vrc, (page - 1) * kPageSize, kPageSize)) {
+  for (const ProfileSummary& child : derived_page.profiles) {
     Data c;
     c.set("mprf", std::to_string(child.mprf));
     c.set("description", child.description);
