@@ -17,9 +17,7 @@ namespace migprof::insight {
 ServerBase::ServerBase(DataSource source)
     : source_(std::move(source)), checksums_(WholeTables().size()) {}
 
-ServerBase::~ServerBase() {
-  if (!path_.empty()) sqlite::CloseIdleSessions(path_);
-}
+ServerBase::~ServerBase() = default;
 
 namespace {
 
@@ -34,11 +32,18 @@ bool Current(const std::vector<String>& copied, const std::vector<String>& now) 
          std::none_of(copied.begin(), copied.end(), [](const String& sum) { return sum.empty(); });
 }
 
-// Removes a copy that will be made again.
-void RemoveCopy(const std::string& path) {
+// Removes a database file with its side files, its connections closed.
+void RemoveFile(const std::string& path) {
   sqlite::CloseIdleSessions(path);
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
+}
+
+// Removes an overlay that will be made again.
+void RemoveOverlay(const std::string& path) {
+  sqlite::CloseIdleSessions(path);
+  sqlite::DropOverlay(path);
+  RemoveFile(path);
 }
 
 }  // namespace
@@ -81,39 +86,39 @@ std::optional<std::vector<String>> ServerBase::ReadChecksums() {
   return sums;
 }
 
-std::vector<String> ServerBase::CopyTo(const std::string& target_path) {
+std::vector<String> ServerBase::OverlayAt(const std::string& target_path) {
   std::shared_lock<std::shared_mutex> reading(mutex_);
-  if (path_.empty()) return {};
-  sqlite::CopyDatabaseFile(path_, target_path);
+  if (!image_) return {};
+  sqlite::MakeOverlay(target_path, image_);
   return checksums_;
 }
 
 bool ServerBase::Fill(ado::Connection& server, const std::string& target_path,
                       const std::function<void()>& add_rows) {
   if (no_checksums_) return false;
-  // The server checksums the tables while the kept copy is copied and the
-  // snapshot's own rows are read; the copy is kept when the checksums say
-  // it was current.
+  // The server checksums the tables while the overlay is made and the
+  // snapshot's own rows are read; the overlay is kept when the checksums say
+  // its image was current.
   std::future<std::optional<std::vector<String>>> reading = std::async(std::launch::async, [this] {
     return checksums_now_.Get([this] { return ReadChecksums(); });
   });
-  std::vector<String> copied = CopyTo(target_path);
+  std::vector<String> copied = OverlayAt(target_path);
   if (!copied.empty()) add_rows();
   const std::optional<std::vector<String>> now = reading.get();
   if (!now) {
     no_checksums_ = true;
-    if (!copied.empty()) RemoveCopy(target_path);
+    if (!copied.empty()) RemoveOverlay(target_path);
     return false;
   }
   if (Current(copied, *now)) return true;
-  if (!copied.empty()) RemoveCopy(target_path);
+  if (!copied.empty()) RemoveOverlay(target_path);
   {
     std::unique_lock<std::shared_mutex> writing(mutex_);
     BringUpToDate(server, *now);
   }
-  // Another thread may bring the copy further up to date before this one
+  // Another thread may bring the image further up to date before this one
   // reads it: a later state of the server, which this snapshot may show.
-  CopyTo(target_path);
+  OverlayAt(target_path);
   add_rows();
   return true;
 }
@@ -124,32 +129,37 @@ void ServerBase::BringUpToDate(ado::Connection& server, const std::vector<String
     if (checksums_[i] != checksums[i]) stale.push_back(i);
   }
   if (stale.empty()) return;
-  if (!directory_) {
-    // Made on first use: a server without checksums never needs it.
-    directory_.emplace();
-    try {
-      path_ = directory_->path() + "/server.db";
-      schema::CreateEmbeddedDatabase(path_);
-    } catch (...) {
-      path_.clear();
-      directory_.reset();
-      throw;
+  // Made on first use: a server without checksums never needs it.
+  if (!directory_) directory_.emplace();
+  // Overlays may still read the current image: the rows go into a copy.
+  const std::string path = directory_->path() + "/server-" + std::to_string(++images_made_) + ".db";
+  long written = 0;
+  try {
+    if (image_) {
+      sqlite::CopyDatabaseFile(image_->path(), path);
+    } else {
+      schema::CreateEmbeddedDatabase(path);
     }
+    std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path, "", ""});
+    base->BeginTrans();
+    // Mostly one row or a few have changed (a profile edited, one added):
+    // only the rows that differ from the kept ones are written.
+    for (std::size_t i : stale) {
+      const TableInfo& table = *WholeTables()[i];
+      written += SyncRows(*base, table, ReadRows(server, SelectAll(table)));
+      ++tables_read_;
+    }
+    base->CommitTrans();
+    // Closed, its last connection writes the -wal file back into the file,
+    // which then holds the whole database, as an image must.
+    base.reset();
+    sqlite::CloseIdleSessions(path);
+    image_ = sqlite::BaseImage::Open(path);
+  } catch (...) {
+    RemoveFile(path);
+    throw;
   }
-  std::shared_ptr<ado::Connection> base = Connect(DataSource{"sqlite:" + path_, "", ""});
-  base->BeginTrans();
-  // Mostly one row or a few have changed (a profile edited, one added):
-  // only the rows that differ from the kept ones are written.
-  for (std::size_t i : stale) {
-    const TableInfo& table = *WholeTables()[i];
-    rows_written_ += SyncRows(*base, table, ReadRows(server, SelectAll(table)));
-    ++tables_read_;
-  }
-  base->CommitTrans();
-  // Closed, its last connection writes the -wal file back into the file:
-  // snapshots then copy the file alone, without opening it side by side.
-  base.reset();
-  sqlite::CloseIdleSessions(path_);
+  rows_written_ += written;
   // A table that changed while it was read holds rows of no one state of the
   // server's; it is not taken as current. Only the tables read are asked
   // about: the levels alone take the server tens of milliseconds.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "component/sqlite/overlay_file.h"
 #include "insight/kept_base.h"
 #include "insight/shared_reading.h"
 #include "insight/tables.h"
@@ -34,15 +35,19 @@ class ServerBase {
   ServerBase(const ServerBase&) = delete;
   ServerBase& operator=(const ServerBase&) = delete;
 
-  // Where the server can checksum tables, writes a new embedded database at
-  // target_path holding every row of the whole tables as the server holds
-  // them now, then has add_rows write the snapshot's own rows into it, and returns true. The whole
-  // tables are a copy of the kept file, made while the server checksums them in a reading that
-  // began after the call (shared with the snapshots asked for at the same time); when a checksum
-  // differs from the one the copy was read under, the tables concerned are read again on server,
-  // the copy made again and add_rows called again. A table whose checksum changed while it was read
-  // is read again the next time too. Returns false, having written nothing,
-  // where the server has no checksums.
+  // Where the server can checksum tables, makes target_path an embedded
+  // database holding every row of the whole tables as the server holds them
+  // now, then has add_rows write the snapshot's own rows into it, and
+  // returns true. The database is an overlay on the kept image (nothing is
+  // copied), made while the server checksums the tables in a reading that
+  // began after the call (shared with the snapshots asked for at the same
+  // time); when a checksum differs from the one the image was read under,
+  // the tables concerned are read again on server into a new image, the
+  // overlay made again on it and add_rows called again. A table whose
+  // checksum changed while it was read is read again the next time too.
+  // Returns false, having written nothing, where the server has no
+  // checksums. The caller drops the overlay at target_path when done
+  // (sqlite::DropOverlay).
   bool Fill(ado::Connection& server, const std::string& target_path,
             const std::function<void()>& add_rows);
 
@@ -56,9 +61,9 @@ class ServerBase {
   std::optional<std::vector<String>> ReadChecksums();
   std::optional<std::vector<String>> ReadChecksums(int group);
   void BringUpToDate(ado::Connection& server, const std::vector<String>& checksums);
-  // A copy of the kept file at target_path, and the checksums it was read
-  // under; none while nothing is kept.
-  std::vector<String> CopyTo(const std::string& target_path);
+  // An overlay on the kept image at target_path, and the checksums the image
+  // was read under; none while nothing is kept.
+  std::vector<String> OverlayAt(const std::string& target_path);
 
   DataSource source_;
   // One for each group of tables, used by one reading at a time, the shared
@@ -68,7 +73,11 @@ class ServerBase {
   // Set once the server has answered that it has no checksums.
   std::atomic<bool> no_checksums_ = false;
   std::optional<BaseDirectory> directory_;
-  std::string path_;
+  // The kept tables. An image never changes while overlays read it: new rows
+  // go into a new image (a copy of it), which takes its place; the old one
+  // goes with the last overlay on it.
+  std::shared_ptr<const sqlite::BaseImage> image_;
+  long images_made_ = 0;
   std::shared_mutex mutex_;
   // Each table's checksum when the kept rows were read; "" for none yet.
   std::vector<String> checksums_;

@@ -6,6 +6,7 @@
 
 #include "component/sql_text.h"
 #include "component/sqlite/database_file.h"
+#include "component/sqlite/overlay_file.h"
 #include "component/sqlite/snapshot_file.h"
 #include "component/sqlite/sqlite_session.h"
 #include "insight/kept_base.h"
@@ -138,6 +139,7 @@ Snapshot::Snapshot(const DataSource& source, const std::vector<Integer>& profile
     }
   } catch (...) {
     sqlite::CloseIdleSessions(path_);
+    sqlite::DropOverlay(path_);
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);
     throw;
@@ -181,6 +183,7 @@ void SnapshotKeeper::Run() {
 
 Snapshot::~Snapshot() {
   sqlite::CloseIdleSessions(path_);
+  sqlite::DropOverlay(path_);
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/overlay_file.h"
 #include "component/sqlite/raw_db.h"
 #include "component/sqlite/sqlite_session.h"
 #include "component/sqlite/surrogate_keys.h"
@@ -64,6 +65,9 @@ bool Writable(const String& path, const struct stat& info) {
 }  // namespace
 
 void CheckProfileDatabase(const String& path) {
+  // An overlay's pages come from an image of a profile database; the file
+  // at its path is empty and only carries its locks.
+  if (OverlayVfs(path)) return;
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     Refuse(errtext::kDataSourceNotFound);

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <filesystem>
 
+#include "component/sqlite/overlay_file.h"
+
 namespace migprof::sqlite::raw {
 
 Db OpenDb(const String& name, int flags) {
   sqlite3* handle = nullptr;
-  int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
+  int rc = sqlite3_open_v2(name.c_str(), &handle, flags, OverlayVfs(name));
   Db db(handle);
   if (rc != SQLITE_OK) {
     throw ComError(errc::kProviderFailure, handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));

@@ -20,6 +20,7 @@
 #include "component/sqlite/changed_rows.h"
 #include "component/sqlite/database_file.h"
 #include "component/sqlite/dialect.h"
+#include "component/sqlite/overlay_file.h"
 #include "component/sqlite/row_recording.h"
 #include "component/text/cp1252.h"
 #include "migprof/com_error.h"
@@ -339,7 +340,7 @@ class HandlePool {
 
 std::unique_ptr<NativeHandle> OpenNative(const String& path, int flags) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, OverlayVfs(path));
   if (rc != SQLITE_OK) {
     String text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
