@@ -114,6 +114,18 @@ constexpr const char* kStandard =
     " where (p.verf is null or p.verf = '') and (p.relf is null or "
     "p.relf = '') and (p.cusf is null or p.cusf = '')";
 
+// The profiles whose numbers the select numbers gives (columns mprf and n),
+// read in full and joined to their levels, in order; n follows the
+// profile's columns.
+String ProfilesNumbered(const String& numbers, const String& order) {
+  return "select p.mprf, p.dsca, p.sapp, p.tapp, p.apln, p.scme, p.vers, p.rele, p.cust, "
+         "p.verf, p.relf, p.cusf, p.deph, l.pprf, k.n from (" +
+         numbers +
+         ") k join qzmap100 p on p.mprf = k.mprf left join qzmap101 l on l.mprf = p.mprf and "
+         "l.levl = 2" +
+         order;
+}
+
 // One scan finds the page's numbers and counts all the profiles condition
 // selects (a window count is taken before the page is cut); only the
 // page's profiles are then read in full and joined to their levels.
@@ -122,22 +134,17 @@ constexpr const char* kStandard =
 // tree's last pages; the tree's nodes, each with its count, took twice as
 // many statements.
 ProfilePage PagedProfiles(const Db& db, const String& condition, long offset, long count) {
-  const String sql =
-      "select p.mprf, p.dsca, p.sapp, p.tapp, p.apln, p.scme, p.vers, p.rele, p.cust, p.verf, "
-      "p.relf, p.cusf, p.deph, l.pprf, k.n from (select p.mprf, count(*) over () n from "
-      "qzmap100 p" +
-      condition + " order by p.mprf" + db.PageClause(offset, count) +
-      ") k join qzmap100 p on p.mprf = k.mprf left join qzmap101 l on l.mprf = p.mprf and "
-      "l.levl = 2 order by p.mprf";
+  const String rows = " from qzmap100 p" + condition;
+  const String order = " order by p.mprf";
   ProfilePage page;
-  for (const Row& row : db.Query(sql)) {
+  for (const Row& row : db.Query(ProfilesNumbered(
+           "select p.mprf, count(*) over () n" + rows + order + db.PageClause(offset, count),
+           order))) {
     page.profiles.push_back(ToProfile(row));
     page.total = std::stoll(row[14]);
   }
   // A page past the last one holds no row to carry the count.
-  if (page.profiles.empty() && offset > 0) {
-    page.total = db.QueryNumber("select count(*) from qzmap100 p" + condition);
-  }
+  if (page.profiles.empty() && offset > 0) page.total = db.QueryNumber("select count(*)" + rows);
   return page;
 }
 
@@ -149,6 +156,21 @@ ProfilePage DerivedProfilePage(const Db& db, const Vrc& vrc, long offset, long c
 
 ProfilePage StandardProfiles(const Db& db, long offset, long count) {
   return PagedProfiles(db, kStandard, offset, count);
+}
+
+ProfilePage OwnedProfiles(const Db& db, const String& user, long count, long count_limit) {
+  const String links = " from qzusr110 u join qzmap100 p on p.mprf = u.mprf where u.usrn = cast(" +
+                       Q(user) + " as varbinary) order by u.mprf desc";
+  ProfilePage page;
+  for (const Row& row : db.Query(ProfilesNumbered(
+           "select u.mprf, 0 n" + links + db.PageClause(0, count), " order by p.mprf desc"))) {
+    page.profiles.push_back(ToProfile(row));
+  }
+  // An owner of thousands: counting them all would cost what the page is
+  // meant to save.
+  page.total = db.QueryNumber("select count(*) from (select u.mprf" + links +
+                              db.PageClause(0, count_limit) + ") x");
+  return page;
 }
 
 long long CountProfiles(const Db& db, const String& search) {

@@ -50,6 +50,11 @@ struct ProfilePage {
 ProfilePage DerivedProfilePage(const Db& db, const Vrc& vrc, long offset, long count);
 // The standard profiles (no parent VRC), the roots of the derivation tree.
 ProfilePage StandardProfiles(const Db& db, long offset, long count);
+// The first count profiles that user owns (owner links, qzusr110), the
+// highest number first, as GetUserOwnerProfiles lists them without a
+// statement for each, and how many there are, counted up to count_limit (a
+// total of count_limit means at least as many).
+ProfilePage OwnedProfiles(const Db& db, const String& user, long count, long count_limit);
 // The owner the component records for the profile (qzmap100.ownr,
 // deciphered); nullopt when there is no such profile or no owner.
 std::optional<String> ProfileOwner(const Db& db, Integer mprf);

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "app/accounts.h"
 #include "app/activity.h"
@@ -363,6 +364,39 @@ TEST_F(ReadsTest, StandardProfilesArePagedWithTheirCount) {
   const ProfileSummary first = StandardProfiles(*db_, 0, 1).profiles.at(0);
   EXPECT_EQ(first.description, "Customer's master");
   EXPECT_EQ(first.vrc, (Vrc{"1", "0", "C"}));
+}
+
+// The tree's "Your profiles": the profiles GetUserOwnerProfiles lists, in
+// its order, read a few at a time with the count of all of them.
+TEST_F(ReadsTest, OwnedProfilesAreWhatTheMemberListsAPageAtATime) {
+  // alice also owns bob's 20; a link to a profile that is gone counts for no
+  // one; o'hara's name needs quoting.
+  db_->Execute("insert into qzusr110 (mprf, usrn) values (20, cast('alice' as varbinary))");
+  db_->Execute("insert into qzusr110 (mprf, usrn) values (99, cast('alice' as varbinary))");
+  db_->Execute("insert into qzusr110 (mprf, usrn) values (10, cast('o''hara' as varbinary))");
+  TOVRHandleMigProf object;
+  ApplyTo(db_->source(), object);
+  for (const char* user : {"alice", "bob", "o'hara", "carol"}) {
+    // The member answers "0" for none, else the numbers between tildes.
+    const String answer = object.GetUserOwnerProfiles(user);
+    std::vector<Integer> listed;
+    std::stringstream member(answer == "0" ? "" : answer);
+    for (std::string number; std::getline(member, number, '~');)
+      listed.push_back(std::stoi(number));
+    const ProfilePage all = OwnedProfiles(*db_, user, 50, 50);
+    std::vector<Integer> read;
+    for (const ProfileSummary& p : all.profiles) read.push_back(p.mprf);
+    EXPECT_EQ(read, listed) << user;
+    EXPECT_EQ(all.total, static_cast<long long>(listed.size())) << user;
+  }
+  const ProfilePage first = OwnedProfiles(*db_, "alice", 2, 50);
+  ASSERT_EQ(first.profiles.size(), 2u);
+  EXPECT_EQ(first.profiles[0].mprf, 20);
+  EXPECT_EQ(first.profiles[1].mprf, 11);
+  EXPECT_EQ(first.profiles[1].parent, Integer{10});
+  EXPECT_EQ(first.total, 3);
+  // Counted no further than asked.
+  EXPECT_EQ(OwnedProfiles(*db_, "alice", 1, 2).total, 2);
 }
 
 TEST(Tokens, AreRandomHexOfFixedLengthWithADistinctHash) {

@@ -148,6 +148,8 @@ std::string TextOf(const MemberOutcome& outcome) {
 constexpr long kTreeRoots = 25;
 constexpr long kTreeChildren = 8;
 constexpr long kOwnShown = 20;
+// How far the profiles the user owns are counted.
+constexpr long kOwnCounted = 1001;
 
 Data TreeNode(WebApp& app, const ProfileSummary& p, long depth_left) {
   Data d = ProfileData(p);
@@ -181,19 +183,15 @@ void ProfileListRoute(WebApp& app, const httplib::Request& req, httplib::Respons
   const long page = PageNumber(req);
   const long long total_profiles = CountProfiles(app.db(), "");
 
-  const std::string own_list =
-      TextOf(app::Call(app.core, who, app::MakeCall("GetUserOwnerProfiles", {who.name})));
+  // The first of the profiles the user owns, counted up to a limit: an
+  // owner of thousands gets a page as quick as an owner of one.
+  const app::ProfilePage owned = app::OwnedProfiles(app.db(), who.name, kOwnShown, kOwnCounted);
   List own;
-  const std::vector<std::string> own_numbers = SplitTilde(own_list);
-  for (const std::string& number : own_numbers) {
-    if (static_cast<long>(own.size()) >= kOwnShown) break;
-    if (std::optional<Integer> mprf = ParseProfileNumber(number)) {
-      if (std::optional<ProfileSummary> p = FindProfile(app.db(), *mprf)) {
-        own.push_back(ProfileData(*p));
-      }
-    }
-  }
-  const long long own_more = static_cast<long long>(own_numbers.size()) - own.size();
+  for (const ProfileSummary& p : owned.profiles) own.push_back(ProfileData(p));
+  const long long own_more = owned.total - static_cast<long long>(owned.profiles.size());
+  const std::string own_more_text =
+      owned.total >= kOwnCounted ? "more (over " + std::to_string(kOwnCounted - 1) + " in all)"
+                                 : Count(own_more, "more", "more");
 
   // Without a search, the tree: a page of standard profiles with their
   // first derived profiles two levels down. With one, the matching
@@ -237,7 +235,7 @@ void ProfileListRoute(WebApp& app, const httplib::Request& req, httplib::Respons
   data.set("own", own);
   data.set("has_own", Flag(!own.empty()));
   data.set("own_more", Flag(own_more > 0));
-  data.set("own_more_text", Count(own_more, "more", "more"));
+  data.set("own_more_text", own_more_text);
   data.set("tree", tree);
   data.set("searched", Flag(!search.empty()));
   data.set("has_tree", Flag(!shown.empty()));
