@@ -65,4 +65,13 @@ String Db::PageClause(long offset, long count) const {
   return " limit " + std::to_string(count) + " offset " + std::to_string(offset);
 }
 
+String Db::FirstRowsClause(long count) const {
+  // SQL Server pages ordered rows only; ordered by a constant, they come in
+  // whatever order the plan gives.
+  if (settings_.paging == Paging::kOffsetFetch) {
+    return " order by (select null)" + PageClause(0, count);
+  }
+  return " limit " + std::to_string(count);
+}
+
 }  // namespace migprof::app

@@ -48,6 +48,9 @@ class Db {
   // The clause that ends an ordered query to return rows [offset,
   // offset+count).
   String PageClause(long offset, long count) const;
+  // The clause that ends an unordered query to return no more than count of
+  // its rows, whichever come first, so that the database can stop there.
+  String FirstRowsClause(long count) const;
 
  private:
   Settings settings_;

@@ -159,17 +159,27 @@ ProfilePage StandardProfiles(const Db& db, long offset, long count) {
 }
 
 ProfilePage OwnedProfiles(const Db& db, const String& user, long count, long count_limit) {
-  const String links = " from qzusr110 u join qzmap100 p on p.mprf = u.mprf where u.usrn = cast(" +
-                       Q(user) + " as varbinary) order by u.mprf desc";
+  const String owned = "u.usrn = cast(" + Q(user) + " as varbinary)";
   ProfilePage page;
-  for (const Row& row : db.Query(ProfilesNumbered(
-           "select u.mprf, 0 n" + links + db.PageClause(0, count), " order by p.mprf desc"))) {
+  // Counted first, in no order, so that the count stops at the limit.
+  page.total = db.QueryNumber(
+      "select count(*) from (select u.mprf from qzusr110 u join qzmap100 p on p.mprf = u.mprf "
+      "where " +
+      owned + db.FirstRowsClause(count_limit) + ") x");
+  // The user's links found by name and sorted cost as many as the user
+  // has; for an owner of thousands, the profiles are walked from the
+  // highest number down (a cross join keeps SQLite to that order) until
+  // count of them are the user's.
+  const String numbers =
+      page.total < count_limit
+          ? "select u.mprf, 0 n from qzusr110 u join qzmap100 p on p.mprf = u.mprf where " + owned +
+                " order by u.mprf desc"
+          : "select u.mprf, 0 n from qzmap100 p cross join qzusr110 u where u.mprf = p.mprf and " +
+                owned + " order by p.mprf desc";
+  for (const Row& row :
+       db.Query(ProfilesNumbered(numbers + db.PageClause(0, count), " order by p.mprf desc"))) {
     page.profiles.push_back(ToProfile(row));
   }
-  // An owner of thousands: counting them all would cost what the page is
-  // meant to save.
-  page.total = db.QueryNumber("select count(*) from (select u.mprf" + links +
-                              db.PageClause(0, count_limit) + ") x");
   return page;
 }
 
