@@ -22,6 +22,13 @@ BaseImage::BaseImage(String path, int descriptor, std::int64_t size)
     : path_(std::move(path)), descriptor_(descriptor), size_(size) {}
 
 std::shared_ptr<const BaseImage> BaseImage::Open(const String& path) {
+  // Committed rows still in the -wal file are not in the file: overlays
+  // would read an older state without a word.
+  struct stat wal {};
+  if (::stat((path + "-wal").c_str(), &wal) == 0 && wal.st_size > 0) {
+    throw ComError(errc::kProviderFailure,
+                   "The base file " + path + " is not whole: its -wal file still holds rows.");
+  }
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat info {};
   if (descriptor < 0 || ::fstat(descriptor, &info) != 0) {

@@ -20,8 +20,9 @@ namespace migprof::sqlite {
 class BaseImage {
  public:
   // Opens the database file at path for reading. It must hold its whole
-  // database (no -wal file beside it) and must not be written from now on.
-  // Raises ComError (errc::kProviderFailure) when it cannot be opened.
+  // database and must not be written from now on. Raises ComError
+  // (errc::kProviderFailure) when it cannot be opened or a -wal file beside
+  // it still holds rows.
   static std::shared_ptr<const BaseImage> Open(const String& path);
   ~BaseImage();
   BaseImage(const BaseImage&) = delete;

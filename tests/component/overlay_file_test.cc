@@ -140,6 +140,15 @@ TEST_F(OverlayFileTest, BytesPastATruncationReadAsZerosWhenTheFileGrowsAgain) {
   EXPECT_EQ(FileBytes(base_), image_bytes);
 }
 
+TEST_F(OverlayFileTest, AFileWhoseWalStillHoldsRowsIsNoImage) {
+  raw::Db writer = raw::OpenDb(base_, SQLITE_OPEN_READWRITE);
+  raw::Exec(writer.get(), "PRAGMA wal_autocheckpoint=0; delete from t where k = 1");
+  EXPECT_THROW(BaseImage::Open(base_), ComError);
+  // Closed, the last connection writes the rows back into the file.
+  writer.reset();
+  EXPECT_EQ(BaseImage::Open(base_)->size(), static_cast<std::int64_t>(fs::file_size(base_)));
+}
+
 TEST_F(OverlayFileTest, TheImageFileGoesWithItsLastUser) {
   std::shared_ptr<const BaseImage> image = BaseImage::Open(base_);
   const std::string path = dir_ + "/a.db";
